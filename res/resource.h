@@ -1,0 +1,53 @@
+// Resource identifiers: one numeric block per feature.
+#pragma once
+
+// Application (100)
+#define IDI_APP 100
+#define IDR_MAINMENU 101
+#define IDR_ACCELERATORS 102
+#define IDB_TOOLBAR 103
+
+// Main window commands (1000): one per action of the main window.
+#define IDM_BIN_PUT_REGULAR_FILES 1001
+#define IDM_BIN_PUT_DIRECTORY 1002
+#define IDM_BIN_PUT_IMPORT_PATHS 1003
+#define IDM_BIN_PUT_DROPPED_FILES 1004
+#define IDM_BIN_EXPLORE 1005
+#define IDM_BIN_PROPS 1006
+#define IDM_BIN_EXIT 1007
+#define IDM_VIEW_TOOLBAR 1011
+#define IDM_VIEW_CENTER_PANEL 1012
+#define IDM_VIEW_STATUS_BAR 1013
+#define IDM_VIEW_TOPMOST 1014
+#define IDM_HELP_CONTENTS 1021
+#define IDM_HELP_ABOUT 1022
+
+// Main window controls (1100)
+#define IDC_MAIN_TOOLBAR 1101
+#define IDC_MAIN_PANEL 1102
+#define IDC_MAIN_LABEL 1103
+#define IDC_MAIN_STATUSBAR 1104
+
+// Bin properties dialog (1200)
+#define IDD_BINPROPS 1200
+#define IDC_GROUPBOX1 1201
+#define IDC_RADIOBUTTON11 1202
+#define IDC_EDIT11 1203
+#define IDC_BUTTON11 1204
+#define IDC_LABEL11 1205
+#define IDC_RADIOBUTTON12 1206
+#define IDC_GROUPBOX2 1207
+#define IDC_EDIT21 1208
+#define IDC_LABEL21 1209
+#define IDC_EDIT22 1210
+#define IDC_GROUPBOX21 1211
+#define IDC_LABEL211 1212
+#define IDC_EDIT211 1213
+#define IDC_LABEL212 1214
+#define IDC_EDIT212 1215
+#define IDC_LABEL213 1216
+#define IDC_EDIT213 1217
+#define IDC_CHECKBOX211 1218
+
+// Guard dialog (1300)
+#define IDD_GUARD 1300

@@ -1,0 +1,212 @@
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+namespace TestSupport {
+
+std::string ExeDirectory() {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetModuleFileNameA(nullptr, Buffer, sizeof Buffer);
+    std::string Path(Buffer, Length);
+    return Path.substr(0, Path.find_last_of('\\') + 1);
+}
+
+TTempDir::TTempDir(const std::string& Parent) {
+    std::string Base = Parent;
+    if (Base.empty()) {
+        char Buffer[MAX_PATH];
+        Base.assign(Buffer, GetTempPathA(sizeof Buffer, Buffer));
+    }
+    if (!Base.empty() && Base.back() == '\\')
+        Base.pop_back();
+    static std::atomic<unsigned> Counter{0};
+    for (;;) {
+        FPath = Base + "\\tovel-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(Counter++);
+        if (CreateDirectoryA(FPath.c_str(), nullptr))
+            break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create the temporary directory " + FPath);
+    }
+}
+
+TTempDir::~TTempDir() { RemoveTree(FPath); }
+
+void RemoveTree(const std::string& Path) {
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
+    if (Find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string Name = Data.cFileName;
+            if (Name == "." || Name == "..")
+                continue;
+            const std::string Child = Path + "\\" + Name;
+            if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(Child);
+            } else {
+                SetFileAttributesA(Child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(Child.c_str());
+            }
+        } while (FindNextFileA(Find, &Data));
+        FindClose(Find);
+    }
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(Path.c_str());
+}
+
+void WriteFile(const std::string& Path, const std::string& Bytes) {
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot create " + Path);
+    DWORD Written = 0;
+    ::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
+    CloseHandle(File);
+    if (Written != Bytes.size())
+        throw std::runtime_error("cannot write " + Path);
+}
+
+std::string ReadFile(const std::string& Path) {
+    HANDLE File = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + Path);
+    std::string Bytes(GetFileSize(File, nullptr), '\0');
+    DWORD Read = 0;
+    ::ReadFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Read, nullptr);
+    CloseHandle(File);
+    Bytes.resize(Read);
+    return Bytes;
+}
+
+bool Exists(const std::string& Path) {
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+
+void ListInto(const std::string& Root, const std::string& Prefix, std::vector<std::string>& Out) {
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Root + "\\" + Prefix + "*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string Name = Data.cFileName;
+        if (Name == "." || Name == "..")
+            continue;
+        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Out.push_back(Prefix + Name + "\\");
+            ListInto(Root, Prefix + Name + "\\", Out);
+        } else {
+            Out.push_back(Prefix + Name);
+        }
+    } while (FindNextFileA(Find, &Data));
+    FindClose(Find);
+}
+
+} // namespace
+
+std::vector<std::string> ListTree(const std::string& Root) {
+    std::vector<std::string> Out;
+    ListInto(Root, std::string(), Out);
+    std::sort(Out.begin(), Out.end());
+    return Out;
+}
+
+std::string WindowText(HWND Window) {
+    char Buffer[4096];
+    const int Length = GetWindowTextA(Window, Buffer, sizeof Buffer);
+    return std::string(Buffer, Length > 0 ? Length : 0);
+}
+
+std::string ClassName(HWND Window) {
+    char Buffer[256];
+    const int Length = GetClassNameA(Window, Buffer, sizeof Buffer);
+    return std::string(Buffer, Length > 0 ? Length : 0);
+}
+
+std::string MessageBoxText(HWND Box) {
+    std::string Longest;
+    for (HWND Child = GetWindow(Box, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
+        if (_stricmp(ClassName(Child).c_str(), "Static") != 0)
+            continue;
+        const std::string Text = WindowText(Child);
+        if (Text.size() > Longest.size())
+            Longest = Text;
+    }
+    return Longest;
+}
+
+void PressButton(HWND Dialog, int Id) {
+    PostMessageA(Dialog, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), 0);
+}
+
+TDialogWatcher::TDialogWatcher(std::function<void(HWND Dialog)> Handle)
+    : FHandle(std::move(Handle)), FThread([this] { Watch(); }) {}
+
+TDialogWatcher::~TDialogWatcher() {
+    FStop = true;
+    FThread.join();
+}
+
+namespace {
+
+BOOL CALLBACK CollectDialog(HWND Window, LPARAM Param) {
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Window, &Process);
+    if (Process == GetCurrentProcessId() && IsWindowVisible(Window) &&
+        ClassName(Window) == "#32770")
+        reinterpret_cast<std::vector<HWND>*>(Param)->push_back(Window);
+    return TRUE;
+}
+
+} // namespace
+
+void TDialogWatcher::Watch() {
+    std::set<HWND> Seen;
+    while (!FStop) {
+        std::vector<HWND> Dialogs;
+        EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&Dialogs));
+        for (HWND Dialog : Dialogs) {
+            if (Seen.insert(Dialog).second)
+                FHandle(Dialog);
+        }
+        // Forget windows that are gone, so that a recycled handle counts as new.
+        for (auto It = Seen.begin(); It != Seen.end();)
+            It = IsWindow(*It) ? std::next(It) : Seen.erase(It);
+        Sleep(20);
+    }
+}
+
+TBoxRecorder::TBoxRecorder(int Answer)
+    : FWatcher([this, Answer](HWND Box) {
+          {
+              std::lock_guard<std::mutex> Guard(FLock);
+              FBoxes.push_back(WindowText(Box) + "|" + MessageBoxText(Box));
+          }
+          PressButton(Box, Answer);
+      }) {}
+
+std::vector<std::string> TBoxRecorder::Boxes() const {
+    std::lock_guard<std::mutex> Guard(FLock);
+    return FBoxes;
+}
+
+bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout) {
+    const DWORD Start = GetTickCount();
+    while (!Done()) {
+        if (GetTickCount() - Start > Timeout)
+            return false;
+        MSG Message;
+        while (PeekMessageA(&Message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&Message);
+            DispatchMessageA(&Message);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+} // namespace TestSupport

@@ -1,0 +1,82 @@
+// Shared helpers of the tests that run under Wine: temporary directories,
+// files, and a watcher that reads and answers the dialogs and message boxes
+// a test opens, so that no test ever blocks on a window nobody closes.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace TestSupport {
+
+// The directory of the running test program, with a trailing backslash.
+std::string ExeDirectory();
+
+// A fresh directory below the temporary directory (or below Parent),
+// removed with everything in it when the object ends.
+class TTempDir {
+public:
+    explicit TTempDir(const std::string& Parent = std::string());
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    // The directory without a trailing backslash.
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& Name) const { return FPath + "\\" + Name; }
+
+private:
+    std::string FPath;
+};
+
+void RemoveTree(const std::string& Path);
+void WriteFile(const std::string& Path, const std::string& Bytes);
+std::string ReadFile(const std::string& Path);
+bool Exists(const std::string& Path);
+// Relative paths of every file and directory below Root, sorted; directories end in "\".
+std::vector<std::string> ListTree(const std::string& Root);
+
+std::string WindowText(HWND Window);
+std::string ClassName(HWND Window);
+// The text of a message box: its longest static text.
+std::string MessageBoxText(HWND Box);
+// Presses a dialog button by its command id, without waiting for the dialog.
+void PressButton(HWND Dialog, int Id);
+
+// Watches, on a thread of its own, for visible top-level windows of this
+// process that are dialogs (class #32770) and hands each new one once to
+// Handle. Stops when the object ends.
+class TDialogWatcher {
+public:
+    explicit TDialogWatcher(std::function<void(HWND Dialog)> Handle);
+    ~TDialogWatcher();
+    TDialogWatcher(const TDialogWatcher&) = delete;
+    TDialogWatcher& operator=(const TDialogWatcher&) = delete;
+
+private:
+    void Watch();
+    std::function<void(HWND)> FHandle;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+// Records every dialog box as "caption|text" and answers it with Answer.
+class TBoxRecorder {
+public:
+    explicit TBoxRecorder(int Answer = IDOK);
+    std::vector<std::string> Boxes() const;
+
+private:
+    mutable std::mutex FLock;
+    std::vector<std::string> FBoxes;
+    TDialogWatcher FWatcher;
+};
+
+// Runs the thread's message queue until Done holds or Timeout ms pass.
+bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout = 10000);
+
+} // namespace TestSupport

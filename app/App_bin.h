@@ -1,0 +1,120 @@
+// The bin: where its directory is, how its entries are named, and the put
+// that moves items into a new entry.
+#pragma once
+
+#include "gui/Gui_system.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace App_bin {
+
+struct TBinEntryNameProps {
+    std::string Prefix;
+    std::string Suffix;
+    std::int32_t Min = 0;
+    std::int32_t Max = 0;
+    std::int32_t Index = 0;
+    bool FillDigits = false;
+};
+
+// Makes the name of the next entry: Prefix, the running index, Suffix.
+// Keeps 0 <= Min <= Index <= Max.
+class TBinEntryName : public Gui_system::TObject {
+public:
+    TBinEntryName();
+
+    const std::string& Prefix() const { return FPrefix; }
+    const std::string& Suffix() const { return FSuffix; }
+    std::int32_t Min() const { return FMin; }
+    std::int32_t Max() const { return FMax; }
+    std::int32_t Index() const { return FIndex; }
+    bool FillDigits() const { return FFillDigits; }
+
+    void SetPrefix(const std::string& Value);
+    void SetSuffix(const std::string& Value);
+    void SetFillDigits(bool Value);
+    void SetIndex(std::int32_t Value);
+
+    virtual std::string GetEntryName() const;
+    virtual void StepIndex();
+    virtual void RewindIndex();
+    // Raises "The program cannot reset the index." unless 0 <= Min <= Index <= Max.
+    virtual void ResetIndex(std::int32_t Min, std::int32_t Max, std::int32_t Index);
+
+    void SetProps(const TBinEntryNameProps& Props);
+    void GetProps(TBinEntryNameProps& Props) const;
+
+    Gui_system::TNotifyEvent OnChange;
+
+private:
+    void Changed();
+    std::string FPrefix;
+    std::string FSuffix;
+    std::int32_t FMin;
+    std::int32_t FMax;
+    std::int32_t FIndex;
+    bool FFillDigits;
+};
+
+// One byte: an edited settings file may hold any value; only the location
+// rule refuses what it does not know.
+using TBinLocationType = std::uint8_t;
+enum : TBinLocationType { bltFixed = 0, bltAskUser = 1 };
+
+struct TBinProps {
+    TBinLocationType LocationType = bltFixed;
+    std::string FixedLocation;
+    TBinEntryNameProps EntryName;
+};
+
+std::string DefaultFixedLocation();
+
+class TBin : public Gui_system::TObject {
+public:
+    TBin();
+
+    TBinLocationType LocationType() const { return FLocationType; }
+    const std::string& FixedLocation() const { return FFixedLocation; }
+    TBinEntryName& EntryName() const { return *FEntryName; }
+
+    void SetLocationType(TBinLocationType Value);
+    void SetFixedLocation(const std::string& Value);
+
+    // The bin directory for this moment; with bltAskUser the user picks it.
+    std::string GetLocation();
+    std::string AskLocation();
+    // The bin directory joined with the current entry name.
+    std::string GetEntryPath();
+
+    // One put of the paths into a new entry.
+    virtual void Put(const std::vector<std::string>& Paths);
+
+    void SetProps(const TBinProps& Props);
+    void GetProps(TBinProps& Props) const;
+
+    Gui_system::TNotifyEvent OnChange;
+
+private:
+    void Changed();
+    TBinLocationType FLocationType;
+    std::string FFixedLocation;
+    std::unique_ptr<TBinEntryName> FEntryName;
+};
+
+class TPutTask {
+public:
+    TPutTask(TBin& Bin, const std::vector<std::string>& Paths) : Bin(Bin), Paths(Paths) {}
+    virtual ~TPutTask() = default;
+    virtual void Execute();
+
+    TBin& Bin;
+    const std::vector<std::string>& Paths;
+};
+
+// Checks one path to be put and returns its full long form, or refuses it.
+std::string AcceptPath(const std::string& Path);
+
+} // namespace App_bin

@@ -1,0 +1,48 @@
+// The handler of the Bin menu: it owns the bin and the open dialogs of its
+// commands, gathers paths from the user and puts them, opens the bin in the
+// explorer, edits the bin's properties and keeps all of that in the settings.
+#pragma once
+
+#include "app/App_bin.h"
+#include "app/App_handler.h"
+#include "gui/Gui_inifile.h"
+#include "gui/Gui_opendialog.h"
+#include "gui/Gui_stringlist.h"
+
+#include <memory>
+
+namespace App_binhandler {
+
+class TBinHandler : public App_handler::THandler {
+public:
+    TBinHandler();
+    ~TBinHandler() override;
+
+    App_bin::TBin& Bin() const { return *FBin; }
+    Gui_opendialog::TOpenDialog& PutRegularFilesDialog() const { return *FPutRegularFilesDialog; }
+    Gui_opendialog::TOpenDialog& PutImportPathsDialog() const { return *FPutImportPathsDialog; }
+
+    void LoadSettings(Gui_inifile::TCustomIniFile& Ini) override;
+    void SaveSettings(Gui_inifile::TCustomIniFile& Ini) override;
+
+    // Each command raises Gui_system::EAbort when the user cancels it.
+    virtual void PutRegularFiles();
+    virtual void PutDirectory();
+    virtual void PutImportPaths();
+    // Paths is only read; emptying it afterwards is the caller's business.
+    virtual void PutDroppedFiles(const Gui_stringlist::TStringList& Paths);
+    virtual void Explore();
+    virtual void EditProps();
+
+private:
+    void LoadBinSettings(Gui_inifile::TCustomIniFile& Ini);
+    void LoadEntryNameSettings(Gui_inifile::TCustomIniFile& Ini);
+    void SaveBinSettings(Gui_inifile::TCustomIniFile& Ini);
+    void SaveEntryNameSettings(Gui_inifile::TCustomIniFile& Ini);
+
+    std::unique_ptr<App_bin::TBin> FBin;
+    std::unique_ptr<Gui_opendialog::TOpenDialog> FPutRegularFilesDialog;
+    std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
+};
+
+} // namespace App_binhandler

@@ -1,0 +1,144 @@
+#include "Gui_application.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+
+namespace Gui_application {
+
+using Gui_system::EAbort;
+using Gui_system::Exception;
+
+TApplication& Application() {
+    static TApplication Instance;
+    return Instance;
+}
+
+void TApplication::Initialize(HINSTANCE Instance) {
+    FInstance = Instance;
+    // The shell's folder browser and open dialog need an apartment of their own.
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&Controls);
+}
+
+std::string TApplication::ExeName() const {
+    std::string Path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD Length =
+            GetModuleFileNameA(FInstance, Path.data(), static_cast<DWORD>(Path.size()));
+        if (Length < Path.size()) {
+            Path.resize(Length);
+            return Path;
+        }
+        Path.resize(Path.size() * 2);
+    }
+}
+
+std::vector<std::string> TApplication::Arguments() const {
+    std::vector<std::string> Result;
+    for (int I = 1; I < __argc; ++I)
+        Result.emplace_back(__argv[I]);
+    return Result;
+}
+
+void TApplication::DestroyComponents() {
+    while (!FComponents.empty())
+        FComponents.pop_back();
+}
+
+void TApplication::Run() {
+    MSG Message;
+    for (;;) {
+        if (!PeekMessageA(&Message, nullptr, 0, 0, PM_NOREMOVE)) {
+            bool Done = true;
+            if (OnIdle) {
+                try {
+                    OnIdle(Done);
+                } catch (...) {
+                    HandleException(std::current_exception());
+                }
+            }
+            if (Done)
+                WaitMessage();
+            continue;
+        }
+        if (GetMessageA(&Message, nullptr, 0, 0) <= 0)
+            break;
+        if (FAccelerators && FMainWindow &&
+            (Message.hwnd == FMainWindow || IsChild(FMainWindow, Message.hwnd)) &&
+            TranslateAcceleratorA(FMainWindow, FAccelerators, &Message))
+            continue;
+        TranslateMessage(&Message);
+        DispatchMessageA(&Message);
+    }
+}
+
+void TApplication::HandleException(std::exception_ptr Failure) {
+    try {
+        std::rethrow_exception(Failure);
+    } catch (const EAbort&) {
+    } catch (const Exception& E) {
+        ShowException(E);
+    } catch (...) {
+        ShowException(Exception(std::string()));
+    }
+}
+
+void TApplication::ShowException(const Exception& E) {
+    ShowMessageBox(E.Message(), FTitle, MB_OK | MB_ICONERROR);
+}
+
+int TApplication::ShowMessageBox(const std::string& Text, const std::string& Caption, UINT Flags) {
+    TModalScope Modal;
+    return ::MessageBoxA(Handle(), Text.c_str(), Caption.c_str(), Flags);
+}
+
+void TApplication::ShowMessage(const std::string& Text) { ShowMessageBox(Text, FTitle, MB_OK); }
+
+void TApplication::SetScreenCursor(HCURSOR Cursor) {
+    FScreenCursor = Cursor;
+    // Shown at once; the windows' WM_SETCURSOR keeps it while the mouse moves.
+    SetCursor(Cursor ? Cursor : LoadCursorA(nullptr, IDC_ARROW));
+}
+
+namespace {
+
+struct TThreadWindows {
+    std::vector<HWND> Windows;
+};
+
+BOOL CALLBACK CollectEnabled(HWND Window, LPARAM Param) {
+    if (IsWindowVisible(Window) && IsWindowEnabled(Window))
+        reinterpret_cast<TThreadWindows*>(Param)->Windows.push_back(Window);
+    return TRUE;
+}
+
+} // namespace
+
+TModalScope::TModalScope() : FActive(GetActiveWindow()) {
+    TThreadWindows Found;
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&Found));
+    for (HWND Window : Found.Windows)
+        EnableWindow(Window, FALSE);
+    FDisabled = std::move(Found.Windows);
+}
+
+TModalScope::~TModalScope() {
+    for (HWND Window : FDisabled) {
+        if (IsWindow(Window))
+            EnableWindow(Window, TRUE);
+    }
+    if (FActive && IsWindow(FActive))
+        SetActiveWindow(FActive);
+}
+
+TCursorScope::TCursorScope() : FSaved(Application().ScreenCursor()) {
+    Application().SetScreenCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
+TCursorScope::~TCursorScope() { Application().SetScreenCursor(FSaved); }
+
+} // namespace Gui_application

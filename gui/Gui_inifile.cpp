@@ -1,0 +1,308 @@
+#include "Gui_inifile.h"
+
+#include "gui/Gui_stringlist.h"
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdio>
+#include <sys/stat.h>
+#endif
+
+namespace Gui_inifile {
+
+using Gui_system::EStreamError;
+
+namespace {
+
+const char* const WriteFailedMessage = "The program could not write the file.";
+
+bool IsBlankOrControl(char C) {
+    return static_cast<unsigned char>(C) <= ' ';
+}
+
+std::string Trim(const std::string& Text) {
+    std::size_t First = 0;
+    std::size_t Last = Text.size();
+    while (First < Last && IsBlankOrControl(Text[First]))
+        ++First;
+    while (Last > First && IsBlankOrControl(Text[Last - 1]))
+        --Last;
+    return Text.substr(First, Last - First);
+}
+
+char UpperAscii(char C) {
+    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
+}
+
+// Letter case is folded for single-byte letters only; the second byte of a
+// double-byte character may look like a letter and is compared as it is.
+bool SameName(const std::string& A, const std::string& B) {
+    if (A.size() != B.size())
+        return false;
+    for (std::size_t I = 0; I < A.size(); ++I) {
+#ifdef _WIN32
+        if (IsDBCSLeadByte(static_cast<BYTE>(A[I])) && I + 1 < A.size()) {
+            if (A[I] != B[I] || A[I + 1] != B[I + 1])
+                return false;
+            ++I;
+            continue;
+        }
+#endif
+        if (UpperAscii(A[I]) != UpperAscii(B[I]))
+            return false;
+    }
+    return true;
+}
+
+bool PathExists(const std::string& Path) {
+#ifdef _WIN32
+    return GetFileAttributesA(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+    struct stat Status;
+    return stat(Path.c_str(), &Status) == 0;
+#endif
+}
+
+// A file made for the new content beside the target; it is removed again
+// unless it has taken the target's place.
+class TTempFile {
+public:
+    explicit TTempFile(const std::string& Target);
+    ~TTempFile();
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    void Write(const std::string& Bytes);
+    void ReplaceTarget();
+
+private:
+    std::string FTarget;
+    std::string FName;
+    bool FMoved = false;
+};
+
+std::string TempName(const std::string& Target, int Attempt) {
+    return Target + ".~" + std::to_string(Attempt) + ".tmp";
+}
+
+const int MaxTempAttempts = 100;
+
+#ifdef _WIN32
+
+TTempFile::TTempFile(const std::string& Target) : FTarget(Target) {}
+
+TTempFile::~TTempFile() {
+    if (!FName.empty() && !FMoved)
+        DeleteFileA(FName.c_str());
+}
+
+void TTempFile::Write(const std::string& Bytes) {
+    HANDLE File = INVALID_HANDLE_VALUE;
+    // CREATE_NEW never touches a file of the same name that someone else owns.
+    for (int Attempt = 0; File == INVALID_HANDLE_VALUE; ++Attempt) {
+        if (Attempt == MaxTempAttempts)
+            throw EStreamError(WriteFailedMessage);
+        const std::string Name = TempName(FTarget, Attempt);
+        File = CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (File != INVALID_HANDLE_VALUE)
+            FName = Name;
+        else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            throw EStreamError(WriteFailedMessage);
+    }
+    DWORD Written = 0;
+    const bool Complete =
+        (Bytes.empty() ||
+         (::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
+          Written == Bytes.size())) &&
+        FlushFileBuffers(File);
+    const bool Closed = CloseHandle(File) != FALSE;
+    if (!Complete || !Closed)
+        throw EStreamError(WriteFailedMessage);
+}
+
+void TTempFile::ReplaceTarget() {
+    if (!MoveFileExA(FName.c_str(), FTarget.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        throw EStreamError(WriteFailedMessage);
+    FMoved = true;
+}
+
+#else
+
+TTempFile::TTempFile(const std::string& Target) : FTarget(Target) {}
+
+TTempFile::~TTempFile() {
+    if (!FName.empty() && !FMoved)
+        std::remove(FName.c_str());
+}
+
+void TTempFile::Write(const std::string& Bytes) {
+    std::FILE* File = nullptr;
+    // "x" opens only a file that did not exist before.
+    for (int Attempt = 0; !File; ++Attempt) {
+        if (Attempt == MaxTempAttempts)
+            throw EStreamError(WriteFailedMessage);
+        const std::string Name = TempName(FTarget, Attempt);
+        File = std::fopen(Name.c_str(), "wbx");
+        if (File)
+            FName = Name;
+        else if (!PathExists(Name))
+            throw EStreamError(WriteFailedMessage);
+    }
+    const bool Complete =
+        std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size() && std::fflush(File) == 0;
+    const bool Closed = std::fclose(File) == 0;
+    if (!Complete || !Closed)
+        throw EStreamError(WriteFailedMessage);
+}
+
+void TTempFile::ReplaceTarget() {
+    if (std::rename(FName.c_str(), FTarget.c_str()) != 0)
+        throw EStreamError(WriteFailedMessage);
+    FMoved = true;
+}
+
+#endif
+
+} // namespace
+
+std::int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Key,
+                                         std::int32_t Default) {
+    std::int32_t Value = 0;
+    return Gui_system::TryStrToInt(ReadString(Section, Key, std::string()), Value) ? Value
+                                                                                   : Default;
+}
+
+void TCustomIniFile::WriteInteger(const std::string& Section, const std::string& Key,
+                                  std::int32_t Value) {
+    WriteString(Section, Key, std::to_string(Value));
+}
+
+bool TCustomIniFile::ReadBool(const std::string& Section, const std::string& Key, bool Default) {
+    return ReadInteger(Section, Key, Default ? 1 : 0) != 0;
+}
+
+void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Key, bool Value) {
+    WriteString(Section, Key, Value ? "1" : "0");
+}
+
+TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName) {
+    Gui_stringlist::TStringList Lines;
+    try {
+        Lines.LoadFromFile(FileName);
+    } catch (const EStreamError&) {
+        // A missing file is an empty store; one that is there must be readable.
+        if (PathExists(FileName))
+            throw;
+        return;
+    }
+    ParseLines(Lines.Strings());
+}
+
+std::string TMemIniFile::ReadString(const std::string& Section, const std::string& Key,
+                                    const std::string& Default) {
+    if (const TSection* Found = FindSection(Section)) {
+        for (const auto& Value : Found->Values) {
+            if (SameName(Value.first, Key))
+                return Value.second;
+        }
+    }
+    return Default;
+}
+
+void TMemIniFile::WriteString(const std::string& Section, const std::string& Key,
+                              const std::string& Value) {
+    SetValue(SectionForWrite(Section), Key, Value);
+}
+
+bool TMemIniFile::SectionExists(const std::string& Section) const {
+    return FindSection(Section) != nullptr;
+}
+
+bool TMemIniFile::ValueExists(const std::string& Section, const std::string& Key) const {
+    const TSection* Found = FindSection(Section);
+    return Found && std::any_of(Found->Values.begin(), Found->Values.end(),
+                                [&Key](const auto& Value) { return SameName(Value.first, Key); });
+}
+
+void TMemIniFile::Clear() {
+    FSections.clear();
+}
+
+void TMemIniFile::UpdateFile() {
+    TTempFile Temp(FFileName);
+    Temp.Write(GetText());
+    Temp.ReplaceTarget();
+}
+
+std::string TMemIniFile::GetText() const {
+    std::string Text;
+    for (const TSection& Section : FSections) {
+        Text += "[" + Section.Name + "]\r\n";
+        for (const auto& Value : Section.Values)
+            Text += Value.first + "=" + Value.second + "\r\n";
+        Text += "\r\n";
+    }
+    return Text;
+}
+
+void TMemIniFile::SetText(const std::string& Text) {
+    Gui_stringlist::TStringList Lines;
+    Lines.SetText(Text);
+    FSections.clear();
+    ParseLines(Lines.Strings());
+}
+
+std::size_t TMemIniFile::SectionIndex(const std::string& Name) const {
+    const auto Found = std::find_if(FSections.begin(), FSections.end(),
+                                    [&Name](const TSection& S) { return SameName(S.Name, Name); });
+    return static_cast<std::size_t>(Found - FSections.begin());
+}
+
+const TMemIniFile::TSection* TMemIniFile::FindSection(const std::string& Name) const {
+    const std::size_t Index = SectionIndex(Name);
+    return Index < FSections.size() ? &FSections[Index] : nullptr;
+}
+
+// A section written again keeps its place and the spelling it was first written with.
+TMemIniFile::TSection& TMemIniFile::SectionForWrite(const std::string& Name) {
+    const std::size_t Index = SectionIndex(Name);
+    if (Index < FSections.size())
+        return FSections[Index];
+    FSections.push_back(TSection{Name, {}});
+    return FSections.back();
+}
+
+void TMemIniFile::SetValue(TSection& Section, const std::string& Key, const std::string& Value) {
+    for (auto& Existing : Section.Values) {
+        if (SameName(Existing.first, Key)) {
+            Existing.second = Value;
+            return;
+        }
+    }
+    Section.Values.emplace_back(Key, Value);
+}
+
+void TMemIniFile::ParseLines(const std::vector<std::string>& Lines) {
+    TSection* Current = nullptr;
+    for (const std::string& Raw : Lines) {
+        const std::string Line = Trim(Raw);
+        if (Line.empty() || Line[0] == ';')
+            continue;
+        if (Line.size() >= 2 && Line.front() == '[' && Line.back() == ']') {
+            Current = &SectionForWrite(Trim(Line.substr(1, Line.size() - 2)));
+            continue;
+        }
+        const std::size_t Equal = Line.find('=');
+        // Lines before the first section, and lines that set nothing, carry no setting.
+        if (!Current || Equal == std::string::npos)
+            continue;
+        SetValue(*Current, Trim(Line.substr(0, Equal)), Trim(Line.substr(Equal + 1)));
+    }
+}
+
+} // namespace Gui_inifile

@@ -1,0 +1,110 @@
+#include "Gui_opendialog.h"
+
+#include "gui/Gui_application.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+namespace Gui_opendialog {
+
+namespace {
+
+// Room for the names of many files at once: the dialog fails rather than
+// cut a selection short.
+const std::size_t FileBufferSize = 1 << 18;
+
+// The dialog wants the parts of the filter separated by NULs and the whole
+// ended by two. A "|" can be the second byte of a double-byte character,
+// which stays as it is.
+std::string FilterParts(const std::string& Filter) {
+    std::string Parts = Filter;
+    for (std::size_t I = 0; I < Parts.size(); ++I) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(Parts[I])))
+            ++I;
+        else if (Parts[I] == '|')
+            Parts[I] = '\0';
+    }
+    Parts.append(2, '\0');
+    return Parts;
+}
+
+DWORD OptionFlags(TOpenOptions Options) {
+    // The Explorer look, which also separates the names of a multiple
+    // selection by NULs rather than blanks.
+    DWORD Flags = OFN_EXPLORER;
+    if (Options & ofAllowMultiSelect)
+        Flags |= OFN_ALLOWMULTISELECT;
+    if (Options & ofPathMustExist)
+        Flags |= OFN_PATHMUSTEXIST;
+    if (Options & ofFileMustExist)
+        Flags |= OFN_FILEMUSTEXIST;
+    if (Options & ofNoDereferenceLinks)
+        Flags |= OFN_NODEREFERENCELINKS;
+    if (Options & ofHideReadOnly)
+        Flags |= OFN_HIDEREADONLY;
+    if (Options & ofEnableSizing)
+        Flags |= OFN_ENABLESIZING;
+    return Flags;
+}
+
+bool EndsWithBackslash(const std::string& Path) {
+    bool Ends = false;
+    for (std::size_t I = 0; I < Path.size(); ++I) {
+        Ends = Path[I] == '\\';
+        if (IsDBCSLeadByte(static_cast<BYTE>(Path[I])))
+            ++I;
+    }
+    return Ends;
+}
+
+// One chosen file comes back as its full path. Several come back as the
+// folder, a NUL, and then each name followed by a NUL; the file offset then
+// points just past the folder's NUL.
+std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset) {
+    const std::string First = Buffer.c_str();
+    if (FileOffset == 0 || FileOffset <= First.size())
+        return {First};
+    const std::string Folder = EndsWithBackslash(First) ? First : First + "\\";
+    std::vector<std::string> Files;
+    for (std::size_t Start = First.size() + 1; Start < Buffer.size() && Buffer[Start] != '\0';) {
+        const std::string Name = Buffer.c_str() + Start;
+        Files.push_back(Folder + Name);
+        Start += Name.size() + 1;
+    }
+    return Files;
+}
+
+} // namespace
+
+bool TOpenDialog::Execute() {
+    const std::string FilterText = FilterParts(Filter);
+    std::string Buffer(FileBufferSize, '\0');
+    FileName.copy(&Buffer[0], Buffer.size() - 1);
+
+    OPENFILENAMEA Dialog{};
+    Dialog.lStructSize = sizeof Dialog;
+    Dialog.hwndOwner = Gui_application::Application().Handle();
+    Dialog.lpstrFilter = Filter.empty() ? nullptr : FilterText.c_str();
+    Dialog.nFilterIndex = static_cast<DWORD>(FilterIndex);
+    Dialog.lpstrFile = &Buffer[0];
+    Dialog.nMaxFile = static_cast<DWORD>(Buffer.size());
+    Dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
+    Dialog.Flags = OptionFlags(Options);
+
+    BOOL Confirmed;
+    {
+        Gui_application::TModalScope Modal;
+        Confirmed = GetOpenFileNameA(&Dialog);
+    }
+    if (!Confirmed) {
+        if (CommDlgExtendedError() != 0)
+            throw Gui_system::Exception("The program could not show the open dialog.");
+        return false;
+    }
+    FilterIndex = static_cast<std::int32_t>(Dialog.nFilterIndex);
+    Files = ChosenFiles(Buffer, Dialog.nFileOffset);
+    FileName = Files.empty() ? std::string() : Files.front();
+    return true;
+}
+
+} // namespace Gui_opendialog

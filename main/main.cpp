@@ -1,0 +1,66 @@
+// Tovel Bin: the program's entry. One instance runs per program directory.
+
+#include "app/App_mainform.h"
+#include "gui/Gui_application.h"
+#include "vek/Vek_autopointer.h"
+#include "vek/Vek_file.h"
+#include "vek/Vek_hash.h"
+#include "vek/Vek_sync.h"
+
+#include <windows.h>
+
+namespace TovelBin {
+
+using Gui_application::Application;
+
+// Held from the guard until the process ends; its handle closes at exit.
+Vek_autopointer::TAutoPointer<Vek_sync::TMutex> InstanceMutex;
+
+std::string GetInstanceMutexName() {
+    const std::string Directory = Vek_file::ExtractDirectory(Application().ExeName());
+    return "Parvex.TovelBin.Instance" + Vek_hash::HashText(Vek_file::UpperCasePath(Directory));
+}
+
+void GuardSingleInstance() {
+    const std::string Name = GetInstanceMutexName();
+    InstanceMutex.reset();
+    InstanceMutex = std::make_unique<Vek_sync::TMutex>(Name);
+    try {
+        InstanceMutex->Lock(0);
+    } catch (Vek_sync::ELockFail& E) {
+        E.SetMessage("The program is restricted to a single instance.");
+        throw;
+    }
+}
+
+void Run() {
+    Application().SetTitle("Tovel Bin");
+    GuardSingleInstance();
+    auto* Form = Application().Own(std::make_unique<App_mainform::TAppMainForm>());
+    App_mainform::AppMainForm = Form;
+    Application().SetMainWindow(Form->Handle());
+    ShowWindow(Form->Handle(), SW_SHOWNORMAL);
+    UpdateWindow(Form->Handle());
+    Application().Run();
+}
+
+} // namespace TovelBin
+
+int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
+    using Gui_application::Application;
+    Application().Initialize(Instance);
+    try {
+        try {
+            TovelBin::Run();
+        } catch (const Gui_system::Exception&) {
+            throw;
+        } catch (...) {
+            throw Gui_system::Exception(std::string());
+        }
+    } catch (const Gui_system::Exception& E) {
+        Application().ShowException(E);
+    }
+    App_mainform::AppMainForm = nullptr;
+    Application().DestroyComponents();
+    return 0;
+}

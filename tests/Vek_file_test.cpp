@@ -1,0 +1,334 @@
+#include "vek/Vek_file.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include "tests/TestSupport.h"
+
+#include <windows.h>
+#endif
+
+using namespace Vek_file;
+
+namespace {
+
+// The message of the EFileError that Action raises, or "no error".
+template <class TAction> std::string FileErrorOf(TAction Action) {
+    try {
+        Action();
+    } catch (const EFileError& Error) {
+        return Error.what();
+    }
+    return "no error";
+}
+
+const std::string CannotDetermine = "The program cannot determine the path is absolute.";
+
+} // namespace
+
+TEST(Vek_file_Delimiters, LookAtTheFirstAndLastCharacterOnly) {
+    EXPECT_FALSE(StartsWithDelimiter("", '\\'));
+    EXPECT_FALSE(EndsWithDelimiter("", '\\'));
+    EXPECT_TRUE(StartsWithDelimiter("\\", '\\'));
+    EXPECT_TRUE(EndsWithDelimiter("\\", '\\'));
+    EXPECT_TRUE(StartsWithDelimiter("\\Bin", '\\'));
+    EXPECT_FALSE(EndsWithDelimiter("\\Bin", '\\'));
+    EXPECT_TRUE(EndsWithDelimiter("C:\\", '\\'));
+    EXPECT_FALSE(StartsWithDelimiter("C:\\", '\\'));
+    EXPECT_FALSE(EndsWithDelimiter("C:/Bin/", '\\'));
+    EXPECT_TRUE(EndsWithDelimiter("C:/Bin/", '/'));
+}
+
+TEST(Vek_file_Delimiters, AddOrRemoveAtMostOne) {
+    EXPECT_EQ(IncludeTrailingDelimiter("", '\\'), "\\");
+    EXPECT_EQ(IncludeTrailingDelimiter("C:", '\\'), "C:\\");
+    EXPECT_EQ(IncludeTrailingDelimiter("C:\\Bin\\", '\\'), "C:\\Bin\\");
+    EXPECT_EQ(IncludeTrailingDelimiter("C:\\Bin/", '\\'), "C:\\Bin/\\");
+    EXPECT_EQ(ExcludeTrailingDelimiter("C:\\Bin\\\\", '\\'), "C:\\Bin\\");
+    EXPECT_EQ(ExcludeTrailingDelimiter("C:\\Bin", '\\'), "C:\\Bin");
+    EXPECT_EQ(ExcludeTrailingDelimiter("\\", '\\'), "");
+    EXPECT_EQ(ExcludeTrailingDelimiter("", '\\'), "");
+    EXPECT_EQ(ExcludeLeadingDelimiter("\\\\server", '\\'), "\\server");
+    EXPECT_EQ(ExcludeLeadingDelimiter("Bin\\", '\\'), "Bin\\");
+    EXPECT_EQ(ExcludeLeadingDelimiter("", '\\'), "");
+}
+
+TEST(Vek_file_ExtractDirectory, EndsAtTheLastBackslashOrColon) {
+    EXPECT_EQ(ExtractDirectoryPath("C:\\Prog\\App.exe"), "C:\\Prog\\");
+    EXPECT_EQ(ExtractDirectoryPath("C:App.exe"), "C:");
+    EXPECT_EQ(ExtractDirectoryPath("App.exe"), "");
+    EXPECT_EQ(ExtractDirectoryPath("C:\\Prog\\"), "C:\\Prog\\");
+    EXPECT_EQ(ExtractDirectoryPath("C:/Prog/App.exe"), "C:");
+    EXPECT_EQ(ExtractDirectoryPath("a/b"), "");
+    EXPECT_EQ(ExtractDirectory("C:\\Prog\\App.exe"), "C:\\Prog");
+    EXPECT_EQ(ExtractDirectory("C:\\App.exe"), "C:");
+    EXPECT_EQ(ExtractDirectory("App.exe"), "");
+    EXPECT_EQ(ExtractDirectory("\\\\server\\share\\App.exe"), "\\\\server\\share");
+}
+
+TEST(Vek_file_UpperCasePath, KeepsTheLength) {
+    EXPECT_EQ(UpperCasePath("c:\\prog files\\app-1.exe"), "C:\\PROG FILES\\APP-1.EXE");
+    EXPECT_EQ(UpperCasePath("AZaz09_~{}"), "AZAZ09_~{}");
+    EXPECT_EQ(UpperCasePath(""), "");
+    EXPECT_EQ(UpperCasePath(std::string("a\0b", 3)), std::string("A\0B", 3));
+}
+
+#ifdef _WIN32
+TEST(Vek_file_UpperCasePath, FollowsTheCodePageOutsideTheFarEast) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252";
+    EXPECT_EQ(UpperCasePath("c:\\caf\xE9\\\xFC"), "C:\\CAF\xC9\\\xDC");
+}
+#endif
+
+TEST(Vek_file_HasWildcards, FindsQuestionMarkAndAsterisk) {
+    EXPECT_TRUE(HasWildcards("C:\\*.txt"));
+    EXPECT_TRUE(HasWildcards("C:\\a?c"));
+    EXPECT_TRUE(HasWildcards("?"));
+    EXPECT_FALSE(HasWildcards("C:\\Prog\\App.exe"));
+    EXPECT_FALSE(HasWildcards(""));
+}
+
+TEST(Vek_file_IsAbsolutePath, NeedsADriveFollowedByABackslash) {
+    EXPECT_TRUE(IsAbsolutePath("C:\\Bin"));
+    EXPECT_TRUE(IsAbsolutePath("c:\\"));
+    EXPECT_TRUE(IsAbsolutePath("C:\\a:b"));
+    EXPECT_TRUE(IsAbsolutePath("Bin:\\x:y"));
+    for (const std::string Path : {"Bin", "..\\Bin", "\\Bin", "\\\\server\\share", ""}) {
+        EXPECT_FALSE(IsAbsolutePath(Path)) << Path;
+        EXPECT_TRUE(IsRelativePath(Path)) << Path;
+    }
+    EXPECT_FALSE(IsRelativePath("D:\\"));
+}
+
+TEST(Vek_file_IsAbsolutePath, RaisesWhenTheColonIsNotFollowedByABackslash) {
+    for (const std::string Path : {"C:", "C:Bin", "C:/Bin", "a:b\\c:\\"}) {
+        EXPECT_EQ(FileErrorOf([&] { IsAbsolutePath(Path); }), CannotDetermine) << Path;
+        EXPECT_EQ(FileErrorOf([&] { IsRelativePath(Path); }), CannotDetermine) << Path;
+        EXPECT_EQ(FileErrorOf([&] { GetPathRoot(Path); }), CannotDetermine) << Path;
+    }
+}
+
+TEST(Vek_file_GetPathRoot, IsTheDriveRootOrEmpty) {
+    EXPECT_EQ(GetPathRoot("C:\\Prog\\Bin"), "C:\\");
+    EXPECT_EQ(GetPathRoot("D:\\"), "D:\\");
+    EXPECT_EQ(GetPathRoot("Prog\\Bin"), "");
+    EXPECT_EQ(GetPathRoot("\\Prog"), "");
+}
+
+TEST(Vek_file_CombinePath, AppendsToTheBase) {
+    EXPECT_EQ(CombinePath("Bin", "C:\\Prog"), "C:\\Prog\\Bin");
+    EXPECT_EQ(CombinePath("Bin", "C:\\Prog\\"), "C:\\Prog\\Bin");
+    EXPECT_EQ(CombinePath("..\\Bin", "C:\\Prog"), "C:\\Prog\\..\\Bin");
+    EXPECT_EQ(CombinePath("", "C:\\Prog"), "C:\\Prog\\");
+    EXPECT_EQ(CombinePath("Bin", ""), "\\Bin");
+    EXPECT_EQ(CombinePath("Bin", "C:"), "C:\\Bin");
+}
+
+TEST(Vek_file_CombinePath, LeadingBackslashMeansTheRootOfTheBase) {
+    EXPECT_EQ(CombinePath("\\Bin", "C:\\Prog"), "C:\\Bin");
+    EXPECT_EQ(CombinePath("\\", "C:\\Prog\\Sub"), "C:\\");
+    EXPECT_EQ(CombinePath("\\Bin", "Prog"), "Bin");
+    EXPECT_EQ(FileErrorOf([] { CombinePath("\\Bin", "C:"); }), CannotDetermine);
+}
+
+// A location with a drive is where the user wants the bin, whatever the base.
+TEST(Vek_file_CombinePath, PathWithADriveStaysAsItIs) {
+    EXPECT_EQ(CombinePath("D:\\Bin", "C:\\Prog"), "D:\\Bin");
+    EXPECT_EQ(CombinePath("C:\\", "C:\\Prog"), "C:\\");
+    EXPECT_EQ(FileErrorOf([] { CombinePath("D:Bin", "C:\\Prog"); }), CannotDetermine);
+}
+
+// The double-byte cases use code page 932: natively the library answers from
+// its table of it, under Windows the system must use it.
+class Vek_file_Dbcs : public testing::Test {
+protected:
+    void SetUp() override {
+#ifdef _WIN32
+        if (GetACP() != 932)
+            GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+#endif
+    }
+};
+
+// 0x95 0x5C is one character of code page 932 whose trail byte has the
+// backslash code.
+TEST_F(Vek_file_Dbcs, TrailByteBackslashIsNoDelimiter) {
+    const std::string Path = "C:\\\x95\x5C";
+    EXPECT_FALSE(EndsWithDelimiter(Path, '\\'));
+    EXPECT_EQ(IncludeTrailingDelimiter(Path, '\\'), Path + "\\");
+    EXPECT_EQ(ExcludeTrailingDelimiter(Path, '\\'), Path);
+    EXPECT_TRUE(EndsWithDelimiter(Path + "\\", '\\'));
+    EXPECT_EQ(ExcludeTrailingDelimiter(Path + "\\", '\\'), Path);
+    EXPECT_EQ(ExtractDirectoryPath(Path), "C:\\");
+    EXPECT_EQ(ExtractDirectoryPath(Path + "\\a.txt"), Path + "\\");
+    EXPECT_EQ(ExtractDirectory(Path + "\\a.txt"), Path);
+    EXPECT_EQ(ExtractDirectoryPath("\x95\x5C\x95\x5C"), "");
+    EXPECT_EQ(CombinePath("a", Path), Path + "\\a");
+}
+
+// 0x82 0x61 is one character whose trail byte has the code of a small a.
+TEST_F(Vek_file_Dbcs, UpperCasePathChangesOnlyAToZ) {
+    EXPECT_EQ(UpperCasePath("c:\\\x82\x61"
+                            "b\\\x95\x5C"
+                            "z"),
+              "C:\\\x82\x61"
+              "B\\\x95\x5C"
+              "Z");
+    EXPECT_EQ(UpperCasePath("\x82\x79\x82\x7A"), "\x82\x79\x82\x7A");
+    EXPECT_EQ(UpperCasePath("x\x82"), "X\x82");
+}
+
+// Code page 932 gives no character a trail byte with the code of the colon,
+// the question mark or the asterisk, but the searches must step over whatever
+// follows a lead byte, as the system's own CharNextA does.
+TEST_F(Vek_file_Dbcs, SearchesStepOverTrailBytes) {
+    EXPECT_FALSE(HasWildcards("C:\\\x95?\\\x95*"));
+    EXPECT_TRUE(HasWildcards("C:\\\x95\x5C?"));
+    EXPECT_FALSE(IsAbsolutePath("\x95:Bin"));
+    EXPECT_TRUE(IsAbsolutePath("\x95:C:\\Bin"));
+    EXPECT_EQ(GetPathRoot("\x95:C:\\Bin"), "\x95:C:\\");
+    EXPECT_EQ(ExtractDirectoryPath("C:\\a\x95:"), "C:\\");
+    EXPECT_EQ(FileErrorOf([] { IsAbsolutePath("C:\x95\x5C"); }), CannotDetermine);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// Each file-system case works in a fresh directory and leaves the process's
+// current directory as it found it.
+class Vek_file_System : public testing::Test {
+protected:
+    void SetUp() override {
+        char Buffer[MAX_PATH];
+        FSavedDirectory.assign(Buffer, GetCurrentDirectoryA(MAX_PATH, Buffer));
+    }
+    void TearDown() override { SetCurrentDirectoryA(FSavedDirectory.c_str()); }
+
+    TestSupport::TTempDir FTemp;
+    std::string FSavedDirectory;
+};
+
+} // namespace
+
+TEST_F(Vek_file_System, KindsOfItems) {
+    TestSupport::WriteFile(FTemp / "file.txt", "x");
+    EXPECT_TRUE(IsRegularFile(FTemp / "file.txt"));
+    EXPECT_FALSE(IsDirectory(FTemp / "file.txt"));
+    EXPECT_TRUE(IsDirectory(FTemp.Path()));
+    EXPECT_TRUE(IsDirectory(FTemp.Path() + "\\"));
+    EXPECT_FALSE(IsRegularFile(FTemp.Path()));
+    for (const std::string Path : {FTemp / "missing", FTemp / "missing\\x", std::string(),
+                                   FTemp / "a<|>b", std::string(400, 'a')}) {
+        EXPECT_FALSE(IsRegularFile(Path)) << Path;
+        EXPECT_FALSE(IsDirectory(Path)) << Path;
+    }
+}
+
+TEST_F(Vek_file_System, CurrentDirectory) {
+    SetCurrentDirectoryPath(FTemp.Path());
+    EXPECT_EQ(GetCurrentDirectoryPath(), FTemp.Path());
+    EXPECT_EQ(FileErrorOf([&] { SetCurrentDirectoryPath(FTemp / "missing"); }),
+              "The program could not set the current directory.");
+    EXPECT_EQ(GetCurrentDirectoryPath(), FTemp.Path());
+    SetCurrentDirectoryPath("C:\\");
+    EXPECT_EQ(GetCurrentDirectoryPath(), "C:\\");
+}
+
+TEST_F(Vek_file_System, ExpandPathResolvesAgainstTheCurrentDirectory) {
+    SetCurrentDirectoryPath(FTemp.Path());
+    EXPECT_EQ(ExpandPath("a\\..\\b.txt"), FTemp / "b.txt");
+    EXPECT_EQ(ExpandPath("."), FTemp.Path());
+    EXPECT_EQ(ExpandPath("C:\\x\\.\\y\\..\\z"), "C:\\x\\z");
+    EXPECT_EQ(ExpandPath("\\x"), "C:\\x");
+    EXPECT_EQ(ExpandPath(""), "");
+}
+
+// Wine's ANSI full-path service refuses results beyond MAX_PATH; Windows
+// gives them. Either way the text must be whole, never cut at the limit.
+TEST_F(Vek_file_System, ExpandPathGivesLongResultsWholeOrNothing) {
+    const std::string Deep = FTemp / std::string(240 - FTemp.Path().size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(Deep.c_str(), nullptr));
+    SetCurrentDirectoryPath(Deep);
+    const std::string Relative = std::string(100, 'r') + "\\" + std::string(100, 's');
+    const std::string Expanded = ExpandPath(Relative);
+    if (!Expanded.empty())
+        EXPECT_EQ(Expanded, Deep + "\\" + Relative);
+    EXPECT_GT(Deep.size() + 1 + Relative.size(), std::size_t{MAX_PATH});
+    EXPECT_EQ(ExpandPath(std::string(100, 'r')), Deep + "\\" + std::string(100, 'r'));
+}
+
+namespace {
+
+std::string ShortPath(const std::string& Path) {
+    char Buffer[MAX_PATH];
+    const DWORD Length = GetShortPathNameA(Path.c_str(), Buffer, MAX_PATH);
+    return Length > 0 && Length < MAX_PATH ? std::string(Buffer, Length) : Path;
+}
+
+} // namespace
+
+TEST_F(Vek_file_System, GetLongPathReplacesShortNames) {
+    const std::string Long = FTemp / "Long Directory Name";
+    ASSERT_TRUE(CreateDirectoryA(Long.c_str(), nullptr));
+    TestSupport::WriteFile(Long + "\\A Long File Name.text", "x");
+    const std::string Short = ShortPath(Long);
+    ASSERT_NE(Short, Long) << "the platform gave no short name";
+    EXPECT_EQ(GetLongPath(Short), Long);
+    EXPECT_EQ(GetLongPath(ShortPath(Long + "\\A Long File Name.text")),
+              Long + "\\A Long File Name.text");
+    EXPECT_EQ(GetLongPath(Long), Long);
+}
+
+TEST_F(Vek_file_System, GetLongPathRefusals) {
+    EXPECT_EQ(FileErrorOf([&] { GetLongPath(FTemp / "*"); }),
+              "The program cannot get the long path of the file.");
+    EXPECT_EQ(FileErrorOf([&] { GetLongPath(FTemp.Path() + "?"); }),
+              "The program cannot get the long path of the file.");
+    EXPECT_EQ(FileErrorOf([&] { GetLongPath(FTemp / "missing"); }),
+              "The program could not get the long path of the file.");
+    EXPECT_EQ(FileErrorOf([] { GetLongPath(""); }),
+              "The program could not get the long path of the file.");
+}
+
+TEST_F(Vek_file_System, MakeDirectoryMakesEveryMissingLevel) {
+    MakeDirectory(FTemp / "A\\B\\C");
+    EXPECT_TRUE(IsDirectory(FTemp / "A\\B\\C"));
+    MakeDirectory(FTemp / "A\\B\\D\\");
+    EXPECT_TRUE(IsDirectory(FTemp / "A\\B\\D"));
+    SetCurrentDirectoryPath(FTemp / "A");
+    MakeDirectory("E\\F");
+    EXPECT_TRUE(IsDirectory(FTemp / "A\\E\\F"));
+    const auto Before = TestSupport::ListTree(FTemp.Path());
+    MakeDirectory(FTemp / "A\\B");
+    MakeDirectory("C:\\");
+    MakeDirectory("C:");
+    EXPECT_EQ(TestSupport::ListTree(FTemp.Path()), Before);
+}
+
+TEST_F(Vek_file_System, MakeDirectoryStopsAtTheFirstLevelThatFails) {
+    const std::string Failure = "The program could not create the directory.";
+    TestSupport::WriteFile(FTemp / "File", "x");
+    EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / "File\\Below"); }), Failure);
+    EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / "File"); }), Failure);
+    EXPECT_TRUE(IsRegularFile(FTemp / "File"));
+    EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / ("A\\B\\" + std::string(300, 'n') + "\\C")); }),
+              Failure);
+    EXPECT_EQ(TestSupport::ListTree(FTemp.Path()),
+              (std::vector<std::string>{"A\\", "A\\B\\", "File"}));
+    EXPECT_EQ(FileErrorOf([] { MakeDirectory(""); }), Failure);
+}
+
+TEST_F(Vek_file_System, DeleteRegularFile) {
+    const std::string Refused = "The program could not delete the regular file.";
+    TestSupport::WriteFile(FTemp / "file.txt", "x");
+    DeleteRegularFile(FTemp / "file.txt");
+    EXPECT_FALSE(TestSupport::Exists(FTemp / "file.txt"));
+    EXPECT_EQ(FileErrorOf([&] { DeleteRegularFile(FTemp / "file.txt"); }), Refused);
+    ASSERT_TRUE(CreateDirectoryA((FTemp / "dir").c_str(), nullptr));
+    EXPECT_EQ(FileErrorOf([&] { DeleteRegularFile(FTemp / "dir"); }), Refused);
+    EXPECT_TRUE(IsDirectory(FTemp / "dir"));
+}
+
+#endif

@@ -1,0 +1,100 @@
+#include "vek/Vek_string.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using Vek_string::PadLeft;
+using Vek_string::QuoteText;
+using Vek_string::UnquoteText;
+
+TEST(Vek_string_QuoteText, EnclosesAndDoublesTheQuote) {
+    EXPECT_EQ(QuoteText("", '"'), "\"\"");
+    EXPECT_EQ(QuoteText("C:\\Bin", '"'), "\"C:\\Bin\"");
+    EXPECT_EQ(QuoteText("a\"b", '"'), "\"a\"\"b\"");
+    EXPECT_EQ(QuoteText("\"", '"'), "\"\"\"\"");
+    EXPECT_EQ(QuoteText("it's \"x\"", '\''), "'it''s \"x\"'");
+}
+
+TEST(Vek_string_UnquoteText, ReadsBackWhatQuoteTextWrote) {
+    for (const std::string Text :
+         {"", " ", "a\"b", "\"", "\"\"\"", " lead and trail ", "C:\\Tools\\Bin\\", "x\"\"y\"",
+          "Tovel #"}) {
+        EXPECT_EQ(UnquoteText(QuoteText(Text, '"'), '"'), Text) << Text;
+        EXPECT_EQ(UnquoteText(QuoteText(Text, '#'), '#'), Text) << Text;
+    }
+    EXPECT_EQ(UnquoteText("\"a\"\"b\"", '"'), "a\"b");
+}
+
+TEST(Vek_string_UnquoteText, UnquotedTextReadsAsEmpty) {
+    EXPECT_EQ(UnquoteText("", '"'), "");
+    EXPECT_EQ(UnquoteText("C:\\Bin", '"'), "");
+    EXPECT_EQ(UnquoteText(" \"a\"", '"'), "");
+    EXPECT_EQ(UnquoteText("\"a\"", '\''), "");
+}
+
+TEST(Vek_string_UnquoteText, IgnoresWhatFollowsTheClosingQuote) {
+    EXPECT_EQ(UnquoteText("\"a\" b", '"'), "a");
+    EXPECT_EQ(UnquoteText("\"\"x", '"'), "");
+    EXPECT_EQ(UnquoteText("\"a\"\"\"\"b\"c", '"'), "a\"\"b");
+    EXPECT_EQ(UnquoteText("\"a\"\"\"x\"", '"'), "a\"");
+}
+
+TEST(Vek_string_UnquoteText, MissingClosingQuoteReadsToTheEnd) {
+    EXPECT_EQ(UnquoteText("\"", '"'), "");
+    EXPECT_EQ(UnquoteText("\"abc", '"'), "abc");
+    EXPECT_EQ(UnquoteText("\"a\"\"b", '"'), "a\"b");
+    EXPECT_EQ(UnquoteText("\"a\"\"", '"'), "a\"");
+}
+
+TEST(Vek_string_PadLeft, FillsUpToTheWidth) {
+    EXPECT_EQ(PadLeft("7", 4, '0'), "0007");
+    EXPECT_EQ(PadLeft("", 2, '0'), "00");
+    EXPECT_EQ(PadLeft("ab", 5, ' '), "   ab");
+}
+
+TEST(Vek_string_PadLeft, NeverShortens) {
+    EXPECT_EQ(PadLeft("12345", 4, '0'), "12345");
+    EXPECT_EQ(PadLeft("1234", 4, '0'), "1234");
+    EXPECT_EQ(PadLeft("7", 0, '0'), "7");
+    EXPECT_EQ(PadLeft("7", -5, '0'), "7");
+    EXPECT_EQ(PadLeft("", INT32_MIN, '0'), "");
+}
+
+// The double-byte cases use code page 932: natively the library answers from
+// its table of it, under Windows the system must use it.
+class Vek_string_Dbcs : public testing::Test {
+protected:
+    void SetUp() override {
+#ifdef _WIN32
+        if (GetACP() != 932)
+            GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+#endif
+    }
+};
+
+TEST_F(Vek_string_Dbcs, LeadBytesAreThoseOfCodePage932) {
+    for (const int Code : {0x81, 0x95, 0x9F, 0xE0, 0xEA, 0xFC})
+        EXPECT_TRUE(Vek_string::IsLeadByte(static_cast<char>(Code))) << Code;
+    for (const int Code : {0x00, 0x22, 0x5C, 0x7F, 0x80, 0xA0, 0xB1, 0xDF, 0xFD, 0xFF})
+        EXPECT_FALSE(Vek_string::IsLeadByte(static_cast<char>(Code))) << Code;
+}
+
+// 0x95 0x5C is one character of code page 932 whose trail byte is the
+// backslash; used as the quote it must be neither doubled nor taken as closing.
+TEST_F(Vek_string_Dbcs, TrailByteWithTheQuoteCodeIsNoQuote) {
+    EXPECT_EQ(QuoteText("\x95\x5C", '\\'), "\\\x95\x5C\\");
+    EXPECT_EQ(QuoteText("a\\\x95\x5C", '\\'), "\\a\\\\\x95\x5C\\");
+    EXPECT_EQ(UnquoteText("\\\x95\x5C\\", '\\'), "\x95\x5C");
+    EXPECT_EQ(UnquoteText("\\a\\\\\x95\x5C\\ rest", '\\'), "a\\\x95\x5C");
+    EXPECT_EQ(UnquoteText(QuoteText("\x95\x5C\\\x95\x5C", '\\'), '\\'), "\x95\x5C\\\x95\x5C");
+}
+
+TEST_F(Vek_string_Dbcs, LeadByteAtTheEndStandsAlone) {
+    EXPECT_EQ(Vek_string::CharLength("a\x95", 1), 1u);
+    EXPECT_EQ(Vek_string::CharLength("\x95\x5C", 0), 2u);
+    EXPECT_EQ(UnquoteText("\"\x95", '"'), "\x95");
+    EXPECT_EQ(QuoteText("a\x95", '\''), "'a\x95'");
+}

@@ -1,0 +1,216 @@
+#include "vek/Vek_file.h"
+
+#include "vek/Vek_string.h"
+
+#ifdef _WIN32
+#include "vek/Vek_autopointer.h"
+
+#include <windows.h>
+#endif
+
+namespace Vek_file {
+
+namespace {
+
+const char PathDelimiter = '\\';
+const char DriveDelimiter = ':';
+
+// The index of the first single-byte character for which Match holds, or
+// npos; a trail byte is never looked at on its own.
+template <class TMatch> std::size_t FindChar(const std::string& Text, TMatch Match) {
+    for (std::size_t Index = 0; Index < Text.size();) {
+        const std::size_t Length = Vek_string::CharLength(Text, Index);
+        if (Length == 1 && Match(Text[Index]))
+            return Index;
+        Index += Length;
+    }
+    return std::string::npos;
+}
+
+std::size_t FindLastChar(const std::string& Text, char C1, char C2) {
+    std::size_t Found = std::string::npos;
+    for (std::size_t Index = 0; Index < Text.size();) {
+        const std::size_t Length = Vek_string::CharLength(Text, Index);
+        if (Length == 1 && (Text[Index] == C1 || Text[Index] == C2))
+            Found = Index;
+        Index += Length;
+    }
+    return Found;
+}
+
+// The index of the first colon, after checking that a backslash follows it.
+std::size_t FindAbsoluteDrive(const std::string& Path) {
+    const std::size_t Colon = FindChar(Path, [](char C) { return C == DriveDelimiter; });
+    if (Colon != std::string::npos &&
+        (Colon + 1 >= Path.size() || Path[Colon + 1] != PathDelimiter))
+        throw EFileError("The program cannot determine the path is absolute.");
+    return Colon;
+}
+
+bool IsFarEast() {
+#ifdef _WIN32
+    CPINFO Info;
+    return GetCPInfo(CP_ACP, &Info) && Info.MaxCharSize > 1;
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
+bool StartsWithDelimiter(const std::string& Text, char Delimiter) {
+    return !Text.empty() && Text[0] == Delimiter;
+}
+
+bool EndsWithDelimiter(const std::string& Text, char Delimiter) {
+    return !Text.empty() && FindLastChar(Text, Delimiter, Delimiter) == Text.size() - 1;
+}
+
+std::string ExcludeLeadingDelimiter(const std::string& Text, char Delimiter) {
+    return StartsWithDelimiter(Text, Delimiter) ? Text.substr(1) : Text;
+}
+
+std::string IncludeTrailingDelimiter(const std::string& Text, char Delimiter) {
+    return EndsWithDelimiter(Text, Delimiter) ? Text : Text + Delimiter;
+}
+
+std::string ExcludeTrailingDelimiter(const std::string& Text, char Delimiter) {
+    return EndsWithDelimiter(Text, Delimiter) ? Text.substr(0, Text.size() - 1) : Text;
+}
+
+std::string ExtractDirectoryPath(const std::string& Path) {
+    const std::size_t Last = FindLastChar(Path, PathDelimiter, DriveDelimiter);
+    return Last == std::string::npos ? std::string() : Path.substr(0, Last + 1);
+}
+
+std::string ExtractDirectory(const std::string& Path) {
+    return ExcludeTrailingDelimiter(ExtractDirectoryPath(Path), PathDelimiter);
+}
+
+// The code page's own mapping would touch trail bytes on a double-byte
+// system, so there only a to z change.
+std::string UpperCasePath(const std::string& Path) {
+    std::string Result = Path;
+    if (!IsFarEast()) {
+#ifdef _WIN32
+        if (!Result.empty())
+            CharUpperBuffA(&Result[0], static_cast<DWORD>(Result.size()));
+#endif
+        return Result;
+    }
+    for (std::size_t Index = 0; Index < Result.size();) {
+        const std::size_t Length = Vek_string::CharLength(Result, Index);
+        if (Length == 1 && Result[Index] >= 'a' && Result[Index] <= 'z')
+            Result[Index] = static_cast<char>(Result[Index] - 'a' + 'A');
+        Index += Length;
+    }
+    return Result;
+}
+
+bool HasWildcards(const std::string& Path) {
+    return FindChar(Path, [](char C) { return C == '?' || C == '*'; }) != std::string::npos;
+}
+
+bool IsAbsolutePath(const std::string& Path) {
+    return FindAbsoluteDrive(Path) != std::string::npos;
+}
+
+bool IsRelativePath(const std::string& Path) { return !IsAbsolutePath(Path); }
+
+std::string GetPathRoot(const std::string& Path) {
+    const std::size_t Colon = FindAbsoluteDrive(Path);
+    return Colon == std::string::npos ? std::string() : Path.substr(0, Colon + 2);
+}
+
+std::string CombinePath(const std::string& Path, const std::string& Base) {
+    if (StartsWithDelimiter(Path, PathDelimiter))
+        return GetPathRoot(Base) + ExcludeLeadingDelimiter(Path, PathDelimiter);
+    if (IsAbsolutePath(Path))
+        return Path;
+    return IncludeTrailingDelimiter(Base, PathDelimiter) + Path;
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// Runs a path service twice: once for the size it needs (terminating zero
+// included), then into a buffer of that size. The empty text when either
+// call fails or the answer outgrew the buffer in between.
+template <class TQuery> std::string QueryPath(TQuery Query) {
+    const DWORD Size = Query(0, nullptr);
+    if (Size == 0)
+        return std::string();
+    Vek_autopointer::TAutoArray<char> Buffer = std::make_unique<char[]>(Size);
+    const DWORD Length = Query(Size, Buffer.get());
+    if (Length == 0 || Length >= Size)
+        return std::string();
+    return std::string(Buffer.get(), Length);
+}
+
+void MakeDirectoryLevels(const std::string& Path) {
+    const std::string Directory = ExcludeTrailingDelimiter(Path, PathDelimiter);
+    if (Directory.size() < 3 || IsDirectory(Directory))
+        return;
+    const std::string Parent = ExtractDirectoryPath(Directory);
+    if (Parent == Directory)
+        return;
+    MakeDirectoryLevels(Parent);
+    if (!CreateDirectoryA(Directory.c_str(), nullptr))
+        throw EFileError("The program could not create the directory.");
+}
+
+} // namespace
+
+std::string ExpandPath(const std::string& Path) {
+    return QueryPath([&Path](DWORD Size, char* Buffer) {
+        return GetFullPathNameA(Path.c_str(), Size, Buffer, nullptr);
+    });
+}
+
+std::string GetLongPath(const std::string& Path) {
+    if (HasWildcards(Path))
+        throw EFileError("The program cannot get the long path of the file.");
+    const std::string LongPath = QueryPath([&Path](DWORD Size, char* Buffer) {
+        return GetLongPathNameA(Path.c_str(), Buffer, Size);
+    });
+    if (LongPath.empty())
+        throw EFileError("The program could not get the long path of the file.");
+    return LongPath;
+}
+
+bool IsRegularFile(const std::string& Path) {
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::string& Path) {
+    const DWORD Attributes = GetFileAttributesA(Path.c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string GetCurrentDirectoryPath() {
+    return QueryPath(
+        [](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
+}
+
+void SetCurrentDirectoryPath(const std::string& Path) {
+    if (!SetCurrentDirectoryA(Path.c_str()))
+        throw EFileError("The program could not set the current directory.");
+}
+
+// No caller passes an empty path; it names no directory, so it cannot be made.
+void MakeDirectory(const std::string& Path) {
+    if (Path.empty())
+        throw EFileError("The program could not create the directory.");
+    MakeDirectoryLevels(Path);
+}
+
+void DeleteRegularFile(const std::string& Path) {
+    if (!DeleteFileA(Path.c_str()))
+        throw EFileError("The program could not delete the regular file.");
+}
+
+#endif
+
+} // namespace Vek_file

@@ -1,0 +1,60 @@
+#include "vek/Vek_string.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace Vek_string {
+
+bool IsLeadByte(char C) {
+#ifdef _WIN32
+    return IsDBCSLeadByte(static_cast<BYTE>(C)) != FALSE;
+#else
+    const auto Code = static_cast<unsigned char>(C);
+    return (Code >= 0x81 && Code <= 0x9F) || (Code >= 0xE0 && Code <= 0xFC);
+#endif
+}
+
+std::size_t CharLength(const std::string& Text, std::size_t Index) {
+    return IsLeadByte(Text[Index]) && Index + 1 < Text.size() ? 2 : 1;
+}
+
+std::string QuoteText(const std::string& Text, char Quote) {
+    std::string Result(1, Quote);
+    for (std::size_t Index = 0; Index < Text.size();) {
+        const std::size_t Length = CharLength(Text, Index);
+        if (Length == 1 && Text[Index] == Quote)
+            Result += Quote;
+        Result.append(Text, Index, Length);
+        Index += Length;
+    }
+    Result += Quote;
+    return Result;
+}
+
+// A text whose closing quote is missing (only a hand-edited settings file
+// holds one) reads up to its end.
+std::string UnquoteText(const std::string& Text, char Quote) {
+    std::string Result;
+    if (Text.empty() || Text[0] != Quote)
+        return Result;
+    for (std::size_t Index = 1; Index < Text.size();) {
+        const std::size_t Length = CharLength(Text, Index);
+        if (Length == 1 && Text[Index] == Quote) {
+            if (Index + 1 >= Text.size() || Text[Index + 1] != Quote)
+                break;
+            ++Index;
+        }
+        Result.append(Text, Index, Length);
+        Index += Length;
+    }
+    return Result;
+}
+
+std::string PadLeft(const std::string& Text, std::int32_t Width, char Fill) {
+    if (Width <= 0 || static_cast<std::size_t>(Width) <= Text.size())
+        return Text;
+    return std::string(static_cast<std::size_t>(Width) - Text.size(), Fill) + Text;
+}
+
+} // namespace Vek_string

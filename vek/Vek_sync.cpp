@@ -1,0 +1,35 @@
+#include "vek/Vek_sync.h"
+
+namespace Vek_sync {
+
+TMutex::TMutex(const std::string& Name) {
+    FHandle = CreateMutexA(nullptr, FALSE, Name.c_str());
+    if (FHandle == nullptr)
+        throw ESyncError("The program could not craete a mutex object.");
+}
+
+TMutex::~TMutex() { Close(); }
+
+void TMutex::Lock(std::int32_t Timeout) {
+    const DWORD Wait = Timeout < 0 ? INFINITE : static_cast<DWORD>(Timeout);
+    switch (WaitForSingleObject(FHandle, Wait)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:
+        return;
+    case WAIT_TIMEOUT:
+        throw ELockTimeout("The program could not lock the mutex object within the time.");
+    case WAIT_FAILED:
+        throw ELockFail("The program could not lock the mutex object.");
+    default:
+        throw ESyncError("An unknown error occured when the program tried to lock the mutex object.");
+    }
+}
+
+void TMutex::Close() {
+    if (FHandle != nullptr) {
+        CloseHandle(FHandle);
+        FHandle = nullptr;
+    }
+}
+
+} // namespace Vek_sync

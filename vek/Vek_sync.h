@@ -1,0 +1,44 @@
+// A named system mutex shared between processes, locked with a timeout.
+#pragma once
+
+#include "gui/Gui_system.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace Vek_sync {
+
+class ESyncError : public Gui_system::Exception {
+public:
+    using Exception::Exception;
+};
+
+class ELockFail : public Gui_system::Exception {
+public:
+    using Exception::Exception;
+};
+
+class ELockTimeout : public ELockFail {
+public:
+    using ELockFail::ELockFail;
+};
+
+// There is no unlock: the calling thread owns the mutex until it ends, and
+// closing the handle does not release it. A later waiter then receives the
+// abandoned mutex, which counts as owned.
+class TMutex : public Gui_system::TObject {
+public:
+    // Creates the mutex, or opens the one of that name that exists already.
+    explicit TMutex(const std::string& Name);
+    ~TMutex() override;
+    // A negative timeout waits without limit; 0 tests once.
+    void Lock(std::int32_t Timeout);
+
+private:
+    void Close();
+    HANDLE FHandle = nullptr;
+};
+
+} // namespace Vek_sync

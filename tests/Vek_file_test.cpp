@@ -196,18 +196,65 @@ TEST_F(Vek_file_Dbcs, SearchesStepOverTrailBytes) {
 
 namespace {
 
+std::wstring Widen(const std::string& Ascii) {
+    return std::wstring(Ascii.begin(), Ascii.end());
+}
+
+// Puts the process's current directory back, however long it was.
+class TKeptCurrentDirectory {
+public:
+    TKeptCurrentDirectory() {
+        FPath.resize(GetCurrentDirectoryW(0, nullptr));
+        FPath.resize(GetCurrentDirectoryW(static_cast<DWORD>(FPath.size()), &FPath[0]));
+    }
+    ~TKeptCurrentDirectory() { SetCurrentDirectoryW(FPath.c_str()); }
+    TKeptCurrentDirectory(const TKeptCurrentDirectory&) = delete;
+    TKeptCurrentDirectory& operator=(const TKeptCurrentDirectory&) = delete;
+
+private:
+    std::wstring FPath;
+};
+
+// A chain of directories below Parent longer than MAX_PATH. The ANSI services
+// cannot reach so deep, so it is made and removed through the wide ones.
+class TDeepDirectory {
+public:
+    explicit TDeepDirectory(const std::string& Parent) : FPath(Parent) {
+        while (FPath.size() <= MAX_PATH) {
+            const std::string Level =
+                FPath + "\\" + std::string(100, static_cast<char>('a' + FLevels));
+            if (!CreateDirectoryW(Prefixed(Level).c_str(), nullptr))
+                break;
+            FPath = Level;
+            ++FLevels;
+        }
+    }
+    ~TDeepDirectory() {
+        for (; FLevels > 0; --FLevels) {
+            RemoveDirectoryW(Wide().c_str());
+            FPath.erase(FPath.rfind('\\'));
+        }
+    }
+    TDeepDirectory(const TDeepDirectory&) = delete;
+    TDeepDirectory& operator=(const TDeepDirectory&) = delete;
+
+    bool IsMade() const { return FPath.size() > MAX_PATH; }
+    const std::string& Path() const { return FPath; }
+    std::wstring Wide() const { return Prefixed(FPath); }
+
+private:
+    static std::wstring Prefixed(const std::string& Path) { return L"\\\\?\\" + Widen(Path); }
+
+    std::string FPath;
+    int FLevels = 0;
+};
+
 // Each file-system case works in a fresh directory and leaves the process's
 // current directory as it found it.
 class Vek_file_System : public testing::Test {
 protected:
-    void SetUp() override {
-        char Buffer[MAX_PATH];
-        FSavedDirectory.assign(Buffer, GetCurrentDirectoryA(MAX_PATH, Buffer));
-    }
-    void TearDown() override { SetCurrentDirectoryA(FSavedDirectory.c_str()); }
-
     TestSupport::TTempDir FTemp;
-    std::string FSavedDirectory;
+    TKeptCurrentDirectory FKeptDirectory;
 };
 
 } // namespace
@@ -219,8 +266,8 @@ TEST_F(Vek_file_System, KindsOfItems) {
     EXPECT_TRUE(IsDirectory(FTemp.Path()));
     EXPECT_TRUE(IsDirectory(FTemp.Path() + "\\"));
     EXPECT_FALSE(IsRegularFile(FTemp.Path()));
-    for (const std::string Path : {FTemp / "missing", FTemp / "missing\\x", std::string(),
-                                   FTemp / "a<|>b", std::string(400, 'a')}) {
+    for (const std::string& Path : {FTemp / "missing", FTemp / "missing\\x", std::string(),
+                                    FTemp / "a<|>b", std::string(400, 'a')}) {
         EXPECT_FALSE(IsRegularFile(Path)) << Path;
         EXPECT_FALSE(IsDirectory(Path)) << Path;
     }
@@ -245,18 +292,23 @@ TEST_F(Vek_file_System, ExpandPathResolvesAgainstTheCurrentDirectory) {
     EXPECT_EQ(ExpandPath(""), "");
 }
 
-// Wine's ANSI full-path service refuses results beyond MAX_PATH; Windows
-// gives them. Either way the text must be whole, never cut at the limit.
-TEST_F(Vek_file_System, ExpandPathGivesLongResultsWholeOrNothing) {
-    const std::string Deep = FTemp / std::string(240 - FTemp.Path().size(), 'd');
-    ASSERT_TRUE(CreateDirectoryA(Deep.c_str(), nullptr));
-    SetCurrentDirectoryPath(Deep);
-    const std::string Relative = std::string(100, 'r') + "\\" + std::string(100, 's');
-    const std::string Expanded = ExpandPath(Relative);
-    if (!Expanded.empty())
-        EXPECT_EQ(Expanded, Deep + "\\" + Relative);
-    EXPECT_GT(Deep.size() + 1 + Relative.size(), std::size_t{MAX_PATH});
-    EXPECT_EQ(ExpandPath(std::string(100, 'r')), Deep + "\\" + std::string(100, 'r'));
+// Wine's ANSI services refuse texts beyond MAX_PATH; Windows with long paths
+// enabled gives them. Either way the text must be whole, never cut at the limit.
+TEST_F(Vek_file_System, LongPathsAreWholeOrNothing) {
+    TDeepDirectory Deep(FTemp.Path());
+    ASSERT_TRUE(Deep.IsMade()) << "the platform made no directory chain beyond MAX_PATH";
+    TKeptCurrentDirectory KeptDirectory;
+    if (!SetCurrentDirectoryW(Deep.Wide().c_str()))
+        GTEST_SKIP() << "the platform keeps no current directory beyond MAX_PATH";
+    const std::string Current = GetCurrentDirectoryPath();
+    if (!Current.empty()) {
+        EXPECT_EQ(Current, Deep.Path());
+    }
+    const std::string Expanded = ExpandPath("x");
+    if (!Expanded.empty()) {
+        EXPECT_EQ(Expanded, Deep.Path() + "\\x");
+    }
+    EXPECT_EQ(ExpandPath(FTemp / "a\\..\\x"), FTemp / "x");
 }
 
 namespace {
@@ -298,8 +350,8 @@ TEST_F(Vek_file_System, MakeDirectoryMakesEveryMissingLevel) {
     MakeDirectory(FTemp / "A\\B\\D\\");
     EXPECT_TRUE(IsDirectory(FTemp / "A\\B\\D"));
     SetCurrentDirectoryPath(FTemp / "A");
-    MakeDirectory("E\\F");
-    EXPECT_TRUE(IsDirectory(FTemp / "A\\E\\F"));
+    MakeDirectory("Eee\\Fff");
+    EXPECT_TRUE(IsDirectory(FTemp / "A\\Eee\\Fff"));
     const auto Before = TestSupport::ListTree(FTemp.Path());
     MakeDirectory(FTemp / "A\\B");
     MakeDirectory("C:\\");
@@ -313,8 +365,9 @@ TEST_F(Vek_file_System, MakeDirectoryStopsAtTheFirstLevelThatFails) {
     EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / "File\\Below"); }), Failure);
     EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / "File"); }), Failure);
     EXPECT_TRUE(IsRegularFile(FTemp / "File"));
-    EXPECT_EQ(FileErrorOf([&] { MakeDirectory(FTemp / ("A\\B\\" + std::string(300, 'n') + "\\C")); }),
-              Failure);
+    EXPECT_EQ(
+        FileErrorOf([&] { MakeDirectory(FTemp / ("A\\B\\" + std::string(300, 'n') + "\\C")); }),
+        Failure);
     EXPECT_EQ(TestSupport::ListTree(FTemp.Path()),
               (std::vector<std::string>{"A\\", "A\\B\\", "File"}));
     EXPECT_EQ(FileErrorOf([] { MakeDirectory(""); }), Failure);

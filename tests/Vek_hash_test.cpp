@@ -102,7 +102,6 @@ public:
 // The text is written from the virtual value, with leading zeros, and is
 // reachable through the abstract hasher.
 TEST(Vek_hash_TCrc32Hasher, TextComesFromTheVirtualValue) {
-    Vek_autopointer::TAutoPointer<Vek_hash::THasher> Hasher =
-        std::make_unique<TFixedValueHasher>();
+    Vek_autopointer::TAutoPointer<Vek_hash::THasher> Hasher = std::make_unique<TFixedValueHasher>();
     EXPECT_EQ(Hasher->GetText(), "0000ABCD");
 }

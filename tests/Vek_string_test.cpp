@@ -19,9 +19,8 @@ TEST(Vek_string_QuoteText, EnclosesAndDoublesTheQuote) {
 }
 
 TEST(Vek_string_UnquoteText, ReadsBackWhatQuoteTextWrote) {
-    for (const std::string Text :
-         {"", " ", "a\"b", "\"", "\"\"\"", " lead and trail ", "C:\\Tools\\Bin\\", "x\"\"y\"",
-          "Tovel #"}) {
+    for (const std::string Text : {"", " ", "a\"b", "\"", "\"\"\"", " lead and trail ",
+                                   "C:\\Tools\\Bin\\", "x\"\"y\"", "Tovel #"}) {
         EXPECT_EQ(UnquoteText(QuoteText(Text, '"'), '"'), Text) << Text;
         EXPECT_EQ(UnquoteText(QuoteText(Text, '#'), '#'), Text) << Text;
     }

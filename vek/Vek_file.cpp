@@ -27,11 +27,11 @@ template <class TMatch> std::size_t FindChar(const std::string& Text, TMatch Mat
     return std::string::npos;
 }
 
-std::size_t FindLastChar(const std::string& Text, char C1, char C2) {
+template <class TMatch> std::size_t FindLastChar(const std::string& Text, TMatch Match) {
     std::size_t Found = std::string::npos;
     for (std::size_t Index = 0; Index < Text.size();) {
         const std::size_t Length = Vek_string::CharLength(Text, Index);
-        if (Length == 1 && (Text[Index] == C1 || Text[Index] == C2))
+        if (Length == 1 && Match(Text[Index]))
             Found = Index;
         Index += Length;
     }
@@ -47,6 +47,7 @@ std::size_t FindAbsoluteDrive(const std::string& Path) {
     return Colon;
 }
 
+// Without Windows the code page is 932, as for Vek_string::IsLeadByte.
 bool IsFarEast() {
 #ifdef _WIN32
     CPINFO Info;
@@ -63,7 +64,8 @@ bool StartsWithDelimiter(const std::string& Text, char Delimiter) {
 }
 
 bool EndsWithDelimiter(const std::string& Text, char Delimiter) {
-    return !Text.empty() && FindLastChar(Text, Delimiter, Delimiter) == Text.size() - 1;
+    return !Text.empty() &&
+           FindLastChar(Text, [Delimiter](char C) { return C == Delimiter; }) == Text.size() - 1;
 }
 
 std::string ExcludeLeadingDelimiter(const std::string& Text, char Delimiter) {
@@ -79,7 +81,8 @@ std::string ExcludeTrailingDelimiter(const std::string& Text, char Delimiter) {
 }
 
 std::string ExtractDirectoryPath(const std::string& Path) {
-    const std::size_t Last = FindLastChar(Path, PathDelimiter, DriveDelimiter);
+    const std::size_t Last =
+        FindLastChar(Path, [](char C) { return C == PathDelimiter || C == DriveDelimiter; });
     return Last == std::string::npos ? std::string() : Path.substr(0, Last + 1);
 }
 
@@ -115,7 +118,9 @@ bool IsAbsolutePath(const std::string& Path) {
     return FindAbsoluteDrive(Path) != std::string::npos;
 }
 
-bool IsRelativePath(const std::string& Path) { return !IsAbsolutePath(Path); }
+bool IsRelativePath(const std::string& Path) {
+    return !IsAbsolutePath(Path);
+}
 
 std::string GetPathRoot(const std::string& Path) {
     const std::size_t Colon = FindAbsoluteDrive(Path);
@@ -171,9 +176,8 @@ std::string ExpandPath(const std::string& Path) {
 std::string GetLongPath(const std::string& Path) {
     if (HasWildcards(Path))
         throw EFileError("The program cannot get the long path of the file.");
-    const std::string LongPath = QueryPath([&Path](DWORD Size, char* Buffer) {
-        return GetLongPathNameA(Path.c_str(), Buffer, Size);
-    });
+    const std::string LongPath = QueryPath(
+        [&Path](DWORD Size, char* Buffer) { return GetLongPathNameA(Path.c_str(), Buffer, Size); });
     if (LongPath.empty())
         throw EFileError("The program could not get the long path of the file.");
     return LongPath;
@@ -190,8 +194,7 @@ bool IsDirectory(const std::string& Path) {
 }
 
 std::string GetCurrentDirectoryPath() {
-    return QueryPath(
-        [](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
+    return QueryPath([](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
 }
 
 void SetCurrentDirectoryPath(const std::string& Path) {

@@ -34,7 +34,9 @@ void TCrc32Hasher::Update(const std::uint8_t* Data, std::int32_t Count) {
         FRegister = (FRegister >> 8) ^ CrcTable[(FRegister ^ Data[Index]) & 0xFF];
 }
 
-void TCrc32Hasher::Reset() { FRegister = InitialRegister; }
+void TCrc32Hasher::Reset() {
+    FRegister = InitialRegister;
+}
 
 std::string TCrc32Hasher::GetText() {
     static const char Digits[] = "0123456789ABCDEF";
@@ -47,7 +49,9 @@ std::string TCrc32Hasher::GetText() {
     return Text;
 }
 
-std::uint32_t TCrc32Hasher::GetValue() { return FRegister ^ 0xFFFFFFFF; }
+std::uint32_t TCrc32Hasher::GetValue() {
+    return FRegister ^ 0xFFFFFFFF;
+}
 
 std::string HashData(const void* Data, std::int32_t Count) {
     Vek_autopointer::TAutoPointer<TCrc32Hasher> Hasher = std::make_unique<TCrc32Hasher>();

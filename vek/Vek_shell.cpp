@@ -51,7 +51,9 @@ void TFileDrop::Finish() {
     DropHandle = nullptr;
 }
 
-bool TFileDrop::IsFinished() const { return DropHandle == nullptr; }
+bool TFileDrop::IsFinished() const {
+    return DropHandle == nullptr;
+}
 
 void TFileDrop::CheckNotFinished() {
     if (IsFinished())

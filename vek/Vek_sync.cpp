@@ -8,7 +8,9 @@ TMutex::TMutex(const std::string& Name) {
         throw ESyncError("The program could not craete a mutex object.");
 }
 
-TMutex::~TMutex() { Close(); }
+TMutex::~TMutex() {
+    Close();
+}
 
 void TMutex::Lock(std::int32_t Timeout) {
     const DWORD Wait = Timeout < 0 ? INFINITE : static_cast<DWORD>(Timeout);
@@ -21,7 +23,8 @@ void TMutex::Lock(std::int32_t Timeout) {
     case WAIT_FAILED:
         throw ELockFail("The program could not lock the mutex object.");
     default:
-        throw ESyncError("An unknown error occured when the program tried to lock the mutex object.");
+        throw ESyncError(
+            "An unknown error occured when the program tried to lock the mutex object.");
     }
 }
 

@@ -57,18 +57,27 @@ bool EndsWithBackslash(const std::string& Path) {
     return Ends;
 }
 
-// One chosen file comes back as its full path. Several come back as the
-// folder, a NUL, and then each name followed by a NUL; the file offset then
-// points just past the folder's NUL.
+// One chosen file comes back as its full path, the file offset pointing at
+// its name. Several come back as the folder, a NUL, and then each name
+// followed by a NUL; the file offset then points just past the folder's NUL.
+bool SeveralChosen(const std::string& Buffer, WORD FileOffset) {
+    return FileOffset > 0 && Buffer[FileOffset - 1] == '\0';
+}
+
+std::string ChosenFolder(const std::string& Buffer, WORD FileOffset) {
+    return SeveralChosen(Buffer, FileOffset) ? std::string(Buffer.c_str())
+                                             : Buffer.substr(0, FileOffset);
+}
+
 std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset) {
-    const std::string First = Buffer.c_str();
-    if (FileOffset == 0 || FileOffset <= First.size())
-        return {First};
-    const std::string Folder = EndsWithBackslash(First) ? First : First + "\\";
+    if (!SeveralChosen(Buffer, FileOffset))
+        return {Buffer.c_str()};
+    const std::string Folder = ChosenFolder(Buffer, FileOffset);
+    const std::string Prefix = EndsWithBackslash(Folder) ? Folder : Folder + "\\";
     std::vector<std::string> Files;
-    for (std::size_t Start = First.size() + 1; Start < Buffer.size() && Buffer[Start] != '\0';) {
+    for (std::size_t Start = FileOffset; Start < Buffer.size() && Buffer[Start] != '\0';) {
         const std::string Name = Buffer.c_str() + Start;
-        Files.push_back(Folder + Name);
+        Files.push_back(Prefix + Name);
         Start += Name.size() + 1;
     }
     return Files;
@@ -104,6 +113,9 @@ bool TOpenDialog::Execute() {
     FilterIndex = static_cast<std::int32_t>(Dialog.nFilterIndex);
     Files = ChosenFiles(Buffer, Dialog.nFileOffset);
     FileName = Files.empty() ? std::string() : Files.front();
+    // Windows moves the current directory to the chosen folder itself, but not
+    // every implementation of the dialog does when a full path is typed.
+    SetCurrentDirectoryA(ChosenFolder(Buffer, Dialog.nFileOffset).c_str());
     return true;
 }
 

@@ -77,6 +77,10 @@ bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::s
     return true;
 }
 
+#ifndef _WIN64
+static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the 32-bit request record is 60 bytes");
+#endif
+
 bool ShellExecute(HWND Owner, const char* Verb, const std::string& File, int Show, ULONG Mask) {
     SHELLEXECUTEINFOA Info{};
     Info.cbSize = sizeof Info;

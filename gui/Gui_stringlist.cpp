@@ -6,7 +6,6 @@
 #include <windows.h>
 #else
 #include <fstream>
-#include <iterator>
 #endif
 
 namespace Gui_stringlist {

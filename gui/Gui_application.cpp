@@ -96,7 +96,9 @@ int TApplication::ShowMessageBox(const std::string& Text, const std::string& Cap
     return ::MessageBoxA(Handle(), Text.c_str(), Caption.c_str(), Flags);
 }
 
-void TApplication::ShowMessage(const std::string& Text) { ShowMessageBox(Text, FTitle, MB_OK); }
+void TApplication::ShowMessage(const std::string& Text) {
+    ShowMessageBox(Text, FTitle, MB_OK);
+}
 
 void TApplication::SetScreenCursor(HCURSOR Cursor) {
     FScreenCursor = Cursor;
@@ -139,6 +141,8 @@ TCursorScope::TCursorScope() : FSaved(Application().ScreenCursor()) {
     Application().SetScreenCursor(LoadCursorA(nullptr, IDC_WAIT));
 }
 
-TCursorScope::~TCursorScope() { Application().SetScreenCursor(FSaved); }
+TCursorScope::~TCursorScope() {
+    Application().SetScreenCursor(FSaved);
+}
 
 } // namespace Gui_application

@@ -27,8 +27,8 @@ int TDialog::ShowModal() {
     FModalResult = 0;
     Gui_application::TModalScope Modal;
     const INT_PTR Result =
-        DialogBoxParamA(Application().Instance(), MAKEINTRESOURCEA(FTemplateId), Application().Handle(),
-                        Thunk, reinterpret_cast<LPARAM>(this));
+        DialogBoxParamA(Application().Instance(), MAKEINTRESOURCEA(FTemplateId),
+                        Application().Handle(), Thunk, reinterpret_cast<LPARAM>(this));
     FHandle = nullptr;
     if (Result == -1)
         throw Gui_system::Exception("The program could not show a dialog.");

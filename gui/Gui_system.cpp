@@ -28,7 +28,8 @@ bool TryStrToInt(const std::string& Text, std::int32_t& Value) {
     if (I < Text.size() && Text[I] == '$') {
         Base = 16;
         ++I;
-    } else if (I + 1 < Text.size() && Text[I] == '0' && (Text[I + 1] == 'x' || Text[I + 1] == 'X')) {
+    } else if (I + 1 < Text.size() && Text[I] == '0' &&
+               (Text[I + 1] == 'x' || Text[I + 1] == 'X')) {
         Base = 16;
         I += 2;
     }
@@ -36,7 +37,8 @@ bool TryStrToInt(const std::string& Text, std::int32_t& Value) {
         return false;
     // Hexadecimal texts may spell the whole 32-bit pattern (as $FFFFFFFF for -1);
     // decimal ones must stay within the signed range.
-    const std::uint64_t Limit = Base == 16 ? 0xFFFFFFFFull : (Negative ? 0x80000000ull : 0x7FFFFFFFull);
+    const std::uint64_t Limit =
+        Base == 16 ? 0xFFFFFFFFull : (Negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t Magnitude = 0;
     for (; I < Text.size(); ++I) {
         const int Digit = DigitValue(Text[I], Base);

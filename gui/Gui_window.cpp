@@ -31,8 +31,8 @@ void TWindow::CreateHandle(const TCreateParams& Params) {
     }
     const RECT& B = Params.Bounds;
     const bool Default = B.left == static_cast<LONG>(CW_USEDEFAULT);
-    CreateWindowExA(Params.ExStyle, Params.ClassName, Params.Caption.c_str(), Params.Style,
-                    B.left, B.top, Default ? B.right : B.right - B.left,
+    CreateWindowExA(Params.ExStyle, Params.ClassName, Params.Caption.c_str(), Params.Style, B.left,
+                    B.top, Default ? B.right : B.right - B.left,
                     Default ? B.bottom : B.bottom - B.top, Params.Parent, Params.Menu,
                     Application().Instance(), this);
     if (!FHandle)
@@ -49,7 +49,8 @@ LRESULT TWindow::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {
 
 LRESULT CALLBACK TWindow::Thunk(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
     if (Message == WM_NCCREATE) {
-        auto* Self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTA*>(LParam)->lpCreateParams);
+        auto* Self =
+            static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTA*>(LParam)->lpCreateParams);
         Self->FHandle = Window;
         SetWindowLongPtrA(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
     }

@@ -1,0 +1,688 @@
+#include "app/App_binhandler.h"
+
+#include "TestSupport.h"
+#include "app/App_binpropsdialog.h"
+#include "gui/Gui_application.h"
+#include "gui/Gui_inifile.h"
+#include "res/resource.h"
+#include "vek/Vek_file.h"
+
+#include <windows.h>
+#include <dlgs.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+using App_binhandler::TBinHandler;
+using TestSupport::TTempDir;
+
+namespace {
+
+class TApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        Gui_application::Application().Initialize(GetModuleHandleA(nullptr));
+        Gui_application::Application().SetTitle("Tovel Bin");
+    }
+};
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+// What the handler told its listeners, in order: "status:<text>" and "change".
+class TEventLog {
+public:
+    explicit TEventLog(TBinHandler& Handler) {
+        Handler.OnStatus = [this, &Handler](Gui_system::TObject* Sender, const std::string& Text) {
+            Events.push_back(Sender == &Handler ? "status:" + Text : "status of a stranger");
+        };
+        Handler.OnChange = [this, &Handler](Gui_system::TObject* Sender) {
+            Events.push_back(Sender == &Handler ? "change" : "change of a stranger");
+        };
+    }
+    std::vector<std::string> Events;
+};
+
+std::string FailureOf(const std::function<void()>& Command) {
+    try {
+        Command();
+    } catch (const Gui_system::EAbort&) {
+        return "EAbort";
+    } catch (const Gui_system::Exception& E) {
+        return E.Message();
+    }
+    return "no failure";
+}
+
+const std::string DefaultText = "[MainForm.BinHandler.Bin]\r\n"
+                                "LocationType=0\r\n"
+                                "FixedLocation=\"Bin\"\r\n"
+                                "\r\n"
+                                "[MainForm.BinHandler.Bin.EntryName]\r\n"
+                                "Prefix=\"Tovel #\"\r\n"
+                                "Suffix=\"\"\r\n"
+                                "Min=0\r\n"
+                                "Max=9999\r\n"
+                                "Index=0\r\n"
+                                "FillDigits=1\r\n"
+                                "\r\n"
+                                "[MainForm.BinHandler.PutRegularFilesDialog]\r\n"
+                                "FilterIndex=1\r\n"
+                                "\r\n"
+                                "[MainForm.BinHandler.PutImportPathsDialog]\r\n"
+                                "FilterIndex=1\r\n"
+                                "\r\n";
+
+const std::string BinSection = "[MainForm.BinHandler.Bin]\r\n";
+const std::string EntryNameSection = "[MainForm.BinHandler.Bin.EntryName]\r\n";
+
+class App_binhandler_Settings : public testing::Test {
+protected:
+    std::string FileName() const { return Dir / "Settings.ini"; }
+
+    std::string SavedText(TBinHandler& From) {
+        Gui_inifile::TMemIniFile Ini(FileName());
+        From.SaveSettings(Ini);
+        return Ini.GetText();
+    }
+
+    void Load(const std::string& Text) {
+        Gui_inifile::TMemIniFile Ini(FileName());
+        Ini.SetText(Text);
+        Handler.LoadSettings(Ini);
+    }
+
+    App_bin::TBinEntryName& EntryName() { return Handler.Bin().EntryName(); }
+
+    TTempDir Dir;
+    TBinHandler Handler;
+};
+
+} // namespace
+
+TEST_F(App_binhandler_Settings, DialogsCarryTheirFixedSettings) {
+    using namespace Gui_opendialog;
+    const TOpenDialog& Regular = Handler.PutRegularFilesDialog();
+    EXPECT_EQ(Regular.Title, "Put Regular Files");
+    EXPECT_EQ(Regular.Filter, "All (*.*)|*.*");
+    EXPECT_EQ(Regular.FilterIndex, 1);
+    EXPECT_EQ(Regular.Options,
+              TOpenOptions(ofAllowMultiSelect | ofPathMustExist | ofFileMustExist |
+                           ofNoDereferenceLinks | ofHideReadOnly | ofEnableSizing));
+    const TOpenDialog& Import = Handler.PutImportPathsDialog();
+    EXPECT_EQ(Import.Title, "Import Paths");
+    EXPECT_EQ(Import.Filter, "Text (*.txt)|*.txt|All (*.*)|*.*");
+    EXPECT_EQ(Import.FilterIndex, 1);
+    EXPECT_EQ(Import.Options,
+              TOpenOptions(ofPathMustExist | ofFileMustExist | ofHideReadOnly | ofEnableSizing));
+}
+
+TEST_F(App_binhandler_Settings, DefaultsAreWrittenExactlyAfterTheOtherSections) {
+    Gui_inifile::TMemIniFile Ini(FileName());
+    Ini.WriteString("System", "CurrentDirectory", "\"C:\\\"");
+    Handler.SaveSettings(Ini);
+    EXPECT_EQ(Ini.GetText(), "[System]\r\nCurrentDirectory=\"C:\\\"\r\n\r\n" + DefaultText);
+}
+
+TEST_F(App_binhandler_Settings, SaveAndLoadRestoreEveryValue) {
+    App_bin::TBinProps Props;
+    Props.LocationType = 255;
+    Props.FixedLocation = "  D:\\My \"Bin\"  ";
+    Props.EntryName.Prefix = " \"Tovel\" # ";
+    Props.EntryName.Suffix = " ) ";
+    Props.EntryName.Min = 3;
+    Props.EntryName.Max = 70000;
+    Props.EntryName.Index = 12;
+    Props.EntryName.FillDigits = false;
+    Handler.Bin().SetProps(Props);
+    Handler.PutRegularFilesDialog().FilterIndex = 7;
+    Handler.PutImportPathsDialog().FilterIndex = -2;
+
+    {
+        Gui_inifile::TMemIniFile Ini(FileName());
+        Handler.SaveSettings(Ini);
+        Ini.UpdateFile();
+    }
+    const std::string Written = TestSupport::ReadFile(FileName());
+    EXPECT_NE(Written.find(BinSection + "LocationType=-1\r\n"
+                                        "FixedLocation=\"  D:\\My \"\"Bin\"\"  \"\r\n"),
+              std::string::npos)
+        << Written;
+    EXPECT_NE(Written.find(EntryNameSection + "Prefix=\" \"\"Tovel\"\" # \"\r\n"
+                                              "Suffix=\" ) \"\r\n"
+                                              "Min=3\r\n"
+                                              "Max=70000\r\n"
+                                              "Index=12\r\n"
+                                              "FillDigits=0\r\n"),
+              std::string::npos)
+        << Written;
+
+    TBinHandler Other;
+    TEventLog Log(Other);
+    {
+        Gui_inifile::TMemIniFile Ini(FileName());
+        Other.LoadSettings(Ini);
+    }
+    App_bin::TBinProps Loaded;
+    Other.Bin().GetProps(Loaded);
+    EXPECT_EQ(Loaded.LocationType, 255);
+    EXPECT_EQ(Loaded.FixedLocation, Props.FixedLocation);
+    EXPECT_EQ(Loaded.EntryName.Prefix, Props.EntryName.Prefix);
+    EXPECT_EQ(Loaded.EntryName.Suffix, Props.EntryName.Suffix);
+    EXPECT_EQ(Loaded.EntryName.Min, 3);
+    EXPECT_EQ(Loaded.EntryName.Max, 70000);
+    EXPECT_EQ(Loaded.EntryName.Index, 12);
+    EXPECT_FALSE(Loaded.EntryName.FillDigits);
+    EXPECT_EQ(Other.PutRegularFilesDialog().FilterIndex, 7);
+    EXPECT_EQ(Other.PutImportPathsDialog().FilterIndex, -2);
+    EXPECT_FALSE(Log.Events.empty());
+    EXPECT_EQ(SavedText(Other), SavedText(Handler));
+}
+
+TEST_F(App_binhandler_Settings, IndexOutOfRangeStopsTheLoadAfterPrefixAndSuffix) {
+    const std::string Text = BinSection + "LocationType=1\r\nFixedLocation=\"X\"\r\n" +
+                             EntryNameSection +
+                             "Prefix=\"P\"\r\nSuffix=\"S\"\r\nMin=5\r\nIndex=0\r\nFillDigits=0\r\n"
+                             "[MainForm.BinHandler.PutRegularFilesDialog]\r\nFilterIndex=2\r\n"
+                             "[MainForm.BinHandler.PutImportPathsDialog]\r\nFilterIndex=2\r\n";
+    EXPECT_EQ(FailureOf([&] { Load(Text); }), "The program cannot reset the index.");
+    EXPECT_EQ(Handler.Bin().LocationType(), App_bin::bltAskUser);
+    EXPECT_EQ(Handler.Bin().FixedLocation(), "X");
+    EXPECT_EQ(EntryName().Prefix(), "P");
+    EXPECT_EQ(EntryName().Suffix(), "S");
+    EXPECT_EQ(EntryName().Min(), 0);
+    EXPECT_EQ(EntryName().Max(), 9999);
+    EXPECT_EQ(EntryName().Index(), 0);
+    EXPECT_TRUE(EntryName().FillDigits());
+    EXPECT_EQ(Handler.PutRegularFilesDialog().FilterIndex, 1);
+    EXPECT_EQ(Handler.PutImportPathsDialog().FilterIndex, 1);
+}
+
+TEST_F(App_binhandler_Settings, LocationTypeKeepsItsLowByte) {
+    Load(BinSection + "LocationType=257\r\n");
+    EXPECT_EQ(Handler.Bin().LocationType(), App_bin::bltAskUser);
+    Load(BinSection + "LocationType=-1\r\n");
+    EXPECT_EQ(Handler.Bin().LocationType(), 255);
+    EXPECT_NE(SavedText(Handler).find("LocationType=-1\r\n"), std::string::npos);
+    Load(BinSection + "LocationType=$100\r\n");
+    EXPECT_EQ(Handler.Bin().LocationType(), App_bin::bltFixed);
+}
+
+TEST_F(App_binhandler_Settings, IntegersReadHexadecimalAndKeepTheCurrentOnGarbage) {
+    Load(EntryNameSection + "Max=0x10\r\nIndex=$0F\r\n");
+    EXPECT_EQ(EntryName().Max(), 16);
+    EXPECT_EQ(EntryName().Index(), 15);
+    Load(EntryNameSection + "Max=abc\r\nMin=2 \r\nIndex=3x\r\n");
+    EXPECT_EQ(EntryName().Max(), 16);
+    EXPECT_EQ(EntryName().Min(), 2); // the store trims the trailing blank
+    EXPECT_EQ(EntryName().Index(), 15);
+    Load("[MainForm.BinHandler.PutRegularFilesDialog]\r\nFilterIndex=two\r\n"
+         "[MainForm.BinHandler.PutImportPathsDialog]\r\nFilterIndex=0x2\r\n");
+    EXPECT_EQ(Handler.PutRegularFilesDialog().FilterIndex, 1);
+    EXPECT_EQ(Handler.PutImportPathsDialog().FilterIndex, 2);
+}
+
+TEST_F(App_binhandler_Settings, FillDigitsReadsAnyNumberButZeroAsTrue) {
+    EntryName().SetFillDigits(false);
+    Load(EntryNameSection + "FillDigits=2\r\n");
+    EXPECT_TRUE(EntryName().FillDigits());
+    Load(EntryNameSection + "FillDigits=0\r\n");
+    EXPECT_FALSE(EntryName().FillDigits());
+    Load(EntryNameSection + "FillDigits=yes\r\n");
+    EXPECT_FALSE(EntryName().FillDigits());
+    Load(EntryNameSection + "FillDigits=-1\r\n");
+    EXPECT_TRUE(EntryName().FillDigits());
+}
+
+TEST_F(App_binhandler_Settings, TextsMustBeQuoted) {
+    Load(EntryNameSection + "Prefix=Tovel #\r\nSuffix=\"A\"\"B\"\r\n");
+    EXPECT_EQ(EntryName().Prefix(), "");
+    EXPECT_EQ(EntryName().Suffix(), "A\"B");
+    Load(EntryNameSection + "Prefix=\"X\"\r\n");
+    EXPECT_EQ(EntryName().Prefix(), "X");
+    EXPECT_EQ(EntryName().Suffix(), "A\"B");
+    Load(EntryNameSection + "Prefix=\"\"\r\n" + BinSection + "FixedLocation=\"  \\Bin \"\r\n");
+    EXPECT_EQ(EntryName().Prefix(), "");
+    EXPECT_EQ(Handler.Bin().FixedLocation(), "  \\Bin ");
+}
+
+TEST_F(App_binhandler_Settings, ChangeFiresOnlyForEffectiveChanges) {
+    TEventLog Log(Handler);
+    Load(DefaultText);
+    Load("");
+    Load("[MainForm.BinHandler.Bin.EntryName]\r\nprefix=\"Tovel #\"\r\n");
+    EXPECT_TRUE(Log.Events.empty());
+    EXPECT_EQ(SavedText(Handler), DefaultText);
+
+    Load(EntryNameSection + "Suffix=\")\"\r\n");
+    EXPECT_EQ(Log.Events, std::vector<std::string>{"change"});
+    Log.Events.clear();
+    Load(EntryNameSection + "Min=1\r\nIndex=2\r\nMax=3\r\n");
+    EXPECT_FALSE(Log.Events.empty());
+    EXPECT_EQ(EntryName().Min(), 1);
+    EXPECT_EQ(EntryName().Index(), 2);
+    EXPECT_EQ(EntryName().Max(), 3);
+}
+
+namespace {
+
+bool IsOpenDialogCaption(const std::string& Caption) {
+    return Caption == "Import Paths" || Caption == "Put Regular Files";
+}
+
+// The open dialog's file name box: an edit box in the older template, a
+// combo box with one inside in the newer.
+HWND FileNameBox(HWND Dialog) {
+    if (HWND Combo = GetDlgItem(Dialog, cmb13))
+        return Combo;
+    return GetDlgItem(Dialog, edt1);
+}
+
+bool IsFolderBrowser(HWND Dialog) {
+    for (HWND Child = GetWindow(Dialog, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
+        if (TestSupport::ClassName(Child) == "SysTreeView32")
+            return true;
+    }
+    return false;
+}
+
+// Answers the dialogs the commands open, on a thread of its own, and records
+// each as "caption|text" (the open dialogs as "caption|file name box text",
+// read before anything is typed). An open dialog receives the file to type
+// and OK, or Cancel when there is none; the folder browser selects the folder
+// to select and presses OK, or Cancel when there is none; the properties
+// dialog is left to the props action; every other dialog is taken for a
+// message box and confirmed.
+class TDialogDriver {
+public:
+    TDialogDriver() : FWatcher([this](HWND Dialog) { Answer(Dialog); }) {}
+
+    void SetFileToType(const std::string& Path) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        FFileToType = Path;
+    }
+    void SetFolderToSelect(const std::string& Path) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        FFolderToSelect = Path;
+    }
+    void SetPropsAction(std::function<void(HWND Dialog)> Action) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        FPropsAction = std::move(Action);
+    }
+
+    std::vector<std::string> Seen() const {
+        std::lock_guard<std::mutex> Guard(FLock);
+        return FSeen;
+    }
+
+private:
+    void Record(const std::string& Entry) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        FSeen.push_back(Entry);
+    }
+
+    void Answer(HWND Dialog) {
+        std::unique_lock<std::mutex> Guard(FLock);
+        const std::string FileToType = FFileToType;
+        const std::string FolderToSelect = FFolderToSelect;
+        const std::function<void(HWND)> PropsAction = FPropsAction;
+        Guard.unlock();
+
+        const std::string Caption = TestSupport::WindowText(Dialog);
+        HWND Box = FileNameBox(Dialog);
+        if (IsOpenDialogCaption(Caption) && Box) {
+            FPending = Dialog;
+            FPendingCaption = Caption;
+            Record(Caption + "|" + TestSupport::WindowText(Box));
+            if (FileToType.empty()) {
+                TestSupport::PressButton(Dialog, IDCANCEL);
+                return;
+            }
+            SendMessageA(Box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(FileToType.c_str()));
+            TestSupport::PressButton(Dialog, IDOK);
+        } else if (Caption == "Properties" && PropsAction) {
+            FPending = Dialog;
+            FPendingCaption = Caption;
+            Record(Caption + "|");
+            PropsAction(Dialog);
+        } else if (IsFolderBrowser(Dialog)) {
+            // Its caption is the shell's, its text ours.
+            Record("browser|" + TestSupport::MessageBoxText(Dialog));
+            if (FolderToSelect.empty()) {
+                TestSupport::PressButton(Dialog, IDCANCEL);
+                return;
+            }
+            SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE,
+                         reinterpret_cast<LPARAM>(FolderToSelect.c_str()));
+            TestSupport::PressButton(Dialog, IDOK);
+        } else {
+            Record(Caption + "|" + TestSupport::MessageBoxText(Dialog));
+            TestSupport::PressButton(Dialog, IDOK);
+            // A box over a dialog the test filled means the dialog refused
+            // what it was given: cancel that one too, so that the test ends.
+            if (IsWindow(FPending) && TestSupport::WindowText(FPending) == FPendingCaption)
+                TestSupport::PressButton(FPending, IDCANCEL);
+        }
+    }
+
+    mutable std::mutex FLock;
+    std::string FFileToType;
+    std::string FFolderToSelect;
+    std::function<void(HWND Dialog)> FPropsAction;
+    std::vector<std::string> FSeen;
+    // The open or properties dialog last answered; only the watcher uses it.
+    HWND FPending = nullptr;
+    std::string FPendingCaption;
+    TestSupport::TDialogWatcher FWatcher;
+};
+
+// The path a put gives a source below the entry: the drive's colon dropped.
+std::string InEntry(const std::string& Entry, const std::string& Source) {
+    std::string Below = Source;
+    Below.erase(Below.find(':'), 1);
+    return Entry + "\\" + Below;
+}
+
+class App_binhandler_Commands : public testing::Test {
+protected:
+    void SetUp() override {
+        FSavedDirectory = Vek_file::GetCurrentDirectoryPath();
+        // A bin with a drive stays where it is, wherever the test program runs.
+        Handler.Bin().SetFixedLocation(Dir / "Bin");
+        Vek_file::MakeDirectory(Source);
+        Vek_file::SetCurrentDirectoryPath(Source);
+        Log.Events.clear();
+    }
+
+    void TearDown() override { Vek_file::SetCurrentDirectoryPath(FSavedDirectory); }
+
+    std::string Entry(const std::string& Name) const { return Dir / ("Bin\\" + Name); }
+    std::int32_t Index() const { return Handler.Bin().EntryName().Index(); }
+
+    std::string MakeFile(const std::string& Name, const std::string& Bytes = "data") {
+        const std::string Path = Source + "\\" + Name;
+        TestSupport::WriteFile(Path, Bytes);
+        return Path;
+    }
+
+    std::string MakeImportFile(const std::string& Bytes) {
+        const std::string Path = Dir / "paths.txt";
+        TestSupport::WriteFile(Path, Bytes);
+        return Path;
+    }
+
+    TTempDir Dir;
+    const std::string Source = Dir / "Source";
+    TBinHandler Handler;
+    TEventLog Log{Handler};
+
+    const std::vector<std::string> PutEvents{"status:Putting files...", "change", "status:"};
+    const std::vector<std::string> FailedPutEvents{"status:Putting files...", "status:"};
+
+private:
+    std::string FSavedDirectory;
+};
+
+} // namespace
+
+TEST_F(App_binhandler_Commands, PutRegularFilesPutsAllChosenFilesInOneEntry) {
+    const std::string A = MakeFile("a.txt", "A");
+    const std::string B = MakeFile("b.txt", "B");
+    const std::string C = MakeFile("c.txt", "C");
+    Handler.PutRegularFilesDialog().FileName = A;
+    TDialogDriver Driver;
+    Driver.SetFileToType("\"a.txt\" \"b.txt\" \"c.txt\"");
+    EXPECT_EQ(FailureOf([&] { Handler.PutRegularFiles(); }), "no failure");
+    // The file of the last use is never proposed.
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Put Regular Files|"});
+    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Index(), 1);
+    for (const std::string& Path : {A, B, C}) {
+        EXPECT_FALSE(TestSupport::Exists(Path)) << Path;
+        EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), Path))) << Path;
+    }
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
+}
+
+TEST_F(App_binhandler_Commands, CancelledCommandsChangeNothing) {
+    TDialogDriver Driver;
+    EXPECT_EQ(FailureOf([&] { Handler.PutRegularFiles(); }), "EAbort");
+    EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "EAbort");
+    EXPECT_EQ(FailureOf([&] { Handler.PutDirectory(); }), "EAbort");
+    Handler.Bin().SetLocationType(App_bin::bltAskUser);
+    Log.Events.clear();
+    EXPECT_EQ(FailureOf([&] { Handler.Explore(); }), "EAbort");
+    EXPECT_EQ(FailureOf([&] {
+                  Gui_stringlist::TStringList Paths;
+                  Paths.Add(MakeFile("kept.txt"));
+                  Handler.PutDroppedFiles(Paths);
+              }),
+              "EAbort");
+    EXPECT_EQ(Driver.Seen(), (std::vector<std::string>{"Put Regular Files|", "Import Paths|",
+                                                       "browser|Specify the directory.",
+                                                       "browser|Specify the bin location.",
+                                                       "browser|Specify the bin location."}));
+    // The cancelled put still reported itself and cleared the line after.
+    EXPECT_EQ(Log.Events, FailedPutEvents);
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Source);
+    EXPECT_TRUE(TestSupport::Exists(Source + "\\kept.txt"));
+    EXPECT_FALSE(TestSupport::Exists(Dir / "Bin"));
+}
+
+TEST_F(App_binhandler_Commands, PutDirectoryMovesTheChosenDirectoryAndStartsNextBesideIt) {
+    const std::string Chosen = Dir / "Chosen";
+    Vek_file::MakeDirectory(Chosen);
+    TestSupport::WriteFile(Chosen + "\\inner.txt", "inner");
+    TDialogDriver Driver;
+    Driver.SetFolderToSelect(Chosen);
+    EXPECT_EQ(FailureOf([&] { Handler.PutDirectory(); }), "no failure");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"browser|Specify the directory."});
+    // The folder that held it is current: the directory itself is gone.
+    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Dir.Path());
+    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Index(), 1);
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Chosen) + "\\inner.txt"),
+              "inner");
+    EXPECT_FALSE(TestSupport::Exists(Chosen));
+}
+
+TEST_F(App_binhandler_Commands, ImportPutsEveryLineOfTheChosenFile) {
+    const std::string A = MakeFile("a.txt");
+    const std::string B = MakeFile("b.txt");
+    const std::string C = MakeFile("c.txt");
+    const std::string D = MakeFile("d.txt");
+    // Every kind of line break, a break at the very end, and a NUL that ends
+    // the text before a line that would be refused.
+    TDialogDriver Driver;
+    Driver.SetFileToType(MakeImportFile(A + "\r\n" + B + "\r" + C + "\n" + D + "\r\n" +
+                                        std::string(1, '\0') + "relative.txt\r\n"));
+    EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "no failure");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Import Paths|"});
+    EXPECT_EQ(Log.Events, PutEvents);
+    for (const std::string& Path : {A, B, C, D})
+        EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), Path))) << Path;
+    EXPECT_EQ(Index(), 1);
+}
+
+TEST_F(App_binhandler_Commands, ImportOfTwoTrailingBreaksRefusesTheEmptyPath) {
+    const std::string A = MakeFile("a.txt");
+    TDialogDriver Driver;
+    Driver.SetFileToType(MakeImportFile(A + "\n\r"));
+    EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "The program cannot accept the path.");
+    EXPECT_EQ(Driver.Seen(), (std::vector<std::string>{"Import Paths|", "Tovel Bin|Relative: []"}));
+    EXPECT_EQ(Log.Events, FailedPutEvents);
+    EXPECT_EQ(Index(), 0);
+    EXPECT_TRUE(TestSupport::Exists(A));
+    EXPECT_FALSE(TestSupport::Exists(Dir / "Bin"));
+}
+
+TEST_F(App_binhandler_Commands, ImportKeepsALeadingBlank) {
+    const std::string A = MakeFile("a.txt");
+    TDialogDriver Driver;
+    Driver.SetFileToType(MakeImportFile(" " + A + "\r\n"));
+    // Untrimmed, the line is no existing file.
+    EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }),
+              "The program could not get the long path of the file.");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Import Paths|"});
+    EXPECT_EQ(Log.Events, FailedPutEvents);
+    EXPECT_TRUE(TestSupport::Exists(A));
+    EXPECT_EQ(Index(), 0);
+}
+
+TEST_F(App_binhandler_Commands, ImportOfAnEmptyFileStillMakesAnEntry) {
+    TDialogDriver Driver;
+    Driver.SetFileToType(MakeImportFile(""));
+    EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "no failure");
+    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Index(), 1);
+    EXPECT_EQ(TestSupport::ListTree(Dir / "Bin"), std::vector<std::string>{"Tovel #0000\\"});
+}
+
+TEST_F(App_binhandler_Commands, ImportOfAFileHeldByAWriterFails) {
+    const std::string Path = MakeImportFile(MakeFile("a.txt"));
+    HANDLE Writer = CreateFileA(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(Writer, INVALID_HANDLE_VALUE);
+    TDialogDriver Driver;
+    Driver.SetFileToType(Path);
+    const std::string Failure = FailureOf([&] { Handler.PutImportPaths(); });
+    CloseHandle(Writer);
+    EXPECT_EQ(Failure, "The program counld not import paths.");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Import Paths|"});
+    EXPECT_TRUE(Log.Events.empty());
+    EXPECT_EQ(Index(), 0);
+}
+
+TEST_F(App_binhandler_Commands, DroppedFilesReportThePutAndClearTheLineOnFailure) {
+    const std::string A = MakeFile("a.txt");
+    Gui_stringlist::TStringList Paths;
+    Paths.Add(A);
+    Paths.Add("b.txt");
+    TDialogDriver Driver;
+    EXPECT_EQ(FailureOf([&] { Handler.PutDroppedFiles(Paths); }),
+              "The program cannot accept the path.");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Tovel Bin|Relative: [b.txt]"});
+    EXPECT_EQ(Log.Events, FailedPutEvents);
+    EXPECT_EQ(Paths.Strings(), (std::vector<std::string>{A, "b.txt"}));
+    EXPECT_TRUE(TestSupport::Exists(A));
+
+    Log.Events.clear();
+    Paths.Clear();
+    Paths.Add(A);
+    EXPECT_EQ(FailureOf([&] { Handler.PutDroppedFiles(Paths); }), "no failure");
+    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), A)));
+    EXPECT_EQ(Paths.Count(), 1);
+}
+
+TEST_F(App_binhandler_Commands, ExploreRefusesABinThatDoesNotExist) {
+    EXPECT_EQ(FailureOf([&] { Handler.Explore(); }), "The bin does not exist.");
+    Handler.Bin().SetLocationType(2);
+    EXPECT_EQ(FailureOf([&] { Handler.Explore(); }), "An unknown identifier.");
+}
+
+namespace {
+
+// Processes started by this one, directly or through one another.
+std::set<DWORD> Descendants() {
+    std::vector<PROCESSENTRY32> All;
+    HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 Entry{};
+    Entry.dwSize = sizeof Entry;
+    for (BOOL More = Process32First(Snapshot, &Entry); More; More = Process32Next(Snapshot, &Entry))
+        All.push_back(Entry);
+    CloseHandle(Snapshot);
+    std::set<DWORD> Found{GetCurrentProcessId()};
+    for (bool Grew = true; Grew;) {
+        Grew = false;
+        for (const PROCESSENTRY32& Process : All) {
+            if (Found.count(Process.th32ParentProcessID) &&
+                Found.insert(Process.th32ProcessID).second)
+                Grew = true;
+        }
+    }
+    Found.erase(GetCurrentProcessId());
+    return Found;
+}
+
+void EndProcess(DWORD Id) {
+    HANDLE Process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, Id);
+    if (!Process)
+        return;
+    TerminateProcess(Process, 0);
+    WaitForSingleObject(Process, 5000);
+    CloseHandle(Process);
+}
+
+} // namespace
+
+TEST_F(App_binhandler_Commands, ExploreOpensAnExistingBinOrSaysItCouldNot) {
+    Vek_file::MakeDirectory(Dir / "Bin");
+    const std::set<DWORD> Before = Descendants();
+    const std::string Failure = FailureOf([&] { Handler.Explore(); });
+    // Whatever the shell started for the explorer window is ended here, so
+    // that nothing outlives the test.
+    Sleep(500);
+    std::set<DWORD> Started;
+    for (DWORD Id : Descendants()) {
+        if (!Before.count(Id))
+            Started.insert(Id);
+    }
+    for (DWORD Id : Started)
+        EndProcess(Id);
+    EXPECT_TRUE(Failure == "no failure" || Failure == "The program could not explore the bin.")
+        << Failure;
+    if (Failure == "no failure") {
+        EXPECT_FALSE(Started.empty());
+    }
+    EXPECT_TRUE(Log.Events.empty());
+}
+
+namespace {
+
+void SetBoxText(HWND Dialog, int Id, const std::string& Text) {
+    SendMessageA(GetDlgItem(Dialog, Id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Text.c_str()));
+}
+
+} // namespace
+
+TEST_F(App_binhandler_Commands, EditPropsAppliesOnlyWhatTheDialogChanged) {
+    TDialogDriver Driver;
+    Driver.SetPropsAction([](HWND Dialog) { TestSupport::PressButton(Dialog, IDOK); });
+    EXPECT_EQ(FailureOf([&] { Handler.EditProps(); }), "no failure");
+    App_binpropsdialog::TAppBinPropsDialog* const Created = App_binpropsdialog::AppBinPropsDialog;
+    ASSERT_NE(Created, nullptr);
+    EXPECT_TRUE(Log.Events.empty());
+
+    Driver.SetPropsAction([](HWND Dialog) {
+        SetBoxText(Dialog, IDC_EDIT22, " (old)");
+        TestSupport::PressButton(Dialog, IDOK);
+    });
+    EXPECT_EQ(FailureOf([&] { Handler.EditProps(); }), "no failure");
+    EXPECT_EQ(App_binpropsdialog::AppBinPropsDialog, Created);
+    EXPECT_EQ(Log.Events, std::vector<std::string>{"change"});
+    EXPECT_EQ(Handler.Bin().EntryName().Suffix(), " (old)");
+    EXPECT_EQ(Handler.Bin().FixedLocation(), Dir / "Bin");
+
+    Log.Events.clear();
+    Driver.SetPropsAction([](HWND Dialog) {
+        SetBoxText(Dialog, IDC_EDIT21, "Other ");
+        SetBoxText(Dialog, IDC_EDIT213, "5");
+        TestSupport::PressButton(Dialog, IDCANCEL);
+    });
+    EXPECT_EQ(FailureOf([&] { Handler.EditProps(); }), "EAbort");
+    EXPECT_TRUE(Log.Events.empty());
+    EXPECT_EQ(Handler.Bin().EntryName().Prefix(), "Tovel #");
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(Driver.Seen(),
+              (std::vector<std::string>{"Properties|", "Properties|", "Properties|"}));
+}

@@ -1,6 +1,7 @@
 #include "Gui_inifile.h"
 
 #include "gui/Gui_stringlist.h"
+#include "vek/Vek_file.h"
 
 #include <algorithm>
 
@@ -33,28 +34,9 @@ std::string Trim(const std::string& Text) {
     return Text.substr(First, Last - First);
 }
 
-char UpperAscii(char C) {
-    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
-}
-
-// Letter case is folded for single-byte letters only; the second byte of a
-// double-byte character may look like a letter and is compared as it is.
+// Section and key names are matched as file names are: without letter case.
 bool SameName(const std::string& A, const std::string& B) {
-    if (A.size() != B.size())
-        return false;
-    for (std::size_t I = 0; I < A.size(); ++I) {
-#ifdef _WIN32
-        if (IsDBCSLeadByte(static_cast<BYTE>(A[I])) && I + 1 < A.size()) {
-            if (A[I] != B[I] || A[I + 1] != B[I + 1])
-                return false;
-            ++I;
-            continue;
-        }
-#endif
-        if (UpperAscii(A[I]) != UpperAscii(B[I]))
-            return false;
-    }
-    return true;
+    return A.size() == B.size() && Vek_file::UpperCasePath(A) == Vek_file::UpperCasePath(B);
 }
 
 bool PathExists(const std::string& Path) {

@@ -1,6 +1,8 @@
 #include "Gui_opendialog.h"
 
 #include "gui/Gui_application.h"
+#include "vek/Vek_file.h"
+#include "vek/Vek_string.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -19,7 +21,7 @@ const std::size_t FileBufferSize = 1 << 18;
 std::string FilterParts(const std::string& Filter) {
     std::string Parts = Filter;
     for (std::size_t I = 0; I < Parts.size(); ++I) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(Parts[I])))
+        if (Vek_string::IsLeadByte(Parts[I]))
             ++I;
         else if (Parts[I] == '|')
             Parts[I] = '\0';
@@ -47,16 +49,6 @@ DWORD OptionFlags(TOpenOptions Options) {
     return Flags;
 }
 
-bool EndsWithBackslash(const std::string& Path) {
-    bool Ends = false;
-    for (std::size_t I = 0; I < Path.size(); ++I) {
-        Ends = Path[I] == '\\';
-        if (IsDBCSLeadByte(static_cast<BYTE>(Path[I])))
-            ++I;
-    }
-    return Ends;
-}
-
 // One chosen file comes back as its full path, the file offset pointing at
 // its name. Several come back as the folder, a NUL, and then each name
 // followed by a NUL; the file offset then points just past the folder's NUL.
@@ -73,7 +65,7 @@ std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset)
     if (!SeveralChosen(Buffer, FileOffset))
         return {Buffer.c_str()};
     const std::string Folder = ChosenFolder(Buffer, FileOffset);
-    const std::string Prefix = EndsWithBackslash(Folder) ? Folder : Folder + "\\";
+    const std::string Prefix = Vek_file::IncludeTrailingDelimiter(Folder, '\\');
     std::vector<std::string> Files;
     for (std::size_t Start = FileOffset; Start < Buffer.size() && Buffer[Start] != '\0';) {
         const std::string Name = Buffer.c_str() + Start;

@@ -139,13 +139,18 @@ std::string CombinePath(const std::string& Path, const std::string& Base) {
 
 namespace {
 
-// Runs a path service twice: once for the size it needs (terminating zero
-// included), then into a buffer of that size. The empty text when either
-// call fails or the answer outgrew the buffer in between.
+// Asks a path service for a path: first into a buffer of the platform's path
+// limit, which nearly every answer fits, so that a put of many paths asks
+// once per path; a longer answer gives the size it needs (terminating zero
+// included) and is asked for again into a buffer of that size. The empty text
+// when a call fails or the answer outgrew the buffer in between.
 template <class TQuery> std::string QueryPath(TQuery Query) {
-    const DWORD Size = Query(0, nullptr);
+    char Limited[MAX_PATH];
+    const DWORD Size = Query(MAX_PATH, Limited);
     if (Size == 0)
         return std::string();
+    if (Size < MAX_PATH)
+        return std::string(Limited, Size);
     Vek_autopointer::TAutoArray<char> Buffer = std::make_unique<char[]>(Size);
     const DWORD Length = Query(Size, Buffer.get());
     if (Length == 0 || Length >= Size)

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace App_fileoperation {
+class TFileOperator;
+}
+
 namespace App_bin {
 
 struct TBinEntryNameProps {
@@ -112,9 +116,29 @@ public:
 
     TBin& Bin;
     const std::vector<std::string>& Paths;
+
+#ifdef _WIN32
+protected:
+    // The operator that will move the items; a test may watch what it gets.
+    virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
+
+private:
+    void BuildSources(App_fileoperation::TFileOperator& Operator);
+    void BuildDestinations(App_fileoperation::TFileOperator& Operator);
+    std::string CreateEntry();
+#endif
 };
 
 // Checks one path to be put and returns its full long form, or refuses it.
 std::string AcceptPath(const std::string& Path);
+
+// The steps of a put that need no file system:
+// Sorts case-insensitively in the user's locale and then reverses, so that
+// an item inside a directory comes before the directory.
+void SortDescending(std::vector<std::string>& Paths);
+// One destination per source: Base (ending in a backslash) followed by the
+// source without its first colon, so the drive becomes the first level.
+std::vector<std::string> BuildDestinationPaths(const std::string& Base,
+                                               const std::vector<std::string>& Sources);
 
 } // namespace App_bin

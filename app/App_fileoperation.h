@@ -1,0 +1,70 @@
+// One shell file operation over parallel lists of sources and destinations,
+// run behind the guard dialog so that the program stays modal meanwhile.
+#pragma once
+
+#include "gui/Gui_system.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace App_fileoperation {
+
+// The shell's operation codes and the flags the put uses (the shell's own values).
+const std::uint32_t FileOperationMove = 1;
+const std::uint16_t FileOperationMultipleDestinations = 0x0001;
+const std::uint16_t FileOperationNoConfirmMakeDirectory = 0x0200;
+
+// The shell's form of a list of paths: each text and a NUL, then one more NUL.
+std::size_t PackedSize(const std::vector<std::string>& Names);
+// Exactly PackedSize bytes, made in one allocation.
+std::vector<char> PackNames(const std::vector<std::string>& Names);
+
+#ifdef _WIN32
+
+class TFileOperator : public Gui_system::TObject {
+public:
+    TFileOperator() = default;
+
+    // The caller fills both lists; item i of Destinations belongs to item i
+    // of Sources when the flags say so.
+    std::vector<std::string>& Sources() { return FSources; }
+    const std::vector<std::string>& Sources() const { return FSources; }
+    std::vector<std::string>& Destinations() { return FDestinations; }
+    const std::vector<std::string>& Destinations() const { return FDestinations; }
+
+    std::uint32_t Func() const { return FFunc; }
+    void SetFunc(std::uint32_t Value) { FFunc = Value; }
+    std::uint16_t Flags() const { return FFlags; }
+    void SetFlags(std::uint16_t Value) { FFlags = Value; }
+
+    // Runs the operation behind the guard dialog. A failure of the operation
+    // itself is reported by the top level and does not come back here.
+    virtual void Execute();
+
+    // The guard dialog's job: one shell call for all pairs. Raises EAbort
+    // when the shell reports anything but success.
+    void PerformOperation(Gui_system::TObject* Sender);
+
+protected:
+    // The one call to the shell; a test or a measurement may look at it.
+    virtual int ShellFileOperation(SHFILEOPSTRUCTA& Operation);
+
+private:
+    void MakeTargetDirectories() const;
+    // Declared first, destroyed last.
+    std::vector<std::string> FSources;
+    std::vector<std::string> FDestinations;
+    std::uint32_t FFunc = 0;
+    std::uint16_t FFlags = 0;
+};
+
+#endif
+
+} // namespace App_fileoperation

@@ -1,0 +1,252 @@
+#include "app/App_fileoperation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include "app/App_guarddialog.h"
+#include "gui/Gui_application.h"
+#include "tests/TestSupport.h"
+#include "vek/Vek_file.h"
+
+#include <windows.h>
+#endif
+
+using App_fileoperation::PackedSize;
+using App_fileoperation::PackNames;
+
+namespace {
+
+std::string Bytes(const std::vector<char>& Block) {
+    return std::string(Block.begin(), Block.end());
+}
+
+} // namespace
+
+TEST(App_fileoperation_PackNames, EachNameEndsInNulAndOneMoreEndsTheList) {
+    const std::vector<std::string> Sources{"C:\\a.txt", "C:\\b"};
+    EXPECT_EQ(PackedSize(Sources), 15u);
+    EXPECT_EQ(Bytes(PackNames(Sources)), std::string("C:\\a.txt\0C:\\b\0\0", 15));
+    const std::vector<std::string> Destinations{"X:\\E\\C\\a.txt", "X:\\E\\C\\b"};
+    EXPECT_EQ(PackedSize(Destinations), 23u);
+    EXPECT_EQ(Bytes(PackNames(Destinations)), std::string("X:\\E\\C\\a.txt\0X:\\E\\C\\b\0\0", 23));
+}
+
+TEST(App_fileoperation_PackNames, EmptyListIsOneNul) {
+    EXPECT_EQ(PackedSize({}), 1u);
+    EXPECT_EQ(Bytes(PackNames({})), std::string(1, '\0'));
+}
+
+TEST(App_fileoperation_PackNames, SizeCountsEveryTextAndItsNul) {
+    EXPECT_EQ(Bytes(PackNames({"", "ab", ""})), std::string("\0ab\0\0\0", 6));
+    std::vector<std::string> Many;
+    std::size_t Expected = 1;
+    for (int Index = 0; Index < 1000; ++Index) {
+        Many.push_back(std::string(static_cast<std::size_t>(Index % 300), 'x'));
+        Expected += Many.back().size() + 1;
+    }
+    const std::vector<char> Block = PackNames(Many);
+    EXPECT_EQ(PackedSize(Many), Expected);
+    EXPECT_EQ(Block.size(), Expected);
+    EXPECT_EQ(Block[Expected - 1], '\0');
+    EXPECT_EQ(Block[Expected - 2], '\0');
+    EXPECT_EQ(Block[Expected - 3], 'x');
+}
+
+#ifdef _WIN32
+
+using App_fileoperation::TFileOperator;
+using App_guarddialog::AppGuardDialog;
+using Gui_application::Application;
+using TestSupport::TBoxRecorder;
+using TestSupport::TTempDir;
+
+namespace {
+
+class TApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        Application().Initialize(GetModuleHandleA(nullptr));
+        Application().SetTitle("Tovel Bin");
+    }
+};
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+// The boxes captioned with the program's title: those would be ours.
+std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {
+    std::vector<std::string> Ours;
+    for (const std::string& Box : Recorder.Boxes()) {
+        if (Box.compare(0, 10, "Tovel Bin|") == 0)
+            Ours.push_back(Box);
+    }
+    return Ours;
+}
+
+const std::uint16_t PutFlags = 0x0201;
+
+// A packed list read back up to and including its closing NUL.
+std::string PackedText(const char* Block) {
+    const char* End = Block;
+    while (*End)
+        End += std::char_traits<char>::length(End) + 1;
+    return std::string(Block, End + 1);
+}
+
+// What the shell is given, and what happens around the call; the shell
+// itself is not asked.
+class TShellWatcher : public TFileOperator {
+public:
+    explicit TShellWatcher(int Result) : FResult(Result) {}
+
+    int Calls = 0;
+    SHFILEOPSTRUCTA Seen{};
+    std::string From;
+    std::string To;
+    bool GuardUp = false;
+    bool Hourglass = false;
+
+protected:
+    int ShellFileOperation(SHFILEOPSTRUCTA& Operation) override {
+        ++Calls;
+        Seen = Operation;
+        From = PackedText(Operation.pFrom);
+        To = PackedText(Operation.pTo);
+        GuardUp = AppGuardDialog && IsWindow(AppGuardDialog->Handle()) &&
+                  AppGuardDialog->ModalResult() == 0;
+        Hourglass = Application().ScreenCursor() == LoadCursorA(nullptr, IDC_WAIT);
+        return FResult;
+    }
+
+private:
+    int FResult;
+};
+
+} // namespace
+
+TEST(App_fileoperation_TFileOperator, StartsEmpty) {
+    TFileOperator Operator;
+    EXPECT_TRUE(Operator.Sources().empty());
+    EXPECT_TRUE(Operator.Destinations().empty());
+    EXPECT_EQ(Operator.Func(), 0u);
+    EXPECT_EQ(Operator.Flags(), 0);
+}
+
+TEST(App_fileoperation_TFileOperator, AllPairsGoToTheShellInOneCallBehindTheGuard) {
+    TShellWatcher Operator(0);
+    Operator.Sources() = {"C:\\a.txt", "C:\\b"};
+    Operator.Destinations() = {"X:\\E\\C\\a.txt", "X:\\E\\C\\b"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(PutFlags);
+    TBoxRecorder Boxes;
+    Operator.Execute();
+    EXPECT_EQ(Operator.Calls, 1);
+    EXPECT_EQ(Operator.From, std::string("C:\\a.txt\0C:\\b\0\0", 15));
+    EXPECT_EQ(Operator.To, std::string("X:\\E\\C\\a.txt\0X:\\E\\C\\b\0\0", 23));
+    EXPECT_EQ(Operator.Seen.hwnd, Application().Handle());
+    EXPECT_EQ(Operator.Seen.wFunc, 1u);
+    EXPECT_EQ(Operator.Seen.fFlags, PutFlags);
+    EXPECT_FALSE(Operator.Seen.fAnyOperationsAborted);
+    EXPECT_EQ(Operator.Seen.hNameMappings, nullptr);
+    EXPECT_EQ(Operator.Seen.lpszProgressTitle, nullptr);
+    EXPECT_TRUE(Operator.GuardUp);
+    EXPECT_TRUE(Operator.Hourglass);
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST(App_fileoperation_TFileOperator, EmptyListsStillMakeOneCall) {
+    TShellWatcher Operator(0);
+    Operator.SetFunc(1);
+    Operator.Execute();
+    EXPECT_EQ(Operator.Calls, 1);
+    EXPECT_EQ(Operator.From, std::string(1, '\0'));
+    EXPECT_EQ(Operator.To, std::string(1, '\0'));
+}
+
+// Any result but 0 ends in the silent abort: nothing shown, and the caller
+// goes on as after success.
+TEST(App_fileoperation_TFileOperator, ShellFailureIsSilent) {
+    for (const int Result : {1, 5, 1223, 0x10000}) {
+        TBoxRecorder Boxes;
+        TShellWatcher Operator(Result);
+        Operator.Sources() = {"C:\\a.txt"};
+        Operator.Destinations() = {"C:\\b.txt"};
+        EXPECT_NO_THROW(Operator.Execute());
+        EXPECT_EQ(Operator.Calls, 1);
+        EXPECT_TRUE(OurBoxes(Boxes).empty()) << Result;
+        EXPECT_FALSE(AppGuardDialog->OnExecute);
+    }
+}
+
+TEST(App_fileoperation_TFileOperator, MovesEveryPairAndMakesTheMissingTargetDirectories) {
+    TTempDir OnC;
+    TTempDir OnD("D:\\");
+    TTempDir Target;
+    TestSupport::WriteFile(OnC / "a.txt", "A");
+    Vek_file::MakeDirectory(OnD / "Dir\\Sub");
+    TestSupport::WriteFile(OnD / "Dir\\Sub\\b.txt", "B");
+
+    TFileOperator Operator;
+    Operator.Sources() = {OnC / "a.txt", OnD / "Dir"};
+    Operator.Destinations() = {Target / "E\\C\\deep\\a.txt", Target / "E\\D\\Dir"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(PutFlags);
+    TBoxRecorder Boxes;
+    Operator.Execute();
+
+    EXPECT_EQ(
+        TestSupport::ListTree(Target.Path()),
+        (std::vector<std::string>{"E\\", "E\\C\\", "E\\C\\deep\\", "E\\C\\deep\\a.txt", "E\\D\\",
+                                  "E\\D\\Dir\\", "E\\D\\Dir\\Sub\\", "E\\D\\Dir\\Sub\\b.txt"}));
+    EXPECT_EQ(TestSupport::ReadFile(Target / "E\\C\\deep\\a.txt"), "A");
+    EXPECT_EQ(TestSupport::ReadFile(Target / "E\\D\\Dir\\Sub\\b.txt"), "B");
+    EXPECT_TRUE(TestSupport::ListTree(OnC.Path()).empty());
+    EXPECT_TRUE(TestSupport::ListTree(OnD.Path()).empty());
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST(App_fileoperation_TFileOperator, MakesNoTargetDirectoryWhenTheShellShouldAsk) {
+    TTempDir Source;
+    TTempDir Target;
+    TestSupport::WriteFile(Source / "a.txt", "A");
+    TFileOperator Operator;
+    Operator.Sources() = {Source / "a.txt"};
+    Operator.Destinations() = {Target / "Missing\\a.txt"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(0x0001);
+    TBoxRecorder Boxes(IDCANCEL);
+    Operator.Execute();
+    EXPECT_FALSE(TestSupport::Exists(Target / "Missing"));
+    EXPECT_EQ(TestSupport::ReadFile(Source / "a.txt"), "A");
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST(App_fileoperation_TFileOperator, GuardIsMadeOnceAndHoldsNoJobAfterwards) {
+    TTempDir Dir;
+    TestSupport::WriteFile(Dir / "a.txt", "A");
+    TFileOperator First;
+    First.Sources() = {Dir / "a.txt"};
+    First.Destinations() = {Dir / "b.txt"};
+    First.SetFunc(1);
+    First.SetFlags(PutFlags);
+    First.Execute();
+    ASSERT_NE(AppGuardDialog, nullptr);
+    const App_guarddialog::TAppGuardDialog* Guard = AppGuardDialog;
+    EXPECT_FALSE(Guard->OnExecute);
+    EXPECT_EQ(TestSupport::ReadFile(Dir / "b.txt"), "A");
+
+    TFileOperator Second;
+    Second.Sources() = {Dir / "b.txt"};
+    Second.Destinations() = {Dir / "c.txt"};
+    Second.SetFunc(1);
+    Second.SetFlags(PutFlags);
+    Second.Execute();
+    EXPECT_EQ(AppGuardDialog, Guard);
+    EXPECT_FALSE(Guard->OnExecute);
+    EXPECT_EQ(TestSupport::ListTree(Dir.Path()), std::vector<std::string>{"c.txt"});
+}
+
+#endif

@@ -1,0 +1,441 @@
+// The put end to end, on real files under two drive letters: what the shell
+// is given, what arrives, what stays, and what each failure leaves behind.
+#include "app/App_bin.h"
+
+#include "app/App_fileoperation.h"
+#include "app/App_guarddialog.h"
+#include "gui/Gui_application.h"
+#include "tests/TestSupport.h"
+#include "vek/Vek_file.h"
+#include "vek/Vek_hash.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using App_bin::TBin;
+using App_bin::TPutTask;
+using App_fileoperation::TFileOperator;
+using Gui_application::Application;
+using TestSupport::TBoxRecorder;
+using TestSupport::TTempDir;
+
+namespace {
+
+class TApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        Application().Initialize(GetModuleHandleA(nullptr));
+        Application().SetTitle("Tovel Bin");
+    }
+};
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+// The failure a call raised: "EAbort", "EFileError:<message>", the message
+// of any other Exception, or "no failure".
+template <class TAction> std::string FailureOf(TAction Action) {
+    try {
+        Action();
+    } catch (const Gui_system::EAbort&) {
+        return "EAbort";
+    } catch (const Vek_file::EFileError& E) {
+        return "EFileError:" + E.Message();
+    } catch (const Gui_system::Exception& E) {
+        return E.Message();
+    }
+    return "no failure";
+}
+
+// The boxes of the program itself (captioned with its title), as their texts;
+// the shell's own windows are left out.
+std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {
+    const std::string Caption = "Tovel Bin|";
+    std::vector<std::string> Texts;
+    for (const std::string& Box : Recorder.Boxes()) {
+        if (Box.compare(0, Caption.size(), Caption) == 0)
+            Texts.push_back(Box.substr(Caption.size()));
+    }
+    return Texts;
+}
+
+std::string LongPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+// Where a put puts Source: below the entry, its drive's colon dropped.
+std::string InEntry(const std::string& Entry, const std::string& Source) {
+    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
+}
+
+// Every item below Root with the size and CRC-32 of its bytes; directories
+// map to "<dir>".
+std::map<std::string, std::string> Snapshot(const std::string& Root) {
+    std::map<std::string, std::string> Items;
+    for (const std::string& Name : TestSupport::ListTree(Root)) {
+        if (Name.back() == '\\') {
+            Items[Name] = "<dir>";
+            continue;
+        }
+        const std::string Bytes = TestSupport::ReadFile(Root + "\\" + Name);
+        Items[Name] = std::to_string(Bytes.size()) + " " + Vek_hash::HashText(Bytes);
+    }
+    return Items;
+}
+
+// The files alone below Root, as Snapshot gives them.
+std::map<std::string, std::string> FileSnapshot(const std::string& Root) {
+    std::map<std::string, std::string> Files = Snapshot(Root);
+    for (auto It = Files.begin(); It != Files.end();)
+        It = It->second == "<dir>" ? Files.erase(It) : std::next(It);
+    return Files;
+}
+
+// The files and directories directly in Root.
+std::vector<std::string> TopLevel(const std::string& Root) {
+    std::vector<std::string> Names;
+    for (const std::string& Name : TestSupport::ListTree(Root)) {
+        const std::size_t Backslash = Name.find('\\');
+        if (Backslash == std::string::npos || Backslash + 1 == Name.size())
+            Names.push_back(Name);
+    }
+    return Names;
+}
+
+// What the put gave its file operator, taken just before the move.
+struct TOperation {
+    std::vector<std::string> Sources;
+    std::vector<std::string> Destinations;
+    std::uint32_t Func = 0;
+    std::uint16_t Flags = 0;
+    int Runs = 0;
+};
+
+class TWatchedOperator : public TFileOperator {
+public:
+    TWatchedOperator(TOperation& Seen, std::function<void()> BeforeMove)
+        : FSeen(Seen), FBeforeMove(std::move(BeforeMove)) {}
+
+    void Execute() override {
+        FSeen.Sources = Sources();
+        FSeen.Destinations = Destinations();
+        FSeen.Func = Func();
+        FSeen.Flags = Flags();
+        ++FSeen.Runs;
+        if (FBeforeMove)
+            FBeforeMove();
+        TFileOperator::Execute();
+    }
+
+private:
+    TOperation& FSeen;
+    std::function<void()> FBeforeMove;
+};
+
+class TWatchedPutTask : public TPutTask {
+public:
+    TWatchedPutTask(TBin& Bin, const std::vector<std::string>& Paths, TOperation& Seen,
+                    std::function<void()> BeforeMove = nullptr)
+        : TPutTask(Bin, Paths), FSeen(Seen), FBeforeMove(std::move(BeforeMove)) {}
+
+protected:
+    std::unique_ptr<TFileOperator> CreateFileOperator() override {
+        return std::make_unique<TWatchedOperator>(FSeen, FBeforeMove);
+    }
+
+private:
+    TOperation& FSeen;
+    std::function<void()> FBeforeMove;
+};
+
+class App_bin_Put : public testing::Test {
+protected:
+    void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
+
+    std::string BinDirectory() const { return BinRoot / "Bin"; }
+    std::string Entry(const std::string& Name) const { return BinDirectory() + "\\" + Name; }
+    std::int32_t Index() const { return Bin.EntryName().Index(); }
+
+    static std::string MakeFile(const TTempDir& Dir, const std::string& Name,
+                                const std::string& Bytes) {
+        const std::string Path = Dir / Name;
+        Vek_file::MakeDirectory(Vek_file::ExtractDirectory(Path));
+        TestSupport::WriteFile(Path, Bytes);
+        return Path;
+    }
+
+    TTempDir OnC;
+    TTempDir OnD{"D:\\"};
+    TTempDir BinRoot;
+    const std::string C = LongPath(OnC.Path());
+    const std::string D = LongPath(OnD.Path());
+    TBin Bin;
+};
+
+} // namespace
+
+TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
+    MakeFile(OnC, "Dir\\inner.txt", "inner");
+    MakeFile(OnC, "Dir\\Sub\\deep.bin", std::string("\0\1\2\x7F\x80\xFF", 6));
+    MakeFile(OnC, "a.txt", "small a");
+    MakeFile(OnC, "B.txt", std::string(200000, 'B'));
+    MakeFile(OnD, "y.txt", "y on D");
+    MakeFile(OnD, "Docs\\n.txt", "n on D");
+    const auto BeforeC = Snapshot(C);
+    const auto BeforeD = Snapshot(D);
+
+    const std::vector<std::string> Paths{C + "\\a.txt", D + "\\y.txt", C + "\\Dir", C + "\\B.txt",
+                                         D + "\\Docs"};
+    TOperation Seen;
+    TBoxRecorder Boxes;
+    TWatchedPutTask(Bin, Paths, Seen).Execute();
+
+    // Descending, letter case aside.
+    const std::vector<std::string> Sources{D + "\\y.txt", D + "\\Docs", C + "\\Dir", C + "\\B.txt",
+                                           C + "\\a.txt"};
+    std::vector<std::string> Destinations;
+    for (const std::string& Source : Sources)
+        Destinations.push_back(InEntry(Entry("Tovel #0000"), Source));
+    EXPECT_EQ(Seen.Sources, Sources);
+    EXPECT_EQ(Seen.Destinations, Destinations);
+    EXPECT_EQ(Seen.Func, 1u);
+    EXPECT_EQ(Seen.Flags, 0x0201);
+    EXPECT_EQ(Seen.Runs, 1);
+
+    EXPECT_EQ(Index(), 1);
+    EXPECT_EQ(Bin.EntryName().GetEntryName(), "Tovel #0001");
+    EXPECT_EQ(Snapshot(InEntry(Entry("Tovel #0000"), C)), BeforeC);
+    EXPECT_EQ(Snapshot(InEntry(Entry("Tovel #0000"), D)), BeforeD);
+    EXPECT_TRUE(TestSupport::ListTree(C).empty());
+    EXPECT_TRUE(TestSupport::ListTree(D).empty());
+    // One entry, holding one level per drive and nothing else.
+    EXPECT_EQ(TopLevel(BinDirectory()), std::vector<std::string>{"Tovel #0000\\"});
+    EXPECT_EQ(TopLevel(Entry("Tovel #0000")), (std::vector<std::string>{"C\\", "D\\"}));
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    // The job is unbound once the operation is over.
+    ASSERT_NE(App_guarddialog::AppGuardDialog, nullptr);
+    EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
+}
+
+TEST_F(App_bin_Put, ItemsInsideAGivenDirectoryGoFirstAndNothingIsLost) {
+    MakeFile(OnC, "Dir\\inner.txt", "inner");
+    MakeFile(OnC, "Dir\\Sub\\deep.bin", "deep");
+    const auto Before = FileSnapshot(C + "\\Dir");
+    TOperation Seen;
+    TBoxRecorder Boxes;
+    TWatchedPutTask(Bin, {C + "\\Dir", C + "\\Dir\\inner.txt", C + "\\Dir\\Sub\\deep.bin"}, Seen)
+        .Execute();
+    EXPECT_EQ(Seen.Sources, (std::vector<std::string>{C + "\\Dir\\Sub\\deep.bin",
+                                                      C + "\\Dir\\inner.txt", C + "\\Dir"}));
+    EXPECT_TRUE(TestSupport::ListTree(C).empty());
+    // The files go by their own pairs first. Where the emptied directory
+    // then lands is the shell's affair: Windows merges it into the one the
+    // files made, Wine puts it inside.
+    EXPECT_EQ(FileSnapshot(InEntry(Entry("Tovel #0000"), C) + "\\Dir"), Before);
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST_F(App_bin_Put, WrappedNameMovesNextToWhatTheEntryHolds) {
+    Bin.EntryName().ResetIndex(0, 0, 0);
+    const std::string First = MakeFile(OnD, "first.txt", "1");
+    const std::string Second = MakeFile(OnD, "second.txt", "2");
+    TBoxRecorder Boxes;
+    Bin.Put({First});
+    Bin.Put({Second});
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(TestSupport::ListTree(InEntry(Entry("Tovel #0"), D)),
+              (std::vector<std::string>{"first.txt", "second.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST_F(App_bin_Put, EmptyListStillMakesAnEntryAndStepsTheIndex) {
+    TBoxRecorder Boxes;
+    TOperation Seen;
+    TWatchedPutTask(Bin, {}, Seen).Execute();
+    EXPECT_EQ(Seen.Runs, 1);
+    EXPECT_TRUE(Seen.Sources.empty());
+    EXPECT_TRUE(Seen.Destinations.empty());
+    EXPECT_EQ(Index(), 1);
+    EXPECT_TRUE(Vek_file::IsDirectory(Entry("Tovel #0000")));
+    EXPECT_TRUE(TestSupport::ListTree(Entry("Tovel #0000")).empty());
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST_F(App_bin_Put, SamePathTwiceStaysTwiceInTheLists) {
+    const std::string File = LongPath(MakeFile(OnC, "twice.txt", "once"));
+    TBoxRecorder Boxes;
+    TOperation Seen;
+    TWatchedPutTask(Bin, {File, File}, Seen).Execute();
+    EXPECT_EQ(Seen.Sources, (std::vector<std::string>{File, File}));
+    EXPECT_EQ(Seen.Destinations.size(), 2u);
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), File)), "once");
+    EXPECT_FALSE(TestSupport::Exists(File));
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST_F(App_bin_Put, AcceptedPathsAreFullAndLong) {
+    const std::string File = MakeFile(OnC, "A long directory name\\x.txt", "x");
+    char Short[MAX_PATH * 4];
+    const DWORD Length = GetShortPathNameA(File.c_str(), Short, sizeof Short);
+    ASSERT_GT(Length, 0u);
+    EXPECT_EQ(App_bin::AcceptPath(std::string(Short, Length)),
+              C + "\\A long directory name\\x.txt");
+    EXPECT_EQ(
+        App_bin::AcceptPath(C + "\\A long directory name\\..\\A long directory name\\.\\x.txt"),
+        C + "\\A long directory name\\x.txt");
+}
+
+TEST_F(App_bin_Put, RefusedPathCreatesAndMovesNothing) {
+    const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
+    const std::string CannotAccept = "The program cannot accept the path.";
+    struct TRefusal {
+        std::string Path;
+        std::string Failure;
+        std::vector<std::string> Boxes;
+    };
+    const std::vector<TRefusal> Refusals{
+        {"data.txt", CannotAccept, {"Relative: [data.txt]"}},
+        {"*.txt", CannotAccept, {"Relative: [*.txt]"}},
+        {"", CannotAccept, {"Relative: []"}},
+        {"\\Temp\\x.txt", CannotAccept, {"Relative: [\\Temp\\x.txt]"}},
+        {"C:\\Temp\\*.log",
+         CannotAccept,
+         {"Mask: [C:\\Temp\\*.log] at 9", "Wildcard characters: [?*]"}},
+        {"C:\\a?b\\*c", CannotAccept, {"Mask: [C:\\a?b\\*c] at 8", "Wildcard characters: [?*]"}},
+        {C + "\\missing.txt",
+         "EFileError:The program could not get the long path of the file.",
+         {}},
+        {"C:data.txt", "EFileError:The program cannot determine the path is absolute.", {}},
+    };
+    for (const TRefusal& Refusal : Refusals) {
+        TBoxRecorder Boxes;
+        EXPECT_EQ(FailureOf([&] {
+                      Bin.Put({Kept, Refusal.Path, Kept});
+                  }),
+                  Refusal.Failure)
+            << Refusal.Path;
+        EXPECT_EQ(OurBoxes(Boxes), Refusal.Boxes) << Refusal.Path;
+    }
+    EXPECT_EQ(Index(), 0);
+    EXPECT_FALSE(TestSupport::Exists(BinDirectory()));
+    EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
+}
+
+TEST_F(App_bin_Put, CancelledBrowserCreatesAndMovesNothing) {
+    const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
+    const std::string Current = Vek_file::GetCurrentDirectoryPath();
+    Bin.SetLocationType(App_bin::bltAskUser);
+    TBoxRecorder Browser(IDCANCEL);
+    EXPECT_EQ(FailureOf([&] { Bin.Put({Kept}); }), "EAbort");
+    ASSERT_EQ(Browser.Boxes().size(), 1u);
+    const std::string Seen = Browser.Boxes().front();
+    EXPECT_EQ(Seen.substr(Seen.find('|') + 1), "Specify the bin location.");
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Current);
+    EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
+    EXPECT_TRUE(TestSupport::ListTree(BinRoot.Path()).empty());
+}
+
+TEST_F(App_bin_Put, AskUserPutsIntoTheChosenDirectory) {
+    const std::string Current = Vek_file::GetCurrentDirectoryPath();
+    const std::string File = MakeFile(OnD, "chosen.txt", "chosen");
+    const std::string Chosen = LongPath(BinRoot.Path());
+    Bin.SetLocationType(App_bin::bltAskUser);
+    TestSupport::TDialogWatcher Browser([&Chosen](HWND Dialog) {
+        SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Chosen.c_str()));
+        TestSupport::PressButton(Dialog, IDOK);
+    });
+    Bin.Put({File});
+    const std::string NowCurrent = Vek_file::GetCurrentDirectoryPath();
+    Vek_file::SetCurrentDirectoryPath(Current);
+    EXPECT_EQ(NowCurrent, Chosen);
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Chosen + "\\Tovel #0000", D) + "\\chosen.txt"),
+              "chosen");
+    EXPECT_EQ(Index(), 1);
+}
+
+TEST_F(App_bin_Put, EntryThatCannotBeMadeSkipsItsName) {
+    const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
+    TestSupport::WriteFile(BinRoot / "file", "in the way");
+    Bin.SetFixedLocation(BinRoot / "file\\Bin");
+    TBoxRecorder Boxes;
+    // The library's own sentence is replaced, not passed on.
+    EXPECT_EQ(FailureOf([&] { Bin.Put({Kept}); }), "The program could not create a bin entry.");
+    EXPECT_EQ(Index(), 1);
+    EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
+    EXPECT_EQ(TestSupport::ListTree(BinRoot.Path()), std::vector<std::string>{"file"});
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
+    const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
+    TOperation Seen;
+    // A regular file where the drive level of the entry must go.
+    auto BlockTheEntry = [this] { TestSupport::WriteFile(Entry("Tovel #0000") + "\\C", ""); };
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { TWatchedPutTask(Bin, {Kept}, Seen, BlockTheEntry).Execute(); }),
+              "no failure");
+    EXPECT_EQ(Seen.Runs, 1);
+    EXPECT_EQ(Index(), 1);
+    EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")), std::vector<std::string>{"C"});
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
+}
+
+TEST_F(App_bin_Put, SourceGoneAfterAcceptanceLeavesTheRestToTheShell) {
+    const std::string Gone = MakeFile(OnC, "gone.txt", "gone");
+    const std::string Moved = MakeFile(OnC, "moved.txt", "moved");
+    TOperation Seen;
+    auto DeleteOne = [&Gone] { DeleteFileA(Gone.c_str()); };
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] {
+                  TWatchedPutTask(Bin, {Gone, Moved}, Seen, DeleteOne).Execute();
+              }),
+              "no failure");
+    EXPECT_EQ(Seen.Sources.size(), 2u);
+    EXPECT_EQ(Index(), 1);
+    EXPECT_FALSE(TestSupport::Exists(Gone));
+    EXPECT_FALSE(
+        TestSupport::Exists(InEntry(Entry("Tovel #0000"), LongPath(OnC.Path())) + "\\gone.txt"));
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+// The cases below need the ANSI code page 932.
+class App_bin_PutDbcs : public App_bin_Put {
+protected:
+    void SetUp() override {
+        if (GetACP() != 932)
+            GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+        App_bin_Put::SetUp();
+    }
+};
+
+// 0x95 0x5C is one character whose trail byte has the backslash code.
+TEST_F(App_bin_PutDbcs, MaskPositionCountsBytes) {
+    const std::string Path = "C:\\\x95\x5C*\\x.txt";
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { Bin.Put({Path}); }), "The program cannot accept the path.");
+    EXPECT_EQ(OurBoxes(Boxes),
+              (std::vector<std::string>{"Mask: [" + Path + "] at 6", "Wildcard characters: [?*]"}));
+}
+
+TEST_F(App_bin_PutDbcs, DirectoryWithATrailByteBackslashArrivesWhole) {
+    const std::string File = MakeFile(OnD, "\x95\x5C\\\x95\x5C.txt", "dbcs");
+    TBoxRecorder Boxes;
+    Bin.Put({D + "\\\x95\x5C"});
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), D) + "\\\x95\x5C\\\x95\x5C.txt"),
+              "dbcs");
+    EXPECT_FALSE(TestSupport::Exists(File));
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
+}

@@ -1,0 +1,642 @@
+#include "App_mainform.h"
+
+#include "gui/Gui_application.h"
+#include "vek/Vek_file.h"
+#include "vek/Vek_shell.h"
+#include "vek/Vek_string.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace App_mainform {
+
+using Gui_application::Application;
+using Gui_system::TObject;
+
+TAppMainForm* AppMainForm = nullptr;
+
+namespace {
+
+const char FormClassName[] = "TAppMainForm";
+const char PanelClassName[] = "TAppMainFormPanel";
+const char Caption[] = "Tovel Bin";
+const char Quote = '"';
+
+const DWORD FormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+
+// The layout is drawn at 120 pixels per inch; every size follows the screen.
+const int DesignDpi = 120;
+const int DesignClientWidth = 241;
+const int DesignClientHeight = 76;
+const int DesignToolBarHeight = 24;
+const int DesignPanelHeight = 26;
+const int DesignLabelHeight = 26;
+const int DesignStatusBarHeight = 26;
+const int DesignLabelIndent = 5;
+const int ToolBarSeparatorWidth = 8;
+const int ToolImageSize = 16;
+const COLORREF ToolImageMask = RGB(255, 0, 255);
+
+int ScreenDpi() {
+    HDC Screen = GetDC(nullptr);
+    const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
+    ReleaseDC(nullptr, Screen);
+    return Dpi > 0 ? Dpi : DesignDpi;
+}
+
+int Scale(int DesignSize) {
+    return MulDiv(DesignSize, ScreenDpi(), DesignDpi);
+}
+
+int WindowHeight(HWND Window) {
+    RECT Bounds;
+    GetWindowRect(Window, &Bounds);
+    return Bounds.bottom - Bounds.top;
+}
+
+int ClientWidth(HWND Window) {
+    RECT Client;
+    GetClientRect(Window, &Client);
+    return Client.right;
+}
+
+TBBUTTON ToolButton(int Image, int Command, BYTE Style) {
+    TBBUTTON Button{};
+    Button.iBitmap = Image;
+    Button.idCommand = Command;
+    Button.fsState = Style == BTNS_SEP ? 0 : TBSTATE_ENABLED;
+    Button.fsStyle = Style;
+    return Button;
+}
+
+const char* ToolTipOf(int Command) {
+    switch (Command) {
+    case IDM_BIN_PUT_REGULAR_FILES:
+        return "Put regular files";
+    case IDM_BIN_EXPLORE:
+        return "Explore";
+    case IDM_BIN_PROPS:
+        return "Properties";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+// Panel1: a plain child that holds Label1 and keeps it as wide as itself.
+class TCenterPanel : public Gui_window::TWindow {
+public:
+    TCenterPanel(HWND Parent, int Width, int Height) {
+        TCreateParams Params;
+        Params.ClassName = PanelClassName;
+        Params.Style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        Params.Parent = Parent;
+        Params.Menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_PANEL));
+        Params.Bounds = RECT{0, 0, Width, Height};
+        CreateHandle(Params);
+    }
+    // Label1 spans the panel, a little indented so its text does not touch
+    // the window's frame.
+    void SetLabel(HWND Label) {
+        FLabel = Label;
+        ArrangeLabel();
+    }
+
+protected:
+    LRESULT WndProc(UINT Message, WPARAM WParam, LPARAM LParam) override {
+        if (Message == WM_SIZE)
+            ArrangeLabel();
+        return TWindow::WndProc(Message, WParam, LParam);
+    }
+
+private:
+    void ArrangeLabel() {
+        if (!FLabel)
+            return;
+        RECT Client;
+        GetClientRect(Handle(), &Client);
+        const int Indent = Scale(DesignLabelIndent);
+        SetWindowPos(FLabel, nullptr, Indent, 0,
+                     std::max(0, static_cast<int>(Client.right) - Indent), Scale(DesignLabelHeight),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    HWND FLabel = nullptr;
+};
+
+std::string DefaultSettingsFileName() {
+    return Vek_file::ExtractDirectoryPath(Application().ExeName()) + "Settings.ini";
+}
+
+TAppMainForm::TAppMainForm() : TAppMainForm(DefaultSettingsFileName()) {}
+
+TAppMainForm::TAppMainForm(const std::string& SettingsFileName) {
+    CreateForm();
+    InitializeForm(SettingsFileName);
+}
+
+TAppMainForm::~TAppMainForm() {
+    FinalizeForm();
+    if (FIdleHooked)
+        Application().OnIdle = nullptr;
+    // The controls go before the font and images they show.
+    if (Handle())
+        DestroyWindow(Handle());
+}
+
+HWND TAppMainForm::Panel1() const {
+    return FPanel1->Handle();
+}
+
+void TAppMainForm::CreateForm() {
+    RECT Bounds{0, 0, Scale(DesignClientWidth), Scale(DesignClientHeight)};
+    AdjustWindowRectEx(&Bounds, FormStyle, TRUE, 0);
+
+    HMENU Menu = LoadMenuA(Application().Instance(), MAKEINTRESOURCEA(IDR_MAINMENU));
+    if (!Menu)
+        throw Gui_system::Exception("The program could not create a window.");
+    TCreateParams Params;
+    Params.ClassName = FormClassName;
+    Params.Style = FormStyle;
+    Params.Caption = Caption;
+    Params.Menu = Menu;
+    // The system places the window; only its size is ours.
+    Params.Bounds = RECT{static_cast<LONG>(CW_USEDEFAULT), 0, Bounds.right - Bounds.left,
+                         Bounds.bottom - Bounds.top};
+    Params.Icon = LoadIconA(Application().Instance(), MAKEINTRESOURCEA(IDI_APP));
+    try {
+        CreateHandle(Params);
+    } catch (...) {
+        DestroyMenu(Menu);
+        throw;
+    }
+    // The small icon drawn for its size rather than shrunk from the large one.
+    const auto SmallIcon =
+        LoadImageA(Application().Instance(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+    SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon));
+
+    NONCLIENTMETRICSA Metrics{};
+    Metrics.cbSize = sizeof Metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof Metrics, &Metrics, 0);
+    FFont.reset(CreateFontIndirectA(&Metrics.lfMessageFont));
+
+    CreateToolBar();
+    CreateCenterPanel();
+    CreateStatusBar();
+    StackBars();
+    Application().SetAccelerators(
+        LoadAcceleratorsA(Application().Instance(), MAKEINTRESOURCEA(IDR_ACCELERATORS)));
+}
+
+void TAppMainForm::CreateToolBar() {
+    FImageList1.reset(ImageList_Create(ToolImageSize, ToolImageSize, ILC_COLOR24 | ILC_MASK, 3, 0));
+    HBITMAP Images =
+        static_cast<HBITMAP>(LoadImageA(Application().Instance(), MAKEINTRESOURCEA(IDB_TOOLBAR),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ImageList_AddMasked(FImageList1.get(), Images, ToolImageMask);
+    DeleteObject(Images);
+
+    // The window places and sizes the bar itself (CCS_NORESIZE,
+    // CCS_NOPARENTALIGN), so that hiding and showing keeps the bars' order.
+    FToolBar1 = CreateWindowExA(
+        0, TOOLBARCLASSNAMEA, "",
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
+            CCS_NORESIZE | CCS_NOPARENTALIGN,
+        0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_TOOLBAR)),
+        Application().Instance(), nullptr);
+    if (!FToolBar1)
+        throw Gui_system::Exception("The program could not create a window.");
+    SendMessageA(FToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(FToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImageList1.get()));
+    TBBUTTON Buttons[] = {ToolButton(0, IDM_BIN_PUT_REGULAR_FILES, BTNS_BUTTON),
+                          ToolButton(1, IDM_BIN_EXPLORE, BTNS_BUTTON),
+                          ToolButton(ToolBarSeparatorWidth, 0, BTNS_SEP),
+                          ToolButton(2, IDM_BIN_PROPS, BTNS_BUTTON)};
+    SendMessageA(FToolBar1, TB_ADDBUTTONSA, sizeof Buttons / sizeof Buttons[0],
+                 reinterpret_cast<LPARAM>(Buttons));
+    // Never lower than its buttons, whatever the screen's resolution.
+    const int ButtonHeight = HIWORD(SendMessageA(FToolBar1, TB_GETBUTTONSIZE, 0, 0));
+    SetWindowPos(FToolBar1, nullptr, 0, 0, ClientWidth(Handle()),
+                 std::max(Scale(DesignToolBarHeight), ButtonHeight + 2),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TAppMainForm::CreateCenterPanel() {
+    FPanel1 =
+        std::make_unique<TCenterPanel>(Handle(), ClientWidth(Handle()), Scale(DesignPanelHeight));
+    // No prefix: an entry name may hold "&" and must show it as it is.
+    FLabel1 = CreateWindowExA(
+        0, "STATIC", "Next: Tovel #0000",
+        WS_CHILD | WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 0, 0, 0,
+        FPanel1->Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_LABEL)),
+        Application().Instance(), nullptr);
+    if (!FLabel1)
+        throw Gui_system::Exception("The program could not create a window.");
+    SendMessageA(FLabel1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
+    FPanel1->SetLabel(FLabel1);
+}
+
+void TAppMainForm::CreateStatusBar() {
+    FStatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "",
+                                  WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0,
+                                  ClientWidth(Handle()), Scale(DesignStatusBarHeight), Handle(),
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUSBAR)),
+                                  Application().Instance(), nullptr);
+    if (!FStatusBar1)
+        throw Gui_system::Exception("The program could not create a window.");
+    SendMessageA(FStatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
+    SendMessageA(FStatusBar1, SB_SIMPLE, TRUE, 0);
+    HandlerStatus(this, std::string());
+}
+
+void TAppMainForm::InitializeForm(const std::string& SettingsFileName) {
+    try {
+        FBinHandler = std::make_unique<App_binhandler::TBinHandler>();
+        FBinHandler->OnStatus = [this](TObject* Sender, const std::string& Text) {
+            HandlerStatus(Sender, Text);
+        };
+        FBinHandler->OnChange = [this](TObject* Sender) { BinHandlerChange(Sender); };
+        BinHandlerChange(FBinHandler.get());
+
+        FViewHandler = std::make_unique<App_viewhandler::TViewHandler>();
+        FViewHandler->Form = Handle();
+        FViewHandler->ToolBar = FToolBar1;
+        FViewHandler->CenterPanel = FPanel1->Handle();
+        FViewHandler->StatusBar = FStatusBar1;
+        FViewHandler->OnStatus = [this](TObject* Sender, const std::string& Text) {
+            HandlerStatus(Sender, Text);
+        };
+        FViewHandler->OnChange = [this](TObject* Sender) { ViewHandlerChange(Sender); };
+        ViewHandlerChange(FViewHandler.get());
+
+        FHelpHandler = std::make_unique<App_helphandler::THelpHandler>();
+        FHelpHandler->OnStatus = [this](TObject* Sender, const std::string& Text) {
+            HandlerStatus(Sender, Text);
+        };
+        FHelpHandler->OnChange = [this](TObject* Sender) { HelpHandlerChange(Sender); };
+        HelpHandlerChange(FHelpHandler.get());
+
+        FPendingPaths = std::make_unique<Gui_stringlist::TStringList>();
+        FPendingPaths->OnChange = [this](TObject* Sender) { PendingPathsChange(Sender); };
+
+        DragAcceptFiles(Handle(), TRUE);
+        FSettingsFileName = SettingsFileName;
+        LoadSettingsFile();
+
+        Application().OnIdle = [this](bool& Done) { ApplicationIdle(&Application(), Done); };
+        FIdleHooked = true;
+    } catch (...) {
+        FinalizeForm();
+        throw;
+    }
+}
+
+void TAppMainForm::FinalizeForm() {
+    FPendingPaths.reset();
+    FHelpHandler.reset();
+    FViewHandler.reset();
+    FBinHandler.reset();
+}
+
+void TAppMainForm::HandlerStatus(TObject*, const std::string& Text) {
+    // One line of text, without the sunken part frame of a multi-part bar.
+    SendMessageA(FStatusBar1, SB_SETTEXTA, SB_SIMPLEID | SBT_NOBORDERS,
+                 reinterpret_cast<LPARAM>(Text.c_str()));
+}
+
+void TAppMainForm::BinHandlerChange(TObject*) {
+    const std::string Text = "Next: " + FBinHandler->Bin().EntryName().GetEntryName();
+    SetWindowTextA(FLabel1, Text.c_str());
+}
+
+void TAppMainForm::ViewHandlerChange(TObject*) {
+    SetChecked(ViewToolbarAc, FViewHandler->GetShowToolbar());
+    SetChecked(ViewCenterPanelAc, FViewHandler->GetShowCenterPanel());
+    SetChecked(ViewStatusBarAc, FViewHandler->GetShowStatusBar());
+    SetChecked(ViewTopmostAc, FViewHandler->GetStayTopmost());
+    FitHeightToBars();
+}
+
+void TAppMainForm::HelpHandlerChange(TObject*) {}
+
+void TAppMainForm::PendingPathsChange(TObject*) {
+    if (FPendingPaths->Count() > 0)
+        ExecuteAction(BinPutDroppedFilesAc);
+}
+
+void TAppMainForm::SetChecked(TAction& Action, bool Checked) {
+    Action.Checked = Checked;
+    CheckMenuItem(GetMenu(Handle()), Action.Command,
+                  MF_BYCOMMAND | (Checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void TAppMainForm::ExecuteAction(TAction& Action) {
+    bool Handled = false;
+    ActionList1Execute(Action, Handled);
+}
+
+void TAppMainForm::ActionList1Execute(TAction& Action, bool& Handled) {
+    const Gui_application::TCursorScope Hourglass;
+    Handled = true;
+    (this->*Action.OnExecute)(Action);
+}
+
+void TAppMainForm::BinPutRegularFilesAcExecute(TAction&) {
+    FBinHandler->PutRegularFiles();
+}
+
+void TAppMainForm::BinPutDirectoryAcExecute(TAction&) {
+    FBinHandler->PutDirectory();
+}
+
+void TAppMainForm::BinPutImportPathsAcExecute(TAction&) {
+    FBinHandler->PutImportPaths();
+}
+
+void TAppMainForm::BinPutDroppedFilesAcExecute(TAction&) {
+    try {
+        FBinHandler->PutDroppedFiles(*FPendingPaths);
+    } catch (...) {
+        FPendingPaths->Clear();
+        throw;
+    }
+    FPendingPaths->Clear();
+}
+
+void TAppMainForm::BinExploreAcExecute(TAction&) {
+    FBinHandler->Explore();
+}
+
+void TAppMainForm::BinPropsAcExecute(TAction&) {
+    FBinHandler->EditProps();
+}
+
+void TAppMainForm::BinExitAcExecute(TAction&) {
+    Close();
+}
+
+void TAppMainForm::ViewToolbarAcExecute(TAction&) {
+    FViewHandler->SetShowToolbar(!FViewHandler->GetShowToolbar());
+}
+
+void TAppMainForm::ViewCenterPanelAcExecute(TAction&) {
+    FViewHandler->SetShowCenterPanel(!FViewHandler->GetShowCenterPanel());
+}
+
+void TAppMainForm::ViewStatusBarAcExecute(TAction&) {
+    FViewHandler->SetShowStatusBar(!FViewHandler->GetShowStatusBar());
+}
+
+void TAppMainForm::ViewTopmostAcExecute(TAction&) {
+    FViewHandler->SetStayTopmost(!FViewHandler->GetStayTopmost());
+}
+
+void TAppMainForm::HelpContentsAcExecute(TAction&) {
+    FHelpHandler->ShowContents(true);
+}
+
+void TAppMainForm::HelpAboutAcExecute(TAction&) {
+    FHelpHandler->ShowAbout();
+}
+
+void TAppMainForm::Close() {
+    bool CanClose = true;
+    FormCloseQuery(this, CanClose);
+    if (CanClose)
+        DestroyWindow(Handle());
+}
+
+// A settings file that can never be written (a read-only directory, a
+// directory in its place) must not hold the window open for good: the first
+// failure is reported and keeps the window, so the user learns of it; a
+// later request tries once more and closes whatever comes of it.
+void TAppMainForm::FormCloseQuery(TObject*, bool&) {
+    try {
+        SaveSettingsFile();
+    } catch (...) {
+        if (FSaveFailed)
+            return;
+        FSaveFailed = true;
+        throw;
+    }
+}
+
+// The session ends whatever we answer; a box now would only hold up the
+// shutdown, so the settings are saved as far as they can be, silently.
+void TAppMainForm::QueryEndSession() {
+    try {
+        SaveSettingsFile();
+    } catch (...) {
+    }
+}
+
+void TAppMainForm::ApplicationIdle(TObject*, bool& Done) {
+    // Unhooked first, so that a put that fails is not tried again.
+    Application().OnIdle = nullptr;
+    FIdleHooked = false;
+    Done = true;
+    PutCommandLine();
+}
+
+void TAppMainForm::PutCommandLine() {
+    std::vector<std::string> Arguments = Application().Arguments();
+    if (Arguments.empty())
+        return;
+    FPendingPaths->Assign(std::move(Arguments));
+}
+
+void TAppMainForm::WMDropFiles(HDROP Drop) {
+    Vek_shell::TFileDrop FileDrop(Drop, true);
+    SetForegroundWindow(Handle());
+    FileDrop.GetPaths(*FPendingPaths);
+}
+
+void TAppMainForm::FitHeightToBars() {
+    RECT Bounds;
+    GetWindowRect(Handle(), &Bounds);
+    RECT Client;
+    GetClientRect(Handle(), &Client);
+    int Height = (Bounds.bottom - Bounds.top) - Client.bottom;
+    for (HWND Child = GetWindow(Handle(), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
+        if (App_viewhandler::IsControlVisible(Child))
+            Height += WindowHeight(Child);
+    }
+    FMinHeight = Height;
+    SetWindowPos(Handle(), nullptr, 0, 0, Bounds.right - Bounds.left, FMinHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    StackBars();
+}
+
+// The bars keep one order from the top, whichever was hidden or shown last.
+void TAppMainForm::StackBars() {
+    const int Width = ClientWidth(Handle());
+    int Top = 0;
+    for (HWND Bar : {FToolBar1, FPanel1 ? FPanel1->Handle() : nullptr, FStatusBar1}) {
+        if (!Bar)
+            continue;
+        const int Height = WindowHeight(Bar);
+        SetWindowPos(Bar, nullptr, 0, Top, Width, Height, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (App_viewhandler::IsControlVisible(Bar))
+            Top += Height;
+    }
+}
+
+void TAppMainForm::LoadSettingsFile() {
+    if (!Vek_file::IsRegularFile(FSettingsFileName))
+        return;
+    try {
+        Gui_inifile::TMemIniFile Ini(FSettingsFileName);
+        ReadFormSettings(Ini);
+        FBinHandler->LoadSettings(Ini);
+        FViewHandler->LoadSettings(Ini);
+        FHelpHandler->LoadSettings(Ini);
+    } catch (...) {
+        // A file that spoils the start is gone, so the next start has the
+        // defaults; when even that fails, its own failure is the one told.
+        Vek_file::DeleteRegularFile(FSettingsFileName);
+        throw;
+    }
+}
+
+void TAppMainForm::SaveSettingsFile() {
+    try {
+        Gui_inifile::TMemIniFile Ini(FSettingsFileName);
+        Ini.Clear();
+        WriteFormSettings(Ini);
+        FBinHandler->SaveSettings(Ini);
+        FViewHandler->SaveSettings(Ini);
+        FHelpHandler->SaveSettings(Ini);
+        Ini.UpdateFile();
+    } catch (...) {
+        Vek_file::DeleteRegularFile(FSettingsFileName);
+        throw;
+    }
+}
+
+void TAppMainForm::ReadFormSettings(Gui_inifile::TCustomIniFile& Ini) {
+    const std::string Current = Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote);
+    try {
+        Vek_file::SetCurrentDirectoryPath(
+            Vek_string::UnquoteText(Ini.ReadString("System", "CurrentDirectory", Current), Quote));
+    } catch (const Vek_file::EFileError&) {
+        // The directory is gone or the value was no quoted text: keep where we are.
+    }
+
+    RECT Bounds = FormBounds();
+    const int Width = Ini.ReadInteger("MainForm", "Width", Bounds.right - Bounds.left);
+    SetWindowPos(Handle(), nullptr, 0, 0, Width, Bounds.bottom - Bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Bounds = FormBounds();
+    const int Left = Ini.ReadInteger("MainForm", "Left", Bounds.left);
+    SetWindowPos(Handle(), nullptr, Left, Bounds.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Bounds = FormBounds();
+    const int Top = Ini.ReadInteger("MainForm", "Top", Bounds.top);
+    SetWindowPos(Handle(), nullptr, Bounds.left, Top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TAppMainForm::WriteFormSettings(Gui_inifile::TCustomIniFile& Ini) {
+    Ini.WriteString("System", "CurrentDirectory",
+                    Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote));
+    const RECT Bounds = FormBounds();
+    Ini.WriteInteger("MainForm", "Width", Bounds.right - Bounds.left);
+    Ini.WriteInteger("MainForm", "Left", Bounds.left);
+    Ini.WriteInteger("MainForm", "Top", Bounds.top);
+}
+
+// A minimized window sits far off the screen; what counts is where it
+// returns to. Its normal place is kept in work-area coordinates.
+RECT TAppMainForm::FormBounds() const {
+    RECT Bounds;
+    if (!IsIconic(Handle())) {
+        GetWindowRect(Handle(), &Bounds);
+        return Bounds;
+    }
+    WINDOWPLACEMENT Placement{};
+    Placement.length = sizeof Placement;
+    GetWindowPlacement(Handle(), &Placement);
+    Bounds = Placement.rcNormalPosition;
+    MONITORINFO Monitor{};
+    Monitor.cbSize = sizeof Monitor;
+    if (GetMonitorInfoA(MonitorFromRect(&Bounds, MONITOR_DEFAULTTOPRIMARY), &Monitor))
+        OffsetRect(&Bounds, Monitor.rcWork.left - Monitor.rcMonitor.left,
+                   Monitor.rcWork.top - Monitor.rcMonitor.top);
+    return Bounds;
+}
+
+TAppMainForm::TAction* TAppMainForm::FindMenuAction(int Command) {
+    // BinPutDroppedFilesAc has no menu item: only the pending list starts it.
+    for (TAction* Action :
+         {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc, &BinExploreAc,
+          &BinPropsAc, &BinExitAc, &ViewToolbarAc, &ViewCenterPanelAc, &ViewStatusBarAc,
+          &ViewTopmostAc, &HelpContentsAc, &HelpAboutAc}) {
+        if (Action->Command == Command)
+            return Action;
+    }
+    return nullptr;
+}
+
+// The toolbar asks for a button's tip as it is about to show.
+bool TAppMainForm::ToolTipText(NMHDR& Header) {
+    if (Header.code == TBN_GETINFOTIPA) {
+        auto& Info = reinterpret_cast<NMTBGETINFOTIPA&>(Header);
+        const char* Tip = ToolTipOf(Info.iItem);
+        if (!Tip || Info.cchTextMax <= 0)
+            return false;
+        lstrcpynA(Info.pszText, Tip, Info.cchTextMax);
+        return true;
+    }
+    if (Header.code == TBN_GETINFOTIPW) {
+        auto& Info = reinterpret_cast<NMTBGETINFOTIPW&>(Header);
+        const char* Tip = ToolTipOf(Info.iItem);
+        if (!Tip || Info.cchTextMax <= 0)
+            return false;
+        MultiByteToWideChar(CP_ACP, 0, Tip, -1, Info.pszText, Info.cchTextMax);
+        Info.pszText[Info.cchTextMax - 1] = L'\0';
+        return true;
+    }
+    return false;
+}
+
+LRESULT TAppMainForm::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {
+    switch (Message) {
+    case WM_COMMAND:
+        if (TAction* Action = FindMenuAction(LOWORD(WParam))) {
+            ExecuteAction(*Action);
+            return 0;
+        }
+        break;
+    case WM_NOTIFY:
+        if (ToolTipText(*reinterpret_cast<NMHDR*>(LParam)))
+            return 0;
+        break;
+    case WM_DROPFILES:
+        WMDropFiles(reinterpret_cast<HDROP>(WParam));
+        return 0;
+    case WM_SIZE:
+        StackBars();
+        break;
+    case WM_GETMINMAXINFO:
+        if (FMinHeight > 0)
+            reinterpret_cast<MINMAXINFO*>(LParam)->ptMinTrackSize.y = FMinHeight;
+        return 0;
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_QUERYENDSESSION:
+        QueryEndSession();
+        return TRUE;
+    case WM_DESTROY:
+        if (Handle() == Application().MainWindow())
+            PostQuitMessage(0);
+        break;
+    }
+    return TWindow::WndProc(Message, WParam, LParam);
+}
+
+} // namespace App_mainform

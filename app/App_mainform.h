@@ -1,0 +1,161 @@
+// The main window: a narrow strip with the menu, the toolbar, the center
+// panel that names the next bin entry, and the status line. It owns the three
+// command handlers and the pending-path list, turns dropped files and the
+// command line into a put, and keeps the settings file beside the program.
+#pragma once
+
+#include "app/App_binhandler.h"
+#include "app/App_helphandler.h"
+#include "app/App_viewhandler.h"
+#include "gui/Gui_inifile.h"
+#include "gui/Gui_stringlist.h"
+#include "gui/Gui_system.h"
+#include "gui/Gui_window.h"
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace App_mainform {
+
+class TCenterPanel;
+
+class TAppMainForm : public Gui_window::TWindow {
+public:
+    // One command of the window. Its menu item, shortcut and toolbar button
+    // all carry Command; the menu item shows Checked as its check mark.
+    struct TAction {
+        int Command;
+        void (TAppMainForm::*OnExecute)(TAction& Sender);
+        bool Checked = false;
+    };
+
+    // The settings file is "Settings.ini" beside the program.
+    TAppMainForm();
+    // The same window on another settings file, so that tests keep theirs
+    // apart from the program's own.
+    explicit TAppMainForm(const std::string& SettingsFileName);
+    ~TAppMainForm() override;
+
+    HWND ToolBar1() const { return FToolBar1; }
+    HWND Panel1() const;
+    HWND Label1() const { return FLabel1; }
+    HWND StatusBar1() const { return FStatusBar1; }
+    App_binhandler::TBinHandler& BinHandler() const { return *FBinHandler; }
+    App_viewhandler::TViewHandler& ViewHandler() const { return *FViewHandler; }
+    App_helphandler::THelpHandler& HelpHandler() const { return *FHelpHandler; }
+    Gui_stringlist::TStringList& PendingPaths() const { return *FPendingPaths; }
+    const std::string& SettingsFileName() const { return FSettingsFileName; }
+    // The least outer height the user can size the window to.
+    int MinHeight() const { return FMinHeight; }
+
+    TAction BinPutRegularFilesAc{IDM_BIN_PUT_REGULAR_FILES,
+                                 &TAppMainForm::BinPutRegularFilesAcExecute};
+    TAction BinPutDirectoryAc{IDM_BIN_PUT_DIRECTORY, &TAppMainForm::BinPutDirectoryAcExecute};
+    TAction BinPutImportPathsAc{IDM_BIN_PUT_IMPORT_PATHS,
+                                &TAppMainForm::BinPutImportPathsAcExecute};
+    TAction BinPutDroppedFilesAc{IDM_BIN_PUT_DROPPED_FILES,
+                                 &TAppMainForm::BinPutDroppedFilesAcExecute};
+    TAction BinExploreAc{IDM_BIN_EXPLORE, &TAppMainForm::BinExploreAcExecute};
+    TAction BinPropsAc{IDM_BIN_PROPS, &TAppMainForm::BinPropsAcExecute};
+    TAction BinExitAc{IDM_BIN_EXIT, &TAppMainForm::BinExitAcExecute};
+    TAction ViewToolbarAc{IDM_VIEW_TOOLBAR, &TAppMainForm::ViewToolbarAcExecute};
+    TAction ViewCenterPanelAc{IDM_VIEW_CENTER_PANEL, &TAppMainForm::ViewCenterPanelAcExecute};
+    TAction ViewStatusBarAc{IDM_VIEW_STATUS_BAR, &TAppMainForm::ViewStatusBarAcExecute};
+    TAction ViewTopmostAc{IDM_VIEW_TOPMOST, &TAppMainForm::ViewTopmostAcExecute};
+    TAction HelpContentsAc{IDM_HELP_CONTENTS, &TAppMainForm::HelpContentsAcExecute};
+    TAction HelpAboutAc{IDM_HELP_ABOUT, &TAppMainForm::HelpAboutAcExecute};
+
+    // Runs the action through ActionList1Execute, as its menu item would.
+    void ExecuteAction(TAction& Action);
+    void SetChecked(TAction& Action, bool Checked);
+
+    // A request to close, as the close box and Exit make it: the settings
+    // are saved first, and the window is destroyed when that allows it.
+    void Close();
+
+    void HandlerStatus(Gui_system::TObject* Sender, const std::string& Text);
+    void BinHandlerChange(Gui_system::TObject* Sender);
+    void ViewHandlerChange(Gui_system::TObject* Sender);
+    void HelpHandlerChange(Gui_system::TObject* Sender);
+    void PendingPathsChange(Gui_system::TObject* Sender);
+
+    // Every action passes here: the hourglass shows while its command runs.
+    void ActionList1Execute(TAction& Action, bool& Handled);
+    void BinPutRegularFilesAcExecute(TAction& Sender);
+    void BinPutDirectoryAcExecute(TAction& Sender);
+    void BinPutImportPathsAcExecute(TAction& Sender);
+    void BinPutDroppedFilesAcExecute(TAction& Sender);
+    void BinExploreAcExecute(TAction& Sender);
+    void BinPropsAcExecute(TAction& Sender);
+    void BinExitAcExecute(TAction& Sender);
+    void ViewToolbarAcExecute(TAction& Sender);
+    void ViewCenterPanelAcExecute(TAction& Sender);
+    void ViewStatusBarAcExecute(TAction& Sender);
+    void ViewTopmostAcExecute(TAction& Sender);
+    void HelpContentsAcExecute(TAction& Sender);
+    void HelpAboutAcExecute(TAction& Sender);
+
+    void FormCloseQuery(Gui_system::TObject* Sender, bool& CanClose);
+    void ApplicationIdle(Gui_system::TObject* Sender, bool& Done);
+    void PutCommandLine();
+    void WMDropFiles(HDROP Drop);
+
+    void FitHeightToBars();
+    void StackBars();
+
+    void LoadSettingsFile();
+    void SaveSettingsFile();
+    void ReadFormSettings(Gui_inifile::TCustomIniFile& Ini);
+    void WriteFormSettings(Gui_inifile::TCustomIniFile& Ini);
+
+protected:
+    LRESULT WndProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
+
+private:
+    void CreateForm();
+    void CreateToolBar();
+    void CreateCenterPanel();
+    void CreateStatusBar();
+    void InitializeForm(const std::string& SettingsFileName);
+    void FinalizeForm();
+    TAction* FindMenuAction(int Command);
+    bool ToolTipText(NMHDR& Header);
+    void QueryEndSession();
+    RECT FormBounds() const;
+
+    struct TFontDeleter {
+        void operator()(HFONT Font) const { DeleteObject(Font); }
+    };
+    struct TImageListDeleter {
+        void operator()(HIMAGELIST List) const { ImageList_Destroy(List); }
+    };
+
+    std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter> FFont;
+    std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, TImageListDeleter> FImageList1;
+    HWND FToolBar1 = nullptr;
+    std::unique_ptr<TCenterPanel> FPanel1;
+    HWND FLabel1 = nullptr;
+    HWND FStatusBar1 = nullptr;
+    int FMinHeight = 0;
+    bool FIdleHooked = false;
+    bool FSaveFailed = false;
+
+    std::unique_ptr<App_binhandler::TBinHandler> FBinHandler;
+    std::unique_ptr<App_viewhandler::TViewHandler> FViewHandler;
+    std::unique_ptr<App_helphandler::THelpHandler> FHelpHandler;
+    std::unique_ptr<Gui_stringlist::TStringList> FPendingPaths;
+    std::string FSettingsFileName;
+};
+
+// The program's main window once start-up has made it.
+extern TAppMainForm* AppMainForm;
+
+// "Settings.ini" in the directory of the running program.
+std::string DefaultSettingsFileName();
+
+} // namespace App_mainform

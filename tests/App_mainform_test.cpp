@@ -1,0 +1,651 @@
+#include "app/App_mainform.h"
+
+#include "TestSupport.h"
+#include "gui/Gui_application.h"
+#include "res/resource.h"
+#include "vek/Vek_file.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using App_mainform::TAppMainForm;
+using Gui_application::Application;
+using TestSupport::TBoxRecorder;
+using TestSupport::TTempDir;
+
+namespace {
+
+class TApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        Application().Initialize(GetModuleHandleA(nullptr));
+        Application().SetTitle("Tovel Bin");
+    }
+};
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+
+RECT WindowBounds(HWND Window) {
+    RECT Bounds;
+    GetWindowRect(Window, &Bounds);
+    return Bounds;
+}
+
+int Height(HWND Window) {
+    const RECT Bounds = WindowBounds(Window);
+    return Bounds.bottom - Bounds.top;
+}
+
+int ClientHeight(HWND Window) {
+    RECT Client;
+    GetClientRect(Window, &Client);
+    return Client.bottom;
+}
+
+bool IsVisibleStyle(HWND Window) {
+    return (GetWindowLongPtrA(Window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool IsChecked(HWND Form, int Command) {
+    return (GetMenuState(GetMenu(Form), Command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+// The menu as the user reads it: one line per item, submenus indented,
+// separators as "-".
+void DumpMenu(HMENU Menu, const std::string& Indent, std::vector<std::string>& Lines) {
+    for (int Index = 0; Index < GetMenuItemCount(Menu); ++Index) {
+        char Text[256] = "";
+        GetMenuStringA(Menu, Index, Text, sizeof Text, MF_BYPOSITION);
+        const UINT State = GetMenuState(Menu, Index, MF_BYPOSITION);
+        Lines.push_back(Indent + ((State & MF_SEPARATOR) ? std::string("-") : std::string(Text)));
+        if (HMENU Sub = GetSubMenu(Menu, Index))
+            DumpMenu(Sub, Indent + "  ", Lines);
+    }
+}
+
+std::string SettingsText(const std::vector<std::string>& Lines) {
+    std::string Text;
+    for (const std::string& Line : Lines)
+        Text += Line + "\r\n";
+    return Text;
+}
+
+std::vector<std::string> SectionsOf(const std::string& Text) {
+    std::vector<std::string> Sections;
+    std::size_t Start = 0;
+    while ((Start = Text.find('[', Start)) != std::string::npos) {
+        const std::size_t End = Text.find(']', Start);
+        Sections.push_back(Text.substr(Start + 1, End - Start - 1));
+        Start = End;
+    }
+    return Sections;
+}
+
+// A path as the put stores it below the entry: the drive letter without its
+// colon becomes the first directory level.
+std::string BelowDrive(const std::string& Path) {
+    return Path.substr(0, 1) + Path.substr(2);
+}
+
+std::string LongPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+// The shell's dropped-files handle, as it would hand it over: a DROPFILES
+// header and the paths, each ended by a NUL, the list by one more.
+HDROP MakeDrop(const std::vector<std::string>& Paths) {
+    std::string Names;
+    for (const std::string& Path : Paths)
+        Names += Path + '\0';
+    Names += '\0';
+    HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + Names.size());
+    auto* Header = static_cast<DROPFILES*>(GlobalLock(Memory));
+    Header->pFiles = sizeof(DROPFILES);
+    Header->fWide = FALSE;
+    memcpy(reinterpret_cast<char*>(Header) + sizeof(DROPFILES), Names.data(), Names.size());
+    GlobalUnlock(Memory);
+    return static_cast<HDROP>(Memory);
+}
+
+// A quit posted by a main window that was destroyed would end the next
+// modal loop of the tests; it is taken out of the queue here.
+void DrainQuit() {
+    MSG Message;
+    while (PeekMessageA(&Message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+class App_mainform : public testing::Test {
+protected:
+    void SetUp() override {
+        SettingsFileName = Dir / "Settings.ini";
+        Vek_file::SetCurrentDirectoryPath(Dir.Path());
+    }
+
+    void TearDown() override {
+        Application().SetMainWindow(nullptr);
+        Form.reset();
+        DrainQuit();
+        Vek_file::SetCurrentDirectoryPath(TestSupport::ExeDirectory());
+    }
+
+    void WriteSettings(const std::vector<std::string>& Lines) {
+        TestSupport::WriteFile(SettingsFileName, SettingsText(Lines));
+    }
+
+    // Settings that put the bin into the test's own directory.
+    void WriteBinSettings() {
+        WriteSettings(
+            {"[MainForm.BinHandler.Bin]", "LocationType=0", "FixedLocation=\"" + BinDir + "\""});
+    }
+
+    // Most cases need no visible window; a shown one costs Wine without a
+    // window manager two seconds when it goes.
+    TAppMainForm& Open() {
+        Form = std::make_unique<TAppMainForm>(SettingsFileName);
+        Application().SetMainWindow(Form->Handle());
+        return *Form;
+    }
+
+    TAppMainForm& OpenShown() {
+        Open();
+        ShowWindow(Form->Handle(), SW_SHOWNOACTIVATE);
+        return *Form;
+    }
+
+    void Command(int Id) { SendMessageA(Form->Handle(), WM_COMMAND, MAKEWPARAM(Id, 0), 0); }
+
+    std::string Label() const { return TestSupport::WindowText(Form->Label1()); }
+
+    TTempDir Dir;
+    const std::string BinDir = Dir / "Bin";
+    std::string SettingsFileName;
+    std::unique_ptr<TAppMainForm> Form;
+};
+
+} // namespace
+
+TEST_F(App_mainform, MenuShowsEveryCommandWithItsAccessKeyAndShortcut) {
+    Open();
+    std::vector<std::string> Lines;
+    DumpMenu(GetMenu(Form->Handle()), "", Lines);
+    const std::vector<std::string> Expected = {"Bin",
+                                               "  &Put",
+                                               "    &Regualr Files...\tCtrl+O",
+                                               "    &Directory...",
+                                               "    -",
+                                               "    Import &Paths...",
+                                               "  &Explore\tCtrl+E",
+                                               "  -",
+                                               "  P&roperties\tCtrl+P",
+                                               "  -",
+                                               "  E&xit",
+                                               "&View",
+                                               "  &Toolbar",
+                                               "  &Center Panel",
+                                               "  &Status Bar",
+                                               "  -",
+                                               "  Top&most",
+                                               "&Help",
+                                               "  &Contents...\tF1",
+                                               "  -",
+                                               "  &About"};
+    EXPECT_EQ(Lines, Expected);
+    EXPECT_EQ(TestSupport::WindowText(Form->Handle()), "Tovel Bin");
+    const LONG_PTR Style = GetWindowLongPtrA(Form->Handle(), GWL_STYLE);
+    EXPECT_TRUE(Style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(Style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(Style & WS_THICKFRAME);
+}
+
+// The shortcuts go through the message loop's accelerators, as keys do.
+TEST_F(App_mainform, ShortcutsRunTheirCommands) {
+    WriteBinSettings();
+    OpenShown();
+    TBoxRecorder Boxes(IDCANCEL);
+    const HWND Window = Form->Handle();
+    const auto Press = [Window](BYTE Key, bool Control) {
+        BYTE Keys[256] = {};
+        GetKeyboardState(Keys);
+        Keys[VK_CONTROL] = Control ? 0x80 : 0;
+        SetKeyboardState(Keys);
+        PostMessageA(Window, WM_KEYDOWN, Key, 1);
+    };
+    std::size_t Expected = 0;
+    for (const auto& [Key, Control] : std::vector<std::pair<BYTE, bool>>{
+             {VK_F1, false}, {'E', true}, {'P', true}, {'O', true}}) {
+        Press(Key, Control);
+        ++Expected;
+        const DWORD Start = GetTickCount();
+        Application().OnIdle = [&Boxes, Expected, Start](bool& Done) {
+            Done = false;
+            if (Boxes.Boxes().size() >= Expected || GetTickCount() - Start > 10000)
+                PostQuitMessage(0);
+        };
+        Application().Run();
+    }
+    Application().OnIdle = nullptr;
+    BYTE Keys[256] = {};
+    GetKeyboardState(Keys);
+    Keys[VK_CONTROL] = 0;
+    SetKeyboardState(Keys);
+
+    const std::vector<std::string> Shown = Boxes.Boxes();
+    ASSERT_EQ(Shown.size(), 4u);
+    EXPECT_EQ(Shown[0], "Contents|The program opens the offline help.");
+    EXPECT_EQ(Shown[1], "Tovel Bin|The bin does not exist.");
+    EXPECT_EQ(Shown[2].substr(0, Shown[2].find('|')), "Properties");
+    EXPECT_EQ(Shown[3].substr(0, Shown[3].find('|')), "Put Regular Files");
+}
+
+TEST_F(App_mainform, ToolbarHasThreeButtonsWithTipsAndASeparator) {
+    Open();
+    const HWND ToolBar = Form->ToolBar1();
+    ASSERT_EQ(SendMessageA(ToolBar, TB_BUTTONCOUNT, 0, 0), 4);
+    const int Commands[] = {IDM_BIN_PUT_REGULAR_FILES, IDM_BIN_EXPLORE, 0, IDM_BIN_PROPS};
+    for (int Index = 0; Index < 4; ++Index) {
+        TBBUTTON Button{};
+        SendMessageA(ToolBar, TB_GETBUTTON, Index, reinterpret_cast<LPARAM>(&Button));
+        EXPECT_EQ(Button.idCommand, Commands[Index]) << Index;
+        EXPECT_EQ((Button.fsStyle & BTNS_SEP) != 0, Index == 2) << Index;
+    }
+    RECT Separator;
+    SendMessageA(ToolBar, TB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&Separator));
+    EXPECT_EQ(Separator.right - Separator.left, 8);
+
+    // The tips come from the window when the tool tip asks for them.
+    const std::pair<int, std::string> Tips[] = {{IDM_BIN_PUT_REGULAR_FILES, "Put regular files"},
+                                                {IDM_BIN_EXPLORE, "Explore"},
+                                                {IDM_BIN_PROPS, "Properties"}};
+    const HWND ToolTip = reinterpret_cast<HWND>(SendMessageA(ToolBar, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_TRUE(ToolTip);
+    // The tool tip asks the toolbar, which asks the window.
+    for (const auto& [Id, Tip] : Tips) {
+        NMTTDISPINFOW Info{};
+        Info.hdr.hwndFrom = ToolTip;
+        Info.hdr.idFrom = Id;
+        Info.hdr.code = TTN_GETDISPINFOW;
+        Info.lpszText = Info.szText;
+        SendMessageW(ToolBar, WM_NOTIFY, Id, reinterpret_cast<LPARAM>(&Info));
+        const wchar_t* Text = Info.lpszText ? Info.lpszText : Info.szText;
+        EXPECT_EQ(std::wstring(Text), std::wstring(Tip.begin(), Tip.end()));
+    }
+}
+
+TEST_F(App_mainform, ToolbarButtonRunsItsCommand) {
+    WriteBinSettings();
+    Open();
+    TBoxRecorder Boxes;
+    RECT Button;
+    SendMessageA(Form->ToolBar1(), TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&Button));
+    const LPARAM Point =
+        MAKELPARAM((Button.left + Button.right) / 2, (Button.top + Button.bottom) / 2);
+    SendMessageA(Form->ToolBar1(), WM_LBUTTONDOWN, MK_LBUTTON, Point);
+    SendMessageA(Form->ToolBar1(), WM_LBUTTONUP, 0, Point);
+    ASSERT_TRUE(TestSupport::PumpUntil([&Boxes] { return !Boxes.Boxes().empty(); }));
+    EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{"Tovel Bin|The bin does not exist."});
+}
+
+TEST_F(App_mainform, StartsWithTheDesignLayout) {
+    OpenShown();
+    EXPECT_EQ(Label(), "Next: Tovel #0000");
+    for (HWND Bar : {Form->ToolBar1(), Form->Panel1(), Form->StatusBar1()})
+        EXPECT_TRUE(IsVisibleStyle(Bar));
+    for (int Id : {IDM_VIEW_TOOLBAR, IDM_VIEW_CENTER_PANEL, IDM_VIEW_STATUS_BAR})
+        EXPECT_TRUE(IsChecked(Form->Handle(), Id)) << Id;
+    EXPECT_FALSE(IsChecked(Form->Handle(), IDM_VIEW_TOPMOST));
+
+    // The client area holds exactly the three bars, one below the other.
+    const int Bars = Height(Form->ToolBar1()) + Height(Form->Panel1()) + Height(Form->StatusBar1());
+    EXPECT_EQ(ClientHeight(Form->Handle()), Bars);
+    EXPECT_EQ(Height(Form->Handle()), Form->MinHeight());
+    EXPECT_EQ(WindowBounds(Form->Panel1()).top, WindowBounds(Form->ToolBar1()).bottom);
+    EXPECT_EQ(WindowBounds(Form->StatusBar1()).top, WindowBounds(Form->Panel1()).bottom);
+
+    // The design's client width, 241 at 120 pixels per inch.
+    HDC Screen = GetDC(nullptr);
+    const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
+    ReleaseDC(nullptr, Screen);
+    RECT Client;
+    GetClientRect(Form->Handle(), &Client);
+    EXPECT_EQ(Client.right, MulDiv(241, Dpi, 120));
+    // The label's text sits in the middle of the panel's height.
+    EXPECT_TRUE(GetWindowLongPtrA(Form->Label1(), GWL_STYLE) & SS_CENTERIMAGE);
+}
+
+TEST_F(App_mainform, HidingABarTakesItsHeightAndShowingPutsItBackInOrder) {
+    OpenShown();
+    const int Full = Height(Form->Handle());
+    const struct {
+        int Command;
+        HWND Bar;
+    } Cases[] = {{IDM_VIEW_TOOLBAR, Form->ToolBar1()},
+                 {IDM_VIEW_CENTER_PANEL, Form->Panel1()},
+                 {IDM_VIEW_STATUS_BAR, Form->StatusBar1()}};
+    for (const auto& Case : Cases) {
+        const int BarHeight = Height(Case.Bar);
+        Command(Case.Command);
+        EXPECT_FALSE(IsVisibleStyle(Case.Bar)) << Case.Command;
+        EXPECT_FALSE(IsChecked(Form->Handle(), Case.Command)) << Case.Command;
+        EXPECT_EQ(Height(Form->Handle()), Full - BarHeight) << Case.Command;
+        EXPECT_EQ(Form->MinHeight(), Full - BarHeight) << Case.Command;
+        Command(Case.Command);
+        EXPECT_TRUE(IsVisibleStyle(Case.Bar)) << Case.Command;
+        EXPECT_TRUE(IsChecked(Form->Handle(), Case.Command)) << Case.Command;
+        EXPECT_EQ(Height(Form->Handle()), Full) << Case.Command;
+    }
+
+    // Shown again in the reverse order, the bars still stand toolbar, panel,
+    // status bar from the top.
+    Command(IDM_VIEW_TOOLBAR);
+    Command(IDM_VIEW_CENTER_PANEL);
+    Command(IDM_VIEW_STATUS_BAR);
+    Command(IDM_VIEW_STATUS_BAR);
+    Command(IDM_VIEW_CENTER_PANEL);
+    Command(IDM_VIEW_TOOLBAR);
+    RECT Client;
+    GetClientRect(Form->Handle(), &Client);
+    MapWindowPoints(Form->Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&Client), 2);
+    EXPECT_EQ(WindowBounds(Form->ToolBar1()).top, Client.top);
+    EXPECT_EQ(WindowBounds(Form->Panel1()).top, WindowBounds(Form->ToolBar1()).bottom);
+    EXPECT_EQ(WindowBounds(Form->StatusBar1()).top, WindowBounds(Form->Panel1()).bottom);
+    EXPECT_EQ(WindowBounds(Form->StatusBar1()).bottom, Client.bottom);
+    EXPECT_EQ(Height(Form->Handle()), Full);
+}
+
+TEST_F(App_mainform, AllBarsHiddenLeaveNoClientArea) {
+    Open();
+    Command(IDM_VIEW_CENTER_PANEL);
+    Command(IDM_VIEW_STATUS_BAR);
+    Command(IDM_VIEW_TOOLBAR);
+    EXPECT_EQ(ClientHeight(Form->Handle()), 0);
+    EXPECT_EQ(Height(Form->Handle()), Form->MinHeight());
+
+    // The user cannot size it below that, only above; the next fit undoes it.
+    MINMAXINFO Limits{};
+    SendMessageA(Form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&Limits));
+    EXPECT_EQ(Limits.ptMinTrackSize.y, Form->MinHeight());
+    const RECT Bounds = WindowBounds(Form->Handle());
+    SetWindowPos(Form->Handle(), nullptr, 0, 0, Bounds.right - Bounds.left, Form->MinHeight() + 50,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    Command(IDM_VIEW_STATUS_BAR);
+    EXPECT_EQ(ClientHeight(Form->Handle()), Height(Form->StatusBar1()));
+}
+
+TEST_F(App_mainform, DroppedFilesGoIntoOneEntryBelowTheirDrive) {
+    WriteBinSettings();
+    OpenShown();
+    TTempDir Source;
+    const std::vector<std::string> Paths = {LongPath(Source / "a.txt"), LongPath(Source / "b.txt"),
+                                            LongPath(Source / "c")};
+    TestSupport::WriteFile(Paths[0], "a");
+    TestSupport::WriteFile(Paths[1], "b");
+    CreateDirectoryA(Paths[2].c_str(), nullptr);
+    TestSupport::WriteFile(Paths[2] + "\\d.txt", "d");
+
+    TBoxRecorder Boxes;
+    SendMessageA(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(Paths)), 0);
+
+    EXPECT_TRUE(Boxes.Boxes().empty());
+    EXPECT_EQ(Form->PendingPaths().Count(), 0);
+    EXPECT_EQ(Label(), "Next: Tovel #0001");
+    const std::string Entry = BinDir + "\\Tovel #0000\\";
+    EXPECT_EQ(TestSupport::ReadFile(Entry + BelowDrive(Paths[0])), "a");
+    EXPECT_EQ(TestSupport::ReadFile(Entry + BelowDrive(Paths[1])), "b");
+    EXPECT_EQ(TestSupport::ReadFile(Entry + BelowDrive(Paths[2]) + "\\d.txt"), "d");
+    for (const std::string& Path : Paths)
+        EXPECT_FALSE(TestSupport::Exists(Path)) << Path;
+    // One put, one entry.
+    EXPECT_EQ(TestSupport::ListTree(BinDir).front(), "Tovel #0000\\");
+    EXPECT_FALSE(TestSupport::Exists(BinDir + "\\Tovel #0001"));
+}
+
+TEST_F(App_mainform, FailedDropIsShownAndLeavesThePendingListEmpty) {
+    WriteBinSettings();
+    Open();
+    TTempDir Source;
+    const std::string Present = LongPath(Source / "a.txt");
+    TestSupport::WriteFile(Present, "a");
+
+    TBoxRecorder Boxes;
+    SendMessageA(Form->Handle(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({Present, Source / "missing.txt"})), 0);
+
+    const std::vector<std::string> Shown = Boxes.Boxes();
+    ASSERT_EQ(Shown.size(), 1u);
+    EXPECT_EQ(Shown[0].substr(0, Shown[0].find('|')), "Tovel Bin");
+    EXPECT_GT(Shown[0].size(), std::string("Tovel Bin|").size());
+    EXPECT_EQ(Form->PendingPaths().Count(), 0);
+    EXPECT_EQ(Label(), "Next: Tovel #0000");
+    EXPECT_TRUE(TestSupport::Exists(Present));
+    EXPECT_FALSE(TestSupport::Exists(BinDir + "\\Tovel #0000"));
+    EXPECT_EQ(Application().ScreenCursor(), nullptr);
+}
+
+TEST_F(App_mainform, WithoutArgumentsTheFirstIdleMomentPutsNothingAndUnhooksItself) {
+    if (!Application().Arguments().empty())
+        GTEST_SKIP() << "the test program was started with arguments";
+    WriteBinSettings();
+    Open();
+    ASSERT_TRUE(Application().OnIdle);
+    bool Done = false;
+    Application().OnIdle(Done);
+    EXPECT_TRUE(Done);
+    EXPECT_FALSE(Application().OnIdle);
+    EXPECT_EQ(Label(), "Next: Tovel #0000");
+    EXPECT_FALSE(TestSupport::Exists(BinDir));
+}
+
+TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
+    const std::string Current = Vek_file::GetCurrentDirectoryPath();
+    Open();
+    EXPECT_FALSE(GetWindowLongA(Form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    const RECT Bounds = WindowBounds(Form->Handle());
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(Form->Handle()));
+
+    const std::string Text = TestSupport::ReadFile(SettingsFileName);
+    const std::vector<std::string> Expected = {"System",
+                                               "MainForm",
+                                               "MainForm.BinHandler.Bin",
+                                               "MainForm.BinHandler.Bin.EntryName",
+                                               "MainForm.BinHandler.PutRegularFilesDialog",
+                                               "MainForm.BinHandler.PutImportPathsDialog",
+                                               "MainForm.ViewHandler"};
+    EXPECT_EQ(SectionsOf(Text), Expected);
+    const std::string Head = SettingsText(
+        {"[System]", "CurrentDirectory=\"" + Current + "\"", "", "[MainForm]",
+         "Width=" + std::to_string(Bounds.right - Bounds.left),
+         "Left=" + std::to_string(Bounds.left), "Top=" + std::to_string(Bounds.top), ""});
+    EXPECT_EQ(Text.substr(0, Head.size()), Head);
+    const std::string View =
+        SettingsText({"[MainForm.ViewHandler]", "ShowToolbar=1", "ShowCenterPanel=1",
+                      "ShowStatusBar=1", "StayTopmost=0", ""});
+    ASSERT_GE(Text.size(), View.size());
+    EXPECT_EQ(Text.substr(Text.size() - View.size()), View);
+}
+
+TEST_F(App_mainform, ExitClosesThroughTheSamePathAndSaves) {
+    Open();
+    const HWND Window = Form->Handle();
+    Command(IDM_BIN_EXIT);
+    EXPECT_FALSE(IsWindow(Window));
+    EXPECT_TRUE(Vek_file::IsRegularFile(SettingsFileName));
+    // The main window's end ends the message loop.
+    MSG Message;
+    EXPECT_TRUE(PeekMessageA(&Message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+TEST_F(App_mainform, KeysAddedByHandDisappearAtTheNextSave) {
+    WriteSettings({"; a comment", "[Extra]", "Key=1", "", "[MainForm]", "Colour=blue", "",
+                   "[MainForm.ViewHandler]", "Unknown=2"});
+    Open();
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    const std::string Text = TestSupport::ReadFile(SettingsFileName);
+    EXPECT_EQ(Text.find("Extra"), std::string::npos);
+    EXPECT_EQ(Text.find("Colour"), std::string::npos);
+    EXPECT_EQ(Text.find("Unknown"), std::string::npos);
+    EXPECT_EQ(Text.find("comment"), std::string::npos);
+    EXPECT_EQ(SectionsOf(Text).size(), 7u);
+}
+
+TEST_F(App_mainform, CurrentDirectoryWithBlanksSurvivesASaveAndALoad) {
+    const std::string Odd = Dir / " blank at the start";
+    ASSERT_TRUE(CreateDirectoryA(Odd.c_str(), nullptr));
+    Vek_file::SetCurrentDirectoryPath(Odd);
+    Open();
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_NE(TestSupport::ReadFile(SettingsFileName).find("CurrentDirectory=\"" + Odd + "\"\r\n"),
+              std::string::npos);
+
+    Vek_file::SetCurrentDirectoryPath(Dir.Path());
+    Form.reset();
+    DrainQuit();
+    Open();
+    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Odd);
+}
+
+TEST_F(App_mainform, UnquotedOrMissingCurrentDirectoryIsIgnored) {
+    const std::string Plain = Dir / "plain";
+    ASSERT_TRUE(CreateDirectoryA(Plain.c_str(), nullptr));
+    for (const std::string& Value : {Plain, "\"" + (Dir / "gone") + "\"", std::string()}) {
+        WriteSettings({"[System]", "CurrentDirectory=" + Value});
+        TBoxRecorder Boxes;
+        ASSERT_NO_THROW(Open()) << Value;
+        EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Dir.Path()) << Value;
+        EXPECT_TRUE(Boxes.Boxes().empty()) << Value;
+        Application().SetMainWindow(nullptr);
+        Form.reset();
+        DrainQuit();
+    }
+}
+
+TEST_F(App_mainform, WidthLeftAndTopAreAppliedAsRead) {
+    Open();
+    const RECT Default = WindowBounds(Form->Handle());
+    Application().SetMainWindow(nullptr);
+    Form.reset();
+    DrainQuit();
+
+    WriteSettings({"[MainForm]", "Width=abc", "Left=37", "Top=0x29"});
+    Open();
+    RECT Bounds = WindowBounds(Form->Handle());
+    EXPECT_EQ(Bounds.right - Bounds.left, Default.right - Default.left);
+    EXPECT_EQ(Bounds.left, 37);
+    EXPECT_EQ(Bounds.top, 41);
+    Application().SetMainWindow(nullptr);
+    Form.reset();
+    DrainQuit();
+
+    WriteSettings({"[MainForm]", "Width=400"});
+    Open();
+    Bounds = WindowBounds(Form->Handle());
+    EXPECT_EQ(Bounds.right - Bounds.left, 400);
+}
+
+TEST_F(App_mainform, ViewSettingsApplyBeforeTheWindowShows) {
+    WriteSettings({"[MainForm.ViewHandler]", "ShowToolbar=0", "ShowCenterPanel=1",
+                   "ShowStatusBar=1", "StayTopmost=1"});
+    Form = std::make_unique<TAppMainForm>(SettingsFileName);
+    EXPECT_FALSE(IsWindowVisible(Form->Handle()));
+    EXPECT_TRUE(GetWindowLongA(Form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(IsChecked(Form->Handle(), IDM_VIEW_TOPMOST));
+    EXPECT_FALSE(IsChecked(Form->Handle(), IDM_VIEW_TOOLBAR));
+    EXPECT_FALSE(IsVisibleStyle(Form->ToolBar1()));
+    EXPECT_EQ(ClientHeight(Form->Handle()), Height(Form->Panel1()) + Height(Form->StatusBar1()));
+    POINT Origin{0, 0};
+    ClientToScreen(Form->Handle(), &Origin);
+    EXPECT_EQ(WindowBounds(Form->Panel1()).top, Origin.y);
+
+    // Back to a normal window through the menu, and the file keeps it.
+    Command(IDM_VIEW_TOPMOST);
+    EXPECT_FALSE(GetWindowLongA(Form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(IsChecked(Form->Handle(), IDM_VIEW_TOPMOST));
+    SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
+    const std::string Text = TestSupport::ReadFile(SettingsFileName);
+    EXPECT_NE(Text.find("ShowToolbar=0\r\n"), std::string::npos);
+    EXPECT_NE(Text.find("StayTopmost=0\r\n"), std::string::npos);
+}
+
+TEST_F(App_mainform, SettingsThatSpoilTheStartAreDeleted) {
+    WriteSettings({"[MainForm.BinHandler.Bin.EntryName]", "Min=5", "Index=0", "Max=10"});
+    try {
+        TAppMainForm Broken(SettingsFileName);
+        ADD_FAILURE() << "the window was made";
+    } catch (const Gui_system::Exception& E) {
+        EXPECT_EQ(E.Message(), "The program cannot reset the index.");
+    }
+    EXPECT_FALSE(TestSupport::Exists(SettingsFileName));
+    EXPECT_FALSE(Application().OnIdle);
+}
+
+// "Settings.ini" a directory: it can be neither read nor written nor deleted.
+TEST_F(App_mainform, UnwritableSettingsStopTheFirstCloseOnly) {
+    ASSERT_TRUE(CreateDirectoryA(SettingsFileName.c_str(), nullptr));
+    OpenShown();
+    const HWND Window = Form->Handle();
+    TBoxRecorder Boxes;
+    SendMessageA(Window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Boxes.Boxes(),
+              std::vector<std::string>{"Tovel Bin|The program could not delete the regular file."});
+    EXPECT_TRUE(IsWindow(Window));
+
+    SendMessageA(Window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(Window));
+    EXPECT_EQ(Boxes.Boxes().size(), 1u);
+}
+
+TEST_F(App_mainform, EndOfSessionIsNeverRefusedForTheSettings) {
+    ASSERT_TRUE(CreateDirectoryA(SettingsFileName.c_str(), nullptr));
+    Open();
+    TBoxRecorder Boxes;
+    EXPECT_EQ(SendMessageA(Form->Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST_F(App_mainform, EndOfSessionSavesTheSettings) {
+    Open();
+    Command(IDM_VIEW_STATUS_BAR);
+    EXPECT_EQ(SendMessageA(Form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_NE(TestSupport::ReadFile(SettingsFileName).find("ShowStatusBar=0\r\n"),
+              std::string::npos);
+}
+
+// The one text of a simple status bar: Windows answers it for SB_SIMPLEID,
+// Wine's control for its first pane.
+std::string StatusText(HWND StatusBar) {
+    char Text[256] = "";
+    for (WPARAM Part : {WPARAM(SB_SIMPLEID), WPARAM(0)}) {
+        if (LOWORD(SendMessageA(StatusBar, SB_GETTEXTLENGTHA, Part, 0)) > 0) {
+            SendMessageA(StatusBar, SB_GETTEXTA, Part, reinterpret_cast<LPARAM>(Text));
+            break;
+        }
+    }
+    return Text;
+}
+
+TEST_F(App_mainform, StatusLineShowsWhatTheHandlersReport) {
+    Open();
+    EXPECT_TRUE(SendMessageA(Form->StatusBar1(), SB_ISSIMPLE, 0, 0));
+    Form->ViewHandler().DoStatus("Working");
+    EXPECT_EQ(StatusText(Form->StatusBar1()), "Working");
+    Form->HelpHandler().DoStatus("");
+    EXPECT_EQ(StatusText(Form->StatusBar1()), "");
+    Form->BinHandler().DoStatus("Putting files...");
+    EXPECT_EQ(StatusText(Form->StatusBar1()), "Putting files...");
+}
+
+TEST(App_mainform_Default, SettingsFileLivesBesideTheProgram) {
+    EXPECT_EQ(App_mainform::DefaultSettingsFileName(),
+              TestSupport::ExeDirectory() + "Settings.ini");
+}

@@ -68,23 +68,16 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 } // namespace
 
 int main(int Argc, char** Argv) {
-    std::string Module = "App_binpropsdialog_test.exe";
     if (Argc > 1)
-        Module = Argv[1];
-    if (Argc > 2)
-        Seconds = static_cast<DWORD>(std::atoi(Argv[2]));
-    const HMODULE Templates = LoadLibraryExA(Module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!Templates) {
-        std::fprintf(stderr, "cannot load %s\n", Module.c_str());
-        return 1;
-    }
+        Seconds = static_cast<DWORD>(std::atoi(Argv[1]));
+    const HINSTANCE Templates = GetModuleHandleA(nullptr);
     auto& Application = Gui_application::Application();
     Application.SetTitle("Tovel Bin");
     Application.Initialize(Templates);
 
     App_binpropsdialog::TAppBinPropsDialog Dialog;
     App_bin::TBinProps Props;
-    Props.LocationType = Argc > 3 ? App_bin::bltAskUser : App_bin::bltFixed;
+    Props.LocationType = Argc > 2 ? App_bin::bltAskUser : App_bin::bltFixed;
     Props.FixedLocation = "Bin";
     Props.EntryName.Prefix = "Tovel #";
     Props.EntryName.Max = 9999;

@@ -332,7 +332,7 @@ TEST_F(App_binpropsdialog, DefaultsShowOnOpenWithTheFocusOnFixToADirectory) {
         EXPECT_TRUE(S.Checked(IDC_CHECKBOX211));
         EXPECT_TRUE(S.Enabled(IDC_EDIT11));
         EXPECT_TRUE(S.Enabled(IDC_BUTTON11));
-        EXPECT_EQ(S.Focus(), S.Item(IDC_RADIOBUTTON11));
+        EXPECT_TRUE(S.WaitFocus(IDC_RADIOBUTTON11));
         S.Press(IDCANCEL);
     });
     EXPECT_FALSE(Result);
@@ -455,7 +455,7 @@ TEST_F(App_binpropsdialog, OpeningWithAskTheUserFocusesItAndGreysTheLocation) {
         EXPECT_FALSE(S.Enabled(IDC_EDIT11));
         EXPECT_FALSE(S.Enabled(IDC_BUTTON11));
         EXPECT_EQ(S.Text(IDC_EDIT11), "Bin");
-        EXPECT_EQ(S.Focus(), S.Item(IDC_RADIOBUTTON12));
+        EXPECT_TRUE(S.WaitFocus(IDC_RADIOBUTTON12));
         // Shift+Tab order: from the prefix back to the checked button.
         S.MoveFocus(IDC_EDIT21);
         PostMessageA(S.Dialog, WM_NEXTDLGCTL, 1, FALSE);
@@ -550,7 +550,7 @@ TEST_F(App_binpropsdialog, LeavingABadMinimumReportsItAtOnceAndReturns) {
         S.SetText(IDC_EDIT211, "1");
         S.Tab();
         EXPECT_TRUE(S.NoError());
-        EXPECT_EQ(S.Focus(), S.Item(IDC_EDIT212));
+        EXPECT_TRUE(S.WaitFocus(IDC_EDIT212));
     });
 }
 
@@ -648,7 +648,7 @@ TEST_F(App_binpropsdialog, EveryShowingRewritesTheControls) {
         EXPECT_TRUE(S.Checked(IDC_RADIOBUTTON11));
         EXPECT_TRUE(S.Enabled(IDC_EDIT11));
         EXPECT_TRUE(S.Checked(IDC_CHECKBOX211));
-        EXPECT_EQ(S.Focus(), S.Item(IDC_RADIOBUTTON11));
+        EXPECT_TRUE(S.WaitFocus(IDC_RADIOBUTTON11));
     });
 }
 

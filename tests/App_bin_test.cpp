@@ -262,16 +262,8 @@ using Gui_application::Application;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Application().Initialize(GetModuleHandleA(nullptr));
-        Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 // Every notification of a bin: "bin" when the bin itself was the sender.
 class TBinLog {

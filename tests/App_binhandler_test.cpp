@@ -26,16 +26,8 @@ using TestSupport::TTempDir;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Gui_application::Application().Initialize(GetModuleHandleA(nullptr));
-        Gui_application::Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 // What the handler told its listeners, in order: "status:<text>" and "change".
 class TEventLog {

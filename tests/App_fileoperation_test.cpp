@@ -65,16 +65,8 @@ using TestSupport::TTempDir;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Application().Initialize(GetModuleHandleA(nullptr));
-        Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 // The boxes captioned with the program's title: those would be ours.
 std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {

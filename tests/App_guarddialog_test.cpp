@@ -18,16 +18,8 @@ using Gui_application::Application;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Application().Initialize(GetModuleHandleA(nullptr));
-        Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 // A visible top-level window of the program, standing in for the main window.
 class TMainWindow {

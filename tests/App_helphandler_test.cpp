@@ -17,16 +17,8 @@ using TestSupport::TBoxRecorder;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Application().Initialize(GetModuleHandleA(nullptr));
-        Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 std::string FailureOf(const std::function<void()>& Command) {
     try {

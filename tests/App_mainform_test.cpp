@@ -22,16 +22,8 @@ using TestSupport::TTempDir;
 
 namespace {
 
-class TApplicationEnvironment : public testing::Environment {
-public:
-    void SetUp() override {
-        Application().Initialize(GetModuleHandleA(nullptr));
-        Application().SetTitle("Tovel Bin");
-    }
-};
-
 testing::Environment* const ApplicationEnvironment =
-    testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
 RECT WindowBounds(HWND Window) {
     RECT Bounds;

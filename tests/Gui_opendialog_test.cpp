@@ -45,34 +45,6 @@ private:
     std::string FSaved;
 };
 
-HWND CreateTopLevel(const char* Title) {
-    return CreateWindowExA(0, "STATIC", Title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-// Two visible top-level windows of the program: the main window, owner of
-// its dialogs, and another one that a modal dialog must disable as well.
-class TProgramWindows {
-public:
-    TProgramWindows() : FMain(CreateTopLevel("Main")), FOther(CreateTopLevel("Other")) {
-        Gui_application::Application().SetMainWindow(FMain);
-    }
-    ~TProgramWindows() {
-        Gui_application::Application().SetMainWindow(nullptr);
-        DestroyWindow(FOther);
-        DestroyWindow(FMain);
-    }
-    TProgramWindows(const TProgramWindows&) = delete;
-    TProgramWindows& operator=(const TProgramWindows&) = delete;
-    HWND Main() const { return FMain; }
-    HWND Other() const { return FOther; }
-    bool AllEnabled() const { return IsWindowEnabled(FMain) && IsWindowEnabled(FOther); }
-
-private:
-    HWND FMain;
-    HWND FOther;
-};
-
 // What the watcher saw of the open dialog while it was up.
 struct TSeen {
     std::string Title;
@@ -90,7 +62,7 @@ HWND NameBox(HWND Dialog) {
     return Box ? Box : GetDlgItem(Dialog, edt1);
 }
 
-void Inspect(HWND Dialog, const TProgramWindows& Windows, TSeen& Seen) {
+void Inspect(HWND Dialog, const TestSupport::TProgramWindows& Windows, TSeen& Seen) {
     Seen.Title = WindowText(Dialog);
     Seen.Owned = GetWindow(Dialog, GW_OWNER) == Windows.Main();
     Seen.ProgramDisabled = !IsWindowEnabled(Windows.Main()) && !IsWindowEnabled(Windows.Other());
@@ -134,7 +106,7 @@ protected:
     }
 
     TPlayground Playground;
-    TProgramWindows Windows;
+    TestSupport::TProgramWindows Windows;
 };
 
 } // namespace

@@ -20,34 +20,6 @@ using TestSupport::WindowText;
 
 namespace {
 
-HWND CreateTopLevel(const char* Title) {
-    return CreateWindowExA(0, "STATIC", Title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-// Two visible top-level windows of the program: the main window, owner of
-// its dialogs, and another one that a modal dialog must disable as well.
-class TProgramWindows {
-public:
-    TProgramWindows() : FMain(CreateTopLevel("Main")), FOther(CreateTopLevel("Other")) {
-        Gui_application::Application().SetMainWindow(FMain);
-    }
-    ~TProgramWindows() {
-        Gui_application::Application().SetMainWindow(nullptr);
-        DestroyWindow(FOther);
-        DestroyWindow(FMain);
-    }
-    TProgramWindows(const TProgramWindows&) = delete;
-    TProgramWindows& operator=(const TProgramWindows&) = delete;
-    HWND Main() const { return FMain; }
-    HWND Other() const { return FOther; }
-    bool AllEnabled() const { return IsWindowEnabled(FMain) && IsWindowEnabled(FOther); }
-
-private:
-    HWND FMain;
-    HWND FOther;
-};
-
 BOOL CALLBACK CollectChildText(HWND Child, LPARAM Param) {
     reinterpret_cast<std::vector<std::string>*>(Param)->push_back(WindowText(Child));
     return TRUE;
@@ -83,7 +55,8 @@ struct TSeen {
     std::string RootText;
 };
 
-void Inspect(HWND Dialog, const TProgramWindows& Windows, const std::string& Caption, TSeen& Seen) {
+void Inspect(HWND Dialog, const TestSupport::TProgramWindows& Windows, const std::string& Caption,
+             TSeen& Seen) {
     ++Seen.Dialogs;
     for (const std::string& Text : ChildTexts(Dialog))
         Seen.CaptionShown = Seen.CaptionShown || Text == Caption;
@@ -129,7 +102,7 @@ protected:
     }
 
     TTempDir Dir;
-    TProgramWindows Windows;
+    TestSupport::TProgramWindows Windows;
     TSeen Seen;
 };
 

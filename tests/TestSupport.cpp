@@ -1,10 +1,17 @@
 #include "TestSupport.h"
 
+#include "gui/Gui_application.h"
+
 #include <algorithm>
 #include <set>
 #include <stdexcept>
 
 namespace TestSupport {
+
+void TApplicationEnvironment::SetUp() {
+    Gui_application::Application().Initialize(GetModuleHandleA(nullptr));
+    Gui_application::Application().SetTitle("Tovel Bin");
+}
 
 std::string ExeDirectory() {
     char Buffer[MAX_PATH * 4];
@@ -32,7 +39,9 @@ TTempDir::TTempDir(const std::string& Parent) {
     }
 }
 
-TTempDir::~TTempDir() { RemoveTree(FPath); }
+TTempDir::~TTempDir() {
+    RemoveTree(FPath);
+}
 
 void RemoveTree(const std::string& Path) {
     WIN32_FIND_DATAA Data;
@@ -192,6 +201,26 @@ TBoxRecorder::TBoxRecorder(int Answer)
 std::vector<std::string> TBoxRecorder::Boxes() const {
     std::lock_guard<std::mutex> Guard(FLock);
     return FBoxes;
+}
+
+namespace {
+
+HWND CreateTopLevel(const char* Title) {
+    return CreateWindowExA(0, "STATIC", Title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+} // namespace
+
+TProgramWindows::TProgramWindows()
+    : FMain(CreateTopLevel("Main")), FOther(CreateTopLevel("Other")) {
+    Gui_application::Application().SetMainWindow(FMain);
+}
+
+TProgramWindows::~TProgramWindows() {
+    Gui_application::Application().SetMainWindow(nullptr);
+    DestroyWindow(FOther);
+    DestroyWindow(FMain);
 }
 
 bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -13,6 +15,13 @@
 #include <vector>
 
 namespace TestSupport {
+
+// Brings the application up as the program's entry does, with its title,
+// before the first test of a program that opens windows.
+class TApplicationEnvironment : public testing::Environment {
+public:
+    void SetUp() override;
+};
 
 // The directory of the running test program, with a trailing backslash.
 std::string ExeDirectory();
@@ -74,6 +83,24 @@ private:
     mutable std::mutex FLock;
     std::vector<std::string> FBoxes;
     TDialogWatcher FWatcher;
+};
+
+// Two visible top-level windows of the program while it lives: the main
+// window, owner of its dialogs, and another one that a modal dialog must
+// disable as well.
+class TProgramWindows {
+public:
+    TProgramWindows();
+    ~TProgramWindows();
+    TProgramWindows(const TProgramWindows&) = delete;
+    TProgramWindows& operator=(const TProgramWindows&) = delete;
+    HWND Main() const { return FMain; }
+    HWND Other() const { return FOther; }
+    bool AllEnabled() const { return IsWindowEnabled(FMain) && IsWindowEnabled(FOther); }
+
+private:
+    HWND FMain;
+    HWND FOther;
 };
 
 // Runs the thread's message queue until Done holds or Timeout ms pass.

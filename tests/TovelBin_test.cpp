@@ -122,7 +122,9 @@ std::vector<std::string> Sections(const std::string& IniText) {
     return Result;
 }
 
-std::string Quoted(const std::string& Text) { return "\"" + Text + "\""; }
+std::string Quoted(const std::string& Text) {
+    return "\"" + Text + "\"";
+}
 
 // A program folder of its own holding a copy of TovelBin.exe.
 class TInstalled {
@@ -162,18 +164,16 @@ TEST(TovelBin_Program, PutsTheCommandLineIntoOneEntryAndSavesTheSettingsAtClose)
     EXPECT_EQ(ReadFile(Second), "second");
     EXPECT_FALSE(Exists(Items / "first file.txt"));
     EXPECT_FALSE(Exists(DriveD / "second.txt"));
-    EXPECT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }))
-        << NextLabel(Main);
+    EXPECT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; })) << NextLabel(Main);
 
     PostMessageA(Main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Running.WaitForEnd());
     const std::string Settings = ReadFile(Program.Dir() + "\\Settings.ini");
     EXPECT_EQ(Sections(Settings),
-              (std::vector<std::string>{"System", "MainForm", "MainForm.BinHandler.Bin",
-                                        "MainForm.BinHandler.Bin.EntryName",
-                                        "MainForm.BinHandler.PutRegularFilesDialog",
-                                        "MainForm.BinHandler.PutImportPathsDialog",
-                                        "MainForm.ViewHandler"}));
+              (std::vector<std::string>{
+                  "System", "MainForm", "MainForm.BinHandler.Bin",
+                  "MainForm.BinHandler.Bin.EntryName", "MainForm.BinHandler.PutRegularFilesDialog",
+                  "MainForm.BinHandler.PutImportPathsDialog", "MainForm.ViewHandler"}));
     EXPECT_NE(Settings.find("\r\nIndex=1\r\n"), std::string::npos) << Settings;
 }
 
@@ -184,8 +184,7 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
 
     // The instance is known by its folder, upper-cased, hashed.
     const std::string Name =
-        "Parvex.TovelBin.Instance" +
-        Vek_hash::HashText(Vek_file::UpperCasePath(Program.Dir()));
+        "Parvex.TovelBin.Instance" + Vek_hash::HashText(Vek_file::UpperCasePath(Program.Dir()));
     HANDLE Mutex = OpenMutexA(SYNCHRONIZE, FALSE, Name.c_str());
     EXPECT_NE(Mutex, nullptr) << Name;
     if (Mutex)

@@ -313,7 +313,7 @@ private:
             std::lock_guard<std::mutex> Guard(FLock);
             FSeen.push_back(TestSupport::MessageBoxText(Dialog));
         }
-        SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(FFolder.c_str()));
+        TestSupport::SelectFolder(Dialog, FFolder);
         TestSupport::PressButton(Dialog, IDOK);
     }
 

@@ -352,8 +352,7 @@ private:
                 TestSupport::PressButton(Dialog, IDCANCEL);
                 return;
             }
-            SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE,
-                         reinterpret_cast<LPARAM>(FolderToSelect.c_str()));
+            TestSupport::SelectFolder(Dialog, FolderToSelect);
             TestSupport::PressButton(Dialog, IDOK);
         } else {
             Record(Caption + "|" + TestSupport::MessageBoxText(Dialog));

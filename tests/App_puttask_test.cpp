@@ -344,7 +344,7 @@ TEST_F(App_bin_Put, AskUserPutsIntoTheChosenDirectory) {
     const std::string Chosen = LongPath(BinRoot.Path());
     Bin.SetLocationType(App_bin::bltAskUser);
     TestSupport::TDialogWatcher Browser([&Chosen](HWND Dialog) {
-        SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Chosen.c_str()));
+        TestSupport::SelectFolder(Dialog, Chosen);
         TestSupport::PressButton(Dialog, IDOK);
     });
     Bin.Put({File});

@@ -67,7 +67,7 @@ void Inspect(HWND Dialog, const TestSupport::TProgramWindows& Windows, const std
 }
 
 void Select(HWND Dialog, const std::string& Path) {
-    SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
+    TestSupport::SelectFolder(Dialog, Path);
 }
 
 // Presses Id and waits for the dialog to close; if it stays (OK is disabled

@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
 #include "gui/Gui_application.h"
 
 #include <algorithm>
@@ -146,6 +149,45 @@ std::string MessageBoxText(HWND Box) {
             Longest = Text;
     }
     return Longest;
+}
+
+namespace {
+
+BOOL CALLBACK FindTree(HWND Child, LPARAM Param) {
+    if (ClassName(Child) != WC_TREEVIEWA)
+        return TRUE;
+    *reinterpret_cast<HWND*>(Param) = Child;
+    return FALSE;
+}
+
+std::string SelectedItemText(HWND Browser) {
+    HWND Tree = nullptr;
+    EnumChildWindows(Browser, FindTree, reinterpret_cast<LPARAM>(&Tree));
+    if (!Tree)
+        return std::string();
+    char Text[MAX_PATH] = "";
+    TVITEMA Item{};
+    Item.mask = TVIF_TEXT;
+    Item.hItem = TreeView_GetSelection(Tree);
+    Item.pszText = Text;
+    Item.cchTextMax = sizeof Text;
+    if (!Item.hItem || !SendMessageA(Tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item)))
+        return std::string();
+    return Text;
+}
+
+} // namespace
+
+// The browser may still be filling its tree, and a selection made before it
+// made its own first one is lost: ask again until the tree shows the folder.
+void SelectFolder(HWND Browser, const std::string& Path) {
+    const std::string Name = Path.substr(Path.find_last_of('\\') + 1);
+    for (int Try = 0; Try < 20; ++Try) {
+        SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
+        Sleep(100);
+        if (_stricmp(SelectedItemText(Browser).c_str(), Name.c_str()) == 0)
+            return;
+    }
 }
 
 void PressButton(HWND Dialog, int Id) {

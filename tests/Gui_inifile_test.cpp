@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include "tests/TestSupport.h"
-#else
+#include "tests/PortableSupport.h"
+
+#ifndef _WIN32
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -21,35 +21,16 @@ using namespace std::string_literals;
 
 namespace {
 
+using PortableSupport::TTempDir;
+using PortableSupport::WriteFile;
+
 #ifdef _WIN32
 
 using TestSupport::ListTree;
 using TestSupport::ReadFile;
-using TestSupport::TTempDir;
-using TestSupport::WriteFile;
 const char* const DirMark = "\\";
 
 #else
-
-class TTempDir {
-public:
-    TTempDir() {
-        char Pattern[] = "/tmp/tovel-test-XXXXXX";
-        FPath = mkdtemp(Pattern);
-    }
-    ~TTempDir() { std::filesystem::remove_all(FPath); }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    const std::string& Path() const { return FPath; }
-    std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-
-private:
-    std::string FPath;
-};
-
-void WriteFile(const std::string& Path, const std::string& Bytes) {
-    std::ofstream(Path, std::ios::binary) << Bytes;
-}
 
 std::string ReadFile(const std::string& Path) {
     std::ifstream File(Path, std::ios::binary);

@@ -5,13 +5,7 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include "tests/TestSupport.h"
-#else
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#endif
+#include "tests/PortableSupport.h"
 
 using Gui_stringlist::TStringList;
 using Lines = std::vector<std::string>;
@@ -19,34 +13,8 @@ using namespace std::string_literals;
 
 namespace {
 
-#ifdef _WIN32
-
-using TestSupport::TTempDir;
-using TestSupport::WriteFile;
-
-#else
-
-class TTempDir {
-public:
-    TTempDir() {
-        char Pattern[] = "/tmp/tovel-test-XXXXXX";
-        FPath = mkdtemp(Pattern);
-    }
-    ~TTempDir() { std::filesystem::remove_all(FPath); }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    const std::string& Path() const { return FPath; }
-    std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-
-private:
-    std::string FPath;
-};
-
-void WriteFile(const std::string& Path, const std::string& Bytes) {
-    std::ofstream(Path, std::ios::binary) << Bytes;
-}
-
-#endif
+using PortableSupport::TTempDir;
+using PortableSupport::WriteFile;
 
 Lines Split(const std::string& Text) {
     TStringList List;

@@ -1,5 +1,7 @@
 #include "vek/Vek_file.h"
 
+#include "tests/PortableSupport.h"
+
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
@@ -139,17 +141,7 @@ TEST(Vek_file_CombinePath, PathWithADriveStaysAsItIs) {
     EXPECT_EQ(FileErrorOf([] { CombinePath("D:Bin", "C:\\Prog"); }), CannotDetermine);
 }
 
-// The double-byte cases use code page 932: natively the library answers from
-// its table of it, under Windows the system must use it.
-class Vek_file_Dbcs : public testing::Test {
-protected:
-    void SetUp() override {
-#ifdef _WIN32
-        if (GetACP() != 932)
-            GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
-#endif
-    }
-};
+class Vek_file_Dbcs : public PortableSupport::TCodePage932Test {};
 
 // 0x95 0x5C is one character of code page 932 whose trail byte has the
 // backslash code.

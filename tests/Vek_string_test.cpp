@@ -1,5 +1,7 @@
 #include "vek/Vek_string.h"
 
+#include "tests/PortableSupport.h"
+
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
@@ -62,17 +64,7 @@ TEST(Vek_string_PadLeft, NeverShortens) {
     EXPECT_EQ(PadLeft("", INT32_MIN, '0'), "");
 }
 
-// The double-byte cases use code page 932: natively the library answers from
-// its table of it, under Windows the system must use it.
-class Vek_string_Dbcs : public testing::Test {
-protected:
-    void SetUp() override {
-#ifdef _WIN32
-        if (GetACP() != 932)
-            GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
-#endif
-    }
-};
+class Vek_string_Dbcs : public PortableSupport::TCodePage932Test {};
 
 TEST_F(Vek_string_Dbcs, LeadBytesAreThoseOfCodePage932) {
     for (const int Code : {0x81, 0x95, 0x9F, 0xE0, 0xEA, 0xFC})

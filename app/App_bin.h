@@ -2,7 +2,7 @@
 // that moves items into a new entry.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstdint>
 #include <memory>

@@ -7,7 +7,7 @@
 #include "app/App_handler.h"
 #include "gui/Gui_inifile.h"
 #include "gui/Gui_opendialog.h"
-#include "gui/Gui_stringlist.h"
+#include "base/Gui_stringlist.h"
 
 #include <memory>
 

@@ -2,7 +2,7 @@
 
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 #include "res/resource.h"
 #include "vek/Vek_file.h"
 

@@ -2,7 +2,7 @@
 // run behind the guard dialog so that the program stays modal meanwhile.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gui/Gui_dialog.h"
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 namespace App_guarddialog {
 

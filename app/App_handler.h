@@ -4,7 +4,7 @@
 #pragma once
 
 #include "gui/Gui_inifile.h"
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <functional>
 #include <string>

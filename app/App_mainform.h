@@ -8,8 +8,8 @@
 #include "app/App_helphandler.h"
 #include "app/App_viewhandler.h"
 #include "gui/Gui_inifile.h"
-#include "gui/Gui_stringlist.h"
-#include "gui/Gui_system.h"
+#include "base/Gui_stringlist.h"
+#include "base/Gui_system.h"
 #include "gui/Gui_window.h"
 #include "res/resource.h"
 

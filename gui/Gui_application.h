@@ -3,7 +3,7 @@
 // idle event, program-wide modal boxes and the top-level exception report.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <windows.h>
 

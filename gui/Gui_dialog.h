@@ -4,7 +4,7 @@
 // result, as the dialog was before.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <windows.h>
 

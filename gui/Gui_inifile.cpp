@@ -1,6 +1,6 @@
 #include "Gui_inifile.h"
 
-#include "gui/Gui_stringlist.h"
+#include "base/Gui_stringlist.h"
 #include "vek/Vek_file.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // written back as a whole on request.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstddef>
 #include <cstdint>

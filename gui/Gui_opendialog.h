@@ -1,7 +1,7 @@
 // The system's dialog for choosing files to open.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstdint>
 #include <string>

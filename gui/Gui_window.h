@@ -3,7 +3,7 @@
 // into Windows: the thunk passes them to the application's report.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <windows.h>
 

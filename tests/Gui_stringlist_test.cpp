@@ -1,4 +1,4 @@
-#include "gui/Gui_stringlist.h"
+#include "base/Gui_stringlist.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // EFileError; nothing here shows anything.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <string>
 

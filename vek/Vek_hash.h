@@ -2,7 +2,7 @@
 // and one-call hashes of bytes and texts as 8 upper-case hexadecimal digits.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // The reader of the handle the shell passes with its dropped-files message.
 #pragma once
 
-#include "gui/Gui_stringlist.h"
-#include "gui/Gui_system.h"
+#include "base/Gui_stringlist.h"
+#include "base/Gui_system.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 // A named system mutex shared between processes, locked with a timeout.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <windows.h>
 

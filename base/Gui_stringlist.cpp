@@ -1,4 +1,4 @@
-#include "Gui_stringlist.h"
+#include "base/Gui_stringlist.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Gui_system.h"
+#include "base/Gui_system.h"
 
 namespace Gui_system {
 

@@ -1,6 +1,7 @@
-// The toolkit's lowest layer: the root object class, the common exceptions,
-// bound events and the integer text rule shared by the ini store and the
-// dialogs. Pure C++: it builds natively as well as for Windows.
+// The lowest layer, below the support library and the toolkit: the root
+// object class, the common exceptions, bound events and the integer text rule
+// shared by the ini store and the dialogs. Pure C++: it builds natively as
+// well as for Windows.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // A list of texts with a change event, as the program's path lists use it.
 #pragma once
 
-#include "gui/Gui_system.h"
+#include "base/Gui_system.h"
 
 #include <cstdint>
 #include <string>

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "gui/Gui_application.h"
+#include "vek/Vek_hash.h"
 
 #include <algorithm>
 #include <set>
@@ -123,6 +124,39 @@ void ListInto(const std::string& Root, const std::string& Prefix, std::vector<st
 std::vector<std::string> ListTree(const std::string& Root) {
     std::vector<std::string> Out;
     ListInto(Root, std::string(), Out);
+    std::sort(Out.begin(), Out.end());
+    return Out;
+}
+
+namespace {
+
+void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Directory + "\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string Name = Data.cFileName;
+        if (Name == "." || Name == "..")
+            continue;
+        const std::string Path = Directory + "\\" + Name;
+        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            PrintInto(Path, Out);
+            continue;
+        }
+        const std::string Bytes = ReadFile(Path);
+        Out.push_back(Name + "|" + std::to_string(Bytes.size()) + "|" +
+                      Vek_hash::HashData(Bytes.data(), static_cast<std::int32_t>(Bytes.size())));
+    } while (FindNextFileA(Find, &Data));
+    FindClose(Find);
+}
+
+} // namespace
+
+std::vector<std::string> FilePrint(const std::vector<std::string>& Roots) {
+    std::vector<std::string> Out;
+    for (const std::string& Root : Roots)
+        PrintInto(Root, Out);
     std::sort(Out.begin(), Out.end());
     return Out;
 }

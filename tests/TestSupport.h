@@ -49,6 +49,14 @@ bool Exists(const std::string& Path);
 // Relative paths of every file and directory below Root, sorted; directories end in "\".
 std::vector<std::string> ListTree(const std::string& Root);
 
+// What "nothing lost" compares: every file below the roots as its name, its
+// size and the CRC-32 of its content ("name|size|crc"), sorted, duplicates
+// kept. A file that moved from a source to an entry (or back) keeps its line;
+// a file lost, truncated or changed does not. Roots that do not exist add
+// nothing. Files that cannot be read (held open without sharing) are read
+// after the test releases them, so take the second print only then.
+std::vector<std::string> FilePrint(const std::vector<std::string>& Roots);
+
 std::string WindowText(HWND Window);
 std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.

@@ -3,6 +3,7 @@
 #include "app/App_binpropsdialog.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_string.h"
 
@@ -165,7 +166,9 @@ void TBinHandler::PutImportPaths() {
     if (!FPutImportPathsDialog->Execute())
         throw Gui_system::EAbort();
     try {
-        Paths.LoadFromFile(FPutImportPathsDialog->FileName);
+        // Lists written under a legacy code page, or saved with a byte-order
+        // mark, name the same files as they always did.
+        Paths.LoadFromFile(FPutImportPathsDialog->FileName, Vek_codepage::DecodeStoredText);
     } catch (const Gui_system::EStreamError&) {
         throw Gui_system::Exception("The program counld not import paths.");
     }

@@ -128,6 +128,11 @@ void TStringList::LoadFromFile(const std::string& FileName) {
     SetText(ReadWholeFile(FileName));
 }
 
+void TStringList::LoadFromFile(const std::string& FileName,
+                               const std::function<std::string(const std::string& Bytes)>& Decode) {
+    SetText(Decode(ReadWholeFile(FileName)));
+}
+
 void TStringList::Changed() {
     if (OnChange)
         OnChange(this);

@@ -4,6 +4,7 @@
 #include "base/Gui_system.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ public:
     // through SetText. Raises Gui_system::EStreamError when the file cannot
     // be opened or read; the list is then unchanged.
     void LoadFromFile(const std::string& FileName);
+    // The same, with the file's bytes made into the text by Decode first
+    // (a file written in another code page than the process's).
+    void LoadFromFile(const std::string& FileName,
+                      const std::function<std::string(const std::string& Bytes)>& Decode);
 
 private:
     void Changed();

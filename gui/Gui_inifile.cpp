@@ -2,10 +2,13 @@
 
 #include "base/Gui_stringlist.h"
 #include "vek/Vek_file.h"
+#include "vek/Vek_string.h"
 
 #include <algorithm>
 
 #ifdef _WIN32
+#include "vek/Vek_codepage.h"
+
 #include <windows.h>
 #else
 #include <cstdio>
@@ -150,6 +153,17 @@ void TTempFile::ReplaceTarget() {
 
 #endif
 
+// A file written while the process code page was a legacy one is read in
+// that code page; one that an editor saved with a byte-order mark still
+// starts with its first section.
+std::string DecodeFileText(const std::string& Bytes) {
+#ifdef _WIN32
+    return Vek_codepage::DecodeStoredText(Bytes);
+#else
+    return Vek_string::SkipUtf8Bom(Bytes);
+#endif
+}
+
 } // namespace
 
 std::int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Key,
@@ -175,7 +189,7 @@ void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Ke
 TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName) {
     Gui_stringlist::TStringList Lines;
     try {
-        Lines.LoadFromFile(FileName);
+        Lines.LoadFromFile(FileName, DecodeFileText);
     } catch (const EStreamError&) {
         // A missing file is an empty store; one that is there must be readable.
         if (PathExists(FileName))

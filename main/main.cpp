@@ -3,6 +3,7 @@
 #include "app/App_mainform.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_autopointer.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 #include "vek/Vek_sync.h"
@@ -18,7 +19,9 @@ Vek_autopointer::TAutoPointer<Vek_sync::TMutex> InstanceMutex;
 
 std::string GetInstanceMutexName() {
     const std::string Directory = Vek_file::ExtractDirectory(Application().ExeName());
-    return "Parvex.TovelBin.Instance" + Vek_hash::HashText(Vek_file::UpperCasePath(Directory));
+    // Under UTF-8 every letter is upper-cased, not only a to z, so a folder
+    // reached in another letter case still finds its instance.
+    return "Parvex.TovelBin.Instance" + Vek_hash::HashText(Vek_codepage::UpperCaseName(Directory));
 }
 
 void GuardSingleInstance() {

@@ -267,6 +267,14 @@ TEST(Gui_inifile_Create, MissingFileIsEmptyAndUnreadableOneRaises) {
     EXPECT_THROW(TMemIniFile{Dir.Path()}, EStreamError);
 }
 
+TEST(Gui_inifile_Create, FileSavedWithAByteOrderMarkKeepsItsFirstSection) {
+    TTempDir Dir;
+    WriteFile(Dir / "Settings.ini", "\xEF\xBB\xBF[System]\r\nCurrentDirectory=\"C:\\x\"\r\n");
+    TMemIniFile Ini(Dir / "Settings.ini");
+    EXPECT_EQ(Ini.ReadString("System", "CurrentDirectory", "none"), "\"C:\\x\"");
+    EXPECT_EQ(Ini.GetText(), "[System]\r\nCurrentDirectory=\"C:\\x\"\r\n\r\n");
+}
+
 #ifdef _WIN32
 
 namespace {

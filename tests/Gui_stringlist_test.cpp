@@ -139,6 +139,31 @@ TEST(Gui_stringlist_LoadFromFile, ReadsTheWholeFileOnce) {
     EXPECT_EQ(Log.Seen.size(), 1u);
 }
 
+TEST(Gui_stringlist_LoadFromFile, DecodesTheWholeFileBeforeSplittingIt) {
+    TTempDir Dir;
+    const std::string Path = Dir / "paths.txt";
+    WriteFile(Path, "a\r\nb\rc");
+    TStringList List;
+    TChangeLog Log(List);
+    std::vector<std::string> Seen;
+    List.LoadFromFile(Path, [&Seen](const std::string& Bytes) {
+        Seen.push_back(Bytes);
+        return "<" + Bytes + ">";
+    });
+    EXPECT_EQ(Seen, (Lines{"a\r\nb\rc"}));
+    EXPECT_EQ(List.Strings(), (Lines{"<a", "b", "c>"}));
+    EXPECT_EQ(Log.Seen.size(), 1u);
+    // A decoder that fails leaves the list as it was.
+    EXPECT_THROW(
+        List.LoadFromFile(
+            Path, [](const std::string&) -> std::string { throw Gui_system::EStreamError("bad"); }),
+        Gui_system::EStreamError);
+    EXPECT_EQ(List.Strings(), (Lines{"<a", "b", "c>"}));
+    EXPECT_THROW(List.LoadFromFile(Dir / "missing.txt", [](const std::string& B) { return B; }),
+                 Gui_system::EStreamError);
+    EXPECT_EQ(Log.Seen.size(), 1u);
+}
+
 TEST(Gui_stringlist_LoadFromFile, EmptyFileGivesEmptyListAndOneChange) {
     TTempDir Dir;
     WriteFile(Dir / "empty.txt", "");

@@ -33,6 +33,56 @@ HDROP MakeDrop(const std::vector<std::string>& Paths) {
     return reinterpret_cast<HDROP>(Memory);
 }
 
+// The same block with wide paths, as every drop from the shell comes.
+HDROP MakeWideDrop(const std::vector<std::wstring>& Paths) {
+    std::size_t Size = sizeof(DROPFILES) + sizeof(wchar_t);
+    for (const std::wstring& Path : Paths)
+        Size += (Path.size() + 1) * sizeof(wchar_t);
+    HGLOBAL Memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, Size);
+    if (Memory == nullptr)
+        throw std::runtime_error("cannot allocate the drop");
+    auto* Drop = static_cast<DROPFILES*>(GlobalLock(Memory));
+    Drop->pFiles = sizeof(DROPFILES);
+    Drop->fWide = TRUE;
+    auto* Text = reinterpret_cast<wchar_t*>(Drop + 1);
+    for (const std::wstring& Path : Paths) {
+        std::memcpy(Text, Path.c_str(), (Path.size() + 1) * sizeof(wchar_t));
+        Text += Path.size() + 1;
+    }
+    GlobalUnlock(Memory);
+    return reinterpret_cast<HDROP>(Memory);
+}
+
+// One name as the shell gives it and as the process code page writes it.
+struct TName {
+    std::wstring Wide;
+    std::string Ansi;
+};
+
+// A path of more than 250 characters and many more bytes, of characters that
+// the process code page holds: under 932 with the trail bytes of "表" and
+// "ソ", which equal the backslash.
+TName LongName(const std::wstring& Tail) {
+    TName Part;
+    if (GetACP() == CP_UTF8)
+        Part = {L"\u0395\u03BB\u03BB\u03B7\u03BD\u03B9\u03BA\u03AC \u65E5\u672C\u8A9E \U0001F4C4 "
+                L"caf\u00E9\\",
+                u8"Ελληνικά 日本語 📄 café\\"};
+    else if (GetACP() == 932)
+        Part = {L"\u65E5\u672C\u8A9E\u8868\u30BD\u03A9\\",
+                "\x93\xFA\x96\x7B\x8C\xEA\x95\x5C\x83\x5C\x83\xB6\\"};
+    else
+        Part = {L"caf\u00E9 na\u00EFve \u00C6ther\\", "caf\xE9 na\xEFve \xC6ther\\"};
+    TName Name{L"C:\\", "C:\\"};
+    while (Name.Wide.size() < 250) {
+        Name.Wide += Part.Wide;
+        Name.Ansi += Part.Ansi;
+    }
+    Name.Wide += Tail;
+    Name.Ansi += std::string(Tail.begin(), Tail.end());
+    return Name;
+}
+
 bool IsReleased(HDROP Drop) {
     return GlobalSize(reinterpret_cast<HGLOBAL>(Drop)) == 0;
 }
@@ -132,4 +182,44 @@ TEST(Vek_shell_TFileDrop, AutoFinishReleasesTheHandleWhenAnExceptionPasses) {
     } catch (const EShellError&) {
     }
     EXPECT_TRUE(IsReleased(Handle));
+}
+
+TEST(Vek_shell_TFileDrop, LongWideNamesComeWholeInTheProcessCodePageDbcs) {
+    const std::vector<TName> Names = {LongName(L"one.txt"), LongName(L"two"),
+                                      LongName(L"three.txt")};
+    std::vector<std::wstring> Wide;
+    std::vector<std::string> Expected;
+    for (const TName& Name : Names) {
+        Wide.push_back(Name.Wide);
+        Expected.push_back(Name.Ansi);
+    }
+    ASSERT_GT(Expected[0].size(), 250u);
+    TFileDrop Drop(MakeWideDrop(Wide), true);
+    ASSERT_EQ(Drop.GetCount(), 3);
+    EXPECT_EQ(Drop.GetPath(1), Expected[1]);
+    Gui_stringlist::TStringList List;
+    Drop.GetPaths(List);
+    EXPECT_EQ(List.Strings(), Expected);
+}
+
+TEST(Vek_shell_TFileDrop, LongAnsiNamesComeWholeAsTheyAreDbcs) {
+    const std::vector<std::string> Expected = {LongName(L"one.txt").Ansi, LongName(L"two").Ansi};
+    TFileDrop Drop(MakeDrop(Expected), true);
+    ASSERT_EQ(Drop.GetCount(), 2);
+    EXPECT_EQ(Drop.GetPath(0), Expected[0]);
+    Gui_stringlist::TStringList List;
+    Drop.GetPaths(List);
+    EXPECT_EQ(List.Strings(), Expected);
+}
+
+TEST(Vek_shell_TFileDrop, WideNameOutsideTheCodePageGetsAWildcardNotALookAlikeDbcs) {
+    // "Ωmega ā.txt": best fit would make it "Omega a.txt" under 1252, another
+    // file's name; a question mark makes the put refuse it.
+    TFileDrop Drop(MakeWideDrop({L"C:\\\u03A9mega \u0101.txt"}), true);
+    if (GetACP() == CP_UTF8)
+        EXPECT_EQ(Drop.GetPath(0), u8"C:\\Ωmega ā.txt");
+    else if (GetACP() == 932)
+        EXPECT_EQ(Drop.GetPath(0), "C:\\\x83\xB6mega ?.txt");
+    else
+        EXPECT_EQ(Drop.GetPath(0), "C:\\?mega ?.txt");
 }

@@ -89,3 +89,45 @@ TEST_F(Vek_string_Dbcs, LeadByteAtTheEndStandsAlone) {
     EXPECT_EQ(UnquoteText("\"\x95", '"'), "\x95");
     EXPECT_EQ(QuoteText("a\x95", '\''), "'a\x95'");
 }
+
+TEST(Vek_string_IsValidUtf8, TakesWellFormedTextOnly) {
+    for (const std::string Text :
+         {"", "C:\\Bin", "caf\xC3\xA9", "\xCE\xA9mega", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+          "\xF0\x9F\x93\x84 notes.txt", "\xEF\xBB\xBF", "\xED\x9F\xBF", "\xEE\x80\x80",
+          "\xF4\x8F\xBF\xBF", "\xC2\x80", "\xDF\xBF"})
+        EXPECT_TRUE(Vek_string::IsValidUtf8(Text)) << Text;
+    const struct {
+        std::string Text;
+        const char* Why;
+    } Invalid[] = {
+        {"caf\xE9", "code page 1252"},
+        {"\x93\xFA\x96\x7B", "code page 932"},
+        {"\x80", "a lone trail byte"},
+        {"\xC3", "cut at the end"},
+        {"\xE6\x97", "cut at the end"},
+        {"\xF0\x9F\x93", "cut at the end"},
+        {"\xC3x", "no trail byte"},
+        {"\xC0\x80", "overlong NUL"},
+        {"\xC1\xBF", "overlong"},
+        {"\xE0\x9F\xBF", "overlong"},
+        {"\xF0\x8F\xBF\xBF", "overlong"},
+        {"\xED\xA0\x80", "surrogate half"},
+        {"\xF4\x90\x80\x80", "past U+10FFFF"},
+        {"\xF5\x80\x80\x80", "no lead byte"},
+        {"\xFF", "no lead byte"},
+        {std::string("a\xC3\xA9") + "\xE9", "bad after good"},
+    };
+    for (const auto& Case : Invalid)
+        EXPECT_FALSE(Vek_string::IsValidUtf8(Case.Text)) << Case.Why;
+}
+
+TEST(Vek_string_SkipUtf8Bom, DropsOneLeadingMarkOnly) {
+    EXPECT_EQ(Vek_string::SkipUtf8Bom("\xEF\xBB\xBF"
+                                      "C:\\a"),
+              "C:\\a");
+    EXPECT_EQ(Vek_string::SkipUtf8Bom("\xEF\xBB\xBF"), "");
+    EXPECT_EQ(Vek_string::SkipUtf8Bom("\xEF\xBB\xBF\xEF\xBB\xBF"), "\xEF\xBB\xBF");
+    EXPECT_EQ(Vek_string::SkipUtf8Bom("\xEF\xBB"), "\xEF\xBB");
+    EXPECT_EQ(Vek_string::SkipUtf8Bom(" \xEF\xBB\xBF"), " \xEF\xBB\xBF");
+    EXPECT_EQ(Vek_string::SkipUtf8Bom(""), "");
+}

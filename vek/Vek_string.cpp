@@ -57,4 +57,53 @@ std::string PadLeft(const std::string& Text, std::int32_t Width, char Fill) {
     return std::string(static_cast<std::size_t>(Width) - Text.size(), Fill) + Text;
 }
 
+bool IsValidUtf8(const std::string& Text) {
+    for (std::size_t Index = 0; Index < Text.size();) {
+        const auto Lead = static_cast<unsigned char>(Text[Index]);
+        if (Lead < 0x80) {
+            ++Index;
+            continue;
+        }
+        // The lead byte fixes the length and the range of the first trail
+        // byte; the narrower ranges shut out overlong forms, surrogate halves
+        // and code points past U+10FFFF.
+        std::size_t Length = 0;
+        unsigned char Low = 0x80;
+        unsigned char High = 0xBF;
+        if (Lead >= 0xC2 && Lead <= 0xDF) {
+            Length = 2;
+        } else if (Lead >= 0xE0 && Lead <= 0xEF) {
+            Length = 3;
+            if (Lead == 0xE0)
+                Low = 0xA0;
+            else if (Lead == 0xED)
+                High = 0x9F;
+        } else if (Lead >= 0xF0 && Lead <= 0xF4) {
+            Length = 4;
+            if (Lead == 0xF0)
+                Low = 0x90;
+            else if (Lead == 0xF4)
+                High = 0x8F;
+        } else {
+            return false;
+        }
+        if (Text.size() - Index < Length)
+            return false;
+        for (std::size_t Trail = 1; Trail < Length; ++Trail) {
+            const auto Byte = static_cast<unsigned char>(Text[Index + Trail]);
+            if (Byte < Low || Byte > High)
+                return false;
+            Low = 0x80;
+            High = 0xBF;
+        }
+        Index += Length;
+    }
+    return true;
+}
+
+std::string SkipUtf8Bom(const std::string& Text) {
+    static const char Bom[] = "\xEF\xBB\xBF";
+    return Text.compare(0, 3, Bom) == 0 ? Text.substr(3) : Text;
+}
+
 } // namespace Vek_string

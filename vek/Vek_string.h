@@ -23,4 +23,10 @@ std::string QuoteText(const std::string& Text, char Quote);
 std::string UnquoteText(const std::string& Text, char Quote);
 std::string PadLeft(const std::string& Text, std::int32_t Width, char Fill);
 
+// Whether Text as a whole is well-formed UTF-8: shortest forms only, no
+// surrogate halves, nothing above U+10FFFF. The empty text and plain ASCII are.
+bool IsValidUtf8(const std::string& Text);
+// Text without a leading UTF-8 byte-order mark; at most one mark goes.
+std::string SkipUtf8Bom(const std::string& Text);
+
 } // namespace Vek_string

@@ -1,0 +1,85 @@
+#include "vek/Vek_codepage.h"
+
+#include "vek/Vek_file.h"
+#include "vek/Vek_string.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace Vek_codepage {
+
+namespace {
+
+std::wstring Widen(const std::string& Text, UINT CodePage) {
+    if (Text.empty())
+        return std::wstring();
+    const int Size = static_cast<int>(Text.size());
+    const int Length = MultiByteToWideChar(CodePage, 0, Text.data(), Size, nullptr, 0);
+    std::wstring Result(static_cast<std::size_t>(Length), L'\0');
+    if (Length > 0)
+        MultiByteToWideChar(CodePage, 0, Text.data(), Size, &Result[0], Length);
+    return Result;
+}
+
+std::string Narrow(const std::wstring& Text, UINT CodePage) {
+    if (Text.empty())
+        return std::string();
+    // UTF-8 takes no flags and no default character; every other code page
+    // is kept from mapping a character it lacks to a look-alike.
+    const bool Utf8 = CodePage == CP_UTF8;
+    const DWORD Flags = Utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* Default = Utf8 ? nullptr : "?";
+    const int Size = static_cast<int>(Text.size());
+    const int Length =
+        WideCharToMultiByte(CodePage, Flags, Text.data(), Size, nullptr, 0, Default, nullptr);
+    std::string Result(static_cast<std::size_t>(Length), '\0');
+    if (Length > 0)
+        WideCharToMultiByte(CodePage, Flags, Text.data(), Size, &Result[0], Length, Default,
+                            nullptr);
+    return Result;
+}
+
+} // namespace
+
+bool IsUtf8Process() {
+    return GetACP() == CP_UTF8;
+}
+
+unsigned GetLegacyCodePage() {
+    char Text[8] = {};
+    if (!GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, Text, sizeof Text))
+        return 0;
+    return static_cast<unsigned>(std::strtoul(Text, nullptr, 10));
+}
+
+std::string DecodeStoredText(const std::string& Bytes) {
+    const std::string Text = Vek_string::SkipUtf8Bom(Bytes);
+    if (!IsUtf8Process() || Vek_string::IsValidUtf8(Text))
+        return Text;
+    // A system whose own locale is UTF-8 (or that names none) had no other
+    // code page to write in: such bytes cannot be read any better.
+    const unsigned Legacy = GetLegacyCodePage();
+    if (Legacy == 0 || Legacy == CP_UTF8)
+        return Text;
+    return Narrow(Widen(Text, Legacy), CP_UTF8);
+}
+
+std::string FromWide(const std::wstring& Text) {
+    return Narrow(Text, CP_ACP);
+}
+
+std::string UpperCaseName(const std::string& Name) {
+    if (!IsUtf8Process())
+        return Vek_file::UpperCasePath(Name);
+    const std::wstring Wide = Widen(Name, CP_UTF8);
+    std::wstring Upper(Wide.size(), L'\0');
+    // The invariant mapping is one UTF-16 unit for one and the same in every
+    // user locale, so every start of the program agrees.
+    if (!Wide.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Wide.data(), static_cast<int>(Wide.size()),
+                     &Upper[0], static_cast<int>(Upper.size()));
+    return Narrow(Upper, CP_UTF8);
+}
+
+} // namespace Vek_codepage

@@ -1,0 +1,35 @@
+// The process's ANSI code page and the texts stored before it was UTF-8.
+// The manifest asks for UTF-8; systems before Windows 10 version 1903 ignore
+// that and keep the system's ANSI code page, and there every text stays as
+// it always was.
+#pragma once
+
+#include <string>
+
+namespace Vek_codepage {
+
+// Whether the A functions of this process speak UTF-8.
+bool IsUtf8Process();
+
+// The ANSI code page of the system's locale, which texts written while the
+// process code page was not UTF-8 are in; 0 when the system does not say.
+unsigned GetLegacyCodePage();
+
+// The bytes of a stored file (settings, a list of paths) as a text of the
+// process code page. A leading UTF-8 byte-order mark is dropped. Under UTF-8
+// a text that is valid UTF-8 as a whole is taken as it is, any other is
+// converted from the legacy code page. Under a legacy code page the bytes
+// stay as they are.
+std::string DecodeStoredText(const std::string& Bytes);
+
+// A wide text in the process code page. A character that the code page lacks
+// becomes "?", never a look-alike letter: "?" is a wildcard, so a put refuses
+// such a name instead of taking another file whose name it resembles.
+std::string FromWide(const std::wstring& Text);
+
+// A file name upper-cased for comparing names without letter case: under
+// UTF-8 every letter that has an upper case, under a legacy code page as
+// Vek_file::UpperCasePath does. The length in bytes may change under UTF-8.
+std::string UpperCaseName(const std::string& Name);
+
+} // namespace Vek_codepage

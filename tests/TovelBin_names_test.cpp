@@ -18,6 +18,7 @@
 #include <dlgs.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -263,7 +264,11 @@ protected:
     void SetUp() override { FBefore = FilePrint({Items.Dir(), Program.Bin()}); }
     void TearDown() override {
         if (FRunning && FRunning->Running()) {
-            EXPECT_EQ(WaitForWindow(*FRunning, IsDialog, 200), nullptr);
+            // A box left open is a failure; answered, it lets the program close.
+            if (HWND Box = WaitForWindow(*FRunning, IsDialog, 200)) {
+                ADD_FAILURE() << WindowText(Box) << ": " << MessageBoxText(Box);
+                PressButton(Box, IDCANCEL);
+            }
             PostMessageA(FMain, WM_CLOSE, 0, 0);
             EXPECT_TRUE(FRunning->WaitForEnd());
         }
@@ -280,9 +285,13 @@ protected:
 
     // Every path is in the entry of that number, and no longer where it was.
     void ExpectPut(const std::string& Number, const std::vector<std::string>& Paths) {
+        WaitFor([&] {
+            return std::all_of(Paths.begin(), Paths.end(), [&](const std::string& Path) {
+                return Exists(Program.InEntry(Number, Path));
+            });
+        });
         for (const std::string& Path : Paths) {
-            EXPECT_TRUE(WaitFor([&] { return Exists(Program.InEntry(Number, Path)); }))
-                << Program.InEntry(Number, Path);
+            EXPECT_TRUE(Exists(Program.InEntry(Number, Path))) << Program.InEntry(Number, Path);
             EXPECT_FALSE(Exists(Path)) << Path;
         }
     }

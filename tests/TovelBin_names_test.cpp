@@ -319,6 +319,31 @@ TEST_F(TovelBin_Names, CommandLine) {
     ExpectNextLabel("Next: Tovel #0001");
 }
 
+TEST(TovelBin_NamesCommandLine, TheGreekAndTheFrenchNameOnTwoDrivesArePutBoth) {
+    // The command that the Western code page refused whole.
+    TTempDir Docs;
+    TTempDir DriveD("D:\\");
+    TInstalled Program;
+    const std::string Omega = Docs / u8"Ωmega.txt";
+    const std::string Cafe = DriveD / u8"café.txt";
+    WriteFile(Omega, u8"Ω");
+    WriteFile(Cafe, u8"é");
+    const std::vector<std::string> Before = FilePrint({Docs.Path(), DriveD.Path(), Program.Bin()});
+    TProgram Running(Quoted(Program.Exe()) + " " + Quoted(Omega) + " " + Quoted(Cafe));
+    HWND Main = WaitForMainWindow(Running);
+    ASSERT_NE(Main, nullptr);
+    EXPECT_TRUE(WaitFor([&] {
+        return Exists(Program.InEntry("0000", Omega)) && Exists(Program.InEntry("0000", Cafe));
+    }));
+    EXPECT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }));
+    EXPECT_FALSE(Exists(Omega));
+    EXPECT_FALSE(Exists(Cafe));
+    EXPECT_EQ(FilePrint({Docs.Path(), DriveD.Path(), Program.Bin()}), Before);
+    EXPECT_EQ(WaitForWindow(Running, IsDialog, 200), nullptr);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Running.WaitForEnd());
+}
+
 // A drop reaches a window as a handle of the dropping process, which no
 // other process can post: this one is dropped on the program's main window
 // made here, with the bin of the copy.

@@ -321,7 +321,13 @@ void TAppMainForm::ViewHandlerChange(TObject*) {
     FitHeightToBars();
 }
 
-void TAppMainForm::HelpHandlerChange(TObject*) {}
+// The Send To item names what it will do: add the shortcut, or remove it.
+void TAppMainForm::HelpHandlerChange(TObject*) {
+    const char* Caption =
+        FHelpHandler->IsInSendTo() ? "Remove from &Send To Menu" : "Add to &Send To Menu";
+    ModifyMenuA(GetMenu(Handle()), IDM_HELP_SEND_TO, MF_BYCOMMAND | MF_STRING, IDM_HELP_SEND_TO,
+                Caption);
+}
 
 void TAppMainForm::PendingPathsChange(TObject*) {
     if (FPendingPaths->Count() > 0)
@@ -401,6 +407,18 @@ void TAppMainForm::HelpContentsAcExecute(TAction&) {
 
 void TAppMainForm::HelpAboutAcExecute(TAction&) {
     FHelpHandler->ShowAbout();
+}
+
+void TAppMainForm::BinTakeBackLastPutAcExecute(TAction&) {
+    FBinHandler->TakeBackLastPut();
+}
+
+void TAppMainForm::BinEntriesAcExecute(TAction&) {
+    FBinHandler->ShowEntries();
+}
+
+void TAppMainForm::HelpSendToAcExecute(TAction&) {
+    FHelpHandler->ToggleSendTo();
 }
 
 void TAppMainForm::Close() {
@@ -494,6 +512,7 @@ void TAppMainForm::LoadSettingsFile() {
         FBinHandler->LoadSettings(Ini);
         FViewHandler->LoadSettings(Ini);
         FHelpHandler->LoadSettings(Ini);
+        FBinHandler->LoadEntriesDialogSettings(Ini);
     } catch (...) {
         // A file that spoils the start is gone, so the next start has the
         // defaults; when even that fails, its own failure is the one told.
@@ -510,6 +529,7 @@ void TAppMainForm::SaveSettingsFile() {
         FBinHandler->SaveSettings(Ini);
         FViewHandler->SaveSettings(Ini);
         FHelpHandler->SaveSettings(Ini);
+        FBinHandler->SaveEntriesDialogSettings(Ini);
         Ini.UpdateFile();
     } catch (...) {
         Vek_file::DeleteRegularFile(FSettingsFileName);
@@ -571,10 +591,10 @@ RECT TAppMainForm::FormBounds() const {
 
 TAppMainForm::TAction* TAppMainForm::FindMenuAction(int Command) {
     // BinPutDroppedFilesAc has no menu item: only the pending list starts it.
-    for (TAction* Action :
-         {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc, &BinExploreAc,
-          &BinPropsAc, &BinExitAc, &ViewToolbarAc, &ViewCenterPanelAc, &ViewStatusBarAc,
-          &ViewTopmostAc, &HelpContentsAc, &HelpAboutAc}) {
+    for (TAction* Action : {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc,
+                            &BinExploreAc, &BinPropsAc, &BinExitAc, &ViewToolbarAc,
+                            &ViewCenterPanelAc, &ViewStatusBarAc, &ViewTopmostAc, &HelpContentsAc,
+                            &HelpAboutAc, &BinTakeBackLastPutAc, &BinEntriesAc, &HelpSendToAc}) {
         if (Action->Command == Command)
             return Action;
     }

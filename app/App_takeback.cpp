@@ -23,11 +23,12 @@ const char PathDelimiter = '\\';
 
 void WalkItem(const TEntryNode& Item, const std::string& InEntry, const std::string& Original,
               const TOriginQuery& Origin, TTakeBackPlan& Plan) {
-    switch (DecideStep(Item, Origin(Original))) {
+    const TWalkStep Step = DecideStep(Item, Origin(Original));
+    switch (Step) {
     case TWalkStep::wsMove:
     case TWalkStep::wsConflict:
-        // A conflict goes to the shell as well: it asks before it replaces,
-        // and what the user declines stays in the entry.
+        if (Step == TWalkStep::wsConflict)
+            Plan.Conflicts.push_back(Plan.Sources.size());
         Plan.Sources.push_back(InEntry);
         Plan.Destinations.push_back(Original);
         break;
@@ -144,6 +145,11 @@ std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::si
                                  ? "\"" + EntryNames.front() + "\""
                                  : std::to_string(EntryNames.size()) + " entries";
     return "Take back " + What + " (" + ItemsText(Items) + ") to where they came from?";
+}
+
+std::string ReplaceQuestion(const std::string& Destination) {
+    return "Something is already at \"" + Destination +
+           "\". Replace it with the item taken back from the bin?";
 }
 
 std::string FromText(const std::vector<std::string>& Destinations) {
@@ -329,13 +335,27 @@ const TTakeBackPlan& TTakeBackTask::Plan() {
     return *FPlan;
 }
 
+// A pair whose target exists is asked about here, before the move: Wine's
+// shell replaces such a target without a question of its own, so what the
+// user declines is taken out of the move and stays in the entry.
 void TTakeBackTask::Execute() {
     const TTakeBackPlan& Pairs = Plan();
     CheckLengths();
-    if (!Pairs.Sources.empty()) {
+    std::vector<bool> Declined(Pairs.Sources.size(), false);
+    for (std::size_t Index : Pairs.Conflicts)
+        Declined[Index] = !ConfirmReplace(Pairs.Destinations[Index]);
+    std::vector<std::string> Sources;
+    std::vector<std::string> Destinations;
+    for (std::size_t Index = 0; Index < Pairs.Sources.size(); ++Index) {
+        if (Declined[Index])
+            continue;
+        Sources.push_back(Pairs.Sources[Index]);
+        Destinations.push_back(Pairs.Destinations[Index]);
+    }
+    if (!Sources.empty()) {
         const std::unique_ptr<TFileOperator> Operator = CreateFileOperator();
-        Operator->Sources() = Pairs.Sources;
-        Operator->Destinations() = Pairs.Destinations;
+        Operator->Sources() = std::move(Sources);
+        Operator->Destinations() = std::move(Destinations);
         Operator->SetFunc(App_fileoperation::FileOperationMove);
         // The put's flags: one target per source, parents made without
         // asking; never "yes to all", so the shell asks before it replaces.
@@ -351,6 +371,19 @@ void TTakeBackTask::Execute() {
 
 std::unique_ptr<TFileOperator> TTakeBackTask::CreateFileOperator() {
     return std::make_unique<TFileOperator>();
+}
+
+bool TTakeBackTask::ConfirmReplace(const std::string& Destination) {
+    switch (Gui_application::Application().ShowMessageBox(
+        ReplaceQuestion(Destination), Gui_application::Application().Title(),
+        MB_YESNOCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND)) {
+    case IDYES:
+        return true;
+    case IDNO:
+        return false;
+    default:
+        throw Gui_system::EAbort();
+    }
 }
 
 // Before anything moves: one path the shell cannot take would leave the

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace App_fileoperation {
@@ -42,11 +43,13 @@ TWalkStep DecideStep(const TEntryNode& Item, TOriginKind Origin);
 bool IsDriveDirectory(const TEntryNode& Child);
 
 // The result of the walk over one or more entries: the pairs of the one
-// move, the directories it descended into (to be removed once empty, deepest
-// first), and the items that stay because their drive is not there.
+// move, which of them would replace something, the directories it descended
+// into (to be removed once empty, deepest first), and the items that stay
+// because their drive is not there.
 struct TTakeBackPlan {
     std::vector<std::string> Sources;
     std::vector<std::string> Destinations;
+    std::vector<std::size_t> Conflicts;
     std::vector<std::string> Descended;
     std::size_t StayedItems = 0;
     std::vector<char> MissingDrives;
@@ -71,6 +74,9 @@ std::string StayedMessage(const TTakeBackPlan& Plan);
 // The question before a take back, e.g. Take back "Tovel #0007" (3 items) to
 // where they came from?
 std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items);
+
+// The question before a pair replaces what stands at its original path.
+std::string ReplaceQuestion(const std::string& Destination);
 
 // "and N more" after the first original path of an entry, when there are more.
 std::string FromText(const std::vector<std::string>& Destinations);
@@ -118,17 +124,21 @@ bool IsPathTooLong(const std::string& Path);
 // moves when a path is too long, and afterwards when items stayed.
 class TTakeBackTask {
 public:
-    explicit TTakeBackTask(const std::vector<std::string>& EntryPaths) : EntryPaths(EntryPaths) {}
+    explicit TTakeBackTask(std::vector<std::string> EntryPaths)
+        : EntryPaths(std::move(EntryPaths)) {}
     virtual ~TTakeBackTask() = default;
 
     // Walks the entries; Execute runs what this planned.
     const TTakeBackPlan& Plan();
     virtual void Execute();
 
-    const std::vector<std::string>& EntryPaths;
+    const std::vector<std::string> EntryPaths;
 
 protected:
     virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
+    // Whether the pair may replace what stands at Destination; Cancel
+    // raises Gui_system::EAbort before anything has moved.
+    virtual bool ConfirmReplace(const std::string& Destination);
 
 private:
     void CheckLengths() const;

@@ -114,6 +114,7 @@ TEST(App_takeback_Walk, PutShapesComeBackAsWholesAndDescendOnlyWhereBothAreDirec
               (std::vector<std::string>{"C:\\Data\\Keep\\x.txt", "C:\\Data\\Keep\\now.txt",
                                         "C:\\Data\\Whole", "C:\\Gone", "D:\\Docs\\n.txt",
                                         "D:\\Docs\\Sub"}));
+    EXPECT_EQ(Plan.Conflicts, std::vector<std::size_t>{1});
     // Deepest first, the entry itself last.
     EXPECT_EQ(Plan.Descended,
               (std::vector<std::string>{"B\\E\\C\\Data\\Keep", "B\\E\\C\\Data", "B\\E\\C",
@@ -146,6 +147,7 @@ TEST(App_takeback_Walk, LinksAndConflictsGoToTheShellAsPairs) {
     const TTakeBackPlan Plan = World.Plan("E", Entry);
     EXPECT_EQ(Plan.Sources, (std::vector<std::string>{"E\\C\\Data\\J", "E\\C\\Data\\f"}));
     EXPECT_EQ(Plan.Destinations, (std::vector<std::string>{"C:\\Data\\J", "C:\\Data\\f"}));
+    EXPECT_EQ(Plan.Conflicts, (std::vector<std::size_t>{0, 1}));
     // Neither the link nor the conflicting directory is ever removed.
     EXPECT_EQ(Plan.Descended, (std::vector<std::string>{"E\\C\\Data", "E\\C", "E"}));
 }
@@ -230,3 +232,403 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
     EXPECT_EQ(Names(App_takeback::ecFrom, false), "cbA");
     EXPECT_EQ(Names(App_takeback::ecFrom, true), "Abc");
 }
+
+#ifdef _WIN32
+
+#include "app/App_bin.h"
+#include "app/App_guarddialog.h"
+#include "gui/Gui_application.h"
+#include "tests/TestSupport.h"
+#include "vek/Vek_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+
+using App_takeback::TTakeBackTask;
+using TestSupport::FilePrint;
+using TestSupport::TBoxRecorder;
+using TestSupport::TTempDir;
+
+namespace {
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
+
+template <class TAction> std::string FailureOf(TAction Action) {
+    try {
+        Action();
+    } catch (const Gui_system::EAbort&) {
+        return "EAbort";
+    } catch (const Gui_system::Exception& E) {
+        return E.Message();
+    }
+    return "no failure";
+}
+
+std::string LongPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+// Where a put puts Source: below the entry, its drive's colon dropped.
+std::string InEntry(const std::string& Entry, const std::string& Source) {
+    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
+}
+
+std::vector<std::string> Minus(std::vector<std::string> All, const std::string& Line) {
+    const auto Found = std::find(All.begin(), All.end(), Line);
+    if (Found != All.end())
+        All.erase(Found);
+    return All;
+}
+
+// The boxes of the program itself (captioned with its title), as their texts.
+std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes) {
+    const std::string Caption = "Tovel Bin|";
+    std::vector<std::string> Texts;
+    for (const std::string& Box : Boxes) {
+        if (Box.compare(0, Caption.size(), Caption) == 0)
+            Texts.push_back(Box.substr(Caption.size()));
+    }
+    return Texts;
+}
+
+// A drive letter that names no drive here.
+char MissingDrive() {
+    const DWORD Drives = GetLogicalDrives();
+    for (char Letter = 'Q'; Letter <= 'Y'; ++Letter) {
+        if (!(Drives & (1u << (Letter - 'A'))))
+            return Letter;
+    }
+    throw std::runtime_error("every drive letter is taken");
+}
+
+// HoldFile.exe from beside this program, holding Path open without sharing
+// until the object ends.
+class THeldFile {
+public:
+    explicit THeldFile(const std::string& Path) {
+        const std::string ReadyName =
+            "Tovel.TakeBack.Held." + std::to_string(GetCurrentProcessId());
+        HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str());
+        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldFile.exe\" \"" + Path +
+                                  "\" \"" + ReadyName + "\"";
+        STARTUPINFOA Startup{};
+        Startup.cb = sizeof Startup;
+        if (!CreateProcessA(nullptr, &CommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &Startup, &FProcess))
+            throw std::runtime_error("cannot start " + CommandLine);
+        const HANDLE Waits[] = {Ready, FProcess.hProcess};
+        FReady = WaitForMultipleObjects(2, Waits, FALSE, 30000) == WAIT_OBJECT_0;
+        CloseHandle(Ready);
+    }
+    ~THeldFile() { Release(); }
+    THeldFile(const THeldFile&) = delete;
+    THeldFile& operator=(const THeldFile&) = delete;
+    bool IsReady() const { return FReady; }
+    void Release() {
+        if (!FProcess.hProcess)
+            return;
+        TerminateProcess(FProcess.hProcess, 1);
+        WaitForSingleObject(FProcess.hProcess, 30000);
+        CloseHandle(FProcess.hThread);
+        CloseHandle(FProcess.hProcess);
+        FProcess = PROCESS_INFORMATION{};
+    }
+
+private:
+    PROCESS_INFORMATION FProcess{};
+    bool FReady = false;
+};
+
+class App_takeback_Disk : public testing::Test {
+protected:
+    void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
+
+    std::string BinDirectory() const { return BinRoot / "Bin"; }
+    std::string Entry(const std::string& Name) const { return BinDirectory() + "\\" + Name; }
+
+    static std::string MakeFile(const std::string& Path, const std::string& Bytes) {
+        Vek_file::MakeDirectory(Vek_file::ExtractDirectory(Path));
+        TestSupport::WriteFile(Path, Bytes);
+        return Path;
+    }
+
+    std::vector<std::string> Print() const { return FilePrint({C, D, BinDirectory()}); }
+
+    void TakeBack(const std::vector<std::string>& Entries) {
+        TTakeBackTask Task(Entries);
+        Task.Execute();
+    }
+
+    TTempDir OnC;
+    TTempDir OnD{"D:\\"};
+    TTempDir BinRoot;
+    const std::string C = LongPath(OnC.Path());
+    const std::string D = LongPath(OnD.Path());
+    App_bin::TBin Bin;
+};
+
+} // namespace
+
+TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
+    // Files from two drives, a directory put whole, a file whose folder
+    // stays, and a folder chain that is removed after the put.
+    MakeFile(C + "\\Whole\\a.txt", "a");
+    MakeFile(C + "\\Whole\\Sub\\deep.bin", std::string("\0\1\2\xFF", 4));
+    MakeFile(C + "\\Keep\\x.txt", "x in a kept folder");
+    MakeFile(C + "\\Keep\\stays.txt", "never put");
+    MakeFile(C + "\\Chain\\A\\B\\c.txt", std::string(70000, 'c'));
+    MakeFile(D + "\\y.txt", "y on D");
+    const std::vector<std::string> Before = Print();
+
+    TBoxRecorder Boxes;
+    Bin.Put({C + "\\Whole", C + "\\Keep\\x.txt", C + "\\Chain\\A\\B\\c.txt", D + "\\y.txt"});
+    TestSupport::RemoveTree(C + "\\Chain");
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Whole"));
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Chain"));
+
+    TTakeBackTask Task({Entry("Tovel #0000")});
+    const TTakeBackPlan& Plan = Task.Plan();
+    EXPECT_EQ(Plan.Sources,
+              (std::vector<std::string>{InEntry(Entry("Tovel #0000"), C) + "\\Chain",
+                                        InEntry(Entry("Tovel #0000"), C) + "\\Keep\\x.txt",
+                                        InEntry(Entry("Tovel #0000"), C) + "\\Whole",
+                                        InEntry(Entry("Tovel #0000"), D) + "\\y.txt"}));
+    Task.Execute();
+
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Chain\\A\\B\\c.txt"), std::string(70000, 'c'));
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Keep\\x.txt"), "x in a kept folder");
+    EXPECT_EQ(TestSupport::ReadFile(D + "\\y.txt"), "y on D");
+    EXPECT_TRUE(TestSupport::Exists(C + "\\Whole\\Sub\\deep.bin"));
+    // The emptied entry is gone; the index never steps back.
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
+    EXPECT_EQ(Bin.EntryName().Index(), 1);
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+    ASSERT_NE(App_guarddialog::AppGuardDialog, nullptr);
+    EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
+}
+
+TEST_F(App_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
+    MakeFile(C + "\\x.txt", "x");
+    Bin.Put({C + "\\x.txt"});
+    MakeFile(Entry("Tovel #0000") + "\\notes.txt", "not from a drive");
+    MakeFile(Entry("Tovel #0000") + "\\CD\\y.txt", "no drive letter");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes;
+    TakeBack({Entry("Tovel #0000")});
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\x.txt"), "x");
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              (std::vector<std::string>{"CD\\", "CD\\y.txt", "notes.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+// Each pair whose target exists is asked about before the move; Windows'
+// shell then asks once more for what the user agreed to, Wine's (8.0) does
+// not ask at all and would replace unasked.
+TEST_F(App_takeback_Disk, ConflictsAreAskedAndDeclinedOnesStay) {
+    MakeFile(C + "\\replace.txt", "old replace");
+    MakeFile(C + "\\decline.txt", "old decline");
+    MakeFile(C + "\\free.txt", "free");
+    Bin.Put({C + "\\replace.txt", C + "\\decline.txt", C + "\\free.txt"});
+    MakeFile(C + "\\replace.txt", "new replacement");
+    MakeFile(C + "\\decline.txt", "new decline");
+    const std::vector<std::string> Before = Print();
+
+    std::mutex Lock;
+    std::vector<std::string> Asked;
+    TestSupport::TDialogWatcher Watcher([&Lock, &Asked](HWND Box) {
+        const std::string Text = TestSupport::MessageBoxText(Box);
+        {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Asked.push_back(TestSupport::WindowText(Box) + "|" + Text);
+        }
+        TestSupport::PressButton(Box, Text.find("replace.txt") != std::string::npos ? IDYES : IDNO);
+    });
+    TakeBack({Entry("Tovel #0000")});
+    std::vector<std::string> Ours;
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Ours = OurBoxes(Asked);
+    }
+    std::sort(Ours.begin(), Ours.end());
+    EXPECT_EQ(Ours, (std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\decline.txt"),
+                                              App_takeback::ReplaceQuestion(C + "\\replace.txt")}));
+
+    const std::string InC = InEntry(Entry("Tovel #0000"), C);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free.txt"), "free");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\decline.txt"), "new decline");
+    EXPECT_EQ(TestSupport::ReadFile(InC + "\\decline.txt"), "old decline");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\replace.txt"), "old replace");
+    EXPECT_FALSE(TestSupport::Exists(InC + "\\replace.txt"));
+    // Only the file the user agreed to replace is gone.
+    const std::vector<std::string> After = Print();
+    std::vector<std::string> Gone;
+    std::set_difference(Before.begin(), Before.end(), After.begin(), After.end(),
+                        std::back_inserter(Gone));
+    ASSERT_EQ(Gone.size(), 1u);
+    EXPECT_EQ(Gone.front().substr(0, Gone.front().rfind('|')), "replace.txt|15");
+    EXPECT_EQ(Minus(Before, Gone.front()), After);
+}
+
+TEST_F(App_takeback_Disk, CancelAtAConflictMovesNothing) {
+    MakeFile(C + "\\a.txt", "old a");
+    MakeFile(C + "\\b.txt", "b");
+    Bin.Put({C + "\\a.txt", C + "\\b.txt"});
+    MakeFile(C + "\\a.txt", "new a");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes(IDCANCEL);
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }), "EAbort");
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()),
+              std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\a.txt")});
+    EXPECT_EQ(Print(), Before);
+    EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
+}
+
+TEST_F(App_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
+    const char Drive = MissingDrive();
+    const std::string Letter(1, Drive);
+    MakeFile(C + "\\x.txt", "x");
+    Bin.Put({C + "\\x.txt"});
+    MakeFile(Entry("Tovel #0000") + "\\" + Letter + "\\Data\\a.txt", "a");
+    MakeFile(Entry("Tovel #0000") + "\\" + Letter + "\\b.txt", "b");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }),
+              "The program could not take back 2 items: the drive " + Letter +
+                  ": is not available.");
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\x.txt"), "x");
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              (std::vector<std::string>{Letter + "\\", Letter + "\\Data\\",
+                                        Letter + "\\Data\\a.txt", Letter + "\\b.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+TEST_F(App_takeback_Disk, HeldOpenFileStaysAndTheOthersComeBack) {
+    MakeFile(C + "\\held.txt", "held");
+    MakeFile(C + "\\free1.txt", "free 1");
+    MakeFile(C + "\\free2.txt", "free 2");
+    Bin.Put({C + "\\held.txt", C + "\\free1.txt", C + "\\free2.txt"});
+    const std::vector<std::string> Before = Print();
+    THeldFile Held(InEntry(Entry("Tovel #0000"), C) + "\\held.txt");
+    ASSERT_TRUE(Held.IsReady());
+    TBoxRecorder Boxes;
+    TakeBack({Entry("Tovel #0000")});
+    Held.Release();
+    EXPECT_EQ(Print(), Before) << testing::PrintToString(Boxes.Boxes());
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free1.txt"), "free 1");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free2.txt"), "free 2");
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), C) + "\\held.txt"), "held");
+    EXPECT_FALSE(TestSupport::Exists(C + "\\held.txt"));
+}
+
+TEST_F(App_takeback_Disk, TooLongPathRefusesBeforeAnythingMoves) {
+    MakeFile(C + "\\short.txt", "short");
+    Bin.Put({C + "\\short.txt"});
+    // A file whose path in the entry reaches the limit; only the wide
+    // functions with the long-path prefix can make it.
+    const std::string Base = InEntry(Entry("Tovel #0000"), C);
+    const std::size_t NameLength = 262 - Base.size();
+    ASSERT_LE(NameLength, 255u);
+    const std::string Long = Base + "\\" + std::string(NameLength, 'n');
+    const std::wstring Wide = L"\\\\?\\" + std::wstring(Long.begin(), Long.end());
+    const HANDLE File = CreateFileW(Wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    CloseHandle(File);
+
+    const std::vector<std::string> Before = FilePrint({C, D});
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }),
+              "The program cannot take back a path that is too long.");
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()), std::vector<std::string>{"Too long: [" + Long + "]"});
+    EXPECT_EQ(FilePrint({C, D}), Before);
+    EXPECT_EQ(TestSupport::ReadFile(Base + "\\short.txt"), "short");
+    EXPECT_NE(GetFileAttributesW(Wide.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileW(Wide.c_str());
+}
+
+TEST_F(App_takeback_Disk, ListingCountsItemsAndSizesAsTheFilesAre) {
+    MakeFile(C + "\\Dir\\a.bin", std::string(3000, 'a'));
+    MakeFile(C + "\\Dir\\Sub\\b.bin", std::string(5000, 'b'));
+    MakeFile(C + "\\Keep\\c.bin", std::string(7, 'c'));
+    MakeFile(C + "\\Keep\\d.bin", std::string(11, 'd'));
+    MakeFile(D + "\\e.bin", "");
+    Bin.Put({C + "\\Dir", C + "\\Keep\\c.bin", C + "\\Keep\\d.bin"});
+    Sleep(20);
+    Bin.Put({D + "\\e.bin"});
+    // Not entries: a file in the bin; an entry: a directory of any name.
+    TestSupport::WriteFile(BinDirectory() + "\\loose.txt", "loose");
+    Vek_file::MakeDirectory(BinDirectory() + "\\Other name");
+
+    const std::vector<TEntryInfo> Entries = App_takeback::ListEntries(BinDirectory());
+    ASSERT_EQ(Entries.size(), 3u);
+    std::map<std::string, TEntryInfo> ByName;
+    for (const TEntryInfo& Entry : Entries)
+        ByName[Entry.Name] = Entry;
+    ASSERT_EQ(ByName.count("Tovel #0000"), 1u);
+    const TEntryInfo& First = ByName["Tovel #0000"];
+    EXPECT_EQ(First.Path, Entry("Tovel #0000"));
+    EXPECT_EQ(First.Items, 3u);
+    EXPECT_EQ(First.Size, 3000u + 5000u + 7u + 11u);
+    EXPECT_EQ(First.From, C + "\\Dir and 2 more");
+    const TEntryInfo& Second = ByName["Tovel #0001"];
+    EXPECT_EQ(Second.Items, 1u);
+    EXPECT_EQ(Second.Size, 0u);
+    EXPECT_EQ(Second.From, D + "\\e.bin");
+    EXPECT_EQ(ByName["Other name"].Items, 0u);
+    // Newest first.
+    EXPECT_GE(Entries[0].Created, Entries[1].Created);
+    EXPECT_GE(Entries[1].Created, Entries[2].Created);
+    EXPECT_EQ(FailureOf([&] { App_takeback::ListEntries(BinRoot / "none"); }),
+              "The bin does not exist.");
+}
+
+// Under Wine the Recycle Bin is the desktop's trash folder in the home
+// directory; an entry name of this run's own keeps clear of what lies there.
+TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingElse) {
+    char Home[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home))
+        GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
+    std::string Trash = Home;
+    if (Trash.rfind("\\??\\", 0) == 0)
+        Trash.erase(0, 4);
+    Trash += "\\.local\\share\\Trash";
+    const std::string Name = "Tovel discard " + std::to_string(GetCurrentProcessId()) + " #0";
+    Bin.EntryName().SetPrefix("Tovel discard " + std::to_string(GetCurrentProcessId()) + " #");
+    Bin.EntryName().ResetIndex(0, 9, 0);
+    MakeFile(C + "\\gone.txt", "to the recycle bin");
+    MakeFile(C + "\\Dir\\inner.txt", "inner");
+    MakeFile(C + "\\kept.txt", "kept");
+    Bin.Put({C + "\\gone.txt", C + "\\Dir"});
+    Bin.Put({C + "\\kept.txt"});
+    const std::vector<std::string> Discarded = FilePrint({Entry(Name)});
+    const std::vector<std::string> Others = Minus(Minus(Print(), Discarded[0]), Discarded[1]);
+
+    // No: nothing happens.
+    {
+        TBoxRecorder Boxes(IDNO);
+        App_takeback::DiscardEntries({Entry(Name)});
+        EXPECT_EQ(Boxes.Boxes().size(), 1u);
+        EXPECT_EQ(FilePrint({Entry(Name)}), Discarded);
+    }
+    TBoxRecorder Boxes(IDYES);
+    App_takeback::DiscardEntries({Entry(Name)});
+    EXPECT_EQ(Boxes.Boxes().size(), 1u) << testing::PrintToString(Boxes.Boxes());
+    EXPECT_FALSE(TestSupport::Exists(Entry(Name)));
+    EXPECT_EQ(Print(), Others);
+    const std::string InTrash = Trash + "\\files\\" + Name;
+    EXPECT_EQ(FilePrint({InTrash}), Discarded);
+    TestSupport::RemoveTree(InTrash);
+    DeleteFileA((Trash + "\\info\\" + Name + ".trashinfo").c_str());
+}
+
+#endif

@@ -322,11 +322,21 @@ void TAppMainForm::ViewHandlerChange(TObject*) {
 }
 
 // The Send To item names what it will do: add the shortcut, or remove it.
+// It is looked up in its own drop-down: a search by command through the
+// menu bar could also match a drop-down whose handle has that number.
 void TAppMainForm::HelpHandlerChange(TObject*) {
     const char* Caption =
         FHelpHandler->IsInSendTo() ? "Remove from &Send To Menu" : "Add to &Send To Menu";
-    ModifyMenuA(GetMenu(Handle()), IDM_HELP_SEND_TO, MF_BYCOMMAND | MF_STRING, IDM_HELP_SEND_TO,
-                Caption);
+    const HMENU Bar = GetMenu(Handle());
+    for (int Position = 0; Position < GetMenuItemCount(Bar); ++Position) {
+        const HMENU DropDown = GetSubMenu(Bar, Position);
+        MENUITEMINFOA Item{};
+        Item.cbSize = sizeof Item;
+        Item.fMask = MIIM_STRING;
+        Item.dwTypeData = const_cast<char*>(Caption);
+        if (DropDown && SetMenuItemInfoA(DropDown, IDM_HELP_SEND_TO, FALSE, &Item))
+            return;
+    }
 }
 
 void TAppMainForm::PendingPathsChange(TObject*) {

@@ -23,7 +23,7 @@ struct TColumn {
 };
 const TColumn Columns[App_takeback::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
                                                 {"Put", 78, LVCFMT_LEFT},
-                                                {"Items", 32, LVCFMT_RIGHT},
+                                                {"Items", 34, LVCFMT_RIGHT},
                                                 {"Size", 44, LVCFMT_RIGHT},
                                                 {"From", 160, LVCFMT_LEFT}};
 
@@ -124,23 +124,38 @@ void TAppEntriesDialog::InitDialog() {
     const HWND List = ListView1();
     SendMessageA(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP);
-    CreateColumns();
     PlaceFromSettings();
     ArrangeControls();
+    CreateColumns();
     Refresh();
     if (!FEntries.empty())
         ListView_SetItemState(List, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     FocusControl(List);
 }
 
+// The design widths leave the rest of the list's width to From, the column
+// whose texts are longest.
 void TAppEntriesDialog::CreateColumns() {
+    int Widths[App_takeback::ecCount];
+    int Used = 0;
     for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
         RECT Width{Columns[Column].Width, 0, 0, 0};
         MapDialogRect(Handle(), &Width);
+        Widths[Column] = Width.left;
+        if (Column != App_takeback::ecFrom)
+            Used += Width.left;
+    }
+    RECT Client;
+    GetClientRect(ListView1(), &Client);
+    Widths[App_takeback::ecFrom] =
+        std::max(Widths[App_takeback::ecFrom],
+                 static_cast<int>(Client.right) - Used - GetSystemMetrics(SM_CXVSCROLL));
+    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         Info.fmt = Columns[Column].Format;
-        Info.cx = Settings.ColumnWidths[Column] > 0 ? Settings.ColumnWidths[Column] : Width.left;
+        Info.cx =
+            Settings.ColumnWidths[Column] > 0 ? Settings.ColumnWidths[Column] : Widths[Column];
         Info.pszText = const_cast<char*>(Columns[Column].Caption);
         Info.iSubItem = Column;
         SendMessageA(ListView1(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));

@@ -279,7 +279,7 @@ void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
     App_takeback::TTakeBackTask Task(EntryPaths);
     std::vector<std::string> Names;
     for (const std::string& Path : EntryPaths)
-        Names.push_back(Path.substr(Path.find_last_of('\\') + 1));
+        Names.push_back(Path.substr(Vek_file::ExtractDirectoryPath(Path).size()));
     const std::string Question = App_takeback::TakeBackQuestion(Names, Task.Plan().Sources.size());
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),

@@ -1,6 +1,7 @@
 #include "App_binhandler.h"
 
 #include "app/App_binpropsdialog.h"
+#include "app/App_takeback.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
 #include "vek/Vek_codepage.h"
@@ -21,6 +22,9 @@ const char BinSection[] = "MainForm.BinHandler.Bin";
 const char EntryNameSection[] = "MainForm.BinHandler.Bin.EntryName";
 const char PutRegularFilesSection[] = "MainForm.BinHandler.PutRegularFilesDialog";
 const char PutImportPathsSection[] = "MainForm.BinHandler.PutImportPathsDialog";
+const char EntriesDialogSection[] = "MainForm.BinHandler.EntriesDialog";
+const char* const ColumnWidthKeys[App_takeback::ecCount] = {"EntryWidth", "PutWidth", "ItemsWidth",
+                                                            "SizeWidth", "FromWidth"};
 
 const char Quote = '"';
 
@@ -207,6 +211,108 @@ void TBinHandler::EditProps() {
     if (!AppBinPropsDialog->Execute())
         throw Gui_system::EAbort();
     FBin->SetProps(AppBinPropsDialog->Props());
+}
+
+void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
+    App_entriesdialog::TEntriesDialogSettings& Settings = FEntriesDialogSettings;
+    Settings.Left = Ini.ReadInteger(EntriesDialogSection, "Left", Settings.Left);
+    Settings.Top = Ini.ReadInteger(EntriesDialogSection, "Top", Settings.Top);
+    Settings.Width = Ini.ReadInteger(EntriesDialogSection, "Width", Settings.Width);
+    Settings.Height = Ini.ReadInteger(EntriesDialogSection, "Height", Settings.Height);
+    for (int Column = 0; Column < App_takeback::ecCount; ++Column)
+        Settings.ColumnWidths[Column] = Ini.ReadInteger(
+            EntriesDialogSection, ColumnWidthKeys[Column], Settings.ColumnWidths[Column]);
+    // A column the list does not have keeps the current order.
+    const std::int32_t SortColumn =
+        Ini.ReadInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
+    if (SortColumn >= 0 && SortColumn < App_takeback::ecCount)
+        Settings.SortColumn = SortColumn;
+    Settings.SortDescending =
+        Ini.ReadBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+}
+
+void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
+    const App_entriesdialog::TEntriesDialogSettings& Settings = FEntriesDialogSettings;
+    Ini.WriteInteger(EntriesDialogSection, "Left", Settings.Left);
+    Ini.WriteInteger(EntriesDialogSection, "Top", Settings.Top);
+    Ini.WriteInteger(EntriesDialogSection, "Width", Settings.Width);
+    Ini.WriteInteger(EntriesDialogSection, "Height", Settings.Height);
+    for (int Column = 0; Column < App_takeback::ecCount; ++Column)
+        Ini.WriteInteger(EntriesDialogSection, ColumnWidthKeys[Column],
+                         Settings.ColumnWidths[Column]);
+    Ini.WriteInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
+    Ini.WriteBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+}
+
+void TBinHandler::TakeBackLastPut() {
+    const std::string Location = FBin->GetLocation();
+    std::vector<App_takeback::TEntryInfo> Entries;
+    if (Vek_file::IsDirectory(Location))
+        Entries = App_takeback::ListEntryDirectories(Location);
+    if (Entries.empty())
+        throw Gui_system::Exception("The program cannot find an entry in the bin.");
+    App_takeback::SortEntries(Entries, App_takeback::ecPut, true);
+    TakeBackEntries({Entries.front().Path});
+}
+
+void TBinHandler::ShowEntries() {
+    const std::string Location = FBin->GetLocation();
+    std::vector<App_takeback::TEntryInfo> First = App_takeback::ListEntries(Location);
+    bool Listed = false;
+    App_entriesdialog::TAppEntriesDialog Dialog;
+    Dialog.Settings = FEntriesDialogSettings;
+    // The first listing ran under the command's hourglass, before the dialog.
+    Dialog.OnList = [&First, &Listed, &Location] {
+        if (!Listed) {
+            Listed = true;
+            return std::move(First);
+        }
+        return App_takeback::ListEntries(Location);
+    };
+    Dialog.OnTakeBack = [this](const std::vector<std::string>& Paths) { TakeBackEntries(Paths); };
+    Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
+        ExploreEntry(Paths.front());
+    };
+    Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
+    Dialog.Execute();
+    FEntriesDialogSettings = Dialog.Settings;
+}
+
+void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
+    App_takeback::TTakeBackTask Task(EntryPaths);
+    std::vector<std::string> Names;
+    for (const std::string& Path : EntryPaths)
+        Names.push_back(Path.substr(Vek_file::ExtractDirectoryPath(Path).size()));
+    const std::string Question = App_takeback::TakeBackQuestion(Names, Task.Plan().Sources.size());
+    if (Gui_application::Application().ShowMessageBox(
+            Question, Gui_application::Application().Title(),
+            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+        throw Gui_system::EAbort();
+    DoStatus("Taking back files...");
+    try {
+        Task.Execute();
+    } catch (...) {
+        DoStatus("");
+        throw;
+    }
+    DoStatus("");
+}
+
+void TBinHandler::ExploreEntry(const std::string& EntryPath) {
+    if (!Gui_shell::ShellExecute(Gui_application::Application().Handle(), "explore", EntryPath,
+                                 SW_SHOWNORMAL, SEE_MASK_FLAG_NO_UI))
+        throw Gui_system::Exception("The program could not explore the entry.");
+}
+
+void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
+    DoStatus("Discarding entries...");
+    try {
+        App_takeback::DiscardEntries(EntryPaths);
+    } catch (...) {
+        DoStatus("");
+        throw;
+    }
+    DoStatus("");
 }
 
 } // namespace App_binhandler

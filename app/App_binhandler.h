@@ -4,12 +4,15 @@
 #pragma once
 
 #include "app/App_bin.h"
+#include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
 #include "gui/Gui_inifile.h"
 #include "gui/Gui_opendialog.h"
 #include "base/Gui_stringlist.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace App_binhandler {
 
@@ -34,6 +37,25 @@ public:
     virtual void Explore();
     virtual void EditProps();
 
+    // Takes back the newest entry of the bin after a Yes/No question; a bin
+    // without entries raises "The program cannot find an entry in the bin.".
+    virtual void TakeBackLastPut();
+    // The entries dialog over the bin, made for this use only.
+    virtual void ShowEntries();
+    // The commands of the entries dialog. A No to the question raises
+    // Gui_system::EAbort; items that stayed are reported as a failure.
+    virtual void TakeBackEntries(const std::vector<std::string>& EntryPaths);
+    virtual void ExploreEntry(const std::string& EntryPath);
+    virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
+
+    // The entries dialog's own section, written after every other section
+    // of the settings file, so the main window calls these last.
+    App_entriesdialog::TEntriesDialogSettings& EntriesDialogSettings() {
+        return FEntriesDialogSettings;
+    }
+    void LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini);
+    void SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini);
+
 private:
     void LoadBinSettings(Gui_inifile::TCustomIniFile& Ini);
     void LoadEntryNameSettings(Gui_inifile::TCustomIniFile& Ini);
@@ -43,6 +65,7 @@ private:
     std::unique_ptr<App_bin::TBin> FBin;
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutRegularFilesDialog;
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
+    App_entriesdialog::TEntriesDialogSettings FEntriesDialogSettings;
 };
 
 } // namespace App_binhandler

@@ -5,6 +5,13 @@
 #include "res/version.h"
 #include "vek/Vek_file.h"
 
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <vector>
+
 namespace App_helphandler {
 
 using Gui_application::Application;
@@ -38,6 +45,123 @@ void THelpHandler::ShowContents(bool Confirm) {
 
 void THelpHandler::ShowAbout() {
     Application().ShowMessageBox(AboutText(), "About", MB_OK | MB_SETFOREGROUND);
+}
+
+namespace {
+
+const char SendToLinkTitle[] = "Tovel Bin.lnk";
+
+// Releases a COM interface when it goes.
+template <class T> class TComPtr {
+public:
+    TComPtr() = default;
+    ~TComPtr() {
+        if (FPointer)
+            FPointer->Release();
+    }
+    TComPtr(const TComPtr&) = delete;
+    TComPtr& operator=(const TComPtr&) = delete;
+    T* operator->() const { return FPointer; }
+    T** Out() { return &FPointer; }
+    explicit operator bool() const { return FPointer != nullptr; }
+
+private:
+    T* FPointer = nullptr;
+};
+
+std::wstring WideText(const std::string& Text) {
+    const int Length =
+        MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+    std::wstring Wide(Length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), &Wide[0], Length);
+    return Wide;
+}
+
+bool SamePath(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(),
+                          static_cast<int>(A.size()), B.data(),
+                          static_cast<int>(B.size())) == CSTR_EQUAL;
+}
+
+void CreateLink(const std::string& LinkName, const std::string& Target) {
+    const char* const Failure = "The program could not add itself to the Send To menu.";
+    TComPtr<IShellLinkA> Link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(Link.Out()))))
+        throw Gui_system::Exception(Failure);
+    Link->SetPath(Target.c_str());
+    Link->SetWorkingDirectory(Vek_file::ExtractDirectory(Target).c_str());
+    Link->SetDescription(TOVEL_TITLE);
+    TComPtr<IPersistFile> File;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
+        FAILED(File->Save(WideText(LinkName).c_str(), TRUE)))
+        throw Gui_system::Exception(Failure);
+}
+
+} // namespace
+
+std::string SendToLinkName() {
+    char Folder[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, Folder)))
+        throw Gui_system::Exception("The program could not find the Send To folder.");
+    return Vek_file::IncludeTrailingDelimiter(Folder, '\\') + SendToLinkTitle;
+}
+
+std::string LinkTarget(const std::string& LinkName) {
+    TComPtr<IShellLinkA> Link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(Link.Out()))))
+        return std::string();
+    TComPtr<IPersistFile> File;
+    if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
+        FAILED(File->Load(WideText(LinkName).c_str(), STGM_READ)))
+        return std::string();
+    std::vector<char> Target(MAX_PATH * 4, '\0');
+    if (Link->GetPath(Target.data(), static_cast<int>(Target.size()), nullptr, SLGP_RAWPATH) !=
+        S_OK)
+        return std::string();
+    return Target.data();
+}
+
+bool THelpHandler::IsInSendTo() const {
+    try {
+        const std::string LinkName = SendToLinkName();
+        return Vek_file::IsRegularFile(LinkName) &&
+               SamePath(LinkTarget(LinkName), Application().ExeName());
+    } catch (const Gui_system::Exception&) {
+        return false;
+    }
+}
+
+void THelpHandler::ToggleSendTo() {
+    if (IsInSendTo())
+        RemoveFromSendTo();
+    else
+        AddToSendTo();
+}
+
+void THelpHandler::AddToSendTo() {
+    const std::string LinkName = SendToLinkName();
+    const std::string Exe = Application().ExeName();
+    if (Vek_file::IsRegularFile(LinkName)) {
+        const std::string Other = LinkTarget(LinkName);
+        if (!SamePath(Other, Exe) &&
+            Application().ShowMessageBox(
+                "The Send To menu already holds a shortcut to " +
+                    (Other.empty() ? std::string("another program") : "[" + Other + "]") +
+                    ". Replace it with this program?",
+                Application().Title(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+            throw Gui_system::EAbort();
+    }
+    CreateLink(LinkName, Exe);
+    DoChange();
+}
+
+void THelpHandler::RemoveFromSendTo() {
+    const std::string LinkName = SendToLinkName();
+    if (Vek_file::IsRegularFile(LinkName) && !DeleteFileA(LinkName.c_str()))
+        throw Gui_system::Exception("The program could not remove itself from the Send To menu.");
+    DoChange();
 }
 
 } // namespace App_helphandler

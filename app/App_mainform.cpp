@@ -321,7 +321,23 @@ void TAppMainForm::ViewHandlerChange(TObject*) {
     FitHeightToBars();
 }
 
-void TAppMainForm::HelpHandlerChange(TObject*) {}
+// The Send To item names what it will do: add the shortcut, or remove it.
+// It is looked up in its own drop-down: a search by command through the
+// menu bar could also match a drop-down whose handle has that number.
+void TAppMainForm::HelpHandlerChange(TObject*) {
+    const char* Caption =
+        FHelpHandler->IsInSendTo() ? "Remove from &Send To Menu" : "Add to &Send To Menu";
+    const HMENU Bar = GetMenu(Handle());
+    for (int Position = 0; Position < GetMenuItemCount(Bar); ++Position) {
+        const HMENU DropDown = GetSubMenu(Bar, Position);
+        MENUITEMINFOA Item{};
+        Item.cbSize = sizeof Item;
+        Item.fMask = MIIM_STRING;
+        Item.dwTypeData = const_cast<char*>(Caption);
+        if (DropDown && SetMenuItemInfoA(DropDown, IDM_HELP_SEND_TO, FALSE, &Item))
+            return;
+    }
+}
 
 void TAppMainForm::PendingPathsChange(TObject*) {
     if (FPendingPaths->Count() > 0)
@@ -401,6 +417,18 @@ void TAppMainForm::HelpContentsAcExecute(TAction&) {
 
 void TAppMainForm::HelpAboutAcExecute(TAction&) {
     FHelpHandler->ShowAbout();
+}
+
+void TAppMainForm::BinTakeBackLastPutAcExecute(TAction&) {
+    FBinHandler->TakeBackLastPut();
+}
+
+void TAppMainForm::BinEntriesAcExecute(TAction&) {
+    FBinHandler->ShowEntries();
+}
+
+void TAppMainForm::HelpSendToAcExecute(TAction&) {
+    FHelpHandler->ToggleSendTo();
 }
 
 void TAppMainForm::Close() {
@@ -494,6 +522,7 @@ void TAppMainForm::LoadSettingsFile() {
         FBinHandler->LoadSettings(Ini);
         FViewHandler->LoadSettings(Ini);
         FHelpHandler->LoadSettings(Ini);
+        FBinHandler->LoadEntriesDialogSettings(Ini);
     } catch (...) {
         // A file that spoils the start is gone, so the next start has the
         // defaults; when even that fails, its own failure is the one told.
@@ -510,6 +539,7 @@ void TAppMainForm::SaveSettingsFile() {
         FBinHandler->SaveSettings(Ini);
         FViewHandler->SaveSettings(Ini);
         FHelpHandler->SaveSettings(Ini);
+        FBinHandler->SaveEntriesDialogSettings(Ini);
         Ini.UpdateFile();
     } catch (...) {
         Vek_file::DeleteRegularFile(FSettingsFileName);
@@ -571,10 +601,10 @@ RECT TAppMainForm::FormBounds() const {
 
 TAppMainForm::TAction* TAppMainForm::FindMenuAction(int Command) {
     // BinPutDroppedFilesAc has no menu item: only the pending list starts it.
-    for (TAction* Action :
-         {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc, &BinExploreAc,
-          &BinPropsAc, &BinExitAc, &ViewToolbarAc, &ViewCenterPanelAc, &ViewStatusBarAc,
-          &ViewTopmostAc, &HelpContentsAc, &HelpAboutAc}) {
+    for (TAction* Action : {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc,
+                            &BinExploreAc, &BinPropsAc, &BinExitAc, &ViewToolbarAc,
+                            &ViewCenterPanelAc, &ViewStatusBarAc, &ViewTopmostAc, &HelpContentsAc,
+                            &HelpAboutAc, &BinTakeBackLastPutAc, &BinEntriesAc, &HelpSendToAc}) {
         if (Action->Command == Command)
             return Action;
     }

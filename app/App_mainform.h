@@ -69,6 +69,10 @@ public:
     TAction ViewTopmostAc{IDM_VIEW_TOPMOST, &TAppMainForm::ViewTopmostAcExecute};
     TAction HelpContentsAc{IDM_HELP_CONTENTS, &TAppMainForm::HelpContentsAcExecute};
     TAction HelpAboutAc{IDM_HELP_ABOUT, &TAppMainForm::HelpAboutAcExecute};
+    TAction BinTakeBackLastPutAc{IDM_BIN_TAKE_BACK_LAST_PUT,
+                                 &TAppMainForm::BinTakeBackLastPutAcExecute};
+    TAction BinEntriesAc{IDM_BIN_ENTRIES, &TAppMainForm::BinEntriesAcExecute};
+    TAction HelpSendToAc{IDM_HELP_SEND_TO, &TAppMainForm::HelpSendToAcExecute};
 
     // Runs the action through ActionList1Execute, as its menu item would.
     void ExecuteAction(TAction& Action);
@@ -99,6 +103,9 @@ public:
     void ViewTopmostAcExecute(TAction& Sender);
     void HelpContentsAcExecute(TAction& Sender);
     void HelpAboutAcExecute(TAction& Sender);
+    void BinTakeBackLastPutAcExecute(TAction& Sender);
+    void BinEntriesAcExecute(TAction& Sender);
+    void HelpSendToAcExecute(TAction& Sender);
 
     void FormCloseQuery(Gui_system::TObject* Sender, bool& CanClose);
     void ApplicationIdle(Gui_system::TObject* Sender, bool& Done);

@@ -8,12 +8,14 @@
 #include "vek/Vek_file.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <dlgs.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -676,4 +678,158 @@ TEST_F(App_binhandler_Commands, EditPropsAppliesOnlyWhatTheDialogChanged) {
     EXPECT_EQ(Index(), 0);
     EXPECT_EQ(Driver.Seen(),
               (std::vector<std::string>{"Properties|", "Properties|", "Properties|"}));
+}
+
+TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthersAlone) {
+    const std::string Defaults = "[MainForm.BinHandler.EntriesDialog]\r\n"
+                                 "Left=0\r\nTop=0\r\nWidth=0\r\nHeight=0\r\n"
+                                 "EntryWidth=0\r\nPutWidth=0\r\nItemsWidth=0\r\nSizeWidth=0\r\n"
+                                 "FromWidth=0\r\nSortColumn=1\r\nSortDescending=1\r\n\r\n";
+    {
+        Gui_inifile::TMemIniFile Ini(FileName());
+        Handler.SaveEntriesDialogSettings(Ini);
+        EXPECT_EQ(Ini.GetText(), Defaults);
+    }
+    App_entriesdialog::TEntriesDialogSettings& Settings = Handler.EntriesDialogSettings();
+    Settings.Left = -8;
+    Settings.Top = 20;
+    Settings.Width = 640;
+    Settings.Height = 480;
+    const int Widths[App_takeback::ecCount] = {90, 120, 40, 60, 300};
+    std::copy(std::begin(Widths), std::end(Widths), Settings.ColumnWidths);
+    Settings.SortColumn = App_takeback::ecFrom;
+    Settings.SortDescending = false;
+    // The bin's own sections do not change by a byte.
+    EXPECT_EQ(SavedText(Handler), DefaultText);
+
+    Gui_inifile::TMemIniFile Ini(FileName());
+    Handler.SaveSettings(Ini);
+    Handler.SaveEntriesDialogSettings(Ini);
+    EXPECT_EQ(Ini.GetText().substr(0, DefaultText.size()), DefaultText);
+    TBinHandler Other;
+    TEventLog Log(Other);
+    Other.LoadSettings(Ini);
+    Other.LoadEntriesDialogSettings(Ini);
+    EXPECT_TRUE(Log.Events.empty());
+    const App_entriesdialog::TEntriesDialogSettings& Loaded = Other.EntriesDialogSettings();
+    EXPECT_EQ(Loaded.Left, -8);
+    EXPECT_EQ(Loaded.Top, 20);
+    EXPECT_EQ(Loaded.Width, 640);
+    EXPECT_EQ(Loaded.Height, 480);
+    EXPECT_EQ(std::vector<int>(std::begin(Loaded.ColumnWidths), std::end(Loaded.ColumnWidths)),
+              std::vector<int>(std::begin(Widths), std::end(Widths)));
+    EXPECT_EQ(Loaded.SortColumn, App_takeback::ecFrom);
+    EXPECT_FALSE(Loaded.SortDescending);
+
+    // A column the list does not have, and garbage, keep what is there.
+    Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=5\r\nWidth=wide\r\n");
+    Other.LoadEntriesDialogSettings(Ini);
+    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, App_takeback::ecFrom);
+    EXPECT_EQ(Other.EntriesDialogSettings().Width, 640);
+    Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=-1\r\n");
+    Other.LoadEntriesDialogSettings(Ini);
+    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, App_takeback::ecFrom);
+}
+
+TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntry) {
+    const std::string First = MakeFile("first.txt", "first");
+    const std::string Second = MakeFile("second.txt", "second");
+    {
+        TestSupport::TBoxRecorder Quiet;
+        Handler.Bin().Put({First});
+        Handler.Bin().Put({Second});
+    }
+    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    Log.Events.clear();
+    {
+        TestSupport::TBoxRecorder No(IDNO);
+        EXPECT_EQ(FailureOf([this] { Handler.TakeBackLastPut(); }), "EAbort");
+        EXPECT_EQ(No.Boxes(),
+                  std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0001\" (1 item) "
+                                           "to where they came from?"});
+    }
+    EXPECT_FALSE(TestSupport::Exists(Second));
+    EXPECT_TRUE(Log.Events.empty());
+
+    TestSupport::TBoxRecorder Yes(IDYES);
+    Handler.TakeBackLastPut();
+    EXPECT_EQ(TestSupport::ReadFile(Second), "second");
+    EXPECT_FALSE(TestSupport::Exists(First));
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
+    EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0000")));
+    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
+    EXPECT_EQ(Log.Events, (std::vector<std::string>{"status:Taking back files...", "status:"}));
+    EXPECT_EQ(Index(), 2);
+}
+
+TEST_F(App_binhandler_Commands, TakeBackLastPutAsksForTheBinWhenTheUserChoosesIt) {
+    Vek_file::MakeDirectory(Dir / "Bin");
+    Handler.Bin().SetLocationType(App_bin::bltAskUser);
+    TDialogDriver Driver;
+    Driver.SetFolderToSelect(Vek_file::GetLongPath(Dir / "Bin"));
+    EXPECT_EQ(FailureOf([this] { Handler.TakeBackLastPut(); }),
+              "The program cannot find an entry in the bin.");
+    EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"browser|Specify the bin location."});
+}
+
+TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
+    const std::string First = MakeFile("first.txt", "first");
+    const std::string Second = MakeFile("second.txt", "second");
+    {
+        TestSupport::TBoxRecorder Quiet;
+        Handler.Bin().Put({First});
+        Handler.Bin().Put({Second});
+    }
+    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    std::mutex Lock;
+    std::vector<std::string> Rows;
+    std::vector<std::string> Boxes;
+    HWND Entries = nullptr;
+    TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        if (TestSupport::WindowText(Window) == "Entries") {
+            Entries = Window;
+            const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+            const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
+            for (int Row = 0; Row < Count; ++Row) {
+                char Name[128] = "";
+                char Items[16] = "";
+                LVITEMA Item{};
+                Item.pszText = Name;
+                Item.cchTextMax = sizeof Name;
+                SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+                Item.iSubItem = 2;
+                Item.pszText = Items;
+                Item.cchTextMax = sizeof Items;
+                SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+                Rows.push_back(std::string(Name) + "|" + Items);
+            }
+            // The oldest entry, at the bottom: newest first.
+            LVITEMA Item{};
+            Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageA(List, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(&Item));
+            Item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageA(List, LVM_SETITEMSTATE, Count - 1, reinterpret_cast<LPARAM>(&Item));
+            TestSupport::PressButton(Window, IDC_ENTRIES_TAKE_BACK);
+            return;
+        }
+        Boxes.push_back(TestSupport::WindowText(Window) + "|" +
+                        TestSupport::MessageBoxText(Window));
+        TestSupport::PressButton(Window, IDYES);
+        // The dialog closes once the take back has run.
+        TestSupport::PressButton(Entries, IDCANCEL);
+    });
+    Handler.ShowEntries();
+    std::lock_guard<std::mutex> Guard(Lock);
+    EXPECT_EQ(Rows, (std::vector<std::string>{"Tovel #0001|1", "Tovel #0000|1"}));
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0000\" (1 item) to "
+                                              "where they came from?"});
+    EXPECT_EQ(TestSupport::ReadFile(First), "first");
+    EXPECT_FALSE(TestSupport::Exists(Second));
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
+    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
+    // What the dialog leaves is kept for its next use.
+    EXPECT_GT(Handler.EntriesDialogSettings().Width, 0);
+    EXPECT_GT(Handler.EntriesDialogSettings().ColumnWidths[0], 0);
 }

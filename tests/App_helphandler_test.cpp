@@ -5,6 +5,8 @@
 #include "vek/Vek_file.h"
 
 #include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -134,4 +136,115 @@ TEST(App_helphandler, AboutBoxShowsTheTextWithOneButtonAndNoIcon) {
     EXPECT_TRUE(Look.Ok);
     EXPECT_FALSE(Look.Cancel);
     EXPECT_FALSE(Look.Icon);
+}
+
+namespace {
+
+// The target of a shortcut, read here with the shell's own link object.
+std::string ShortcutTarget(const std::string& LinkName) {
+    IShellLinkA* Link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(&Link))))
+        return "no link object";
+    IPersistFile* File = nullptr;
+    std::string Target = "unreadable";
+    const std::wstring Wide(LinkName.begin(), LinkName.end());
+    if (SUCCEEDED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File)))) {
+        char Path[MAX_PATH] = "";
+        if (SUCCEEDED(File->Load(Wide.c_str(), STGM_READ)) &&
+            Link->GetPath(Path, sizeof Path, nullptr, SLGP_RAWPATH) == S_OK)
+            Target = Path;
+        File->Release();
+    }
+    Link->Release();
+    return Target;
+}
+
+// The Send To folder as the test found it comes back when the case ends.
+class App_helphandler_SendTo : public testing::Test {
+protected:
+    void SetUp() override {
+        LinkName = App_helphandler::SendToLinkName();
+        if (TestSupport::Exists(LinkName))
+            Saved = TestSupport::ReadFile(LinkName);
+        DeleteFileA(LinkName.c_str());
+        Handler.OnChange = [this](Gui_system::TObject*) { ++Changes; };
+    }
+    void TearDown() override {
+        DeleteFileA(LinkName.c_str());
+        if (!Saved.empty())
+            TestSupport::WriteFile(LinkName, Saved);
+    }
+
+    std::string LinkName;
+    std::string Saved;
+    THelpHandler Handler;
+    int Changes = 0;
+};
+
+} // namespace
+
+TEST_F(App_helphandler_SendTo, ShortcutIsCreatedResolvesToTheProgramAndIsRemoved) {
+    char Folder[MAX_PATH] = "";
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, 0, Folder)));
+    EXPECT_EQ(LinkName, std::string(Folder) + "\\Tovel Bin.lnk");
+    EXPECT_FALSE(Handler.IsInSendTo());
+
+    TBoxRecorder Boxes;
+    Handler.ToggleSendTo();
+    EXPECT_TRUE(TestSupport::Exists(LinkName));
+    EXPECT_EQ(ShortcutTarget(LinkName), Application().ExeName());
+    EXPECT_TRUE(Handler.IsInSendTo());
+    EXPECT_EQ(Changes, 1);
+    // Adding again keeps the one shortcut, without a question.
+    Handler.AddToSendTo();
+    EXPECT_EQ(ShortcutTarget(LinkName), Application().ExeName());
+
+    Handler.ToggleSendTo();
+    EXPECT_FALSE(TestSupport::Exists(LinkName));
+    EXPECT_FALSE(Handler.IsInSendTo());
+    EXPECT_EQ(Changes, 3);
+    EXPECT_TRUE(Boxes.Boxes().empty());
+}
+
+TEST_F(App_helphandler_SendTo, ShortcutToAnotherCopyIsReplacedOnlyAfterAYes) {
+    TestSupport::TTempDir Elsewhere;
+    const std::string Other = Elsewhere / "TovelBin.exe";
+    TestSupport::WriteFile(Other, "another copy");
+    {
+        TBoxRecorder Quiet;
+        Handler.AddToSendTo();
+    }
+    // Made to point to the other copy, as that copy would have made it.
+    {
+        IShellLinkA* Link = nullptr;
+        ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                               IID_IShellLinkA, reinterpret_cast<void**>(&Link))));
+        Link->SetPath(Other.c_str());
+        IPersistFile* File = nullptr;
+        Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&File));
+        const std::wstring Wide(LinkName.begin(), LinkName.end());
+        EXPECT_TRUE(SUCCEEDED(File->Save(Wide.c_str(), TRUE)));
+        File->Release();
+        Link->Release();
+    }
+    ASSERT_EQ(ShortcutTarget(LinkName), Other);
+    EXPECT_FALSE(Handler.IsInSendTo());
+    Changes = 0;
+
+    const std::string Question = "Tovel Bin|The Send To menu already holds a shortcut to [" +
+                                 Other + "]. Replace it with this program?";
+    {
+        TBoxRecorder No(IDNO);
+        EXPECT_EQ(FailureOf([this] { Handler.ToggleSendTo(); }), "EAbort");
+        EXPECT_EQ(No.Boxes(), std::vector<std::string>{Question});
+    }
+    EXPECT_EQ(ShortcutTarget(LinkName), Other);
+    EXPECT_EQ(Changes, 0);
+    TBoxRecorder Yes(IDYES);
+    Handler.ToggleSendTo();
+    EXPECT_EQ(Yes.Boxes(), std::vector<std::string>{Question});
+    EXPECT_EQ(ShortcutTarget(LinkName), Application().ExeName());
+    EXPECT_TRUE(Handler.IsInSendTo());
+    EXPECT_EQ(Changes, 1);
 }

@@ -56,8 +56,11 @@ void DumpMenu(HMENU Menu, const std::string& Indent, std::vector<std::string>& L
     for (int Index = 0; Index < GetMenuItemCount(Menu); ++Index) {
         char Text[256] = "";
         GetMenuStringA(Menu, Index, Text, sizeof Text, MF_BYPOSITION);
+        // A drop-down's state holds its item count in the high byte, where
+        // eight items would read as MF_SEPARATOR: it is no separator.
         const UINT State = GetMenuState(Menu, Index, MF_BYPOSITION);
-        Lines.push_back(Indent + ((State & MF_SEPARATOR) ? std::string("-") : std::string(Text)));
+        const bool Separator = !GetSubMenu(Menu, Index) && (State & MF_SEPARATOR);
+        Lines.push_back(Indent + (Separator ? std::string("-") : std::string(Text)));
         if (HMENU Sub = GetSubMenu(Menu, Index))
             DumpMenu(Sub, Indent + "  ", Lines);
     }
@@ -179,6 +182,9 @@ TEST_F(App_mainform, MenuShowsEveryCommandWithItsAccessKeyAndShortcut) {
                                                "    Import &Paths...",
                                                "  &Explore\tCtrl+E",
                                                "  -",
+                                               "  &Take Back Last Put\tCtrl+Z",
+                                               "  E&ntries...\tCtrl+L",
+                                               "  -",
                                                "  P&roperties\tCtrl+P",
                                                "  -",
                                                "  E&xit",
@@ -190,6 +196,8 @@ TEST_F(App_mainform, MenuShowsEveryCommandWithItsAccessKeyAndShortcut) {
                                                "  Top&most",
                                                "&Help",
                                                "  &Contents...\tF1",
+                                               "  -",
+                                               "  Add to &Send To Menu",
                                                "  -",
                                                "  &About"};
     EXPECT_EQ(Lines, Expected);
@@ -453,16 +461,20 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
                                                "MainForm.BinHandler.Bin.EntryName",
                                                "MainForm.BinHandler.PutRegularFilesDialog",
                                                "MainForm.BinHandler.PutImportPathsDialog",
-                                               "MainForm.ViewHandler"};
+                                               "MainForm.ViewHandler",
+                                               "MainForm.BinHandler.EntriesDialog"};
     EXPECT_EQ(SectionsOf(Text), Expected);
     const std::string Head = SettingsText(
         {"[System]", "CurrentDirectory=\"" + Current + "\"", "", "[MainForm]",
          "Width=" + std::to_string(Bounds.right - Bounds.left),
          "Left=" + std::to_string(Bounds.left), "Top=" + std::to_string(Bounds.top), ""});
     EXPECT_EQ(Text.substr(0, Head.size()), Head);
-    const std::string View =
-        SettingsText({"[MainForm.ViewHandler]", "ShowToolbar=1", "ShowCenterPanel=1",
-                      "ShowStatusBar=1", "StayTopmost=0", ""});
+    // The entries dialog's section comes last, after every older one.
+    const std::string View = SettingsText(
+        {"[MainForm.ViewHandler]", "ShowToolbar=1", "ShowCenterPanel=1", "ShowStatusBar=1",
+         "StayTopmost=0", "", "[MainForm.BinHandler.EntriesDialog]", "Left=0", "Top=0", "Width=0",
+         "Height=0", "EntryWidth=0", "PutWidth=0", "ItemsWidth=0", "SizeWidth=0", "FromWidth=0",
+         "SortColumn=1", "SortDescending=1", ""});
     ASSERT_GE(Text.size(), View.size());
     EXPECT_EQ(Text.substr(Text.size() - View.size()), View);
 }
@@ -488,7 +500,7 @@ TEST_F(App_mainform, KeysAddedByHandDisappearAtTheNextSave) {
     EXPECT_EQ(Text.find("Colour"), std::string::npos);
     EXPECT_EQ(Text.find("Unknown"), std::string::npos);
     EXPECT_EQ(Text.find("comment"), std::string::npos);
-    EXPECT_EQ(SectionsOf(Text).size(), 7u);
+    EXPECT_EQ(SectionsOf(Text).size(), 8u);
 }
 
 TEST_F(App_mainform, CurrentDirectoryWithBlanksSurvivesASaveAndALoad) {
@@ -635,6 +647,86 @@ TEST_F(App_mainform, StatusLineShowsWhatTheHandlersReport) {
     EXPECT_EQ(StatusText(Form->StatusBar1()), "");
     Form->BinHandler().DoStatus("Putting files...");
     EXPECT_EQ(StatusText(Form->StatusBar1()), "Putting files...");
+}
+
+// What a user does: put by a drop, then Ctrl+Z, answered Yes.
+TEST_F(App_mainform, CtrlZTakesBackTheLastPutAfterAYes) {
+    WriteBinSettings();
+    OpenShown();
+    TTempDir Source;
+    const std::string First = LongPath(Source / "first.txt");
+    const std::string Second = LongPath(Source / "second.txt");
+    TestSupport::WriteFile(First, "first");
+    TestSupport::WriteFile(Second, "second");
+    const std::vector<std::string> Before = TestSupport::FilePrint({Source.Path(), BinDir});
+    {
+        TBoxRecorder Quiet;
+        SendMessageA(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({First})), 0);
+        SendMessageA(Form->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({Second})), 0);
+        ASSERT_TRUE(Quiet.Boxes().empty());
+    }
+    ASSERT_FALSE(TestSupport::Exists(Second));
+
+    const HWND Window = Form->Handle();
+    TBoxRecorder Boxes(IDYES);
+    BYTE Keys[256] = {};
+    GetKeyboardState(Keys);
+    Keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(Keys);
+    PostMessageA(Window, WM_KEYDOWN, 'Z', 1);
+    const DWORD Start = GetTickCount();
+    Application().OnIdle = [&Boxes, Start, &Second](bool& Done) {
+        Done = false;
+        if ((!Boxes.Boxes().empty() && TestSupport::Exists(Second)) ||
+            GetTickCount() - Start > 10000)
+            PostQuitMessage(0);
+    };
+    Application().Run();
+    Application().OnIdle = nullptr;
+    Keys[VK_CONTROL] = 0;
+    SetKeyboardState(Keys);
+
+    EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0001\" (1 "
+                                                      "item) to where they came from?"});
+    EXPECT_EQ(TestSupport::ReadFile(Second), "second");
+    EXPECT_FALSE(TestSupport::Exists(First));
+    EXPECT_FALSE(TestSupport::Exists(BinDir + "\\Tovel #0001"));
+    EXPECT_EQ(TestSupport::FilePrint({Source.Path(), BinDir}), Before);
+    // The index never steps back.
+    EXPECT_EQ(Label(), "Next: Tovel #0002");
+    EXPECT_EQ(Application().ScreenCursor(), nullptr);
+}
+
+TEST_F(App_mainform, TakeBackAndEntriesOfABinWithoutEntriesSayWhy) {
+    WriteBinSettings();
+    Open();
+    TBoxRecorder Boxes;
+    Command(IDM_BIN_ENTRIES);
+    Command(IDM_BIN_TAKE_BACK_LAST_PUT);
+    CreateDirectoryA(BinDir.c_str(), nullptr);
+    Command(IDM_BIN_TAKE_BACK_LAST_PUT);
+    EXPECT_EQ(Boxes.Boxes(),
+              (std::vector<std::string>{"Tovel Bin|The bin does not exist.",
+                                        "Tovel Bin|The program cannot find an entry in the bin.",
+                                        "Tovel Bin|The program cannot find an entry in the bin."}));
+}
+
+TEST_F(App_mainform, SendToItemNamesWhatItWillDo) {
+    Open();
+    const auto Caption = [this] {
+        char Text[128] = "";
+        GetMenuStringA(GetMenu(Form->Handle()), IDM_HELP_SEND_TO, Text, sizeof Text, MF_BYCOMMAND);
+        return std::string(Text);
+    };
+    const bool WasThere = Form->HelpHandler().IsInSendTo();
+    EXPECT_EQ(Caption(), WasThere ? "Remove from &Send To Menu" : "Add to &Send To Menu");
+    TBoxRecorder Boxes;
+    Command(IDM_HELP_SEND_TO);
+    EXPECT_EQ(Caption(), WasThere ? "Add to &Send To Menu" : "Remove from &Send To Menu");
+    Command(IDM_HELP_SEND_TO);
+    EXPECT_EQ(Caption(), WasThere ? "Remove from &Send To Menu" : "Add to &Send To Menu");
+    EXPECT_EQ(Form->HelpHandler().IsInSendTo(), WasThere);
+    EXPECT_TRUE(Boxes.Boxes().empty());
 }
 
 TEST(App_mainform_Default, SettingsFileLivesBesideTheProgram) {

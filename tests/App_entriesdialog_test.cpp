@@ -1,0 +1,246 @@
+// The entries dialog on rows made up by the test: what each column shows,
+// sorting by header clicks, the kept bounds and widths, and which paths the
+// commands receive. The dialog is driven from the watcher's thread with sent
+// messages, so that each step has run before the next one starts.
+#include "app/App_entriesdialog.h"
+
+#include "TestSupport.h"
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using App_entriesdialog::TAppEntriesDialog;
+using App_takeback::TEntryInfo;
+
+namespace {
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
+
+// 2026-01-02 03:04 UTC as a FILETIME number.
+std::uint64_t SomeTime(int MinutesLater) {
+    SYSTEMTIME Time{2026, 1, 5, 2, 3, static_cast<WORD>(4 + MinutesLater), 0, 0};
+    FILETIME File;
+    SystemTimeToFileTime(&Time, &File);
+    return (static_cast<std::uint64_t>(File.dwHighDateTime) << 32) | File.dwLowDateTime;
+}
+
+std::vector<TEntryInfo> Rows() {
+    return {{"Tovel #0001", "B\\Tovel #0001", SomeTime(1), 3, 1025, "C:\\a and 2 more"},
+            {"Tovel #0000", "B\\Tovel #0000", SomeTime(0), 1, 0, "D:\\z"},
+            {"Other", "B\\Other", SomeTime(2), 12, 5 * 1024, ""}};
+}
+
+std::string Cell(HWND List, int Row, int Column) {
+    char Text[512] = "";
+    LVITEMA Item{};
+    Item.iSubItem = Column;
+    Item.pszText = Text;
+    Item.cchTextMax = sizeof Text;
+    SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+    return Text;
+}
+
+// Each row as its cells joined by "|", the Put column left out.
+std::vector<std::string> Shown(HWND Dialog) {
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    std::vector<std::string> Lines;
+    const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row)
+        Lines.push_back(Cell(List, Row, 0) + "|" + Cell(List, Row, 2) + "|" + Cell(List, Row, 3) +
+                        "|" + Cell(List, Row, 4));
+    return Lines;
+}
+
+void ClickHeader(HWND Dialog, int Column) {
+    NMLISTVIEW Notice{};
+    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    Notice.hdr.idFrom = IDC_ENTRIES_LISTVIEW1;
+    Notice.hdr.code = LVN_COLUMNCLICK;
+    Notice.iItem = -1;
+    Notice.iSubItem = Column;
+    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LISTVIEW1, reinterpret_cast<LPARAM>(&Notice));
+}
+
+void PressKey(HWND Dialog, WORD Key) {
+    NMLVKEYDOWN Notice{};
+    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    Notice.hdr.idFrom = IDC_ENTRIES_LISTVIEW1;
+    Notice.hdr.code = LVN_KEYDOWN;
+    Notice.wVKey = Key;
+    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LISTVIEW1, reinterpret_cast<LPARAM>(&Notice));
+}
+
+void Select(HWND Dialog, const std::vector<int>& Rows) {
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    LVITEMA Item{};
+    Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    Item.state = 0;
+    SendMessageA(List, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&Item));
+    for (int Row : Rows) {
+        Item.state = LVIS_SELECTED | (Row == Rows.front() ? LVIS_FOCUSED : 0);
+        SendMessageA(List, LVM_SETITEMSTATE, Row, reinterpret_cast<LPARAM>(&Item));
+    }
+}
+
+void Click(HWND Dialog, int Id) {
+    SendMessageA(Dialog, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), 0);
+}
+
+bool Enabled(HWND Dialog, int Id) {
+    return IsWindowEnabled(GetDlgItem(Dialog, Id)) != FALSE;
+}
+
+// Runs Steps on the dialog "Entries" once it shows, then closes it.
+void RunDialog(TAppEntriesDialog& Dialog, const std::function<void(HWND)>& Steps) {
+    TestSupport::TDialogWatcher Watcher([&Steps](HWND Window) {
+        if (TestSupport::WindowText(Window) != "Entries")
+            return;
+        Steps(Window);
+        TestSupport::PressButton(Window, IDCANCEL);
+    });
+    Dialog.Execute();
+}
+
+} // namespace
+
+TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
+    TAppEntriesDialog Dialog;
+    Dialog.OnList = Rows;
+    std::vector<std::vector<std::string>> Seen;
+    std::vector<std::string> Headers;
+    std::string PutText;
+    RunDialog(Dialog, [&](HWND Window) {
+        Seen.push_back(Shown(Window));
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        PutText = Cell(List, 0, 1);
+        for (int Column = 0; Column < 5; ++Column) {
+            char Text[64] = "";
+            LVCOLUMNA Info{};
+            Info.mask = LVCF_TEXT;
+            Info.pszText = Text;
+            Info.cchTextMax = sizeof Text;
+            SendMessageA(List, LVM_GETCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
+            Headers.push_back(Text);
+        }
+        ClickHeader(Window, App_takeback::ecEntry);
+        Seen.push_back(Shown(Window));
+        ClickHeader(Window, App_takeback::ecEntry);
+        Seen.push_back(Shown(Window));
+        ClickHeader(Window, App_takeback::ecSize);
+        Seen.push_back(Shown(Window));
+    });
+    EXPECT_EQ(Headers, (std::vector<std::string>{"Entry", "Put", "Items", "Size", "From"}));
+    ASSERT_EQ(Seen.size(), 4u);
+    // Newest first to begin with.
+    EXPECT_EQ(Seen[0],
+              (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
+                                        "Tovel #0000|1|0 KB|D:\\z"}));
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0000|1|0 KB|D:\\z",
+                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more"}));
+    EXPECT_EQ(Seen[2], (std::vector<std::string>{"Tovel #0001|3|2 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 KB|D:\\z", "Other|12|5 KB|"}));
+    EXPECT_EQ(Seen[3],
+              (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
+                                        "Tovel #0000|1|0 KB|D:\\z"}));
+    // The local date and time of the newest entry, in the user's format.
+    EXPECT_NE(PutText.find("2026"), std::string::npos) << PutText;
+    EXPECT_EQ(Dialog.Settings.SortColumn, App_takeback::ecSize);
+    EXPECT_TRUE(Dialog.Settings.SortDescending);
+}
+
+TEST(App_entriesdialog, BoundsAndColumnWidthsAreKeptAndComeBack) {
+    TAppEntriesDialog Dialog;
+    Dialog.OnList = Rows;
+    Dialog.Settings.Left = 40;
+    Dialog.Settings.Top = 50;
+    Dialog.Settings.Width = 900;
+    Dialog.Settings.Height = 500;
+    const int Widths[5] = {101, 102, 53, 74, 205};
+    std::copy(std::begin(Widths), std::end(Widths), Dialog.Settings.ColumnWidths);
+    RECT Bounds{};
+    std::vector<int> Seen;
+    RunDialog(Dialog, [&](HWND Window) {
+        GetWindowRect(Window, &Bounds);
+        for (int Column = 0; Column < 5; ++Column)
+            Seen.push_back(static_cast<int>(SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1),
+                                                         LVM_GETCOLUMNWIDTH, Column, 0)));
+        // The user narrows a column and makes the window larger.
+        SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1), LVM_SETCOLUMNWIDTH, 0, 77);
+        SetWindowPos(Window, nullptr, 30, 20, 950, 600, SWP_NOZORDER);
+    });
+    EXPECT_EQ(Bounds.left, 40);
+    EXPECT_EQ(Bounds.top, 50);
+    EXPECT_EQ(Bounds.right - Bounds.left, 900);
+    EXPECT_EQ(Bounds.bottom - Bounds.top, 500);
+    EXPECT_EQ(Seen, std::vector<int>(std::begin(Widths), std::end(Widths)));
+    EXPECT_EQ(Dialog.Settings.Left, 30);
+    EXPECT_EQ(Dialog.Settings.Top, 20);
+    EXPECT_EQ(Dialog.Settings.Width, 950);
+    EXPECT_EQ(Dialog.Settings.Height, 600);
+    EXPECT_EQ(Dialog.Settings.ColumnWidths[0], 77);
+    EXPECT_EQ(Dialog.Settings.ColumnWidths[4], 205);
+
+    // Too small a size grows to the least the buttons need.
+    TAppEntriesDialog Small;
+    Small.Settings.Width = 10;
+    Small.Settings.Height = 10;
+    RunDialog(Small, [&](HWND Window) { GetWindowRect(Window, &Bounds); });
+    EXPECT_GT(Bounds.right - Bounds.left, 200);
+    EXPECT_GT(Bounds.bottom - Bounds.top, 100);
+}
+
+TEST(App_entriesdialog, CommandsGetTheSelectedEntriesAndTheListIsReadAgain) {
+    TAppEntriesDialog Dialog;
+    int Listed = 0;
+    Dialog.OnList = [&Listed] {
+        ++Listed;
+        return Rows();
+    };
+    std::vector<std::string> Calls;
+    Dialog.OnTakeBack = [&Calls](const std::vector<std::string>& Paths) {
+        for (const std::string& Path : Paths)
+            Calls.push_back("take back " + Path);
+    };
+    Dialog.OnDiscard = [&Calls](const std::vector<std::string>& Paths) {
+        for (const std::string& Path : Paths)
+            Calls.push_back("discard " + Path);
+    };
+    Dialog.OnExplore = [&Calls](const std::vector<std::string>& Paths) {
+        for (const std::string& Path : Paths)
+            Calls.push_back("explore " + Path);
+    };
+    std::vector<bool> Buttons;
+    RunDialog(Dialog, [&](HWND Window) {
+        // The newest entry is selected when the dialog opens.
+        Buttons.push_back(Enabled(Window, IDC_ENTRIES_TAKE_BACK));
+        Select(Window, {0, 2});
+        Click(Window, IDC_ENTRIES_TAKE_BACK);
+        // What was selected stays selected after the list is read again.
+        Click(Window, IDC_ENTRIES_DISCARD);
+        Select(Window, {1});
+        PressKey(Window, VK_DELETE);
+        // Enter arrives as the default button's command.
+        Click(Window, IDOK);
+        Select(Window, {});
+        for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD})
+            Buttons.push_back(Enabled(Window, Id));
+        Click(Window, IDC_ENTRIES_TAKE_BACK);
+        PressKey(Window, VK_DELETE);
+    });
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{"take back B\\Other", "take back B\\Tovel #0000",
+                                        "discard B\\Other", "discard B\\Tovel #0000",
+                                        "discard B\\Tovel #0001", "explore B\\Tovel #0001"}));
+    EXPECT_EQ(Buttons, (std::vector<bool>{true, false, false, false}));
+    // Once on opening and once after each of the three commands that change the bin.
+    EXPECT_EQ(Listed, 4);
+}

@@ -1,0 +1,634 @@
+// The take back: first the walk's decisions over trees made in memory (these
+// run natively as well), then under Windows the whole road on real files:
+// a put and its take back, conflicts answered in the shell's own question, a
+// drive that is gone, a file held open, paths too long, and the discard.
+#include "app/App_takeback.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+using App_takeback::TEntryInfo;
+using App_takeback::TEntryNode;
+using App_takeback::TOriginKind;
+using App_takeback::TTakeBackPlan;
+using App_takeback::TWalkStep;
+
+namespace {
+
+// A tree from relative paths below the entry; a path that ends in "\" is a
+// directory, one that ends in "@" a directory link; a file is as large as
+// its name is long.
+TEntryNode Tree(const std::vector<std::string>& Paths) {
+    TEntryNode Root;
+    Root.Directory = true;
+    for (std::string Path : Paths) {
+        const bool Link = Path.back() == '@';
+        const bool Directory = Link || Path.back() == '\\';
+        if (Directory)
+            Path.pop_back();
+        TEntryNode* Node = &Root;
+        std::size_t Start = 0;
+        for (;;) {
+            const std::size_t End = Path.find('\\', Start);
+            const std::string Name =
+                Path.substr(Start, End == std::string::npos ? End : End - Start);
+            TEntryNode* Found = nullptr;
+            for (TEntryNode& Child : Node->Children)
+                if (Child.Name == Name)
+                    Found = &Child;
+            if (!Found) {
+                Node->Children.push_back(TEntryNode{Name, true, false, 0, {}});
+                Found = &Node->Children.back();
+            }
+            Node = Found;
+            if (End == std::string::npos)
+                break;
+            Start = End + 1;
+        }
+        Node->Directory = Directory;
+        Node->ReparsePoint = Link;
+        if (!Directory)
+            Node->Size = Node->Name.size();
+    }
+    return Root;
+}
+
+// The disk as the walk sees it: what stands at each original path, and the
+// drives that are there.
+struct TWorld {
+    std::map<std::string, TOriginKind> Origins;
+    std::string Drives = "CD";
+
+    TTakeBackPlan Plan(const std::string& Entry, const TEntryNode& Tree) const {
+        TTakeBackPlan Plan;
+        App_takeback::PlanTakeBack(
+            Entry, Tree,
+            [this](const std::string& Path) {
+                const auto Found = Origins.find(Path);
+                return Found == Origins.end() ? TOriginKind::okMissing : Found->second;
+            },
+            [this](char Drive) { return Drives.find(Drive) != std::string::npos; }, Plan);
+        return Plan;
+    }
+};
+
+const TOriginKind Missing = TOriginKind::okMissing;
+const TOriginKind File = TOriginKind::okFile;
+const TOriginKind Dir = TOriginKind::okDirectory;
+
+} // namespace
+
+TEST(App_takeback_Walk, EachStepFollowsWhatStandsAtTheOriginalPath) {
+    const TEntryNode Plain{"x", false, false, 1, {}};
+    const TEntryNode Folder{"d", true, false, 0, {}};
+    const TEntryNode Link{"j", true, true, 0, {}};
+    EXPECT_EQ(App_takeback::DecideStep(Plain, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(App_takeback::DecideStep(Folder, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(App_takeback::DecideStep(Link, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(App_takeback::DecideStep(Folder, Dir), TWalkStep::wsDescend);
+    EXPECT_EQ(App_takeback::DecideStep(Plain, File), TWalkStep::wsConflict);
+    EXPECT_EQ(App_takeback::DecideStep(Plain, Dir), TWalkStep::wsConflict);
+    EXPECT_EQ(App_takeback::DecideStep(Folder, File), TWalkStep::wsConflict);
+    // A link is never gone into, even where a directory stands.
+    EXPECT_EQ(App_takeback::DecideStep(Link, Dir), TWalkStep::wsConflict);
+}
+
+TEST(App_takeback_Walk, PutShapesComeBackAsWholesAndDescendOnlyWhereBothAreDirectories) {
+    TWorld World;
+    World.Origins = {{"C:\\Data", Dir},
+                     {"C:\\Data\\Keep", Dir},
+                     {"C:\\Data\\Keep\\now.txt", File},
+                     {"D:\\Docs", Dir}};
+    const TEntryNode Entry =
+        Tree({"C\\Data\\Keep\\x.txt", "C\\Data\\Keep\\now.txt", "C\\Data\\Whole\\a\\b.txt",
+              "C\\Gone\\A\\B\\c.txt", "D\\Docs\\n.txt", "D\\Docs\\Sub\\"});
+    const TTakeBackPlan Plan = World.Plan("B\\E", Entry);
+    EXPECT_EQ(Plan.Sources, (std::vector<std::string>{
+                                "B\\E\\C\\Data\\Keep\\x.txt", "B\\E\\C\\Data\\Keep\\now.txt",
+                                "B\\E\\C\\Data\\Whole", "B\\E\\C\\Gone", "B\\E\\D\\Docs\\n.txt",
+                                "B\\E\\D\\Docs\\Sub"}));
+    EXPECT_EQ(Plan.Destinations,
+              (std::vector<std::string>{"C:\\Data\\Keep\\x.txt", "C:\\Data\\Keep\\now.txt",
+                                        "C:\\Data\\Whole", "C:\\Gone", "D:\\Docs\\n.txt",
+                                        "D:\\Docs\\Sub"}));
+    EXPECT_EQ(Plan.Conflicts, std::vector<std::size_t>{1});
+    // Deepest first, the entry itself last.
+    EXPECT_EQ(Plan.Descended,
+              (std::vector<std::string>{"B\\E\\C\\Data\\Keep", "B\\E\\C\\Data", "B\\E\\C",
+                                        "B\\E\\D\\Docs", "B\\E\\D", "B\\E"}));
+    EXPECT_EQ(Plan.StayedItems, 0u);
+    EXPECT_EQ(App_takeback::StayedMessage(Plan), "");
+}
+
+TEST(App_takeback_Walk, OnlySingleLetterDirectoriesOfAvailableDrivesAreWalked) {
+    TWorld World;
+    World.Drives = "C";
+    const TEntryNode Entry =
+        Tree({"notes.txt", "CC\\x.txt", "1\\y.txt", "L@", "c\\z.txt", "E\\a.txt", "E\\Dir\\b.txt",
+              "E\\Dir\\c.txt", "E\\d\\", "E\\e.txt", "F\\f.txt"});
+    const TTakeBackPlan Plan = World.Plan("E1", Entry);
+    EXPECT_EQ(Plan.Sources, std::vector<std::string>{"E1\\c\\z.txt"});
+    EXPECT_EQ(Plan.Destinations, std::vector<std::string>{"c:\\z.txt"});
+    // The items directly below each missing drive stay, counted once each.
+    EXPECT_EQ(Plan.StayedItems, 5u);
+    EXPECT_EQ(Plan.MissingDrives, (std::vector<char>{'E', 'F'}));
+    EXPECT_EQ(Plan.Descended, (std::vector<std::string>{"E1\\c", "E1"}));
+    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+              "The program could not take back 5 items: the drives E: and F: are not available.");
+}
+
+TEST(App_takeback_Walk, LinksAndConflictsGoToTheShellAsPairs) {
+    TWorld World;
+    World.Origins = {{"C:\\Data", Dir}, {"C:\\Data\\J", Dir}, {"C:\\Data\\f", File}};
+    const TEntryNode Entry = Tree({"C\\Data\\J@", "C\\Data\\f\\inside.txt"});
+    const TTakeBackPlan Plan = World.Plan("E", Entry);
+    EXPECT_EQ(Plan.Sources, (std::vector<std::string>{"E\\C\\Data\\J", "E\\C\\Data\\f"}));
+    EXPECT_EQ(Plan.Destinations, (std::vector<std::string>{"C:\\Data\\J", "C:\\Data\\f"}));
+    EXPECT_EQ(Plan.Conflicts, (std::vector<std::size_t>{0, 1}));
+    // Neither the link nor the conflicting directory is ever removed.
+    EXPECT_EQ(Plan.Descended, (std::vector<std::string>{"E\\C\\Data", "E\\C", "E"}));
+}
+
+TEST(App_takeback_Walk, SeveralEntriesAddToOnePlan) {
+    TWorld World;
+    World.Drives = "C";
+    TTakeBackPlan Plan;
+    const auto Add = [&World, &Plan](const std::string& Entry, const TEntryNode& Tree) {
+        App_takeback::PlanTakeBack(
+            Entry, Tree, [](const std::string&) { return TOriginKind::okMissing; },
+            [&World](char Drive) { return World.Drives.find(Drive) != std::string::npos; }, Plan);
+    };
+    Add("E1", Tree({"C\\a.txt", "Q\\q.txt"}));
+    Add("E2", Tree({"C\\b.txt", "Q\\r.txt", "Q\\s.txt"}));
+    EXPECT_EQ(Plan.Sources, (std::vector<std::string>{"E1\\C\\a.txt", "E2\\C\\b.txt"}));
+    EXPECT_EQ(Plan.MissingDrives, std::vector<char>{'Q'});
+    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+              "The program could not take back 3 items: the drive Q: is not available.");
+}
+
+TEST(App_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
+    EXPECT_EQ(App_takeback::TakeBackQuestion({"Tovel #0007"}, 3),
+              "Take back \"Tovel #0007\" (3 items) to where they came from?");
+    EXPECT_EQ(App_takeback::TakeBackQuestion({"Tovel #0008"}, 1),
+              "Take back \"Tovel #0008\" (1 item) to where they came from?");
+    EXPECT_EQ(App_takeback::TakeBackQuestion({"A", "B"}, 0),
+              "Take back 2 entries (0 items) to where they came from?");
+
+    TTakeBackPlan Plan;
+    Plan.StayedItems = 1;
+    Plan.MissingDrives = {'E'};
+    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+              "The program could not take back 1 item: the drive E: is not available.");
+    Plan.StayedItems = 4;
+    Plan.MissingDrives = {'E', 'F', 'G'};
+    EXPECT_EQ(App_takeback::StayedMessage(Plan), "The program could not take back 4 items: the "
+                                                 "drives E:, F: and G: are not available.");
+
+    EXPECT_EQ(App_takeback::FromText({}), "");
+    EXPECT_EQ(App_takeback::FromText({"C:\\a"}), "C:\\a");
+    EXPECT_EQ(App_takeback::FromText({"C:\\a", "C:\\b", "D:\\c"}), "C:\\a and 2 more");
+}
+
+TEST(App_takeback_Texts, SizesAreWholeKilobytesRoundedUpAndGrouped) {
+    EXPECT_EQ(App_takeback::FormatKilobytes(0, ","), "0 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(1, ","), "1 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(1024, ","), "1 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(1025, ","), "2 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(999ull * 1024, ","), "999 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(1000ull * 1024, ","), "1,000 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(1234567ull * 1024, "."), "1.234.567 KB");
+    EXPECT_EQ(App_takeback::FormatKilobytes(5ull << 40, ","), "5,368,709,120 KB");
+}
+
+TEST(App_takeback_Texts, TreeSizeCountsFilesOnly) {
+    TEntryNode Entry = Tree({"C\\a", "C\\Dir\\bc", "C\\Dir\\Sub\\"});
+    Entry.Children[0].Children[1].Size = 7; // "Dir" claims a size of its own
+    EXPECT_EQ(App_takeback::TreeSize(Entry), 1u + 2u);
+}
+
+TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
+    const std::vector<TEntryInfo> Rows{{"b", "B\\b", 30, 2, 500, "C:\\z"},
+                                       {"A", "B\\A", 10, 9, 500, "d:\\y"},
+                                       {"c", "B\\c", 20, 2, 100, "C:\\x"}};
+    const auto Names = [&Rows](int Column, bool Descending) {
+        std::vector<TEntryInfo> Sorted = Rows;
+        App_takeback::SortEntries(Sorted, Column, Descending);
+        std::string Out;
+        for (const TEntryInfo& Row : Sorted)
+            Out += Row.Name;
+        return Out;
+    };
+    EXPECT_EQ(Names(App_takeback::ecEntry, false), "Abc");
+    EXPECT_EQ(Names(App_takeback::ecEntry, true), "cbA");
+    EXPECT_EQ(Names(App_takeback::ecPut, true), "bcA");
+    EXPECT_EQ(Names(App_takeback::ecPut, false), "Acb");
+    EXPECT_EQ(Names(App_takeback::ecItems, true), "Abc");
+    EXPECT_EQ(Names(App_takeback::ecItems, false), "bcA");
+    EXPECT_EQ(Names(App_takeback::ecSize, true), "Abc");
+    EXPECT_EQ(Names(App_takeback::ecSize, false), "cAb");
+    EXPECT_EQ(Names(App_takeback::ecFrom, false), "cbA");
+    EXPECT_EQ(Names(App_takeback::ecFrom, true), "Abc");
+}
+
+#ifdef _WIN32
+
+#include "app/App_bin.h"
+#include "app/App_guarddialog.h"
+#include "gui/Gui_application.h"
+#include "tests/TestSupport.h"
+#include "vek/Vek_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+
+using App_takeback::TTakeBackTask;
+using TestSupport::FilePrint;
+using TestSupport::TBoxRecorder;
+using TestSupport::TTempDir;
+
+namespace {
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
+
+template <class TAction> std::string FailureOf(TAction Action) {
+    try {
+        Action();
+    } catch (const Gui_system::EAbort&) {
+        return "EAbort";
+    } catch (const Gui_system::Exception& E) {
+        return E.Message();
+    }
+    return "no failure";
+}
+
+std::string LongPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+// Where a put puts Source: below the entry, its drive's colon dropped.
+std::string InEntry(const std::string& Entry, const std::string& Source) {
+    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
+}
+
+std::vector<std::string> Minus(std::vector<std::string> All, const std::string& Line) {
+    const auto Found = std::find(All.begin(), All.end(), Line);
+    if (Found != All.end())
+        All.erase(Found);
+    return All;
+}
+
+// The boxes of the program itself (captioned with its title), as their texts.
+std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes) {
+    const std::string Caption = "Tovel Bin|";
+    std::vector<std::string> Texts;
+    for (const std::string& Box : Boxes) {
+        if (Box.compare(0, Caption.size(), Caption) == 0)
+            Texts.push_back(Box.substr(Caption.size()));
+    }
+    return Texts;
+}
+
+// A drive letter that names no drive here.
+char MissingDrive() {
+    const DWORD Drives = GetLogicalDrives();
+    for (char Letter = 'Q'; Letter <= 'Y'; ++Letter) {
+        if (!(Drives & (1u << (Letter - 'A'))))
+            return Letter;
+    }
+    throw std::runtime_error("every drive letter is taken");
+}
+
+// HoldFile.exe from beside this program, holding Path open without sharing
+// until the object ends.
+class THeldFile {
+public:
+    explicit THeldFile(const std::string& Path) {
+        const std::string ReadyName =
+            "Tovel.TakeBack.Held." + std::to_string(GetCurrentProcessId());
+        HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str());
+        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldFile.exe\" \"" + Path +
+                                  "\" \"" + ReadyName + "\"";
+        STARTUPINFOA Startup{};
+        Startup.cb = sizeof Startup;
+        if (!CreateProcessA(nullptr, &CommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &Startup, &FProcess))
+            throw std::runtime_error("cannot start " + CommandLine);
+        const HANDLE Waits[] = {Ready, FProcess.hProcess};
+        FReady = WaitForMultipleObjects(2, Waits, FALSE, 30000) == WAIT_OBJECT_0;
+        CloseHandle(Ready);
+    }
+    ~THeldFile() { Release(); }
+    THeldFile(const THeldFile&) = delete;
+    THeldFile& operator=(const THeldFile&) = delete;
+    bool IsReady() const { return FReady; }
+    void Release() {
+        if (!FProcess.hProcess)
+            return;
+        TerminateProcess(FProcess.hProcess, 1);
+        WaitForSingleObject(FProcess.hProcess, 30000);
+        CloseHandle(FProcess.hThread);
+        CloseHandle(FProcess.hProcess);
+        FProcess = PROCESS_INFORMATION{};
+    }
+
+private:
+    PROCESS_INFORMATION FProcess{};
+    bool FReady = false;
+};
+
+class App_takeback_Disk : public testing::Test {
+protected:
+    void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
+
+    std::string BinDirectory() const { return BinRoot / "Bin"; }
+    std::string Entry(const std::string& Name) const { return BinDirectory() + "\\" + Name; }
+
+    static std::string MakeFile(const std::string& Path, const std::string& Bytes) {
+        Vek_file::MakeDirectory(Vek_file::ExtractDirectory(Path));
+        TestSupport::WriteFile(Path, Bytes);
+        return Path;
+    }
+
+    std::vector<std::string> Print() const { return FilePrint({C, D, BinDirectory()}); }
+
+    void TakeBack(const std::vector<std::string>& Entries) {
+        TTakeBackTask Task(Entries);
+        Task.Execute();
+    }
+
+    TTempDir OnC;
+    TTempDir OnD{"D:\\"};
+    TTempDir BinRoot;
+    const std::string C = LongPath(OnC.Path());
+    const std::string D = LongPath(OnD.Path());
+    App_bin::TBin Bin;
+};
+
+} // namespace
+
+TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
+    // Files from two drives, a directory put whole, a file whose folder
+    // stays, and a folder chain that is removed after the put.
+    MakeFile(C + "\\Whole\\a.txt", "a");
+    MakeFile(C + "\\Whole\\Sub\\deep.bin", std::string("\0\1\2\xFF", 4));
+    MakeFile(C + "\\Keep\\x.txt", "x in a kept folder");
+    MakeFile(C + "\\Keep\\stays.txt", "never put");
+    MakeFile(C + "\\Chain\\A\\B\\c.txt", std::string(70000, 'c'));
+    MakeFile(D + "\\y.txt", "y on D");
+    const std::vector<std::string> Before = Print();
+
+    TBoxRecorder Boxes;
+    Bin.Put({C + "\\Whole", C + "\\Keep\\x.txt", C + "\\Chain\\A\\B\\c.txt", D + "\\y.txt"});
+    TestSupport::RemoveTree(C + "\\Chain");
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Whole"));
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Chain"));
+
+    TTakeBackTask Task({Entry("Tovel #0000")});
+    const TTakeBackPlan& Plan = Task.Plan();
+    EXPECT_EQ(Plan.Sources,
+              (std::vector<std::string>{InEntry(Entry("Tovel #0000"), C) + "\\Chain",
+                                        InEntry(Entry("Tovel #0000"), C) + "\\Keep\\x.txt",
+                                        InEntry(Entry("Tovel #0000"), C) + "\\Whole",
+                                        InEntry(Entry("Tovel #0000"), D) + "\\y.txt"}));
+    Task.Execute();
+
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Chain\\A\\B\\c.txt"), std::string(70000, 'c'));
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Keep\\x.txt"), "x in a kept folder");
+    EXPECT_EQ(TestSupport::ReadFile(D + "\\y.txt"), "y on D");
+    EXPECT_TRUE(TestSupport::Exists(C + "\\Whole\\Sub\\deep.bin"));
+    // The emptied entry is gone; the index never steps back.
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
+    EXPECT_EQ(Bin.EntryName().Index(), 1);
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+    ASSERT_NE(App_guarddialog::AppGuardDialog, nullptr);
+    EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
+}
+
+TEST_F(App_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
+    MakeFile(C + "\\x.txt", "x");
+    Bin.Put({C + "\\x.txt"});
+    MakeFile(Entry("Tovel #0000") + "\\notes.txt", "not from a drive");
+    MakeFile(Entry("Tovel #0000") + "\\CD\\y.txt", "no drive letter");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes;
+    TakeBack({Entry("Tovel #0000")});
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\x.txt"), "x");
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              (std::vector<std::string>{"CD\\", "CD\\y.txt", "notes.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+// Each pair whose target exists is asked about before the move; Windows'
+// shell then asks once more for what the user agreed to, Wine's (8.0) does
+// not ask at all and would replace unasked.
+TEST_F(App_takeback_Disk, ConflictsAreAskedAndDeclinedOnesStay) {
+    MakeFile(C + "\\replace.txt", "old replace");
+    MakeFile(C + "\\decline.txt", "old decline");
+    MakeFile(C + "\\free.txt", "free");
+    Bin.Put({C + "\\replace.txt", C + "\\decline.txt", C + "\\free.txt"});
+    MakeFile(C + "\\replace.txt", "new replacement");
+    MakeFile(C + "\\decline.txt", "new decline");
+    const std::vector<std::string> Before = Print();
+
+    std::mutex Lock;
+    std::vector<std::string> Asked;
+    TestSupport::TDialogWatcher Watcher([&Lock, &Asked](HWND Box) {
+        const std::string Text = TestSupport::MessageBoxText(Box);
+        {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Asked.push_back(TestSupport::WindowText(Box) + "|" + Text);
+        }
+        TestSupport::PressButton(Box, Text.find("replace.txt") != std::string::npos ? IDYES : IDNO);
+    });
+    TakeBack({Entry("Tovel #0000")});
+    std::vector<std::string> Ours;
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Ours = OurBoxes(Asked);
+    }
+    std::sort(Ours.begin(), Ours.end());
+    EXPECT_EQ(Ours, (std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\decline.txt"),
+                                              App_takeback::ReplaceQuestion(C + "\\replace.txt")}));
+
+    const std::string InC = InEntry(Entry("Tovel #0000"), C);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free.txt"), "free");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\decline.txt"), "new decline");
+    EXPECT_EQ(TestSupport::ReadFile(InC + "\\decline.txt"), "old decline");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\replace.txt"), "old replace");
+    EXPECT_FALSE(TestSupport::Exists(InC + "\\replace.txt"));
+    // Only the file the user agreed to replace is gone.
+    const std::vector<std::string> After = Print();
+    std::vector<std::string> Gone;
+    std::set_difference(Before.begin(), Before.end(), After.begin(), After.end(),
+                        std::back_inserter(Gone));
+    ASSERT_EQ(Gone.size(), 1u);
+    EXPECT_EQ(Gone.front().substr(0, Gone.front().rfind('|')), "replace.txt|15");
+    EXPECT_EQ(Minus(Before, Gone.front()), After);
+}
+
+TEST_F(App_takeback_Disk, CancelAtAConflictMovesNothing) {
+    MakeFile(C + "\\a.txt", "old a");
+    MakeFile(C + "\\b.txt", "b");
+    Bin.Put({C + "\\a.txt", C + "\\b.txt"});
+    MakeFile(C + "\\a.txt", "new a");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes(IDCANCEL);
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }), "EAbort");
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()),
+              std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\a.txt")});
+    EXPECT_EQ(Print(), Before);
+    EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
+}
+
+TEST_F(App_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
+    const char Drive = MissingDrive();
+    const std::string Letter(1, Drive);
+    MakeFile(C + "\\x.txt", "x");
+    Bin.Put({C + "\\x.txt"});
+    MakeFile(Entry("Tovel #0000") + "\\" + Letter + "\\Data\\a.txt", "a");
+    MakeFile(Entry("Tovel #0000") + "\\" + Letter + "\\b.txt", "b");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }),
+              "The program could not take back 2 items: the drive " + Letter +
+                  ": is not available.");
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\x.txt"), "x");
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              (std::vector<std::string>{Letter + "\\", Letter + "\\Data\\",
+                                        Letter + "\\Data\\a.txt", Letter + "\\b.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+TEST_F(App_takeback_Disk, HeldOpenFileStaysAndTheOthersComeBack) {
+    MakeFile(C + "\\held.txt", "held");
+    MakeFile(C + "\\free1.txt", "free 1");
+    MakeFile(C + "\\free2.txt", "free 2");
+    Bin.Put({C + "\\held.txt", C + "\\free1.txt", C + "\\free2.txt"});
+    const std::vector<std::string> Before = Print();
+    THeldFile Held(InEntry(Entry("Tovel #0000"), C) + "\\held.txt");
+    ASSERT_TRUE(Held.IsReady());
+    TBoxRecorder Boxes;
+    TakeBack({Entry("Tovel #0000")});
+    Held.Release();
+    EXPECT_EQ(Print(), Before) << testing::PrintToString(Boxes.Boxes());
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free1.txt"), "free 1");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\free2.txt"), "free 2");
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), C) + "\\held.txt"), "held");
+    EXPECT_FALSE(TestSupport::Exists(C + "\\held.txt"));
+}
+
+TEST_F(App_takeback_Disk, TooLongPathRefusesBeforeAnythingMoves) {
+    MakeFile(C + "\\short.txt", "short");
+    Bin.Put({C + "\\short.txt"});
+    // A file whose path in the entry reaches the limit; only the wide
+    // functions with the long-path prefix can make it.
+    const std::string Base = InEntry(Entry("Tovel #0000"), C);
+    const std::size_t NameLength = 262 - Base.size();
+    ASSERT_LE(NameLength, 255u);
+    const std::string Long = Base + "\\" + std::string(NameLength, 'n');
+    const std::wstring Wide = L"\\\\?\\" + std::wstring(Long.begin(), Long.end());
+    const HANDLE File = CreateFileW(Wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(File, INVALID_HANDLE_VALUE);
+    CloseHandle(File);
+
+    const std::vector<std::string> Before = FilePrint({C, D});
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }),
+              "The program cannot take back a path that is too long.");
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()), std::vector<std::string>{"Too long: [" + Long + "]"});
+    EXPECT_EQ(FilePrint({C, D}), Before);
+    EXPECT_EQ(TestSupport::ReadFile(Base + "\\short.txt"), "short");
+    EXPECT_NE(GetFileAttributesW(Wide.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileW(Wide.c_str());
+}
+
+TEST_F(App_takeback_Disk, ListingCountsItemsAndSizesAsTheFilesAre) {
+    MakeFile(C + "\\Dir\\a.bin", std::string(3000, 'a'));
+    MakeFile(C + "\\Dir\\Sub\\b.bin", std::string(5000, 'b'));
+    MakeFile(C + "\\Keep\\c.bin", std::string(7, 'c'));
+    MakeFile(C + "\\Keep\\d.bin", std::string(11, 'd'));
+    MakeFile(D + "\\e.bin", "");
+    Bin.Put({C + "\\Dir", C + "\\Keep\\c.bin", C + "\\Keep\\d.bin"});
+    Sleep(20);
+    Bin.Put({D + "\\e.bin"});
+    // Not entries: a file in the bin; an entry: a directory of any name.
+    TestSupport::WriteFile(BinDirectory() + "\\loose.txt", "loose");
+    Vek_file::MakeDirectory(BinDirectory() + "\\Other name");
+
+    const std::vector<TEntryInfo> Entries = App_takeback::ListEntries(BinDirectory());
+    ASSERT_EQ(Entries.size(), 3u);
+    std::map<std::string, TEntryInfo> ByName;
+    for (const TEntryInfo& Entry : Entries)
+        ByName[Entry.Name] = Entry;
+    ASSERT_EQ(ByName.count("Tovel #0000"), 1u);
+    const TEntryInfo& First = ByName["Tovel #0000"];
+    EXPECT_EQ(First.Path, Entry("Tovel #0000"));
+    EXPECT_EQ(First.Items, 3u);
+    EXPECT_EQ(First.Size, 3000u + 5000u + 7u + 11u);
+    EXPECT_EQ(First.From, C + "\\Dir and 2 more");
+    const TEntryInfo& Second = ByName["Tovel #0001"];
+    EXPECT_EQ(Second.Items, 1u);
+    EXPECT_EQ(Second.Size, 0u);
+    EXPECT_EQ(Second.From, D + "\\e.bin");
+    EXPECT_EQ(ByName["Other name"].Items, 0u);
+    // Newest first.
+    EXPECT_GE(Entries[0].Created, Entries[1].Created);
+    EXPECT_GE(Entries[1].Created, Entries[2].Created);
+    EXPECT_EQ(FailureOf([&] { App_takeback::ListEntries(BinRoot / "none"); }),
+              "The bin does not exist.");
+}
+
+// Under Wine the Recycle Bin is the desktop's trash folder in the home
+// directory; an entry name of this run's own keeps clear of what lies there.
+TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingElse) {
+    char Home[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home))
+        GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
+    std::string Trash = Home;
+    if (Trash.rfind("\\??\\", 0) == 0)
+        Trash.erase(0, 4);
+    Trash += "\\.local\\share\\Trash";
+    const std::string Name = "Tovel discard " + std::to_string(GetCurrentProcessId()) + " #0";
+    Bin.EntryName().SetPrefix("Tovel discard " + std::to_string(GetCurrentProcessId()) + " #");
+    Bin.EntryName().ResetIndex(0, 9, 0);
+    MakeFile(C + "\\gone.txt", "to the recycle bin");
+    MakeFile(C + "\\Dir\\inner.txt", "inner");
+    MakeFile(C + "\\kept.txt", "kept");
+    Bin.Put({C + "\\gone.txt", C + "\\Dir"});
+    Bin.Put({C + "\\kept.txt"});
+    const std::vector<std::string> Discarded = FilePrint({Entry(Name)});
+    const std::vector<std::string> Others = Minus(Minus(Print(), Discarded[0]), Discarded[1]);
+
+    // No: nothing happens.
+    {
+        TBoxRecorder Boxes(IDNO);
+        App_takeback::DiscardEntries({Entry(Name)});
+        EXPECT_EQ(Boxes.Boxes().size(), 1u);
+        EXPECT_EQ(FilePrint({Entry(Name)}), Discarded);
+    }
+    TBoxRecorder Boxes(IDYES);
+    App_takeback::DiscardEntries({Entry(Name)});
+    EXPECT_EQ(Boxes.Boxes().size(), 1u) << testing::PrintToString(Boxes.Boxes());
+    EXPECT_FALSE(TestSupport::Exists(Entry(Name)));
+    EXPECT_EQ(Print(), Others);
+    const std::string InTrash = Trash + "\\files\\" + Name;
+    EXPECT_EQ(FilePrint({InTrash}), Discarded);
+    TestSupport::RemoveTree(InTrash);
+    DeleteFileA((Trash + "\\info\\" + Name + ".trashinfo").c_str());
+}
+
+#endif

@@ -311,23 +311,25 @@ long ResidentKilobytes(const std::string& Mark) {
     return Resident;
 }
 
+struct TWindowSearch {
+    DWORD ProcessId;
+    HWND Found;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND Window, LPARAM Parameter) {
+    auto& Search = *reinterpret_cast<TWindowSearch*>(Parameter);
+    DWORD Owner = 0;
+    GetWindowThreadProcessId(Window, &Owner);
+    if (Owner != Search.ProcessId || !IsWindowVisible(Window))
+        return TRUE;
+    Search.Found = Window;
+    return FALSE;
+}
+
 // A visible top-level window of the process, or null.
 HWND VisibleWindowOf(DWORD ProcessId) {
-    struct TSearch {
-        DWORD ProcessId;
-        HWND Found;
-    } Search{ProcessId, nullptr};
-    EnumWindows(
-        [](HWND Window, LPARAM Parameter) -> BOOL {
-            auto& Search = *reinterpret_cast<TSearch*>(Parameter);
-            DWORD Owner = 0;
-            GetWindowThreadProcessId(Window, &Owner);
-            if (Owner != Search.ProcessId || !IsWindowVisible(Window))
-                return TRUE;
-            Search.Found = Window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&Search));
+    TWindowSearch Search{ProcessId, nullptr};
+    EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&Search));
     return Search.Found;
 }
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <numeric>
 #include <utility>
 
 #ifdef _WIN32
@@ -23,25 +25,6 @@ namespace {
 
 const char PathDelimiter = '\\';
 const char DriveDelimiter = ':';
-
-// Negative, zero or positive as A sorts before, with or after B, letter case
-// aside, in the user's locale.
-int CompareText(const std::string& A, const std::string& B) {
-#ifdef _WIN32
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(),
-                          static_cast<int>(A.size()), B.data(), static_cast<int>(B.size())) -
-           CSTR_EQUAL;
-#else
-    const std::size_t Length = std::min(A.size(), B.size());
-    for (std::size_t Index = 0; Index < Length; ++Index) {
-        const int Left = std::tolower(static_cast<unsigned char>(A[Index]));
-        const int Right = std::tolower(static_cast<unsigned char>(B[Index]));
-        if (Left != Right)
-            return Left - Right;
-    }
-    return A.size() < B.size() ? -1 : (A.size() > B.size() ? 1 : 0);
-#endif
-}
 
 // Where the first colon is, a double-byte character counting as one.
 std::size_t FindFirstColon(const std::string& Path) {
@@ -139,10 +122,64 @@ std::string DefaultFixedLocation() {
     return "Bin";
 }
 
+bool MakeSortKey(const std::string& Text, std::string& Key) {
+#ifdef _WIN32
+    if (Text.size() > INT_MAX / 8)
+        return false;
+    // LCMapStringA refuses an empty source; as a terminated text the empty
+    // text gets its key, which sorts first, as CompareStringA has it.
+    const int Length = Text.empty() ? -1 : static_cast<int>(Text.size());
+    const DWORD Flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    // Most keys fit a guess of three bytes per byte; a larger one is asked
+    // for its size once more.
+    Key.resize(Text.size() * 3 + 16);
+    int Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, &Key[0],
+                            static_cast<int>(Key.size()));
+    if (Size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, nullptr, 0);
+        if (Size <= 0)
+            return false;
+        Key.resize(static_cast<std::size_t>(Size));
+        Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, &Key[0], Size);
+    }
+    if (Size <= 0)
+        return false;
+    // The key ends in a zero byte, which no comparison needs.
+    Key.resize(static_cast<std::size_t>(Size) - 1);
+#else
+    Key.resize(Text.size());
+    std::transform(Text.begin(), Text.end(), Key.begin(), [](char C) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+    });
+#endif
+    return true;
+}
+
 void SortDescending(std::vector<std::string>& Paths) {
-    std::sort(Paths.begin(), Paths.end(),
-              [](const std::string& A, const std::string& B) { return CompareText(A, B) < 0; });
-    std::reverse(Paths.begin(), Paths.end());
+    SortDescending(Paths, MakeSortKey);
+}
+
+// The keys are compared as unsigned bytes, which gives the locale's order.
+// The indices are sorted by the same algorithm with the same answers as the
+// texts themselves would be, so even equal texts keep the order they had.
+void SortDescending(std::vector<std::string>& Paths, const TSortKeyMaker& MakeKey) {
+    std::vector<std::string> Keys(Paths.size());
+    for (std::size_t Index = 0; Index < Paths.size(); ++Index) {
+        if (!MakeKey(Paths[Index], Keys[Index])) {
+            for (std::size_t Each = 0; Each < Paths.size(); ++Each)
+                Keys[Each] = Vek_file::UpperCasePath(Paths[Each]);
+            break;
+        }
+    }
+    std::vector<std::size_t> Order(Paths.size());
+    std::iota(Order.begin(), Order.end(), std::size_t(0));
+    std::sort(Order.begin(), Order.end(),
+              [&Keys](std::size_t A, std::size_t B) { return Keys[A] < Keys[B]; });
+    std::vector<std::string> Sorted;
+    Sorted.reserve(Paths.size());
+    for (auto Index = Order.rbegin(); Index != Order.rend(); ++Index)
+        Sorted.push_back(std::move(Paths[*Index]));
+    Paths = std::move(Sorted);
 }
 
 std::vector<std::string> BuildDestinationPaths(const std::string& Base,
@@ -187,9 +224,8 @@ std::size_t LastWildcardPosition(const std::string& Path) {
     return Position;
 }
 
-} // namespace
-
-std::string AcceptPath(const std::string& Path) {
+// The boxes and the refusal of a path that is relative or holds a wildcard.
+void RefuseUnfitPath(const std::string& Path) {
     if (Vek_file::IsRelativePath(Path)) {
         Application().ShowMessage("Relative: [" + Path + "]");
         throw Exception("The program cannot accept the path.");
@@ -200,7 +236,120 @@ std::string AcceptPath(const std::string& Path) {
         Application().ShowMessage("Wildcard characters: [" + WildcardCharacters + "]");
         throw Exception("The program cannot accept the path.");
     }
+}
+
+bool IsDriveLetter(char C) {
+    return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z');
+}
+
+// Where the last level of a full path begins, for a plain path below a
+// drive: a letter, a colon, a backslash, then names without a colon or a
+// slash, none empty, none a dot or two, no trailing backslash. Anything
+// else (a root, a stream, a UNC or device path) gives npos.
+std::size_t LastLevelStart(const std::string& Path) {
+    if (Path.size() < 4 || !IsDriveLetter(Path[0]) || Path[1] != DriveDelimiter ||
+        Path[2] != PathDelimiter)
+        return std::string::npos;
+    std::size_t Start = 3;
+    for (std::size_t Index = 3; Index < Path.size();) {
+        const std::size_t Length = Vek_string::CharLength(Path, Index);
+        if (Length == 1 && (Path[Index] == DriveDelimiter || Path[Index] == '/'))
+            return std::string::npos;
+        if (Length == 1 && Path[Index] == PathDelimiter) {
+            if (Index == Start)
+                return std::string::npos;
+            Start = Index + 1;
+        }
+        Index += Length;
+    }
+    const std::string Name = Path.substr(Start);
+    if (Name.empty() || Name == "." || Name == "..")
+        return std::string::npos;
+    return Start;
+}
+
+// The name of the item's own level as a directory search finds it; empty
+// when nothing is found.
+std::string FoundName(const std::string& Path) {
+    WIN32_FIND_DATAA Data;
+    const HANDLE Search = FindFirstFileA(Path.c_str(), &Data);
+    if (Search == INVALID_HANDLE_VALUE)
+        return std::string();
+    FindClose(Search);
+    return Data.cFileName;
+}
+
+} // namespace
+
+std::string AcceptPath(const std::string& Path) {
+    RefuseUnfitPath(Path);
     return Vek_file::GetLongPath(Vek_file::ExpandPath(Path));
+}
+
+// The long-path service walks a path level by level, each level by its own
+// directory search, keeping a typed name or putting the found one in its
+// place. So the long form of a path is the long form of its parent followed
+// by its own level, and where the search finds exactly the typed name that
+// level is the typed name. Whatever else (a short name, other letter case,
+// a missing item, an unusual path) is left to the service itself, which then
+// gives the answer or the failure it always gave.
+std::string TLongPathResolver::LongPathOf(const std::string& Path) {
+    const std::string Full = Vek_file::ExpandPath(Path);
+    const std::size_t Start =
+        Vek_file::HasWildcards(Full) ? std::string::npos : LastLevelStart(Full);
+    if (Start == std::string::npos)
+        return Vek_file::GetLongPath(Full);
+    const std::string Name = Full.substr(Start);
+    if (FoundName(Full) != Name)
+        return Vek_file::GetLongPath(Full);
+    const std::string Parent = Full.substr(0, Start);
+    auto Known = FParents.find(Parent);
+    if (Known == FParents.end()) {
+        std::string LongParent;
+        try {
+            LongParent = Vek_file::GetLongPath(Parent);
+        } catch (const Vek_file::EFileError&) {
+            return Vek_file::GetLongPath(Full);
+        }
+        if (!Vek_file::EndsWithDelimiter(LongParent, PathDelimiter))
+            return Vek_file::GetLongPath(Full);
+        Known = FParents.emplace(Parent, std::move(LongParent)).first;
+    }
+    return Known->second + Name;
+}
+
+std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths) {
+    TLongPathResolver Resolver;
+    std::vector<std::string> Accepted;
+    Accepted.reserve(Paths.size());
+    for (const std::string& Path : Paths) {
+        RefuseUnfitPath(Path);
+        Accepted.push_back(Resolver.LongPathOf(Path));
+    }
+    return Accepted;
+}
+
+// A text of fewer bytes than the limit is never too long: no ANSI code page
+// gives more UTF-16 units than bytes.
+bool IsTooLongForTheShell(const std::string& Path, std::uint32_t CodePage) {
+    if (Path.size() < MAX_PATH)
+        return false;
+    if (Path.size() > INT_MAX)
+        return true;
+    const int Units =
+        MultiByteToWideChar(CodePage, 0, Path.data(), static_cast<int>(Path.size()), nullptr, 0);
+    // A text the code page cannot convert is measured by its bytes.
+    return (Units > 0 ? static_cast<std::size_t>(Units) : Path.size()) >= MAX_PATH;
+}
+
+void RefuseTooLongPaths(const std::vector<std::string>& Sources,
+                        const std::vector<std::string>& Destinations) {
+    for (std::size_t Index = 0; Index < Sources.size() && Index < Destinations.size(); ++Index) {
+        if (IsTooLongForTheShell(Sources[Index]) || IsTooLongForTheShell(Destinations[Index])) {
+            Application().ShowMessage("Too long: [" + Destinations[Index] + "]");
+            throw Exception("The program cannot put a path that is too long for the bin.");
+        }
+    }
 }
 
 TBin::TBin()
@@ -288,31 +437,30 @@ std::unique_ptr<TFileOperator> TPutTask::CreateFileOperator() {
 
 // The first refused path ends the put before anything exists of it.
 void TPutTask::BuildSources(TFileOperator& Operator) {
-    std::vector<std::string> Sources;
-    Sources.reserve(Paths.size());
-    for (const std::string& Path : Paths)
-        Sources.push_back(AcceptPath(Path));
+    std::vector<std::string> Sources = AcceptPaths(Paths);
     SortDescending(Sources);
     Operator.Sources() = std::move(Sources);
 }
 
+// Every destination is known, and checked, before the index steps.
 void TPutTask::BuildDestinations(TFileOperator& Operator) {
-    const std::string EntryPath = CreateEntry();
-    Operator.Destinations() = BuildDestinationPaths(
+    const std::string EntryPath = Bin.GetEntryPath();
+    std::vector<std::string> Destinations = BuildDestinationPaths(
         Vek_file::IncludeTrailingDelimiter(EntryPath, PathDelimiter), Operator.Sources());
+    RefuseTooLongPaths(Operator.Sources(), Destinations);
+    CreateEntry(EntryPath);
+    Operator.Destinations() = std::move(Destinations);
 }
 
 // The index steps before the directory is made and never steps back: a name
 // whose directory could not be made is skipped.
-std::string TPutTask::CreateEntry() {
-    const std::string EntryPath = Bin.GetEntryPath();
+void TPutTask::CreateEntry(const std::string& EntryPath) {
     Bin.EntryName().StepIndex();
     try {
         Vek_file::MakeDirectory(EntryPath);
     } catch (const Vek_file::EFileError&) {
         throw Exception("The program could not create a bin entry.");
     }
-    return EntryPath;
 }
 
 #endif

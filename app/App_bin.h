@@ -5,8 +5,10 @@
 #include "base/Gui_system.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace App_fileoperation {
@@ -125,17 +127,53 @@ protected:
 private:
     void BuildSources(App_fileoperation::TFileOperator& Operator);
     void BuildDestinations(App_fileoperation::TFileOperator& Operator);
-    std::string CreateEntry();
+    void CreateEntry(const std::string& EntryPath);
 #endif
 };
 
 // Checks one path to be put and returns its full long form, or refuses it.
 std::string AcceptPath(const std::string& Path);
 
+#ifdef _WIN32
+// The long forms of the paths of one put. Each answer, and each failure, is
+// the one GetLongPath of ExpandPath would give, but every parent directory is
+// resolved only once and an item's own level by one directory search.
+class TLongPathResolver {
+public:
+    std::string LongPathOf(const std::string& Path);
+
+private:
+    // Parent directories with their trailing backslash, as typed and as long.
+    std::unordered_map<std::string, std::string> FParents;
+};
+
+// AcceptPath over the paths of one put, in their order, with one resolver:
+// the first refused path ends it with the same boxes and failure.
+std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths);
+
+// Whether the shell's move cannot take Path: MAX_PATH (260) UTF-16 units or
+// more once the text is converted from CodePage (0, the ANSI code page, by
+// default), which is how the shell will see it.
+bool IsTooLongForTheShell(const std::string& Path, std::uint32_t CodePage = 0);
+// Refuses a put in which a source or its destination is too long for the
+// shell: a plain box names the first such destination (a destination is
+// always longer than its source), then "The program cannot put a path that
+// is too long for the bin.".
+void RefuseTooLongPaths(const std::vector<std::string>& Sources,
+                        const std::vector<std::string>& Destinations);
+#endif
+
 // The steps of a put that need no file system:
+// The key by which Text sorts: the user's locale, letter case aside, made
+// once per text so that a sort compares bytes. False when it cannot be made.
+bool MakeSortKey(const std::string& Text, std::string& Key);
+using TSortKeyMaker = std::function<bool(const std::string& Text, std::string& Key)>;
 // Sorts case-insensitively in the user's locale and then reverses, so that
-// an item inside a directory comes before the directory.
+// an item inside a directory comes before the directory. When a key cannot
+// be made for every path, the whole list sorts by the bytes of its
+// upper-cased texts instead, so the order stays strict and weak.
 void SortDescending(std::vector<std::string>& Paths);
+void SortDescending(std::vector<std::string>& Paths, const TSortKeyMaker& MakeKey);
 // One destination per source: Base (ending in a backslash) followed by the
 // source without its first colon, so the drive becomes the first level.
 std::vector<std::string> BuildDestinationPaths(const std::string& Base,

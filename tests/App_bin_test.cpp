@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include <shlobj.h>
 
 #include <mutex>
+#include <random>
 #endif
 
 using App_bin::TBinEntryName;
@@ -233,6 +235,46 @@ TEST(App_bin_SortDescending, IgnoresLetterCaseAndKeepsDuplicates) {
     EXPECT_TRUE(Empty.empty());
 }
 
+namespace {
+
+// A key maker that cannot make the key of one text, however the list is
+// ordered; the others get the usual key.
+App_bin::TSortKeyMaker FailingFor(const std::string& Refused) {
+    return [Refused](const std::string& Text, std::string& Key) {
+        return Text != Refused && App_bin::MakeSortKey(Text, Key);
+    };
+}
+
+} // namespace
+
+TEST(App_bin_SortDescending, KeyThatCannotBeMadeSortsAllByUpperCasedBytes) {
+    // By upper-cased bytes "_" (0x5F) comes after the letters; "~" after "_".
+    const std::vector<std::string> Paths{"C:\\b_x", "C:\\A\\z", "C:\\a",   "C:\\B~",
+                                         "C:\\bz",  "C:\\a\\Y", "C:\\A_b", "C:\\b_x"};
+    const std::vector<std::string> Expected{"C:\\B~",  "C:\\b_x",  "C:\\b_x",  "C:\\bz",
+                                            "C:\\A_b", "C:\\A\\z", "C:\\a\\Y", "C:\\a"};
+    std::vector<std::string> Order = Paths;
+    std::sort(Order.begin(), Order.end());
+    do {
+        std::vector<std::string> Sorted = Order;
+        App_bin::SortDescending(Sorted, FailingFor("C:\\bz"));
+        ASSERT_EQ(Sorted, Expected) << "given " << testing::PrintToString(Order);
+    } while (std::next_permutation(Order.begin(), Order.end()));
+    // Only a failing key turns the order over to the bytes.
+    std::vector<std::string> Keyed = Paths;
+    App_bin::SortDescending(Keyed, FailingFor("C:\\not in the list"));
+    std::vector<std::string> Plain = Paths;
+    App_bin::SortDescending(Plain);
+    EXPECT_EQ(Keyed, Plain);
+}
+
+TEST(App_bin_SortDescending, NoKeyAtAllStillPutsItemsBeforeTheirDirectory) {
+    std::vector<std::string> Paths{"C:\\A", "C:\\a\\b.txt", "C:\\A B\\x", "C:\\A\\B\\c"};
+    App_bin::SortDescending(Paths, [](const std::string&, std::string&) { return false; });
+    EXPECT_EQ(Paths,
+              (std::vector<std::string>{"C:\\A\\B\\c", "C:\\a\\b.txt", "C:\\A B\\x", "C:\\A"}));
+}
+
 TEST(App_bin_BuildDestinationPaths, DriveBecomesTheFirstLevel) {
     const std::string Base = "C:\\Tools\\Bin\\Tovel #0000\\";
     EXPECT_EQ(App_bin::BuildDestinationPaths(Base, {"D:\\y.txt", "C:\\A\\x.txt"}),
@@ -325,7 +367,137 @@ private:
 
 const std::string UnknownIdentifier = "An unknown identifier.";
 
+// Names of mixed case, with accents, hyphens and apostrophes (which the
+// locale's word order weighs apart), digits, and double-byte or multi-byte
+// texts in the three code pages the program meets.
+std::vector<std::string> SortCorpus() {
+    std::vector<std::string> Names{
+        "", "a", "A", "b", "B", "ab", "aB", "AB", "a b", "a-b", "ab-", "a'b", "co-op", "coop",
+        "Co-Op", "cote", "cot\xE9", "c\xF4te", "C\xF4t\xE9", "CO\xCCTE", "\xE9t\xE9", "\xC9T\xC9",
+        "etre", "\xEAtre",
+        "stra\xDF"
+        "e",
+        "STRASSE", "strasse", "x1", "x10", "x2", "x_y", "x~y", "x.y", "x\\y", "X\\Y\\z", "\x95\x5C",
+        "\x95\x5C\\a", "\x82\xA0", "\x82\xA2",
+        "\x83"
+        "A",
+        "\x83"
+        "a",
+        "\xE6\x97\xA5\xE6\x9C\xAC", "\xCE\xA9mega", "\xCF\x89mega", "\xF0\x9F\x93\x84 notes",
+        // Keys longer than the first guess at their size.
+        std::string(40, '-') + "x", "x" + std::string(40, '\'')};
+    for (std::string Name : std::vector<std::string>(Names)) {
+        Names.push_back("C:\\Data\\" + Name + ".txt");
+        Names.push_back("C:\\DATA\\" + Name);
+    }
+    return Names;
+}
+
+int Sign(int Value) {
+    return (Value > 0) - (Value < 0);
+}
+
+// As the put compared before its keys: negative, zero or positive, or the
+// failure of the comparison, -2.
+int CompareByLocale(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(),
+                          static_cast<int>(A.size()), B.data(), static_cast<int>(B.size())) -
+           CSTR_EQUAL;
+}
+
 } // namespace
+
+// The names run under the code pages 1252 and 932 alike (and UTF-8 where the
+// program runs with it): every byte string is some text in each.
+TEST(App_bin_SortKey, KeysOrderAsTheLocaleComparesDbcsIncluded) {
+    const std::vector<std::string> Names = SortCorpus();
+    std::vector<std::string> Keys(Names.size());
+    for (std::size_t Index = 0; Index < Names.size(); ++Index)
+        ASSERT_TRUE(App_bin::MakeSortKey(Names[Index], Keys[Index])) << Names[Index];
+    int Equal = 0;
+    for (std::size_t A = 0; A < Names.size(); ++A) {
+        for (std::size_t B = 0; B < Names.size(); ++B) {
+            const int Compared = CompareByLocale(Names[A], Names[B]);
+            ASSERT_NE(Compared, -CSTR_EQUAL) << "the locale failed to compare";
+            const int ByLocale = Sign(Compared);
+            Equal += A != B && ByLocale == 0;
+            EXPECT_EQ(Sign(Keys[A].compare(Keys[B])), ByLocale)
+                << "[" << Names[A] << "] and [" << Names[B] << "] in code page " << GetACP();
+        }
+    }
+    // Letter case aside, a and A are one: the corpus holds such pairs.
+    EXPECT_GT(Equal, 0);
+}
+
+// The same answers make the same sort: even equal texts keep their places.
+TEST(App_bin_SortKey, SortIsTheOneTheLocaleComparisonGivesDbcsIncluded) {
+    std::vector<std::string> Names = SortCorpus();
+    for (unsigned Seed = 1; Seed <= 5; ++Seed) {
+        std::shuffle(Names.begin(), Names.end(), std::mt19937(Seed));
+        std::vector<std::string> Expected = Names;
+        std::sort(Expected.begin(), Expected.end(), [](const std::string& A, const std::string& B) {
+            return CompareByLocale(A, B) < 0;
+        });
+        std::reverse(Expected.begin(), Expected.end());
+        std::vector<std::string> Sorted = Names;
+        App_bin::SortDescending(Sorted);
+        ASSERT_EQ(Sorted, Expected) << "seed " << Seed;
+    }
+}
+
+TEST(App_bin_ShellLength, CountsUtf16UnitsOfTheCodePage) {
+    const auto Repeat = [](const std::string& Text, std::size_t Count) {
+        std::string Result;
+        for (std::size_t Index = 0; Index < Count; ++Index)
+            Result += Text;
+        return Result;
+    };
+    for (const std::uint32_t CodePage : {1252u, 932u, 65001u}) {
+        EXPECT_FALSE(App_bin::IsTooLongForTheShell(std::string(259, 'a'), CodePage)) << CodePage;
+        EXPECT_TRUE(App_bin::IsTooLongForTheShell(std::string(260, 'a'), CodePage)) << CodePage;
+        EXPECT_FALSE(App_bin::IsTooLongForTheShell("", CodePage)) << CodePage;
+    }
+    // One byte is one character in 1252.
+    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xE9", 260), 1252));
+    // Two bytes, one character in 932: 518 bytes are 259 characters.
+    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\x82\xA0", 259), 932));
+    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\x82\xA0", 260), 932));
+    EXPECT_FALSE(App_bin::IsTooLongForTheShell("C:\\" + Repeat("\x95\x5C", 128), 932));
+    // UTF-8: Omega is two bytes and one unit; an emoji four bytes and two units.
+    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\xCE\xA9", 259), 65001));
+    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xCE\xA9", 260), 65001));
+    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 129) + "a", 65001));
+    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 130), 65001));
+    // Without a code page it measures as the system does.
+    const std::string Text = Repeat("\x82\xA0", 200);
+    EXPECT_EQ(App_bin::IsTooLongForTheShell(Text), App_bin::IsTooLongForTheShell(Text, GetACP()));
+}
+
+TEST(App_bin_ShellLength, FirstPairTooLongIsNamedAndRefused) {
+    const std::string Long = "C:\\" + std::string(257, 'd');
+    const std::string Short = "C:\\short";
+    const std::string TooLong = "The program cannot put a path that is too long for the bin.";
+    struct TCase {
+        std::vector<std::string> Sources;
+        std::vector<std::string> Destinations;
+        std::string Failure;
+        std::vector<std::string> Boxes;
+    };
+    const std::vector<TCase> Cases{
+        {{Short, Short}, {"E\\1", Long}, TooLong, {"Tovel Bin|Too long: [" + Long + "]"}},
+        {{Short, Short}, {Long, Long + "x"}, TooLong, {"Tovel Bin|Too long: [" + Long + "]"}},
+        // A source too long for the shell names its own destination.
+        {{Short, Long}, {"E\\1", "E\\2"}, TooLong, {"Tovel Bin|Too long: [E\\2]"}},
+        {{Short, Long.substr(0, 259)}, {"E\\1", Long.substr(0, 259)}, "no failure", {}},
+        {{}, {}, "no failure", {}},
+    };
+    for (const TCase& Case : Cases) {
+        TestSupport::TBoxRecorder Boxes;
+        EXPECT_EQ(FailureOf([&] { App_bin::RefuseTooLongPaths(Case.Sources, Case.Destinations); }),
+                  Case.Failure);
+        EXPECT_EQ(Boxes.Boxes(), Case.Boxes);
+    }
+}
 
 TEST(App_bin_TBin, DefaultsAreTheFixedBinBesideTheProgram) {
     TBin Bin;

@@ -8,16 +8,20 @@
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
+#include "vek/Vek_string.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using App_bin::TBin;
@@ -150,6 +154,75 @@ private:
     std::function<void()> FBeforeMove;
 };
 
+// What a long-path answer came to: the path, or the class and sentence of
+// its failure.
+std::string Outcome(const std::function<std::string()>& Answer) {
+    try {
+        return Answer();
+    } catch (const Vek_file::EFileError& E) {
+        return "EFileError:" + E.Message();
+    }
+}
+
+std::string ShortPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetShortPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+// The levels of a path between its backslashes, a double-byte character
+// never split.
+std::vector<std::string> LevelsOf(const std::string& Path) {
+    std::vector<std::string> Levels(1);
+    for (std::size_t Index = 0; Index < Path.size();) {
+        const std::size_t Length = Vek_string::CharLength(Path, Index);
+        if (Length == 1 && Path[Index] == '\\')
+            Levels.emplace_back();
+        else
+            Levels.back().append(Path, Index, Length);
+        Index += Length;
+    }
+    return Levels;
+}
+
+std::string JoinLevels(const std::vector<std::string>& Levels, std::size_t Count) {
+    std::string Path;
+    for (std::size_t Level = 0; Level < Count; ++Level)
+        Path += (Level ? "\\" : "") + Levels[Level];
+    return Path;
+}
+
+// The ASCII letters of a path turned to one case; double-byte characters,
+// whose trail bytes may look like letters, stay as they are.
+std::string AsciiCase(const std::string& Path, bool Upper) {
+    std::string Result = Path;
+    for (std::size_t Index = 0; Index < Result.size();) {
+        const std::size_t Length = Vek_string::CharLength(Result, Index);
+        char& C = Result[Index];
+        if (Length == 1 && Upper && C >= 'a' && C <= 'z')
+            C = static_cast<char>(C - 'a' + 'A');
+        if (Length == 1 && !Upper && C >= 'A' && C <= 'Z')
+            C = static_cast<char>(C - 'A' + 'a');
+        Index += Length;
+    }
+    return Result;
+}
+
+// Names beyond ASCII as the ANSI code page writes them: double-byte ones
+// under 932 (one with a trail byte of the backslash's code), Greek under
+// UTF-8, accented Latin ones otherwise.
+std::pair<std::string, std::string> NonAsciiNames() {
+    switch (GetACP()) {
+    case 932:
+        return {"\x95\x5C\x83\x65\x83\x58\x83\x67 dir", "\x93\xFA\x96\x7B\x8C\xEA.txt"};
+    case CP_UTF8:
+        return {"\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC",
+                "\xCE\xA9mega.txt"};
+    default:
+        return {"Caf\xE9 d\xE9j\xE0 vu", "\xC9t\xE9 \xFC.txt"};
+    }
+}
+
 class App_bin_Put : public testing::Test {
 protected:
     void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
@@ -166,6 +239,10 @@ protected:
         return Path;
     }
 
+    // Paths of every shape a put may be given, typed in every form the
+    // long-path service answers or refuses, below a tree made here.
+    std::vector<std::string> LongPathCorpus() const;
+
     TTempDir OnC;
     TTempDir OnD{"D:\\"};
     TTempDir BinRoot;
@@ -175,6 +252,69 @@ protected:
 };
 
 } // namespace
+
+std::vector<std::string> App_bin_Put::LongPathCorpus() const {
+    const auto [NonAsciiDirectory, NonAsciiFile] = NonAsciiNames();
+    const std::vector<std::string> Items{
+        MakeFile(OnC, "A long directory name\\Second Level Dir\\the file with a long name.txt",
+                 "1"),
+        MakeFile(OnC, "A long directory name\\Second Level Dir\\short.txt", "2"),
+        MakeFile(OnC, "A long directory name\\Mixed Case File.TXT", "3"),
+        MakeFile(OnC, "A long directory name\\" + NonAsciiDirectory + "\\" + NonAsciiFile, "4"),
+        MakeFile(OnC, NonAsciiDirectory + "\\x.txt", "5"),
+        MakeFile(OnC, "plain.txt", "6"),
+        MakeFile(OnD, "Docs\\Report 2024.txt", "7"),
+    };
+    std::vector<std::string> Corpus;
+    const auto Add = [&Corpus](const std::string& Path) { Corpus.push_back(Path); };
+    for (const std::string& Typed : Items) {
+        const std::string Item = LongPath(Typed);
+        const std::vector<std::string> Levels = LevelsOf(Item);
+        const std::size_t Count = Levels.size();
+        const std::string Parent = JoinLevels(Levels, Count - 1);
+        const std::string Short = ShortPath(Item);
+        const std::vector<std::string> ShortLevels = LevelsOf(Short);
+        Add(Item);
+        Add(Short);
+        // Short names at some levels only: the parent's, or the item's own.
+        Add(ShortPath(Parent) + "\\" + Levels.back());
+        Add(Parent + "\\" + ShortLevels.back());
+        Add(JoinLevels(ShortLevels, Count - 2) + "\\" + Levels[Count - 2] + "\\" + Levels.back());
+        Add(AsciiCase(Item, true));
+        Add(AsciiCase(Item, false));
+        Add(AsciiCase(Parent, true) + "\\" + Levels.back());
+        Add(Parent + "\\" + AsciiCase(Levels.back(), false));
+        // Dots, doubled and forward delimiters, a trailing one, a stream.
+        Add(Parent + "\\.\\" + Levels.back());
+        Add(Parent + "\\..\\" + Levels[Count - 2] + "\\" + Levels.back());
+        Add(Parent + "\\\\" + Levels.back());
+        Add(Parent + "/" + Levels.back());
+        Add(Item + "\\");
+        Add(Item + ".");
+        Add(Item + " ");
+        Add(Item + ":stream");
+        // A missing level at each depth below the drive.
+        for (std::size_t Level = 1; Level < Count; ++Level) {
+            std::vector<std::string> Missing = Levels;
+            Missing[Level] = "missing";
+            Add(JoinLevels(Missing, Count));
+        }
+        // The item where a directory is expected.
+        Add(Item + "\\under");
+        Add(Item + "\\under\\deeper");
+        // The same path behind a prefix the service leaves to itself.
+        Add("\\\\?\\" + Item);
+        Add("\\\\.\\" + Item);
+    }
+    for (const char* Root : {"C:\\", "D:\\", "C:", "C:\\.", "c:\\", "Q:\\", "Q:\\x.txt", "C:\\nul",
+                             "C:\\dir\\CON", ""})
+        Add(Root);
+    // A network path, whichever answer Wine gives for it.
+    for (const char* Unc : {"\\\\localhost\\C$\\windows", "\\\\?\\UNC\\localhost\\C$\\x",
+                            "\\\\no-such-server\\share\\x.txt"})
+        Add(Unc);
+    return Corpus;
+}
 
 TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     MakeFile(OnC, "Dir\\inner.txt", "inner");
@@ -276,15 +416,73 @@ TEST_F(App_bin_Put, SamePathTwiceStaysTwiceInTheLists) {
 }
 
 TEST_F(App_bin_Put, AcceptedPathsAreFullAndLong) {
-    const std::string File = MakeFile(OnC, "A long directory name\\x.txt", "x");
-    char Short[MAX_PATH * 4];
-    const DWORD Length = GetShortPathNameA(File.c_str(), Short, sizeof Short);
-    ASSERT_GT(Length, 0u);
-    EXPECT_EQ(App_bin::AcceptPath(std::string(Short, Length)),
-              C + "\\A long directory name\\x.txt");
-    EXPECT_EQ(
-        App_bin::AcceptPath(C + "\\A long directory name\\..\\A long directory name\\.\\x.txt"),
-        C + "\\A long directory name\\x.txt");
+    const std::string Levels = "A long directory name\\Another long level\\x with a long name.txt";
+    const std::string Long = C + "\\" + Levels;
+    MakeFile(OnC, Levels, "x");
+    const std::string Short = ShortPath(Long);
+    // Each long level has an 8.3 name of its own, so the short path is
+    // another text at every one of them.
+    const std::vector<std::string> ShortLevels = LevelsOf(Short);
+    const std::vector<std::string> LongLevels = LevelsOf(Long);
+    ASSERT_EQ(ShortLevels.size(), LongLevels.size()) << Short;
+    for (std::size_t Level = LongLevels.size() - 3; Level < LongLevels.size(); ++Level)
+        ASSERT_NE(ShortLevels[Level], LongLevels[Level]) << Short;
+    EXPECT_EQ(App_bin::AcceptPath(Short), Long);
+    EXPECT_EQ(App_bin::AcceptPath(C + "\\A long directory name\\..\\A long directory name\\.\\" +
+                                  "Another long level\\x with a long name.txt"),
+              Long);
+    EXPECT_EQ(App_bin::AcceptPaths({Short, Long, Short}),
+              (std::vector<std::string>{Long, Long, Long}));
+}
+
+// The batch form against the path-by-path one, over one resolver, so that
+// what it learnt of a parent from one path is used for the next.
+TEST_F(App_bin_Put, BatchAcceptanceAnswersAsThePathByPathFormDbcsToo) {
+    const std::vector<std::string> Corpus = LongPathCorpus();
+    std::vector<std::string> Order = Corpus;
+    int Answers = 0;
+    int Failures = 0;
+    for (unsigned Run = 0; Run < 3; ++Run) {
+        if (Run == 1)
+            std::reverse(Order.begin(), Order.end());
+        if (Run == 2)
+            std::shuffle(Order.begin(), Order.end(), std::mt19937(7));
+        App_bin::TLongPathResolver Resolver;
+        for (const std::string& Path : Order) {
+            const std::string Expected =
+                Outcome([&] { return Vek_file::GetLongPath(Vek_file::ExpandPath(Path)); });
+            EXPECT_EQ(Outcome([&] { return Resolver.LongPathOf(Path); }), Expected)
+                << "[" << Path << "] in code page " << GetACP();
+            (Expected.compare(0, 11, "EFileError:") == 0 ? Failures : Answers) += Run == 0;
+        }
+    }
+    // The corpus holds both kinds in number.
+    EXPECT_GT(Answers, 40);
+    EXPECT_GT(Failures, 15);
+}
+
+// The boxes and the failure come from the first refused path, in the order given.
+TEST_F(App_bin_Put, FirstRefusedPathDecides) {
+    const std::string Missing = C + "\\missing.txt";
+    const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
+    {
+        TBoxRecorder Boxes;
+        EXPECT_EQ(FailureOf([&] {
+                      Bin.Put({Kept, Missing, "data.txt", "C:\\*.txt"});
+                  }),
+                  "EFileError:The program could not get the long path of the file.");
+        EXPECT_TRUE(OurBoxes(Boxes).empty());
+    }
+    {
+        TBoxRecorder Boxes;
+        EXPECT_EQ(FailureOf([&] {
+                      Bin.Put({Kept, "data.txt", Missing});
+                  }),
+                  "The program cannot accept the path.");
+        EXPECT_EQ(OurBoxes(Boxes), std::vector<std::string>{"Relative: [data.txt]"});
+    }
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
 }
 
 TEST_F(App_bin_Put, RefusedPathCreatesAndMovesNothing) {
@@ -430,4 +628,104 @@ TEST_F(App_bin_PutDbcs, DirectoryWithATrailByteBackslashArrivesWhole) {
               "dbcs");
     EXPECT_FALSE(TestSupport::Exists(File));
     EXPECT_TRUE(OurBoxes(Boxes).empty());
+}
+
+namespace {
+
+const std::string TooLongForTheBin = "The program cannot put a path that is too long for the bin.";
+
+// A bin location below Root whose entry gives Source a destination of
+// exactly Units UTF-16 units. Its own levels are made of Letter (Letter's
+// bytes make one unit) in levels of at most 60 letters, so that no level
+// outgrows what a file system takes.
+std::string LocationFor(const std::string& Root, const std::string& Source, std::size_t Units,
+                        const std::string& Letter) {
+    const std::string Entry = "\\Tovel #0000\\";
+    // Root, a backslash, the levels, the entry, the source without its colon.
+    const std::size_t Fixed = Root.size() + 1 + Entry.size() + Source.size() - 1;
+    std::size_t Letters = Units - Fixed;
+    std::string Location = Root + "\\";
+    for (std::size_t InLevel = 0; Letters > 0; --Letters) {
+        if (InLevel == 60 && Letters > 1) {
+            Location += "\\";
+            --Letters;
+            InLevel = 0;
+        }
+        Location += Letter;
+        ++InLevel;
+    }
+    return Location;
+}
+
+} // namespace
+
+TEST_F(App_bin_Put, FirstTooLongDestinationIsNamedAlone) {
+    const std::string Short = LongPath(MakeFile(OnC, "s.txt", "s"));
+    const std::string A = LongPath(MakeFile(OnC, std::string(40, 'a') + ".txt", "a"));
+    const std::string B = LongPath(MakeFile(OnC, std::string(40, 'b') + ".txt", "b"));
+    // Long enough for both long names, not for the short one.
+    Bin.SetFixedLocation(LocationFor(BinRoot.Path(), A, 262, "L"));
+    const std::string Entry = Bin.FixedLocation() + "\\Tovel #0000";
+    ASSERT_LT(InEntry(Entry, Short).size(), 260u);
+    const std::vector<std::string> Before = TestSupport::FilePrint({C, BinRoot.Path()});
+    TBoxRecorder Boxes;
+    EXPECT_EQ(FailureOf([&] { Bin.Put({Short, A, B}); }), TooLongForTheBin);
+    // In the order of the move, b's pair comes first.
+    EXPECT_EQ(OurBoxes(Boxes), std::vector<std::string>{"Too long: [" + InEntry(Entry, B) + "]"});
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(TestSupport::FilePrint({C, BinRoot.Path()}), Before);
+}
+
+// The limit counts what the shell counts: UTF-16 units of the text from the
+// ANSI code page. Where a character takes two bytes, the location is made of
+// such characters, so that a path of 259 units has well over 260 bytes.
+TEST_F(App_bin_Put, LimitOfTheShellCountsCharactersNotBytesDbcsToo) {
+    const UINT CodePage = GetACP();
+    const bool TwoBytes = CodePage == 932 || CodePage == CP_UTF8;
+    // Hiragana A and I in code page 932, Omega and Sigma in UTF-8.
+    const std::string Letter = !TwoBytes ? "L" : CodePage == 932 ? "\x82\xA0" : "\xCE\xA9";
+    const std::string Other = !TwoBytes ? "M" : CodePage == 932 ? "\x82\xA2" : "\xCE\xA3";
+    const auto UnitsOf = [](const std::string& Path, const std::string& Character) {
+        std::size_t Count = 0;
+        for (std::size_t At = Path.find(Character); At != std::string::npos;
+             At = Path.find(Character, At + Character.size()))
+            ++Count;
+        return Path.size() - Count * (Character.size() - 1);
+    };
+    const std::string File = LongPath(MakeFile(OnC, "file.txt", "content"));
+    const std::vector<std::string> Before = TestSupport::FilePrint({C, BinRoot.Path()});
+
+    // 259 units and a terminating zero: the shell takes it.
+    Bin.SetFixedLocation(LocationFor(BinRoot.Path(), File, 259, Letter));
+    const std::string Fits = InEntry(Bin.FixedLocation() + "\\Tovel #0000", File);
+    ASSERT_EQ(UnitsOf(Fits, Letter), 259u);
+    if (TwoBytes) {
+        ASSERT_GT(Fits.size(), 260u);
+    }
+    {
+        TOperation Seen;
+        TBoxRecorder Boxes;
+        TWatchedPutTask(Bin, {File}, Seen).Execute();
+        EXPECT_EQ(Seen.Destinations, std::vector<std::string>{Fits});
+        EXPECT_TRUE(OurBoxes(Boxes).empty());
+    }
+    EXPECT_EQ(TestSupport::ReadFile(Fits), "content");
+    EXPECT_EQ(TestSupport::FilePrint({C, BinRoot.Path()}), Before);
+    EXPECT_EQ(Index(), 1);
+
+    // One more is too long: nothing is made, nothing moves, the index stays.
+    const std::string Again = LongPath(MakeFile(OnC, "file.txt", "content"));
+    Bin.SetFixedLocation(LocationFor(BinRoot.Path(), Again, 260, Other));
+    const std::string TooLong = InEntry(Bin.FixedLocation() + "\\Tovel #0001", Again);
+    ASSERT_EQ(UnitsOf(TooLong, Other), 260u);
+    const std::vector<std::string> Kept = TestSupport::FilePrint({C, BinRoot.Path()});
+    TOperation Refused;
+    TBoxRecorder Shown;
+    EXPECT_EQ(FailureOf([&] { TWatchedPutTask(Bin, {Again}, Refused).Execute(); }),
+              TooLongForTheBin);
+    EXPECT_EQ(OurBoxes(Shown), std::vector<std::string>{"Too long: [" + TooLong + "]"});
+    EXPECT_EQ(Refused.Runs, 0);
+    EXPECT_EQ(Index(), 1);
+    EXPECT_FALSE(TestSupport::Exists(Bin.FixedLocation()));
+    EXPECT_EQ(TestSupport::FilePrint({C, BinRoot.Path()}), Kept);
 }

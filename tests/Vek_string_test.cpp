@@ -89,3 +89,12 @@ TEST_F(Vek_string_Dbcs, LeadByteAtTheEndStandsAlone) {
     EXPECT_EQ(UnquoteText("\"\x95", '"'), "\x95");
     EXPECT_EQ(QuoteText("a\x95", '\''), "'a\x95'");
 }
+
+// The closing quote after a lead byte at the end of the text is no trail byte.
+TEST_F(Vek_string_Dbcs, LeadByteAtTheEndReadsBackFromTheQuotedForm) {
+    EXPECT_EQ(QuoteText("a\x95", '"'), "\"a\x95\"");
+    EXPECT_EQ(UnquoteText("\"a\x95\"", '"'), "a\x95");
+    EXPECT_EQ(UnquoteText("\"a\x95\"\"", '"'), "a\x95\"");
+    for (const std::string Text : {"\x95", "\"\x95", "x\"\"y\" res\xFC"})
+        EXPECT_EQ(UnquoteText(QuoteText(Text, '"'), '"'), Text) << Text;
+}

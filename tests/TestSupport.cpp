@@ -194,34 +194,84 @@ BOOL CALLBACK FindTree(HWND Child, LPARAM Param) {
     return FALSE;
 }
 
-std::string SelectedItemText(HWND Browser) {
+HWND BrowserTree(HWND Browser) {
     HWND Tree = nullptr;
     EnumChildWindows(Browser, FindTree, reinterpret_cast<LPARAM>(&Tree));
-    if (!Tree)
-        return std::string();
+    return Tree;
+}
+
+std::string ItemText(HWND Tree, HTREEITEM Handle) {
     char Text[MAX_PATH] = "";
     TVITEMA Item{};
     Item.mask = TVIF_TEXT;
-    Item.hItem = TreeView_GetSelection(Tree);
+    Item.hItem = Handle;
     Item.pszText = Text;
     Item.cchTextMax = sizeof Text;
-    if (!Item.hItem || !SendMessageA(Tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item)))
+    if (!Handle || !SendMessageA(Tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item)))
         return std::string();
     return Text;
 }
 
+std::string LastName(const std::string& Path) {
+    return Path.substr(Path.find_last_of('\\') + 1);
+}
+
+// The tree's selection is the folder of Path: its item carries the folder's
+// name and, below a drive root, the item above it the parent's name (test
+// folders have names of their own, so the two together tell it apart).
+bool ShowsSelected(HWND Tree, const std::string& Path, std::string& Shown) {
+    const auto Selected =
+        reinterpret_cast<HTREEITEM>(SendMessageA(Tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    const auto Parent = reinterpret_cast<HTREEITEM>(
+        SendMessageA(Tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Selected)));
+    Shown = ItemText(Tree, Parent) + "\\" + ItemText(Tree, Selected);
+    const std::string ParentPath = Path.substr(0, Path.find_last_of('\\'));
+    const bool BelowRoot = ParentPath.find('\\') == std::string::npos;
+    return _stricmp(ItemText(Tree, Selected).c_str(), LastName(Path).c_str()) == 0 &&
+           (BelowRoot ||
+            _stricmp(ItemText(Tree, Parent).c_str(), LastName(ParentPath).c_str()) == 0);
+}
+
+bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 10000) {
+    const DWORD Start = GetTickCount();
+    while (!Done()) {
+        if (GetTickCount() - Start > Timeout)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// The browser's message loop has handled a message posted now. That loop
+// starts only after the browser's start-up (its tree filled and its own
+// first selection made), which a message sent from here could still run
+// into the middle of.
+bool BrowserSettled(HWND Tree) {
+    // The tree keeps its scroll time between 1 and 100 ms: a new one is the marker.
+    const auto Before = static_cast<WPARAM>(SendMessageA(Tree, TVM_GETSCROLLTIME, 0, 0));
+    const WPARAM Marker = Before == 42 ? 43 : 42;
+    PostMessageA(Tree, TVM_SETSCROLLTIME, Marker, 0);
+    return WaitFor(
+        [&] { return static_cast<WPARAM>(SendMessageA(Tree, TVM_GETSCROLLTIME, 0, 0)) == Marker; });
+}
+
 } // namespace
 
-// The browser may still be filling its tree, and a selection made before it
-// made its own first one is lost: ask again until the tree shows the folder.
+// Selects once, when the browser has settled, and checks that the selection
+// took: a browser that shows another folder fails the test at once instead
+// of being asked again.
 void SelectFolder(HWND Browser, const std::string& Path) {
-    const std::string Name = Path.substr(Path.find_last_of('\\') + 1);
-    for (int Try = 0; Try < 20; ++Try) {
-        SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
-        Sleep(100);
-        if (_stricmp(SelectedItemText(Browser).c_str(), Name.c_str()) == 0)
-            return;
+    HWND Tree = nullptr;
+    if (!WaitFor([&] { return (Tree = BrowserTree(Browser)) != nullptr; }) ||
+        !BrowserSettled(Tree)) {
+        ADD_FAILURE() << "the folder browser did not come up to select " << Path;
+        return;
     }
+    SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
+    // The browser has handled the request when SendMessage returns.
+    std::string Shown;
+    if (!ShowsSelected(Tree, Path, Shown))
+        ADD_FAILURE() << "the folder browser shows " << Shown << " instead of " << Path;
 }
 
 void PressButton(HWND Dialog, int Id) {

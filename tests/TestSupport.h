@@ -62,7 +62,8 @@ std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.
 std::string MessageBoxText(HWND Box);
 // Selects a directory in the shell's folder browser, once the browser has
-// made its own first selection (which would otherwise replace this one).
+// made its own first selection (which would otherwise replace this one), and
+// fails the running test unless the browser then shows that directory.
 void SelectFolder(HWND Browser, const std::string& Path);
 // Presses a dialog button by its command id, without waiting for the dialog.
 void PressButton(HWND Dialog, int Id);

@@ -212,24 +212,60 @@ std::string ItemText(HWND Tree, HTREEITEM Handle) {
     return Text;
 }
 
-std::string LastName(const std::string& Path) {
-    return Path.substr(Path.find_last_of('\\') + 1);
+HTREEITEM NextItem(HWND Tree, UINT Relation, HTREEITEM Item) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(Tree, TVM_GETNEXTITEM, Relation, reinterpret_cast<LPARAM>(Item)));
 }
 
-// The tree's selection is the folder of Path: its item carries the folder's
-// name and, below a drive root, the item above it the parent's name (test
-// folders have names of their own, so the two together tell it apart).
-bool ShowsSelected(HWND Tree, const std::string& Path, std::string& Shown) {
-    const auto Selected =
-        reinterpret_cast<HTREEITEM>(SendMessageA(Tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    const auto Parent = reinterpret_cast<HTREEITEM>(
-        SendMessageA(Tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Selected)));
-    Shown = ItemText(Tree, Parent) + "\\" + ItemText(Tree, Selected);
-    const std::string ParentPath = Path.substr(0, Path.find_last_of('\\'));
-    const bool BelowRoot = ParentPath.find('\\') == std::string::npos;
-    return _stricmp(ItemText(Tree, Selected).c_str(), LastName(Path).c_str()) == 0 &&
-           (BelowRoot ||
-            _stricmp(ItemText(Tree, Parent).c_str(), LastName(ParentPath).c_str()) == 0);
+// As a click on the item's button does: the browser fills in its children.
+void Expand(HWND Tree, HTREEITEM Item) {
+    SendMessageA(Tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Item));
+}
+
+// The child of Parent, expanded first, whose text Match accepts.
+template <class TMatch> HTREEITEM FindChild(HWND Tree, HTREEITEM Parent, TMatch Match) {
+    Expand(Tree, Parent);
+    for (HTREEITEM Item = NextItem(Tree, TVGN_CHILD, Parent); Item;
+         Item = NextItem(Tree, TVGN_NEXT, Item)) {
+        if (Match(ItemText(Tree, Item)))
+            return Item;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> PathNames(const std::string& Path) {
+    std::vector<std::string> Names;
+    std::size_t Start = 0;
+    for (std::size_t End; (End = Path.find('\\', Start)) != std::string::npos; Start = End + 1)
+        Names.push_back(Path.substr(Start, End - Start));
+    Names.push_back(Path.substr(Start));
+    return Names;
+}
+
+// The item of the folder Path, found the way a user finds it: below the
+// tree's root, the item that holds the drive (shown as "label (C:)"), then
+// one folder name after another.
+HTREEITEM FindFolderItem(HWND Tree, const std::string& Path) {
+    const std::vector<std::string> Names = PathNames(Path);
+    const std::string DriveMark = "(" + Names.front() + ")";
+    const auto IsDrive = [&DriveMark](const std::string& Text) {
+        return Text.size() >= DriveMark.size() &&
+               _stricmp(Text.c_str() + Text.size() - DriveMark.size(), DriveMark.c_str()) == 0;
+    };
+    const HTREEITEM Root = NextItem(Tree, TVGN_ROOT, nullptr);
+    HTREEITEM Item = nullptr;
+    Expand(Tree, Root);
+    for (HTREEITEM Top = NextItem(Tree, TVGN_CHILD, Root); Top && !Item;
+         Top = NextItem(Tree, TVGN_NEXT, Top))
+        Item = FindChild(Tree, Top, IsDrive);
+    for (std::size_t Index = 1; Item && Index < Names.size(); ++Index) {
+        if (Names[Index].empty())
+            continue;
+        Item = FindChild(Tree, Item, [&](const std::string& Text) {
+            return _stricmp(Text.c_str(), Names[Index].c_str()) == 0;
+        });
+    }
+    return Item;
 }
 
 bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 10000) {
@@ -257,9 +293,9 @@ bool BrowserSettled(HWND Tree) {
 
 } // namespace
 
-// Selects once, when the browser has settled, and checks that the selection
-// took: a browser that shows another folder fails the test at once instead
-// of being asked again.
+// Chooses once, in the tree by its items, when the browser has settled, and
+// checks that the selection took; a browser that shows another folder fails
+// the test at once instead of being asked again.
 void SelectFolder(HWND Browser, const std::string& Path) {
     HWND Tree = nullptr;
     if (!WaitFor([&] { return (Tree = BrowserTree(Browser)) != nullptr; }) ||
@@ -267,11 +303,29 @@ void SelectFolder(HWND Browser, const std::string& Path) {
         ADD_FAILURE() << "the folder browser did not come up to select " << Path;
         return;
     }
-    SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
-    // The browser has handled the request when SendMessage returns.
-    std::string Shown;
-    if (!ShowsSelected(Tree, Path, Shown))
-        ADD_FAILURE() << "the folder browser shows " << Shown << " instead of " << Path;
+    const HTREEITEM Item = FindFolderItem(Tree, Path);
+    if (!Item) {
+        ADD_FAILURE() << "the folder browser's tree holds no item for " << Path;
+        return;
+    }
+    // The browser takes the new selection as it is made: the tree tells it at once.
+    SendMessageA(Tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(Item));
+    if (NextItem(Tree, TVGN_CARET, nullptr) != Item)
+        ADD_FAILURE() << "the folder browser did not select " << Path;
+}
+
+void SettleFolderTimes(const std::string& Path) {
+    for (std::size_t End = Path.find('\\'); End != std::string::npos;
+         End = Path.find('\\', End + 1)) {
+        WIN32_FIND_DATAA Data;
+        HANDLE Find = FindFirstFileA((Path.substr(0, End + 1) + "*").c_str(), &Data);
+        if (Find != INVALID_HANDLE_VALUE)
+            FindClose(Find);
+    }
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
+    if (Find != INVALID_HANDLE_VALUE)
+        FindClose(Find);
 }
 
 void PressButton(HWND Dialog, int Id) {

@@ -119,14 +119,6 @@ private:
 
 } // namespace
 
-TEST(App_fileoperation_TFileOperator, StartsEmpty) {
-    TFileOperator Operator;
-    EXPECT_TRUE(Operator.Sources().empty());
-    EXPECT_TRUE(Operator.Destinations().empty());
-    EXPECT_EQ(Operator.Func(), 0u);
-    EXPECT_EQ(Operator.Flags(), 0);
-}
-
 TEST(App_fileoperation_TFileOperator, AllPairsGoToTheShellInOneCallBehindTheGuard) {
     TShellWatcher Operator(0);
     Operator.Sources() = {"C:\\a.txt", "C:\\b"};

@@ -64,11 +64,40 @@ void PumpLikeADialog(HWND Dialog) {
     }
 }
 
+// Counts the Cancel commands that this thread's queue hands to one window
+// (the dialog manager posts one for every WM_CLOSE of a dialog), so that a
+// test sees a close request arrive before it checks that it was refused.
+class TCancelCounter {
+public:
+    explicit TCancelCounter(HWND Window)
+        : FHook(SetWindowsHookExA(WH_GETMESSAGE, Count, nullptr, GetCurrentThreadId())) {
+        FWindow = Window;
+        FCount = 0;
+    }
+    ~TCancelCounter() { UnhookWindowsHookEx(FHook); }
+    TCancelCounter(const TCancelCounter&) = delete;
+    TCancelCounter& operator=(const TCancelCounter&) = delete;
+    bool Hooked() const { return FHook != nullptr; }
+    int Count() const { return FCount; }
+
+private:
+    static LRESULT CALLBACK Count(int Code, WPARAM WParam, LPARAM LParam) {
+        const auto* Message = reinterpret_cast<const MSG*>(LParam);
+        if (Code == HC_ACTION && WParam == PM_REMOVE && Message->hwnd == FWindow &&
+            Message->message == WM_COMMAND && LOWORD(Message->wParam) == IDCANCEL)
+            ++FCount;
+        return CallNextHookEx(nullptr, Code, WParam, LParam);
+    }
+
+    static inline HWND FWindow = nullptr;
+    static inline int FCount = 0;
+    HHOOK FHook;
+};
+
 } // namespace
 
 TEST(App_guarddialog_TAppGuardDialog, WithoutAJobReturnsOkAtOnce) {
     TAppGuardDialog Guard;
-    EXPECT_FALSE(Guard.OnExecute);
     const DWORD Start = GetTickCount();
     EXPECT_EQ(Guard.Execute(), IDOK);
     EXPECT_LT(GetTickCount() - Start, 5000u);
@@ -119,6 +148,7 @@ TEST(App_guarddialog_TAppGuardDialog, JobRunsOnceBehindAnInvisibleModalGuard) {
 TEST(App_guarddialog_TAppGuardDialog, CloseRequestsDuringTheJobAreRefused) {
     TAppGuardDialog Guard;
     std::vector<int> Results;
+    std::vector<int> CancelsSeen;
     Guard.OnExecute = [&](Gui_system::TObject*) {
         const HWND Handle = Guard.Handle();
         // Esc and Enter as the dialog manager sees them.
@@ -128,14 +158,22 @@ TEST(App_guarddialog_TAppGuardDialog, CloseRequestsDuringTheJobAreRefused) {
         Results.push_back(Guard.ModalResult());
         SendMessageA(Handle, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         Results.push_back(Guard.ModalResult());
-        // Alt+F4.
+        // Alt+F4 and WM_CLOSE each become a posted Cancel, handed over here
+        // while the job still runs, as the shell's progress loop would.
+        TCancelCounter Cancels(Handle);
+        ASSERT_TRUE(Cancels.Hooked());
         SendMessageA(Handle, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PumpLikeADialog(Handle);
+        CancelsSeen.push_back(Cancels.Count());
         Results.push_back(Guard.ModalResult());
         SendMessageA(Handle, WM_CLOSE, 0, 0);
+        PumpLikeADialog(Handle);
+        CancelsSeen.push_back(Cancels.Count());
         Results.push_back(Guard.ModalResult());
         Results.push_back(IsWindow(Handle) ? 1 : 0);
     };
     EXPECT_EQ(Guard.Execute(), IDOK);
+    EXPECT_EQ(CancelsSeen, (std::vector<int>{1, 2}));
     EXPECT_EQ(Results, (std::vector<int>{0, 0, 0, 0, 1}));
 }
 

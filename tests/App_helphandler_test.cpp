@@ -59,20 +59,33 @@ TBoxLook LookOf(HWND Box) {
 }
 
 // The tests run beside no help page; one lying around would open a viewer.
-void ExpectNoHelpPage() {
-    ASSERT_FALSE(TestSupport::Exists(TestSupport::ExeDirectory() + "Help"))
-        << "remove the Help directory beside the test program";
+bool NoHelpPage() {
+    return !TestSupport::Exists(TestSupport::ExeDirectory() + "Help");
 }
+
+const char* const RemoveHelpPage = "remove the Help directory beside the test program";
+
+// The help page's name is worked out once and kept, so it is asked for the
+// first time here, before any test, while the current directory is elsewhere.
+class THelpNameEnvironment : public testing::Environment {
+public:
+    void SetUp() override {
+        TestSupport::TTempDir Elsewhere;
+        Vek_file::SetCurrentDirectoryPath(Elsewhere.Path());
+        NameFromElsewhere = App_helphandler::HelpFileName();
+        Vek_file::SetCurrentDirectoryPath(TestSupport::ExeDirectory());
+    }
+    static inline std::string NameFromElsewhere;
+};
+
+testing::Environment* const HelpNameEnvironment =
+    testing::AddGlobalTestEnvironment(new THelpNameEnvironment);
 
 } // namespace
 
 TEST(App_helphandler_Texts, HelpPageLiesBesideTheProgramWhateverTheCurrentDirectory) {
-    const std::string Expected = TestSupport::ExeDirectory() + "Help\\index.html";
-    EXPECT_EQ(App_helphandler::HelpFileName(), Expected);
-    TestSupport::TTempDir Elsewhere;
-    Vek_file::SetCurrentDirectoryPath(Elsewhere.Path());
-    EXPECT_EQ(App_helphandler::HelpFileName(), Expected);
-    Vek_file::SetCurrentDirectoryPath(TestSupport::ExeDirectory());
+    EXPECT_EQ(THelpNameEnvironment::NameFromElsewhere,
+              TestSupport::ExeDirectory() + "Help\\index.html");
 }
 
 TEST(App_helphandler_Texts, AboutTextNamesTitleVersionAndMaker) {
@@ -86,7 +99,7 @@ TEST(App_helphandler_Texts, AboutTextNamesTitleVersionAndMaker) {
 }
 
 TEST(App_helphandler, CancelInTheConfirmationOpensNothingAndShowsNothingMore) {
-    ExpectNoHelpPage();
+    ASSERT_TRUE(NoHelpPage()) << RemoveHelpPage;
     THelpHandler Handler;
     TBoxLook Look;
     std::vector<std::string> Boxes;
@@ -104,7 +117,7 @@ TEST(App_helphandler, CancelInTheConfirmationOpensNothingAndShowsNothingMore) {
 }
 
 TEST(App_helphandler, MissingPageIsReportedWithoutTheShellsOwnBox) {
-    ExpectNoHelpPage();
+    ASSERT_TRUE(NoHelpPage()) << RemoveHelpPage;
     THelpHandler Handler;
     TBoxRecorder Boxes(IDOK);
     EXPECT_EQ(FailureOf([&] { Handler.ShowContents(true); }),
@@ -114,7 +127,7 @@ TEST(App_helphandler, MissingPageIsReportedWithoutTheShellsOwnBox) {
 }
 
 TEST(App_helphandler, WithoutConfirmationThePageIsOpenedAtOnce) {
-    ExpectNoHelpPage();
+    ASSERT_TRUE(NoHelpPage()) << RemoveHelpPage;
     THelpHandler Handler;
     TBoxRecorder Boxes(IDOK);
     EXPECT_EQ(FailureOf([&] { Handler.ShowContents(false); }),

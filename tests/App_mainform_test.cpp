@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +112,33 @@ HDROP MakeDrop(const std::vector<std::string>& Paths) {
     GlobalUnlock(Memory);
     return static_cast<HDROP>(Memory);
 }
+
+// The program's command line as the runtime splits it, for as long as the
+// object lives: argument 0 stays the test program's own path.
+class TCommandLine {
+public:
+    explicit TCommandLine(const std::vector<std::string>& Arguments)
+        : FSavedCount(__argc), FSavedValues(__argv), FTexts(Arguments) {
+        FValues.push_back(__argv[0]);
+        for (std::string& Text : FTexts)
+            FValues.push_back(Text.data());
+        FValues.push_back(nullptr);
+        __argc = static_cast<int>(FTexts.size()) + 1;
+        __argv = FValues.data();
+    }
+    ~TCommandLine() {
+        __argc = FSavedCount;
+        __argv = FSavedValues;
+    }
+    TCommandLine(const TCommandLine&) = delete;
+    TCommandLine& operator=(const TCommandLine&) = delete;
+
+private:
+    int FSavedCount;
+    char** FSavedValues;
+    std::vector<std::string> FTexts;
+    std::vector<char*> FValues;
+};
 
 // A quit posted by a main window that was destroyed would end the next
 // modal loop of the tests; it is taken out of the queue here.
@@ -446,6 +474,41 @@ TEST_F(App_mainform, WithoutArgumentsTheFirstIdleMomentPutsNothingAndUnhooksItse
     EXPECT_FALSE(TestSupport::Exists(BinDir));
 }
 
+// The message loop calls the idle hook as long as one is set, and shows what
+// it raises; the hook is gone before the put runs, so a put that fails is
+// shown once and never tried again.
+TEST_F(App_mainform, FailedCommandLinePutIsShownOnceAndNotTriedAgain) {
+    WriteBinSettings();
+    TTempDir Source;
+    const std::string Present = LongPath(Source / "a.txt");
+    TestSupport::WriteFile(Present, "a");
+    TCommandLine Arguments({Present, Source / "missing.txt"});
+    Open();
+    ASSERT_TRUE(Application().OnIdle);
+
+    TBoxRecorder Boxes;
+    int Puts = 0;
+    for (int Moment = 0; Moment < 3 && Application().OnIdle; ++Moment) {
+        ++Puts;
+        bool Done = false;
+        try {
+            Application().OnIdle(Done);
+        } catch (...) {
+            Application().HandleException(std::current_exception());
+        }
+        EXPECT_TRUE(Done);
+    }
+    EXPECT_EQ(Puts, 1);
+    EXPECT_FALSE(Application().OnIdle);
+    const std::vector<std::string> Shown = Boxes.Boxes();
+    ASSERT_FALSE(Shown.empty());
+    EXPECT_EQ(Shown.back().substr(0, Shown.back().find('|')), "Tovel Bin");
+    EXPECT_EQ(Form->PendingPaths().Count(), 0);
+    EXPECT_EQ(Label(), "Next: Tovel #0000");
+    EXPECT_TRUE(TestSupport::Exists(Present));
+    EXPECT_FALSE(TestSupport::Exists(BinDir));
+}
+
 TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
     const std::string Current = Vek_file::GetCurrentDirectoryPath();
     Open();
@@ -590,6 +653,25 @@ TEST_F(App_mainform, SettingsThatSpoilTheStartAreDeleted) {
         EXPECT_EQ(E.Message(), "The program cannot reset the index.");
     }
     EXPECT_FALSE(TestSupport::Exists(SettingsFileName));
+    EXPECT_FALSE(Application().OnIdle);
+}
+
+// Settings that spoil the start and that another program holds open without
+// letting it be deleted: the failed deletion is what the start reports.
+TEST_F(App_mainform, SettingsThatSpoilTheStartButCannotBeDeletedReportTheDeletion) {
+    WriteSettings({"[MainForm.BinHandler.Bin.EntryName]", "Min=5", "Index=0", "Max=10"});
+    const std::string Written = TestSupport::ReadFile(SettingsFileName);
+    HANDLE Held = CreateFileA(SettingsFileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(Held, INVALID_HANDLE_VALUE);
+    try {
+        TAppMainForm Broken(SettingsFileName);
+        ADD_FAILURE() << "the window was made";
+    } catch (const Gui_system::Exception& E) {
+        EXPECT_EQ(E.Message(), "The program could not delete the regular file.");
+    }
+    CloseHandle(Held);
+    EXPECT_EQ(TestSupport::ReadFile(SettingsFileName), Written);
     EXPECT_FALSE(Application().OnIdle);
 }
 

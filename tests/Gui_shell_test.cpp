@@ -98,6 +98,8 @@ protected:
             Inspect(Dialog, Windows, Caption, Seen);
             Answer(Dialog);
         });
+        TestSupport::SettleFolderTimes(Dir / "other");
+        TestSupport::SettleFolderTimes(Dir / "sub");
         return BrowseForFolder(Caption, Root, Directory);
     }
 

@@ -194,34 +194,138 @@ BOOL CALLBACK FindTree(HWND Child, LPARAM Param) {
     return FALSE;
 }
 
-std::string SelectedItemText(HWND Browser) {
+HWND BrowserTree(HWND Browser) {
     HWND Tree = nullptr;
     EnumChildWindows(Browser, FindTree, reinterpret_cast<LPARAM>(&Tree));
-    if (!Tree)
-        return std::string();
+    return Tree;
+}
+
+std::string ItemText(HWND Tree, HTREEITEM Handle) {
     char Text[MAX_PATH] = "";
     TVITEMA Item{};
     Item.mask = TVIF_TEXT;
-    Item.hItem = TreeView_GetSelection(Tree);
+    Item.hItem = Handle;
     Item.pszText = Text;
     Item.cchTextMax = sizeof Text;
-    if (!Item.hItem || !SendMessageA(Tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item)))
+    if (!Handle || !SendMessageA(Tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item)))
         return std::string();
     return Text;
 }
 
+HTREEITEM NextItem(HWND Tree, UINT Relation, HTREEITEM Item) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(Tree, TVM_GETNEXTITEM, Relation, reinterpret_cast<LPARAM>(Item)));
+}
+
+// As a click on the item's button does: the browser fills in its children.
+void Expand(HWND Tree, HTREEITEM Item) {
+    SendMessageA(Tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(Item));
+}
+
+// The child of Parent, expanded first, whose text Match accepts.
+template <class TMatch> HTREEITEM FindChild(HWND Tree, HTREEITEM Parent, TMatch Match) {
+    Expand(Tree, Parent);
+    for (HTREEITEM Item = NextItem(Tree, TVGN_CHILD, Parent); Item;
+         Item = NextItem(Tree, TVGN_NEXT, Item)) {
+        if (Match(ItemText(Tree, Item)))
+            return Item;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> PathNames(const std::string& Path) {
+    std::vector<std::string> Names;
+    std::size_t Start = 0;
+    for (std::size_t End; (End = Path.find('\\', Start)) != std::string::npos; Start = End + 1)
+        Names.push_back(Path.substr(Start, End - Start));
+    Names.push_back(Path.substr(Start));
+    return Names;
+}
+
+// The item of the folder Path, found the way a user finds it: below the
+// tree's root, the item that holds the drive (shown as "label (C:)"), then
+// one folder name after another.
+HTREEITEM FindFolderItem(HWND Tree, const std::string& Path) {
+    const std::vector<std::string> Names = PathNames(Path);
+    const std::string DriveMark = "(" + Names.front() + ")";
+    const auto IsDrive = [&DriveMark](const std::string& Text) {
+        return Text.size() >= DriveMark.size() &&
+               _stricmp(Text.c_str() + Text.size() - DriveMark.size(), DriveMark.c_str()) == 0;
+    };
+    const HTREEITEM Root = NextItem(Tree, TVGN_ROOT, nullptr);
+    HTREEITEM Item = nullptr;
+    Expand(Tree, Root);
+    for (HTREEITEM Top = NextItem(Tree, TVGN_CHILD, Root); Top && !Item;
+         Top = NextItem(Tree, TVGN_NEXT, Top))
+        Item = FindChild(Tree, Top, IsDrive);
+    for (std::size_t Index = 1; Item && Index < Names.size(); ++Index) {
+        if (Names[Index].empty())
+            continue;
+        Item = FindChild(Tree, Item, [&](const std::string& Text) {
+            return _stricmp(Text.c_str(), Names[Index].c_str()) == 0;
+        });
+    }
+    return Item;
+}
+
+bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 10000) {
+    const DWORD Start = GetTickCount();
+    while (!Done()) {
+        if (GetTickCount() - Start > Timeout)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// The browser's message loop has handled a message posted now. That loop
+// starts only after the browser's start-up (its tree filled and its own
+// first selection made), which a message sent from here could still run
+// into the middle of.
+bool BrowserSettled(HWND Tree) {
+    // The tree keeps its scroll time between 1 and 100 ms: a new one is the marker.
+    const auto Before = static_cast<WPARAM>(SendMessageA(Tree, TVM_GETSCROLLTIME, 0, 0));
+    const WPARAM Marker = Before == 42 ? 43 : 42;
+    PostMessageA(Tree, TVM_SETSCROLLTIME, Marker, 0);
+    return WaitFor(
+        [&] { return static_cast<WPARAM>(SendMessageA(Tree, TVM_GETSCROLLTIME, 0, 0)) == Marker; });
+}
+
 } // namespace
 
-// The browser may still be filling its tree, and a selection made before it
-// made its own first one is lost: ask again until the tree shows the folder.
+// Chooses once, in the tree by its items, when the browser has settled, and
+// checks that the selection took; a browser that shows another folder fails
+// the test at once instead of being asked again.
 void SelectFolder(HWND Browser, const std::string& Path) {
-    const std::string Name = Path.substr(Path.find_last_of('\\') + 1);
-    for (int Try = 0; Try < 20; ++Try) {
-        SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(Path.c_str()));
-        Sleep(100);
-        if (_stricmp(SelectedItemText(Browser).c_str(), Name.c_str()) == 0)
-            return;
+    HWND Tree = nullptr;
+    if (!WaitFor([&] { return (Tree = BrowserTree(Browser)) != nullptr; }) ||
+        !BrowserSettled(Tree)) {
+        ADD_FAILURE() << "the folder browser did not come up to select " << Path;
+        return;
     }
+    const HTREEITEM Item = FindFolderItem(Tree, Path);
+    if (!Item) {
+        ADD_FAILURE() << "the folder browser's tree holds no item for " << Path;
+        return;
+    }
+    // The browser takes the new selection as it is made: the tree tells it at once.
+    SendMessageA(Tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(Item));
+    if (NextItem(Tree, TVGN_CARET, nullptr) != Item)
+        ADD_FAILURE() << "the folder browser did not select " << Path;
+}
+
+void SettleFolderTimes(const std::string& Path) {
+    for (std::size_t End = Path.find('\\'); End != std::string::npos;
+         End = Path.find('\\', End + 1)) {
+        WIN32_FIND_DATAA Data;
+        HANDLE Find = FindFirstFileA((Path.substr(0, End + 1) + "*").c_str(), &Data);
+        if (Find != INVALID_HANDLE_VALUE)
+            FindClose(Find);
+    }
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
+    if (Find != INVALID_HANDLE_VALUE)
+        FindClose(Find);
 }
 
 void PressButton(HWND Dialog, int Id) {

@@ -62,8 +62,15 @@ std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.
 std::string MessageBoxText(HWND Box);
 // Selects a directory in the shell's folder browser, once the browser has
-// made its own first selection (which would otherwise replace this one).
+// made its own first selection (which would otherwise replace this one), and
+// fails the running test unless the browser then shows that directory.
 void SelectFolder(HWND Browser, const std::string& Path);
+// Lists every folder of Path once, from its drive down. Wine's item
+// identifiers carry a folder's last access time, which the first listing
+// after a change inside the folder moves on: a path the folder browser is
+// given before that listing no longer matches the items it lists. Call it
+// before handing the browser a folder that the test has just made.
+void SettleFolderTimes(const std::string& Path);
 // Presses a dialog button by its command id, without waiting for the dialog.
 void PressButton(HWND Dialog, int Id);
 

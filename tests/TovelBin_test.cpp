@@ -69,13 +69,17 @@ BOOL CALLBACK FindTopLevel(HWND Window, LPARAM Param) {
 }
 
 // The first visible top-level window of the process: a dialog box or not.
+HWND VisibleWindow(const TProgram& Program, bool Dialog) {
+    TFound Found{Program.Id(), Dialog};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&Found));
+    return Found.Window;
+}
+
 HWND WaitForWindow(const TProgram& Program, bool Dialog, DWORD Timeout = 15000) {
     const DWORD Start = GetTickCount();
     while (GetTickCount() - Start < Timeout) {
-        TFound Found{Program.Id(), Dialog};
-        EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&Found));
-        if (Found.Window)
-            return Found.Window;
+        if (HWND Window = VisibleWindow(Program, Dialog))
+            return Window;
         if (!Program.Running())
             return nullptr;
         Sleep(50);
@@ -176,6 +180,34 @@ TEST(TovelBin_Program, PutsTheCommandLineIntoOneEntryAndSavesTheSettingsAtClose)
             "MainForm.BinHandler.PutRegularFilesDialog", "MainForm.BinHandler.PutImportPathsDialog",
             "MainForm.ViewHandler", "MainForm.BinHandler.EntriesDialog"}));
     EXPECT_NE(Settings.find("\r\nIndex=1\r\n"), std::string::npos) << Settings;
+}
+
+// The window's creation fails on the settings: the program shows why in its
+// error box, deletes the file and ends; the next start begins from defaults.
+TEST(TovelBin_Program, SettingsThatSpoilTheStartAreShownDeletedAndEndTheProgram) {
+    TInstalled Program;
+    const std::string Settings = Program.Dir() + "\\Settings.ini";
+    WriteFile(Settings, "[MainForm.BinHandler.Bin.EntryName]\r\nMin=5\r\nIndex=0\r\nMax=10\r\n");
+    {
+        TProgram Spoiled(Quoted(Program.Exe()));
+        HWND Box = WaitForWindow(Spoiled, true);
+        ASSERT_NE(Box, nullptr);
+        EXPECT_EQ(WindowText(Box), "Tovel Bin");
+        EXPECT_EQ(MessageBoxText(Box), "The program cannot reset the index.");
+        // No main window came up behind the box.
+        EXPECT_EQ(VisibleWindow(Spoiled, false), nullptr);
+        EXPECT_FALSE(Exists(Settings));
+        PressButton(Box, IDOK);
+        EXPECT_TRUE(Spoiled.WaitForEnd());
+    }
+    TProgram Next(Quoted(Program.Exe()));
+    HWND Main = WaitForWindow(Next, false);
+    ASSERT_NE(Main, nullptr);
+    EXPECT_EQ(NextLabel(Main), "Next: Tovel #0000");
+    EXPECT_EQ(WaitForWindow(Next, true, 300), nullptr);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Next.WaitForEnd());
+    EXPECT_NE(ReadFile(Settings).find("\r\nMin=0\r\n"), std::string::npos);
 }
 
 TEST(TovelBin_Program, RunsOncePerProgramFolder) {

@@ -8,6 +8,8 @@
 #include "tests/TestSupport.h"
 
 #include <windows.h>
+
+#include <vector>
 #endif
 
 using namespace Vek_file;
@@ -284,21 +286,50 @@ TEST_F(Vek_file_System, ExpandPathResolvesAgainstTheCurrentDirectory) {
     EXPECT_EQ(ExpandPath(""), "");
 }
 
-// Wine's ANSI services refuse texts beyond MAX_PATH; Windows with long paths
-// enabled gives them. Either way the text must be whole, never cut at the limit.
+namespace {
+
+// The platform's own ANSI answer given room for any length: the whole text,
+// or the empty text where it refuses one that long.
+template <class TQuery> std::string PlatformAnswer(TQuery Query) {
+    std::vector<char> Buffer(32768);
+    const DWORD Length = Query(static_cast<DWORD>(Buffer.size()), Buffer.data());
+    return Length > 0 && Length < Buffer.size() ? std::string(Buffer.data(), Length)
+                                                : std::string();
+}
+
+std::string PlatformFullPath(const std::string& Path) {
+    return PlatformAnswer([&Path](DWORD Size, char* Buffer) {
+        return GetFullPathNameA(Path.c_str(), Size, Buffer, nullptr);
+    });
+}
+
+} // namespace
+
+// At the platform's limit and beyond it: Wine's ANSI services refuse texts
+// longer than MAX_PATH, Windows with long paths enabled gives them. Either
+// way the text must be whole or nothing, never cut at the limit.
 TEST_F(Vek_file_System, LongPathsAreWholeOrNothing) {
+    const std::string Longest = "C:\\" + std::string(MAX_PATH - 4, 'a');
+    ASSERT_EQ(Longest.size(), static_cast<std::size_t>(MAX_PATH - 1));
+    EXPECT_EQ(ExpandPath(Longest), Longest);
+    for (const std::size_t Extra : {1, 2, 100}) {
+        const std::string Long = Longest + std::string(Extra, 'b');
+        const std::string Platform = PlatformFullPath(Long);
+        EXPECT_TRUE(Platform.empty() || Platform == Long) << Long.size();
+        EXPECT_EQ(ExpandPath(Long), Platform) << Long.size();
+    }
+
     TDeepDirectory Deep(FTemp.Path());
     ASSERT_TRUE(Deep.IsMade()) << "the platform made no directory chain beyond MAX_PATH";
     TKeptCurrentDirectory KeptDirectory;
-    if (!SetCurrentDirectoryW(Deep.Wide().c_str()))
-        GTEST_SKIP() << "the platform keeps no current directory beyond MAX_PATH";
-    const std::string Current = GetCurrentDirectoryPath();
-    if (!Current.empty()) {
-        EXPECT_EQ(Current, Deep.Path());
-    }
-    const std::string Expanded = ExpandPath("x");
-    if (!Expanded.empty()) {
-        EXPECT_EQ(Expanded, Deep.Path() + "\\x");
+    // Wine keeps no current directory beyond MAX_PATH; where the platform
+    // does, both services must give it whole or not at all.
+    if (SetCurrentDirectoryW(Deep.Wide().c_str())) {
+        const std::string Current = PlatformAnswer(
+            [](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
+        EXPECT_TRUE(Current.empty() || Current == Deep.Path());
+        EXPECT_EQ(GetCurrentDirectoryPath(), Current);
+        EXPECT_EQ(ExpandPath("x"), PlatformFullPath("x"));
     }
     EXPECT_EQ(ExpandPath(FTemp / "a\\..\\x"), FTemp / "x");
 }

@@ -131,3 +131,12 @@ TEST(Vek_string_SkipUtf8Bom, DropsOneLeadingMarkOnly) {
     EXPECT_EQ(Vek_string::SkipUtf8Bom(" \xEF\xBB\xBF"), " \xEF\xBB\xBF");
     EXPECT_EQ(Vek_string::SkipUtf8Bom(""), "");
 }
+
+// The closing quote after a lead byte at the end of the text is no trail byte.
+TEST_F(Vek_string_Dbcs, LeadByteAtTheEndReadsBackFromTheQuotedForm) {
+    EXPECT_EQ(QuoteText("a\x95", '"'), "\"a\x95\"");
+    EXPECT_EQ(UnquoteText("\"a\x95\"", '"'), "a\x95");
+    EXPECT_EQ(UnquoteText("\"a\x95\"\"", '"'), "a\x95\"");
+    for (const std::string Text : {"\x95", "\"\x95", "x\"\"y\" res\xFC"})
+        EXPECT_EQ(UnquoteText(QuoteText(Text, '"'), '"'), Text) << Text;
+}

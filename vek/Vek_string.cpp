@@ -33,13 +33,17 @@ std::string QuoteText(const std::string& Text, char Quote) {
 }
 
 // A text whose closing quote is missing (only a hand-edited settings file
-// holds one) reads up to its end.
+// holds one) reads up to its end. A lead byte right before a quote that ends
+// the text stood alone at the end of the text that was quoted: that quote
+// closes, so that every quoted text reads back.
 std::string UnquoteText(const std::string& Text, char Quote) {
     std::string Result;
     if (Text.empty() || Text[0] != Quote)
         return Result;
     for (std::size_t Index = 1; Index < Text.size();) {
-        const std::size_t Length = CharLength(Text, Index);
+        std::size_t Length = CharLength(Text, Index);
+        if (Length == 2 && Index + 2 == Text.size() && Text[Index + 1] == Quote)
+            Length = 1;
         if (Length == 1 && Text[Index] == Quote) {
             if (Index + 1 >= Text.size() || Text[Index + 1] != Quote)
                 break;

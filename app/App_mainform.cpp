@@ -518,13 +518,14 @@ void TAppMainForm::SaveSettingsFile() {
 }
 
 void TAppMainForm::ReadFormSettings(Gui_inifile::TCustomIniFile& Ini) {
-    const std::string Current = Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote);
-    try {
-        Vek_file::SetCurrentDirectoryPath(
-            Vek_string::UnquoteText(Ini.ReadString("System", "CurrentDirectory", Current), Quote));
-    } catch (const Vek_file::EFileError&) {
-        // The directory is gone or the value was no quoted text: keep where we are.
-    }
+    // A directory that is gone, or a value that is no quoted text (which
+    // unquotes to nothing), leaves the last directory as it is.
+    const std::string Directory = Vek_string::UnquoteText(
+        Ini.ReadString("System", "CurrentDirectory",
+                       Vek_string::QuoteText(Application().LastDirectory(), Quote)),
+        Quote);
+    if (Vek_file::IsDirectory(Directory))
+        Application().SetLastDirectory(Directory);
 
     RECT Bounds = FormBounds();
     const int Width = Ini.ReadInteger("MainForm", "Width", Bounds.right - Bounds.left);
@@ -542,7 +543,7 @@ void TAppMainForm::ReadFormSettings(Gui_inifile::TCustomIniFile& Ini) {
 
 void TAppMainForm::WriteFormSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteString("System", "CurrentDirectory",
-                    Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote));
+                    Vek_string::QuoteText(Application().LastDirectory(), Quote));
     const RECT Bounds = FormBounds();
     Ini.WriteInteger("MainForm", "Width", Bounds.right - Bounds.left);
     Ini.WriteInteger("MainForm", "Left", Bounds.left);

@@ -1,10 +1,14 @@
 #include "Gui_application.h"
 
+#include "vek/Vek_file.h"
+
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <exception>
+#include <new>
 
 namespace Gui_application {
 
@@ -22,6 +26,7 @@ void TApplication::Initialize(HINSTANCE Instance) {
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&Controls);
+    FLastDirectory = Vek_file::ExtractDirectory(ExeName());
 }
 
 std::string TApplication::ExeName() const {
@@ -82,6 +87,10 @@ void TApplication::HandleException(std::exception_ptr Failure) {
     } catch (const EAbort&) {
     } catch (const Exception& E) {
         ShowException(E);
+    } catch (const std::bad_alloc&) {
+        ShowException(Exception("The program ran out of memory."));
+    } catch (const std::exception& E) {
+        ShowException(Exception(E.what()));
     } catch (...) {
         ShowException(Exception(std::string()));
     }

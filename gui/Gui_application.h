@@ -16,8 +16,9 @@ namespace Gui_application {
 
 class TApplication : public Gui_system::TObject {
 public:
-    // Initializes COM (the shell's dialogs need it) and the common controls;
-    // the last directory starts as the program's own.
+    // Restricts the search for DLLs loaded from now on to the system
+    // directory, then initializes COM (the shell's dialogs need it) and the
+    // common controls; the last directory starts as the program's own.
     void Initialize(HINSTANCE Instance);
     HINSTANCE Instance() const { return FInstance; }
 

@@ -504,6 +504,11 @@ void TAppMainForm::LoadSettingsFile() {
 
 void TAppMainForm::SaveSettingsFile() {
     try {
+        // Windows refuses to replace a read-only file, but not every file
+        // system it reaches does: the user's read-only settings stay as they are.
+        const DWORD Attributes = GetFileAttributesA(FSettingsFileName.c_str());
+        if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY))
+            throw Gui_system::EStreamError("The program could not write the file.");
         Gui_inifile::TMemIniFile Ini(FSettingsFileName);
         Ini.Clear();
         WriteFormSettings(Ini);

@@ -239,6 +239,21 @@ std::string Content(std::size_t Size, unsigned Seed) {
     return Bytes;
 }
 
+// How many files Directory holds, counted up to Enough.
+std::size_t FilesIn(const std::string& Directory, std::size_t Enough) {
+    std::size_t Count = 0;
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Directory + "\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++Count;
+    } while (Count < Enough && FindNextFileA(Find, &Data));
+    FindClose(Find);
+    return Count;
+}
+
 std::string InEntry(const std::string& Entry, const std::string& Source) {
     return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
 }
@@ -584,10 +599,9 @@ TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartRunsNormally) {
         ASSERT_NE(NameBox, nullptr);
         SendMessageA(NameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ListFile.c_str()));
         PressButton(Open, IDOK);
-        // The shell has begun: the first file of the move (the sources go
-        // in descending order) has arrived.
-        const std::string Moved = InEntry(Bin + "\\Tovel #0000", Items / "f9999.txt");
-        ASSERT_TRUE(WaitFor([&] { return Exists(Moved); }, 120000));
+        // Well into the move: a hundred files have arrived.
+        const std::string Moved = InEntry(Bin + "\\Tovel #0000", Items.Path());
+        ASSERT_TRUE(WaitFor([&] { return FilesIn(Moved, 100) >= 100; }, 120000));
         Running.Kill();
     }
     std::size_t Left = 0;

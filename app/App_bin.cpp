@@ -386,11 +386,11 @@ std::string TBin::GetLocation() {
 }
 
 std::string TBin::AskLocation() {
-    std::string Directory = Vek_file::GetCurrentDirectoryPath();
+    std::string Directory = Application().LastDirectory();
     if (!Gui_shell::BrowseForFolder("Specify the bin location.", std::string(), Directory))
         throw Gui_system::EAbort();
     // The next browse starts where this one ended.
-    Vek_file::SetCurrentDirectoryPath(Directory);
+    Application().SetLastDirectory(Directory);
     return Directory;
 }
 

@@ -152,13 +152,11 @@ void TBinHandler::PutRegularFiles() {
 }
 
 void TBinHandler::PutDirectory() {
-    std::string Directory = Vek_file::GetCurrentDirectoryPath();
+    std::string Directory = Gui_application::Application().LastDirectory();
     if (!Gui_shell::BrowseForFolder("Specify the directory.", std::string(), Directory))
         throw Gui_system::EAbort();
-    // The next browser starts where the user was last: in the folder that
-    // holds the chosen directory. Not in the directory itself: a process's
-    // current directory is held open, and the shell could never move it.
-    Vek_file::SetCurrentDirectoryPath(Vek_file::ExtractDirectoryPath(Directory));
+    // The program only remembers it; nothing holds the directory open.
+    Gui_application::Application().SetLastDirectory(Directory);
     Gui_stringlist::TStringList Paths;
     Paths.Add(Directory);
     PutDroppedFiles(Paths);

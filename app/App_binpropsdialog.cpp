@@ -244,7 +244,7 @@ void TAppBinPropsDialog::Button11Click() {
     std::string Directory = Vek_file::CombinePath(GetFixedLocation(), ProgramDirectory);
     if (!Gui_shell::BrowseForFolder("Specify the location.", "", Directory))
         throw Gui_system::EAbort();
-    Vek_file::SetCurrentDirectoryPath(Directory);
+    Gui_application::Application().SetLastDirectory(Directory);
     SetFixedLocation(Directory);
 }
 

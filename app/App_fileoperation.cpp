@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #endif
@@ -73,6 +74,57 @@ void MakeDirectoryOnce(const std::string& Directory, std::set<std::string>& Know
     CreateDirectoryA(Directory.c_str(), nullptr);
 }
 
+// Calls Visit with every regular file at or below Path, as that path and as
+// its path relative to Path ("" for Path itself when it is a file).
+void ForEachFile(const std::string& Path, const std::string& Relative,
+                 const std::function<void(const std::string&)>& Visit) {
+    if (Vek_file::IsRegularFile(Path)) {
+        Visit(Relative);
+        return;
+    }
+    WIN32_FIND_DATAA Data;
+    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string Name = Data.cFileName;
+        if (Name == "." || Name == "..")
+            continue;
+        const std::string Below = Relative.empty() ? Name : Relative + "\\" + Name;
+        ForEachFile(Path + "\\" + Name, Below, Visit);
+    } while (FindNextFileA(Find, &Data));
+    FindClose(Find);
+}
+
+std::string Joined(const std::string& Path, const std::string& Relative) {
+    return Relative.empty() ? Path : Path + "\\" + Relative;
+}
+
+// The files already below the destinations: they belong to someone else.
+std::set<std::string> ExistingFiles(const std::vector<std::string>& Destinations) {
+    std::set<std::string> Existing;
+    for (const std::string& Destination : Destinations)
+        ForEachFile(Destination, std::string(), [&](const std::string& Relative) {
+            Existing.insert(Vek_file::UpperCasePath(Joined(Destination, Relative)));
+        });
+    return Existing;
+}
+
+// A move between drives copies and then deletes. Where it stopped (a full
+// drive, a file held open, a cancel), a file can be both at its source and,
+// whole or cut short, at its destination. The source is the true one, so
+// the copy goes; a file that was at the destination before stays.
+void RemoveIncompleteCopies(const std::vector<std::string>& Sources,
+                            const std::vector<std::string>& Destinations,
+                            const std::set<std::string>& Existing) {
+    for (std::size_t I = 0; I < Sources.size() && I < Destinations.size(); ++I)
+        ForEachFile(Sources[I], std::string(), [&](const std::string& Relative) {
+            const std::string Copy = Joined(Destinations[I], Relative);
+            if (Vek_file::IsRegularFile(Copy) && !Existing.count(Vek_file::UpperCasePath(Copy)))
+                DeleteFileA(Copy.c_str());
+        });
+}
+
 } // namespace
 
 void TFileOperator::Execute() {
@@ -94,7 +146,13 @@ void TFileOperator::PerformOperation(Gui_system::TObject*) {
     Operation.pFrom = PackedSources.data();
     Operation.pTo = PackedDestinations.data();
     Operation.fFlags = FFlags;
-    if (ShellFileOperation(Operation) != 0)
+    const bool PairedMove = FFunc == FO_MOVE && (FFlags & FileOperationMultipleDestinations);
+    const std::set<std::string> Existing =
+        PairedMove ? ExistingFiles(FDestinations) : std::set<std::string>();
+    const int Result = ShellFileOperation(Operation);
+    if (PairedMove)
+        RemoveIncompleteCopies(FSources, FDestinations, Existing);
+    if (Result != 0)
         throw Gui_system::EAbort();
 }
 

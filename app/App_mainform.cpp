@@ -533,6 +533,11 @@ void TAppMainForm::LoadSettingsFile() {
 
 void TAppMainForm::SaveSettingsFile() {
     try {
+        // Windows refuses to replace a read-only file, but not every file
+        // system it reaches does: the user's read-only settings stay as they are.
+        const DWORD Attributes = GetFileAttributesA(FSettingsFileName.c_str());
+        if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY))
+            throw Gui_system::EStreamError("The program could not write the file.");
         Gui_inifile::TMemIniFile Ini(FSettingsFileName);
         Ini.Clear();
         WriteFormSettings(Ini);
@@ -548,13 +553,14 @@ void TAppMainForm::SaveSettingsFile() {
 }
 
 void TAppMainForm::ReadFormSettings(Gui_inifile::TCustomIniFile& Ini) {
-    const std::string Current = Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote);
-    try {
-        Vek_file::SetCurrentDirectoryPath(
-            Vek_string::UnquoteText(Ini.ReadString("System", "CurrentDirectory", Current), Quote));
-    } catch (const Vek_file::EFileError&) {
-        // The directory is gone or the value was no quoted text: keep where we are.
-    }
+    // A directory that is gone, or a value that is no quoted text (which
+    // unquotes to nothing), leaves the last directory as it is.
+    const std::string Directory = Vek_string::UnquoteText(
+        Ini.ReadString("System", "CurrentDirectory",
+                       Vek_string::QuoteText(Application().LastDirectory(), Quote)),
+        Quote);
+    if (Vek_file::IsDirectory(Directory))
+        Application().SetLastDirectory(Directory);
 
     RECT Bounds = FormBounds();
     const int Width = Ini.ReadInteger("MainForm", "Width", Bounds.right - Bounds.left);
@@ -572,7 +578,7 @@ void TAppMainForm::ReadFormSettings(Gui_inifile::TCustomIniFile& Ini) {
 
 void TAppMainForm::WriteFormSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteString("System", "CurrentDirectory",
-                    Vek_string::QuoteText(Vek_file::GetCurrentDirectoryPath(), Quote));
+                    Vek_string::QuoteText(Application().LastDirectory(), Quote));
     const RECT Bounds = FormBounds();
     Ini.WriteInteger("MainForm", "Width", Bounds.right - Bounds.left);
     Ini.WriteInteger("MainForm", "Left", Bounds.left);

@@ -35,10 +35,9 @@ bool TryStrToInt(const std::string& Text, std::int32_t& Value) {
     }
     if (I == Text.size())
         return false;
-    // Hexadecimal texts may spell the whole 32-bit pattern (as $FFFFFFFF for -1);
-    // decimal ones must stay within the signed range.
-    const std::uint64_t Limit =
-        Base == 16 ? 0xFFFFFFFFull : (Negative ? 0x80000000ull : 0x7FFFFFFFull);
+    // Hexadecimal digits give a magnitude as decimal ones do: "$FFFFFFFF" is
+    // 4294967295, outside the signed range, not the bit pattern of -1.
+    const std::uint64_t Limit = Negative ? 0x80000000ull : 0x7FFFFFFFull;
     std::uint64_t Magnitude = 0;
     for (; I < Text.size(); ++I) {
         const int Digit = DigitValue(Text[I], Base);

@@ -1,10 +1,14 @@
 #include "Gui_application.h"
 
+#include "vek/Vek_file.h"
+
 #include <commctrl.h>
 #include <objbase.h>
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <exception>
+#include <new>
 
 namespace Gui_application {
 
@@ -16,12 +20,40 @@ TApplication& Application() {
     return Instance;
 }
 
+namespace {
+
+// A portable program often sits in a downloads folder, where a DLL planted
+// beside it would otherwise load in place of a system DLL that is loaded
+// late (by the common controls, the shell or a dialog). From here on such
+// DLLs come from the system directory only. Systems without the call keep
+// the old search.
+void RestrictDllSearch() {
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+    const DWORD LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x00000800;
+#endif
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const FARPROC Proc =
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (!Proc)
+        return;
+    // Through the generic function type, which converts to any other without
+    // a warning about the mismatch of the two types.
+    const auto SetDefaultDllDirectories =
+        reinterpret_cast<TSetDefaultDllDirectories>(reinterpret_cast<void (*)()>(Proc));
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+} // namespace
+
 void TApplication::Initialize(HINSTANCE Instance) {
+    // First of all: everything below may load DLLs.
+    RestrictDllSearch();
     FInstance = Instance;
     // The shell's folder browser and open dialog need an apartment of their own.
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&Controls);
+    FLastDirectory = Vek_file::ExtractDirectory(ExeName());
 }
 
 std::string TApplication::ExeName() const {
@@ -82,6 +114,10 @@ void TApplication::HandleException(std::exception_ptr Failure) {
     } catch (const EAbort&) {
     } catch (const Exception& E) {
         ShowException(E);
+    } catch (const std::bad_alloc&) {
+        ShowException(Exception("The program ran out of memory."));
+    } catch (const std::exception& E) {
+        ShowException(Exception(E.what()));
     } catch (...) {
         ShowException(Exception(std::string()));
     }

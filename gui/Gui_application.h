@@ -16,7 +16,9 @@ namespace Gui_application {
 
 class TApplication : public Gui_system::TObject {
 public:
-    // Initializes COM (the shell's dialogs need it) and the common controls.
+    // Restricts the search for DLLs loaded from now on to the system
+    // directory, then initializes COM (the shell's dialogs need it) and the
+    // common controls; the last directory starts as the program's own.
     void Initialize(HINSTANCE Instance);
     HINSTANCE Instance() const { return FInstance; }
 
@@ -24,6 +26,14 @@ public:
     std::string ExeName() const;
     // Arguments 1 to N of the command line, split as the C runtime splits them.
     std::vector<std::string> Arguments() const;
+
+    // The program's memory of the last directory the user chose: open dialogs
+    // and folder browsers start there, and a chosen directory becomes it. It
+    // begins as the program's own directory. It is kept here and never made
+    // the process's current directory, which Windows holds open: a folder
+    // held that way could not be put.
+    const std::string& LastDirectory() const { return FLastDirectory; }
+    void SetLastDirectory(const std::string& Directory) { FLastDirectory = Directory; }
 
     const std::string& Title() const { return FTitle; }
     void SetTitle(const std::string& Title) { FTitle = Title; }
@@ -53,8 +63,9 @@ public:
     void Run();
 
     // The top-level report of a failure: nothing for EAbort, an error box with
-    // the message and the title for every other Exception, an error box with
-    // an empty text for anything else thrown.
+    // the message and the title for every other Exception and for any
+    // std::exception (its text; "The program ran out of memory." for
+    // std::bad_alloc), an error box with an empty text for anything else thrown.
     void HandleException(std::exception_ptr Failure);
     void ShowException(const Gui_system::Exception& E);
 
@@ -72,6 +83,7 @@ public:
 private:
     HINSTANCE FInstance = nullptr;
     std::string FTitle;
+    std::string FLastDirectory;
     HWND FMainWindow = nullptr;
     HACCEL FAccelerators = nullptr;
     HCURSOR FScreenCursor = nullptr;

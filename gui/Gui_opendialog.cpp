@@ -61,6 +61,13 @@ std::string ChosenFolder(const std::string& Buffer, WORD FileOffset) {
                                              : Buffer.substr(0, FileOffset);
 }
 
+// The folder as the system writes a directory: without a trailing backslash,
+// except for a drive's root, which "C:" alone would not name.
+std::string DirectoryOf(const std::string& Folder) {
+    const std::string Directory = Vek_file::ExcludeTrailingDelimiter(Folder, '\\');
+    return !Directory.empty() && Directory.back() == ':' ? Folder : Directory;
+}
+
 std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset) {
     if (!SeveralChosen(Buffer, FileOffset))
         return {Buffer.c_str()};
@@ -90,7 +97,12 @@ bool TOpenDialog::Execute() {
     Dialog.lpstrFile = &Buffer[0];
     Dialog.nMaxFile = static_cast<DWORD>(Buffer.size());
     Dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
-    Dialog.Flags = OptionFlags(Options);
+    const std::string& Start = Gui_application::Application().LastDirectory();
+    Dialog.lpstrInitialDir = Start.empty() ? nullptr : Start.c_str();
+    // The dialog would otherwise leave the process's current directory in the
+    // chosen folder, which Windows then holds open: a later put of that folder
+    // or of one above it would fail in the shell's move.
+    Dialog.Flags = OptionFlags(Options) | OFN_NOCHANGEDIR;
 
     BOOL Confirmed;
     {
@@ -105,9 +117,8 @@ bool TOpenDialog::Execute() {
     FilterIndex = static_cast<std::int32_t>(Dialog.nFilterIndex);
     Files = ChosenFiles(Buffer, Dialog.nFileOffset);
     FileName = Files.empty() ? std::string() : Files.front();
-    // Windows moves the current directory to the chosen folder itself, but not
-    // every implementation of the dialog does when a full path is typed.
-    SetCurrentDirectoryA(ChosenFolder(Buffer, Dialog.nFileOffset).c_str());
+    Gui_application::Application().SetLastDirectory(
+        DirectoryOf(ChosenFolder(Buffer, Dialog.nFileOffset)));
     return true;
 }
 

@@ -34,8 +34,9 @@ public:
     // On confirmation all chosen files, full paths, in the dialog's order.
     std::vector<std::string> Files;
 
-    // Shows the dialog modally over the program, in the current directory;
-    // confirming leaves the current directory at the chosen files' folder.
+    // Shows the dialog modally over the program, in the application's last
+    // directory; confirming makes the chosen files' folder the last directory.
+    // The process's current directory never changes.
     // Returns false when the user cancels. Raises Gui_system::Exception when
     // the dialog itself fails.
     bool Execute();

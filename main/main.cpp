@@ -36,32 +36,30 @@ void GuardSingleInstance() {
     }
 }
 
-void Run() {
+void Run(int Show) {
     Application().SetTitle("Tovel Bin");
+    // Windows holds a process's current directory open; one that a shortcut
+    // or a console left in a user's folder would stop a put of that folder.
+    SetCurrentDirectoryA(Application().LastDirectory().c_str());
     GuardSingleInstance();
     auto* Form = Application().Own(std::make_unique<App_mainform::TAppMainForm>());
     App_mainform::AppMainForm = Form;
     Application().SetMainWindow(Form->Handle());
-    ShowWindow(Form->Handle(), SW_SHOWNORMAL);
+    // As the starter asks: a shortcut set to "Minimized" starts minimized.
+    ShowWindow(Form->Handle(), Show);
     UpdateWindow(Form->Handle());
     Application().Run();
 }
 
 } // namespace TovelBin
 
-int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
     using Gui_application::Application;
     Application().Initialize(Instance);
     try {
-        try {
-            TovelBin::Run();
-        } catch (const Gui_system::Exception&) {
-            throw;
-        } catch (...) {
-            throw Gui_system::Exception(std::string());
-        }
-    } catch (const Gui_system::Exception& E) {
-        Application().ShowException(E);
+        TovelBin::Run(Show);
+    } catch (...) {
+        Application().HandleException(std::current_exception());
     }
     App_mainform::AppMainForm = nullptr;
     Application().DestroyComponents();

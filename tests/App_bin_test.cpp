@@ -327,14 +327,20 @@ std::string ProgramDirectory() {
     return Length ? std::string(Buffer, Length) : Directory;
 }
 
-// Keeps the process's current directory across a test.
-class TCurrentDirectoryKept {
+// Keeps the application's last directory across a test, and checks that the
+// process's current directory never moved: Windows holds it open.
+class TLastDirectoryKept {
 public:
-    TCurrentDirectoryKept() : FSaved(Vek_file::GetCurrentDirectoryPath()) {}
-    ~TCurrentDirectoryKept() { SetCurrentDirectoryA(FSaved.c_str()); }
+    TLastDirectoryKept()
+        : FSaved(Application().LastDirectory()), FCurrent(Vek_file::GetCurrentDirectoryPath()) {}
+    ~TLastDirectoryKept() {
+        EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), FCurrent);
+        Application().SetLastDirectory(FSaved);
+    }
 
 private:
     std::string FSaved;
+    std::string FCurrent;
 };
 
 // Answers the folder browser: records its text, then selects Folder and
@@ -598,11 +604,11 @@ TEST(App_bin_TBin, PropsTravelInBothDirections) {
     EXPECT_EQ(Bin.EntryName().Index(), 49);
 }
 
-TEST(App_bin_TBin, AskUserTakesTheChosenDirectoryAndMakesItCurrent) {
-    TCurrentDirectoryKept Kept;
+TEST(App_bin_TBin, AskUserTakesTheChosenDirectoryAndRemembersIt) {
+    TLastDirectoryKept Kept;
     TestSupport::TTempDir Start;
     TestSupport::TTempDir Chosen;
-    Vek_file::SetCurrentDirectoryPath(Start.Path());
+    Application().SetLastDirectory(Start.Path());
     TBin Bin;
     Bin.SetLocationType(App_bin::bltAskUser);
     std::string Location;
@@ -612,20 +618,20 @@ TEST(App_bin_TBin, AskUserTakesTheChosenDirectoryAndMakesItCurrent) {
         EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Specify the bin location."});
     }
     EXPECT_EQ(Location, Chosen.Path());
-    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Chosen.Path());
+    EXPECT_EQ(Application().LastDirectory(), Chosen.Path());
     // Every call asks again; the entry path follows the new choice.
     {
         TBrowserDriver Driver(Start.Path());
         EXPECT_EQ(Bin.GetEntryPath(), Start.Path() + "\\Tovel #0000");
         EXPECT_EQ(Driver.Seen().size(), 1u);
     }
-    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Start.Path());
+    EXPECT_EQ(Application().LastDirectory(), Start.Path());
 }
 
-TEST(App_bin_TBin, AskUserStartsInTheCurrentDirectory) {
-    TCurrentDirectoryKept Kept;
+TEST(App_bin_TBin, AskUserStartsInTheLastDirectory) {
+    TLastDirectoryKept Kept;
     TestSupport::TTempDir Start;
-    Vek_file::SetCurrentDirectoryPath(Start.Path());
+    Application().SetLastDirectory(Start.Path());
     TBin Bin;
     Bin.SetLocationType(App_bin::bltAskUser);
     // OK at once takes what the browser preselected.

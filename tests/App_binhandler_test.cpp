@@ -24,6 +24,7 @@
 #include <vector>
 
 using App_binhandler::TBinHandler;
+using Gui_application::Application;
 using TestSupport::TTempDir;
 
 namespace {
@@ -390,15 +391,21 @@ std::string InEntry(const std::string& Entry, const std::string& Source) {
 class App_binhandler_Commands : public testing::Test {
 protected:
     void SetUp() override {
-        FSavedDirectory = Vek_file::GetCurrentDirectoryPath();
+        FSavedDirectory = Application().LastDirectory();
+        FCurrentDirectory = Vek_file::GetCurrentDirectoryPath();
         // A bin with a drive stays where it is, wherever the test program runs.
         Handler.Bin().SetFixedLocation(Dir / "Bin");
         Vek_file::MakeDirectory(Source);
-        Vek_file::SetCurrentDirectoryPath(Source);
+        Application().SetLastDirectory(Source);
         Log.Events.clear();
     }
 
-    void TearDown() override { Vek_file::SetCurrentDirectoryPath(FSavedDirectory); }
+    void TearDown() override {
+        // No command moves the process's current directory: Windows holds it
+        // open, and a folder held that way could not be put.
+        EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), FCurrentDirectory);
+        Application().SetLastDirectory(FSavedDirectory);
+    }
 
     std::string Entry(const std::string& Name) const { return Dir / ("Bin\\" + Name); }
     std::int32_t Index() const { return Handler.Bin().EntryName().Index(); }
@@ -425,6 +432,7 @@ protected:
 
 private:
     std::string FSavedDirectory;
+    std::string FCurrentDirectory;
 };
 
 } // namespace
@@ -472,12 +480,12 @@ TEST_F(App_binhandler_Commands, CancelledCommandsChangeNothing) {
     // The cancelled put still reported itself and cleared the line after.
     EXPECT_EQ(Log.Events, FailedPutEvents);
     EXPECT_EQ(Index(), 0);
-    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Source);
+    EXPECT_EQ(Application().LastDirectory(), Source);
     EXPECT_TRUE(TestSupport::Exists(Source + "\\kept.txt"));
     EXPECT_FALSE(TestSupport::Exists(Dir / "Bin"));
 }
 
-TEST_F(App_binhandler_Commands, PutDirectoryMovesTheChosenDirectoryAndStartsNextBesideIt) {
+TEST_F(App_binhandler_Commands, PutDirectoryMovesTheChosenDirectoryAndRemembersIt) {
     const std::string Chosen = Dir / "Chosen";
     Vek_file::MakeDirectory(Chosen);
     TestSupport::WriteFile(Chosen + "\\inner.txt", "inner");
@@ -485,13 +493,35 @@ TEST_F(App_binhandler_Commands, PutDirectoryMovesTheChosenDirectoryAndStartsNext
     Driver.SetFolderToSelect(Chosen);
     EXPECT_EQ(FailureOf([&] { Handler.PutDirectory(); }), "no failure");
     EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"browser|Specify the directory."});
-    // The folder that held it is current: the directory itself is gone.
-    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Dir.Path());
+    EXPECT_EQ(Application().LastDirectory(), Chosen);
     EXPECT_EQ(Log.Events, PutEvents);
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Chosen) + "\\inner.txt"),
               "inner");
     EXPECT_FALSE(TestSupport::Exists(Chosen));
+}
+
+// Choosing files in a folder must not hold that folder open: the program
+// only remembers it, so the folder itself can be put right after.
+TEST_F(App_binhandler_Commands, FolderOfChosenFilesCanBePutWhole) {
+    const std::string Folder = Source + "\\Folder";
+    Vek_file::MakeDirectory(Folder + "\\Inner");
+    TestSupport::WriteFile(Folder + "\\first.txt", "first");
+    TestSupport::WriteFile(Folder + "\\second.txt", "second");
+    TestSupport::WriteFile(Folder + "\\Inner\\third.txt", "third");
+    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    TDialogDriver Driver;
+    Driver.SetFileToType(Folder + "\\first.txt");
+    Driver.SetFolderToSelect(Folder);
+    EXPECT_EQ(FailureOf([&] { Handler.PutRegularFiles(); }), "no failure");
+    EXPECT_EQ(Application().LastDirectory(), Folder);
+    EXPECT_EQ(FailureOf([&] { Handler.PutDirectory(); }), "no failure");
+    EXPECT_EQ(Driver.Seen(),
+              (std::vector<std::string>{"Put Regular Files|", "browser|Specify the directory."}));
+    EXPECT_FALSE(TestSupport::Exists(Folder));
+    EXPECT_EQ(TestSupport::ListTree(InEntry(Entry("Tovel #0001"), Folder)),
+              (std::vector<std::string>{"Inner\\", "Inner\\third.txt", "second.txt"}));
+    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
 }
 
 TEST_F(App_binhandler_Commands, ImportPutsEveryLineOfTheChosenFile) {

@@ -676,6 +676,7 @@ TEST_F(App_binpropsdialog, BrowseCancelKeepsTheLocationAndOkWritesTheChosenFullP
     TestSupport::TTempDir Dir(Desktop);
     const std::string Name = Dir.Path().substr(Dir.Path().find_last_of('\\') + 1);
     const std::string Before = CurrentDirectory();
+    const std::string LastBefore = Gui_application::Application().LastDirectory();
     const bool Confirmed = Run(DefaultProps(), [&](TScript& S) {
         S.Click(IDC_BUTTON11);
         HWND Browser = S.WaitBrowser();
@@ -686,7 +687,7 @@ TEST_F(App_binpropsdialog, BrowseCancelKeepsTheLocationAndOkWritesTheChosenFullP
         // A cancel is silent and changes nothing.
         EXPECT_TRUE(S.NoError());
         EXPECT_EQ(S.Text(IDC_EDIT11), "Bin");
-        EXPECT_EQ(CurrentDirectory(), Before);
+        EXPECT_EQ(Gui_application::Application().LastDirectory(), LastBefore);
         EXPECT_TRUE(S.IsOpen());
 
         S.Click(IDC_BUTTON11);
@@ -699,9 +700,11 @@ TEST_F(App_binpropsdialog, BrowseCancelKeepsTheLocationAndOkWritesTheChosenFullP
         EXPECT_TRUE(S.IsOpen());
         S.Press(IDOK);
     });
-    const std::string Current = CurrentDirectory();
-    SetCurrentDirectoryA(Before.c_str());
+    const std::string Last = Gui_application::Application().LastDirectory();
+    Gui_application::Application().SetLastDirectory(LastBefore);
     EXPECT_TRUE(Confirmed);
     EXPECT_EQ(Dialog.Props().FixedLocation, LongPath(Dir.Path()));
-    EXPECT_EQ(LongPath(Current), LongPath(Dir.Path()));
+    // The chosen directory is remembered, not made the process's current one.
+    EXPECT_EQ(LongPath(Last), LongPath(Dir.Path()));
+    EXPECT_EQ(CurrentDirectory(), Before);
 }

@@ -165,6 +165,51 @@ TEST(App_fileoperation_TFileOperator, ShellFailureIsSilent) {
     }
 }
 
+// A shell that stops in the middle of a move between drives, as on a full
+// drive: one file moved whole, two copied only in part with their sources
+// kept, and one file at its destination from before, where the user chose
+// not to replace it.
+class TStoppedShell : public TFileOperator {
+protected:
+    int ShellFileOperation(SHFILEOPSTRUCTA&) override {
+        const std::vector<std::string>& From = Sources();
+        const std::vector<std::string>& To = Destinations();
+        TestSupport::WriteFile(To[0], "cut");
+        Vek_file::MakeDirectory(To[1] + "\\Sub");
+        TestSupport::WriteFile(To[1] + "\\Sub\\moved.txt", "moved");
+        DeleteFileA((From[1] + "\\Sub\\moved.txt").c_str());
+        TestSupport::WriteFile(To[1] + "\\Sub\\cut.txt", "c");
+        return 1;
+    }
+};
+
+// Only the copies this move made go, and only where the source is still whole.
+TEST(App_fileoperation_TFileOperator, StoppedMoveLeavesNoIncompleteCopy) {
+    TTempDir Source;
+    TTempDir Target;
+    TestSupport::WriteFile(Source / "a.txt", "all of a");
+    Vek_file::MakeDirectory(Source / "Dir\\Sub");
+    TestSupport::WriteFile(Source / "Dir\\Sub\\moved.txt", "moved");
+    TestSupport::WriteFile(Source / "Dir\\Sub\\cut.txt", "cut short");
+    TestSupport::WriteFile(Source / "Dir\\kept.txt", "the source's");
+    Vek_file::MakeDirectory(Target / "E\\Dir");
+    TestSupport::WriteFile(Target / "E\\Dir\\kept.txt", "there before");
+    const std::vector<std::string> Before = TestSupport::FilePrint({Source.Path(), Target.Path()});
+
+    TStoppedShell Operator;
+    Operator.Sources() = {Source / "a.txt", Source / "Dir"};
+    Operator.Destinations() = {Target / "E\\a.txt", Target / "E\\Dir"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(PutFlags);
+    Operator.Execute();
+
+    EXPECT_EQ(TestSupport::FilePrint({Source.Path(), Target.Path()}), Before);
+    EXPECT_EQ(TestSupport::ListTree(Target.Path()),
+              (std::vector<std::string>{"E\\", "E\\Dir\\", "E\\Dir\\Sub\\",
+                                        "E\\Dir\\Sub\\moved.txt", "E\\Dir\\kept.txt"}));
+    EXPECT_EQ(TestSupport::ReadFile(Target / "E\\Dir\\kept.txt"), "there before");
+}
+
 TEST(App_fileoperation_TFileOperator, MovesEveryPairAndMakesTheMissingTargetDirectories) {
     TTempDir OnC;
     TTempDir OnD("D:\\");

@@ -152,15 +152,22 @@ class App_mainform : public testing::Test {
 protected:
     void SetUp() override {
         SettingsFileName = Dir / "Settings.ini";
-        Vek_file::SetCurrentDirectoryPath(Dir.Path());
+        SavedLastDirectory = Application().LastDirectory();
+        Application().SetLastDirectory(Dir.Path());
     }
 
     void TearDown() override {
         Application().SetMainWindow(nullptr);
         Form.reset();
         DrainQuit();
-        Vek_file::SetCurrentDirectoryPath(TestSupport::ExeDirectory());
+        Application().SetLastDirectory(SavedLastDirectory);
+        // The last directory is the program's memory only: Windows holds a
+        // process's current directory open, so it never follows.
+        EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), CurrentDirectory);
     }
+
+    std::string SavedLastDirectory;
+    const std::string CurrentDirectory = Vek_file::GetCurrentDirectoryPath();
 
     void WriteSettings(const std::vector<std::string>& Lines) {
         TestSupport::WriteFile(SettingsFileName, SettingsText(Lines));
@@ -510,7 +517,7 @@ TEST_F(App_mainform, FailedCommandLinePutIsShownOnceAndNotTriedAgain) {
 }
 
 TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
-    const std::string Current = Vek_file::GetCurrentDirectoryPath();
+    const std::string Current = Application().LastDirectory();
     Open();
     EXPECT_FALSE(GetWindowLongA(Form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
     const RECT Bounds = WindowBounds(Form->Handle());
@@ -569,17 +576,17 @@ TEST_F(App_mainform, KeysAddedByHandDisappearAtTheNextSave) {
 TEST_F(App_mainform, CurrentDirectoryWithBlanksSurvivesASaveAndALoad) {
     const std::string Odd = Dir / " blank at the start";
     ASSERT_TRUE(CreateDirectoryA(Odd.c_str(), nullptr));
-    Vek_file::SetCurrentDirectoryPath(Odd);
+    Application().SetLastDirectory(Odd);
     Open();
     SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_NE(TestSupport::ReadFile(SettingsFileName).find("CurrentDirectory=\"" + Odd + "\"\r\n"),
               std::string::npos);
 
-    Vek_file::SetCurrentDirectoryPath(Dir.Path());
+    Application().SetLastDirectory(Dir.Path());
     Form.reset();
     DrainQuit();
     Open();
-    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Odd);
+    EXPECT_EQ(Application().LastDirectory(), Odd);
 }
 
 TEST_F(App_mainform, UnquotedOrMissingCurrentDirectoryIsIgnored) {
@@ -589,7 +596,7 @@ TEST_F(App_mainform, UnquotedOrMissingCurrentDirectoryIsIgnored) {
         WriteSettings({"[System]", "CurrentDirectory=" + Value});
         TBoxRecorder Boxes;
         ASSERT_NO_THROW(Open()) << Value;
-        EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Dir.Path()) << Value;
+        EXPECT_EQ(Application().LastDirectory(), Dir.Path()) << Value;
         EXPECT_TRUE(Boxes.Boxes().empty()) << Value;
         Application().SetMainWindow(nullptr);
         Form.reset();

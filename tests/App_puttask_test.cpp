@@ -538,6 +538,7 @@ TEST_F(App_bin_Put, CancelledBrowserCreatesAndMovesNothing) {
 
 TEST_F(App_bin_Put, AskUserPutsIntoTheChosenDirectory) {
     const std::string Current = Vek_file::GetCurrentDirectoryPath();
+    Gui_application::Application().SetLastDirectory(Current);
     const std::string File = MakeFile(OnD, "chosen.txt", "chosen");
     const std::string Chosen = LongPath(BinRoot.Path());
     Bin.SetLocationType(App_bin::bltAskUser);
@@ -546,9 +547,10 @@ TEST_F(App_bin_Put, AskUserPutsIntoTheChosenDirectory) {
         TestSupport::PressButton(Dialog, IDOK);
     });
     Bin.Put({File});
-    const std::string NowCurrent = Vek_file::GetCurrentDirectoryPath();
-    Vek_file::SetCurrentDirectoryPath(Current);
-    EXPECT_EQ(NowCurrent, Chosen);
+    const std::string Last = Gui_application::Application().LastDirectory();
+    Gui_application::Application().SetLastDirectory(Current);
+    EXPECT_EQ(Last, Chosen);
+    EXPECT_EQ(Vek_file::GetCurrentDirectoryPath(), Current);
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Chosen + "\\Tovel #0000", D) + "\\chosen.txt"),
               "chosen");
     EXPECT_EQ(Index(), 1);

@@ -24,18 +24,23 @@ std::string CurrentDirectory() {
     return std::string(Buffer, GetCurrentDirectoryA(sizeof Buffer, Buffer));
 }
 
+std::string LastDirectory() {
+    return Gui_application::Application().LastDirectory();
+}
+
 // A folder with two text files and a subfolder with one other file; it is the
-// current directory while the object lives.
+// application's last directory while the object lives. The process's current
+// directory lies elsewhere and must stay where it is.
 class TPlayground {
 public:
-    TPlayground() : FSaved(CurrentDirectory()) {
+    TPlayground() : FSaved(LastDirectory()) {
         TestSupport::WriteFile(Dir / "a.txt", "a");
         TestSupport::WriteFile(Dir / "b.txt", "b");
         CreateDirectoryA((Dir / "sub").c_str(), nullptr);
         TestSupport::WriteFile(Dir / "sub\\c.dat", "c");
-        SetCurrentDirectoryA(Dir.Path().c_str());
+        Gui_application::Application().SetLastDirectory(Dir.Path());
     }
-    ~TPlayground() { SetCurrentDirectoryA(FSaved.c_str()); }
+    ~TPlayground() { Gui_application::Application().SetLastDirectory(FSaved); }
     TPlayground(const TPlayground&) = delete;
     TPlayground& operator=(const TPlayground&) = delete;
 
@@ -105,6 +110,8 @@ protected:
         Gui_application::Application().Initialize(GetModuleHandleA(nullptr));
     }
 
+    // The process's current directory before the test; the dialog never moves it.
+    const std::string Current = CurrentDirectory();
     TPlayground Playground;
     TestSupport::TProgramWindows Windows;
 };
@@ -140,7 +147,8 @@ TEST_F(Gui_opendialog_Execute, OneFileWithTheChosenFilter) {
     EXPECT_EQ(Dialog.FileName, Chosen);
     EXPECT_EQ(Dialog.Files, Names{Chosen});
     EXPECT_EQ(Dialog.FilterIndex, 2);
-    EXPECT_EQ(CurrentDirectory(), Playground.Dir / "sub");
+    EXPECT_EQ(LastDirectory(), Playground.Dir / "sub");
+    EXPECT_EQ(CurrentDirectory(), Current);
 }
 
 TEST_F(Gui_opendialog_Execute, ProposesTheFileNameAndTheFilterIndex) {
@@ -182,7 +190,8 @@ TEST_F(Gui_opendialog_Execute, SeveralFilesInTheDialogsOrder) {
     EXPECT_EQ(Dialog.Files, (Names{Playground.Dir / "b.txt", Playground.Dir / "a.txt"}));
     EXPECT_EQ(Dialog.FileName, Playground.Dir / "b.txt");
     EXPECT_EQ(Dialog.FilterIndex, 1);
-    EXPECT_EQ(CurrentDirectory(), Playground.Dir.Path());
+    EXPECT_EQ(LastDirectory(), Playground.Dir.Path());
+    EXPECT_EQ(CurrentDirectory(), Current);
 
     // One file chosen where several are allowed still comes back as a full path.
     {
@@ -195,6 +204,7 @@ TEST_F(Gui_opendialog_Execute, SeveralFilesInTheDialogsOrder) {
     EXPECT_TRUE(Confirmed);
     EXPECT_EQ(Dialog.Files, Names{Playground.Dir / "sub\\c.dat"});
     EXPECT_EQ(Dialog.FileName, Playground.Dir / "sub\\c.dat");
+    EXPECT_EQ(LastDirectory(), Playground.Dir / "sub");
 }
 
 TEST_F(Gui_opendialog_Execute, CancelReturnsFalseAndChangesNothing) {
@@ -215,7 +225,8 @@ TEST_F(Gui_opendialog_Execute, CancelReturnsFalseAndChangesNothing) {
     EXPECT_EQ(Dialog.FileName, "a.txt");
     EXPECT_EQ(Dialog.Files, Names{"earlier"});
     EXPECT_EQ(Dialog.FilterIndex, 1);
-    EXPECT_EQ(CurrentDirectory(), Playground.Dir.Path());
+    EXPECT_EQ(LastDirectory(), Playground.Dir.Path());
+    EXPECT_EQ(CurrentDirectory(), Current);
     EXPECT_TRUE(Windows.AllEnabled());
 }
 

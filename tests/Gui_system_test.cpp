@@ -32,8 +32,10 @@ TEST(Gui_system_TryStrToInt, HexadecimalAfterDollarOrZeroX) {
     EXPECT_TRUE(Parses("0x10", 16));
     EXPECT_TRUE(Parses("0X10", 16));
     EXPECT_TRUE(Parses("$ff", 255));
-    EXPECT_TRUE(Parses("$FFFFFFFF", -1));
     EXPECT_TRUE(Parses("-$10", -16));
+    EXPECT_TRUE(Parses("$7FFFFFFF", INT32_MAX));
+    EXPECT_TRUE(Parses("-$80000000", INT32_MIN));
+    EXPECT_TRUE(Parses("-0x80000000", INT32_MIN));
 }
 
 TEST(Gui_system_TryStrToInt, RefusesEverythingElseAndKeepsTheValue) {
@@ -49,5 +51,11 @@ TEST(Gui_system_TryStrToInt, RefusesEverythingElseAndKeepsTheValue) {
     EXPECT_TRUE(Refused("2147483648"));
     EXPECT_TRUE(Refused("-2147483649"));
     EXPECT_TRUE(Refused("$100000000"));
+    // Hexadecimal texts obey the signed range as decimal ones do: no wrap-around.
+    EXPECT_TRUE(Refused("$FFFFFFFF"));
+    EXPECT_TRUE(Refused("-$FFFFFFFF"));
+    EXPECT_TRUE(Refused("0x1FFFFFFFF"));
+    EXPECT_TRUE(Refused("$80000000"));
+    EXPECT_TRUE(Refused("-$80000001"));
     EXPECT_TRUE(Refused("- 5"));
 }

@@ -143,6 +143,15 @@ TEST(Vek_file_CombinePath, PathWithADriveStaysAsItIs) {
     EXPECT_EQ(FileErrorOf([] { CombinePath("D:Bin", "C:\\Prog"); }), CannotDetermine);
 }
 
+// A network location from the browse button must not land on the program's drive.
+TEST(Vek_file_CombinePath, NetworkPathStaysAsItIs) {
+    EXPECT_EQ(CombinePath("\\\\server\\share\\Bin", "C:\\Prog"), "\\\\server\\share\\Bin");
+    EXPECT_EQ(CombinePath("\\\\server\\share", "Prog"), "\\\\server\\share");
+    // The base is not even looked at: a bare drive, which raises for a
+    // single backslash, does not raise here.
+    EXPECT_EQ(CombinePath("\\\\server\\share\\Bin", "C:"), "\\\\server\\share\\Bin");
+}
+
 class Vek_file_Dbcs : public PortableSupport::TCodePage932Test {};
 
 // 0x95 0x5C is one character of code page 932 whose trail byte has the

@@ -128,6 +128,11 @@ std::string GetPathRoot(const std::string& Path) {
 }
 
 std::string CombinePath(const std::string& Path, const std::string& Base) {
+    // Two leading backslashes begin a network path (\\server\share\Bin), as
+    // absolute as a drive path; below the base's root it would name a folder
+    // on the program's drive instead.
+    if (Path.size() >= 2 && Path[0] == PathDelimiter && Path[1] == PathDelimiter)
+        return Path;
     if (StartsWithDelimiter(Path, PathDelimiter))
         return GetPathRoot(Base) + ExcludeLeadingDelimiter(Path, PathDelimiter);
     if (IsAbsolutePath(Path))

@@ -28,8 +28,8 @@ bool HasWildcards(const std::string& Path);
 bool IsAbsolutePath(const std::string& Path);
 bool IsRelativePath(const std::string& Path);
 std::string GetPathRoot(const std::string& Path);
-// A path with a drive (D:\Bin) is returned as it is: it names the directory
-// the user chose, not one below Base.
+// A path with a drive (D:\Bin) or a network path (\\server\share\Bin) is
+// returned as it is: it names the directory the user chose, not one below Base.
 std::string CombinePath(const std::string& Path, const std::string& Base);
 
 #ifdef _WIN32

@@ -308,7 +308,7 @@ char MissingDrive() {
     throw std::runtime_error("every drive letter is taken");
 }
 
-// HoldFile.exe from beside this program, holding Path open without sharing
+// HoldOpen.exe from beside this program, holding Path open without sharing
 // until the object ends.
 class THeldFile {
 public:
@@ -316,7 +316,7 @@ public:
         const std::string ReadyName =
             "Tovel.TakeBack.Held." + std::to_string(GetCurrentProcessId());
         HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str());
-        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldFile.exe\" \"" + Path +
+        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldOpen.exe\" \"" + Path +
                                   "\" \"" + ReadyName + "\"";
         STARTUPINFOA Startup{};
         Startup.cb = sizeof Startup;

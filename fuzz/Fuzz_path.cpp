@@ -121,9 +121,14 @@ void CheckRoot(const std::string& Path) {
     FUZZ_CHECK(Root == (Absolute ? Path.substr(0, FirstColon(Path) + 2) : std::string()));
 }
 
-// A path that begins with a backslash goes below the root of the base; a path
-// with a drive stays as it is; any other goes below the base itself.
+// A network path (two leading backslashes) and a path with a drive stay as
+// they are; a path that begins with one backslash goes below the root of the
+// base; any other goes below the base itself.
 void CheckCombine(const std::string& Path, const std::string& Base) {
+    if (Path.size() >= 2 && Path[0] == Backslash && Path[1] == Backslash) {
+        FUZZ_CHECK(Vek_file::CombinePath(Path, Base) == Path);
+        return;
+    }
     const bool Rooted = !Path.empty() && Path[0] == Backslash;
     const TKind Kind = Rooted ? KindOf(Base) : KindOf(Path);
     std::string Combined;

@@ -238,6 +238,7 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
 #include "app/App_bin.h"
 #include "app/App_guarddialog.h"
 #include "gui/Gui_application.h"
+#include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
 
@@ -249,6 +250,7 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
 #include <stdexcept>
 
 using App_takeback::TTakeBackTask;
+using ProgramSupport::THeldFile;
 using TestSupport::FilePrint;
 using TestSupport::TBoxRecorder;
 using TestSupport::TTempDir;
@@ -307,44 +309,6 @@ char MissingDrive() {
     }
     throw std::runtime_error("every drive letter is taken");
 }
-
-// HoldOpen.exe from beside this program, holding Path open without sharing
-// until the object ends.
-class THeldFile {
-public:
-    explicit THeldFile(const std::string& Path) {
-        const std::string ReadyName =
-            "Tovel.TakeBack.Held." + std::to_string(GetCurrentProcessId());
-        HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str());
-        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldOpen.exe\" \"" + Path +
-                                  "\" \"" + ReadyName + "\"";
-        STARTUPINFOA Startup{};
-        Startup.cb = sizeof Startup;
-        if (!CreateProcessA(nullptr, &CommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &Startup, &FProcess))
-            throw std::runtime_error("cannot start " + CommandLine);
-        const HANDLE Waits[] = {Ready, FProcess.hProcess};
-        FReady = WaitForMultipleObjects(2, Waits, FALSE, 30000) == WAIT_OBJECT_0;
-        CloseHandle(Ready);
-    }
-    ~THeldFile() { Release(); }
-    THeldFile(const THeldFile&) = delete;
-    THeldFile& operator=(const THeldFile&) = delete;
-    bool IsReady() const { return FReady; }
-    void Release() {
-        if (!FProcess.hProcess)
-            return;
-        TerminateProcess(FProcess.hProcess, 1);
-        WaitForSingleObject(FProcess.hProcess, 30000);
-        CloseHandle(FProcess.hThread);
-        CloseHandle(FProcess.hProcess);
-        FProcess = PROCESS_INFORMATION{};
-    }
-
-private:
-    PROCESS_INFORMATION FProcess{};
-    bool FReady = false;
-};
 
 class App_takeback_Disk : public testing::Test {
 protected:

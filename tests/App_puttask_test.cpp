@@ -28,6 +28,9 @@ using App_bin::TBin;
 using App_bin::TPutTask;
 using App_fileoperation::TFileOperator;
 using Gui_application::Application;
+using TestSupport::InEntry;
+using TestSupport::LongPath;
+using TestSupport::OurBoxes;
 using TestSupport::TBoxRecorder;
 using TestSupport::TTempDir;
 
@@ -49,29 +52,6 @@ template <class TAction> std::string FailureOf(TAction Action) {
         return E.Message();
     }
     return "no failure";
-}
-
-// The boxes of the program itself (captioned with its title), as their texts;
-// the shell's own windows are left out.
-std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {
-    const std::string Caption = "Tovel Bin|";
-    std::vector<std::string> Texts;
-    for (const std::string& Box : Recorder.Boxes()) {
-        if (Box.compare(0, Caption.size(), Caption) == 0)
-            Texts.push_back(Box.substr(Caption.size()));
-    }
-    return Texts;
-}
-
-std::string LongPath(const std::string& Path) {
-    char Buffer[MAX_PATH * 4];
-    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
-    return Length ? std::string(Buffer, Length) : Path;
-}
-
-// Where a put puts Source: below the entry, its drive's colon dropped.
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
 }
 
 // Every item below Root with the size and CRC-32 of its bytes; directories

@@ -143,10 +143,6 @@ std::size_t FilesIn(const std::string& Directory, std::size_t Enough) {
     return Count;
 }
 
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
-}
-
 } // namespace
 
 // A DLL planted beside the program under the name of a system DLL must never

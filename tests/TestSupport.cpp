@@ -403,10 +403,6 @@ std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes) {
     return Texts;
 }
 
-std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {
-    return OurBoxes(Recorder.Boxes());
-}
-
 namespace {
 
 HWND CreateTopLevel(const char* Title) {

@@ -112,7 +112,6 @@ private:
 // The boxes of the program itself (captioned with its title) out of those
 // recorded, as their texts; the shell's own windows are left out.
 std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes);
-std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder);
 
 // Two visible top-level windows of the program while it lives: the main
 // window, owner of its dialogs, and another one that a modal dialog must

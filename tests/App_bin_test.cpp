@@ -1,5 +1,7 @@
 #include "app/App_bin.h"
 
+#include "tests/PortableSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,20 +22,9 @@
 
 using App_bin::TBinEntryName;
 using App_bin::TBinEntryNameProps;
+using PortableSupport::FailureOf;
 
 namespace {
-
-// The message of the Exception that Action raises, "EAbort", or "no failure".
-template <class TAction> std::string FailureOf(TAction Action) {
-    try {
-        Action();
-    } catch (const Gui_system::EAbort&) {
-        return "EAbort";
-    } catch (const Gui_system::Exception& E) {
-        return E.Message();
-    }
-    return "no failure";
-}
 
 const std::string CannotReset = "The program cannot reset the index.";
 

@@ -1,5 +1,6 @@
 #include "app/App_binhandler.h"
 
+#include "PortableSupport.h"
 #include "TestSupport.h"
 #include "app/App_binpropsdialog.h"
 #include "gui/Gui_application.h"
@@ -25,6 +26,8 @@
 
 using App_binhandler::TBinHandler;
 using Gui_application::Application;
+using PortableSupport::FailureOf;
+using TestSupport::InEntry;
 using TestSupport::TTempDir;
 
 namespace {
@@ -45,17 +48,6 @@ public:
     }
     std::vector<std::string> Events;
 };
-
-std::string FailureOf(const std::function<void()>& Command) {
-    try {
-        Command();
-    } catch (const Gui_system::EAbort&) {
-        return "EAbort";
-    } catch (const Gui_system::Exception& E) {
-        return E.Message();
-    }
-    return "no failure";
-}
 
 const std::string DefaultText = "[MainForm.BinHandler.Bin]\r\n"
                                 "LocationType=0\r\n"
@@ -381,13 +373,6 @@ private:
     TestSupport::TDialogWatcher FWatcher;
 };
 
-// The path a put gives a source below the entry: the drive's colon dropped.
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    std::string Below = Source;
-    Below.erase(Below.find(':'), 1);
-    return Entry + "\\" + Below;
-}
-
 class App_binhandler_Commands : public testing::Test {
 protected:
     void SetUp() override {
@@ -415,6 +400,16 @@ protected:
         TestSupport::WriteFile(Path, Bytes);
         return Path;
     }
+
+    // Each file put into an entry of its own, every box answered.
+    void PutEach(const std::vector<std::string>& Paths) {
+        TestSupport::TBoxRecorder Quiet;
+        for (const std::string& Path : Paths)
+            Handler.Bin().Put({Path});
+    }
+
+    // The sources and the bin together: what nothing may lose.
+    std::vector<std::string> Print() const { return TestSupport::FilePrint({Source, Dir / "Bin"}); }
 
     std::string MakeImportFile(const std::string& Bytes) {
         const std::string Path = Dir / "paths.txt";
@@ -509,7 +504,7 @@ TEST_F(App_binhandler_Commands, FolderOfChosenFilesCanBePutWhole) {
     TestSupport::WriteFile(Folder + "\\first.txt", "first");
     TestSupport::WriteFile(Folder + "\\second.txt", "second");
     TestSupport::WriteFile(Folder + "\\Inner\\third.txt", "third");
-    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    const std::vector<std::string> Before = Print();
     TDialogDriver Driver;
     Driver.SetFileToType(Folder + "\\first.txt");
     Driver.SetFolderToSelect(Folder);
@@ -521,7 +516,7 @@ TEST_F(App_binhandler_Commands, FolderOfChosenFilesCanBePutWhole) {
     EXPECT_FALSE(TestSupport::Exists(Folder));
     EXPECT_EQ(TestSupport::ListTree(InEntry(Entry("Tovel #0001"), Folder)),
               (std::vector<std::string>{"Inner\\", "Inner\\third.txt", "second.txt"}));
-    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
+    EXPECT_EQ(Print(), Before);
 }
 
 TEST_F(App_binhandler_Commands, ImportPutsEveryLineOfTheChosenFile) {
@@ -793,12 +788,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
 TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntry) {
     const std::string First = MakeFile("first.txt", "first");
     const std::string Second = MakeFile("second.txt", "second");
-    {
-        TestSupport::TBoxRecorder Quiet;
-        Handler.Bin().Put({First});
-        Handler.Bin().Put({Second});
-    }
-    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    PutEach({First, Second});
+    const std::vector<std::string> Before = Print();
     Log.Events.clear();
     {
         TestSupport::TBoxRecorder No(IDNO);
@@ -816,7 +807,7 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntr
     EXPECT_FALSE(TestSupport::Exists(First));
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
     EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0000")));
-    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
+    EXPECT_EQ(Print(), Before);
     EXPECT_EQ(Log.Events, (std::vector<std::string>{"status:Taking back files...", "status:"}));
     EXPECT_EQ(Index(), 2);
 }
@@ -834,12 +825,8 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksForTheBinWhenTheUserChoosesIt
 TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
     const std::string First = MakeFile("first.txt", "first");
     const std::string Second = MakeFile("second.txt", "second");
-    {
-        TestSupport::TBoxRecorder Quiet;
-        Handler.Bin().Put({First});
-        Handler.Bin().Put({Second});
-    }
-    const std::vector<std::string> Before = TestSupport::FilePrint({Source, Dir / "Bin"});
+    PutEach({First, Second});
+    const std::vector<std::string> Before = Print();
     std::mutex Lock;
     std::vector<std::string> Rows;
     std::vector<std::string> Boxes;
@@ -887,7 +874,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
     EXPECT_EQ(TestSupport::ReadFile(First), "first");
     EXPECT_FALSE(TestSupport::Exists(Second));
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
-    EXPECT_EQ(TestSupport::FilePrint({Source, Dir / "Bin"}), Before);
+    EXPECT_EQ(Print(), Before);
     // What the dialog leaves is kept for its next use.
     EXPECT_GT(Handler.EntriesDialogSettings().Width, 0);
     EXPECT_GT(Handler.EntriesDialogSettings().ColumnWidths[0], 0);

@@ -28,6 +28,9 @@ using App_bin::TBin;
 using App_bin::TPutTask;
 using App_fileoperation::TFileOperator;
 using Gui_application::Application;
+using TestSupport::InEntry;
+using TestSupport::LongPath;
+using TestSupport::OurBoxes;
 using TestSupport::TBoxRecorder;
 using TestSupport::TTempDir;
 
@@ -49,29 +52,6 @@ template <class TAction> std::string FailureOf(TAction Action) {
         return E.Message();
     }
     return "no failure";
-}
-
-// The boxes of the program itself (captioned with its title), as their texts;
-// the shell's own windows are left out.
-std::vector<std::string> OurBoxes(const TBoxRecorder& Recorder) {
-    const std::string Caption = "Tovel Bin|";
-    std::vector<std::string> Texts;
-    for (const std::string& Box : Recorder.Boxes()) {
-        if (Box.compare(0, Caption.size(), Caption) == 0)
-            Texts.push_back(Box.substr(Caption.size()));
-    }
-    return Texts;
-}
-
-std::string LongPath(const std::string& Path) {
-    char Buffer[MAX_PATH * 4];
-    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
-    return Length ? std::string(Buffer, Length) : Path;
-}
-
-// Where a put puts Source: below the entry, its drive's colon dropped.
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
 }
 
 // Every item below Root with the size and CRC-32 of its bytes; directories
@@ -353,7 +333,7 @@ TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     // One entry, holding one level per drive and nothing else.
     EXPECT_EQ(TopLevel(BinDirectory()), std::vector<std::string>{"Tovel #0000\\"});
     EXPECT_EQ(TopLevel(Entry("Tovel #0000")), (std::vector<std::string>{"C\\", "D\\"}));
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     // The job is unbound once the operation is over.
     ASSERT_NE(App_guarddialog::AppGuardDialog, nullptr);
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
@@ -374,7 +354,7 @@ TEST_F(App_bin_Put, ItemsInsideAGivenDirectoryGoFirstAndNothingIsLost) {
     // then lands is the shell's affair: Windows merges it into the one the
     // files made, Wine puts it inside.
     EXPECT_EQ(FileSnapshot(InEntry(Entry("Tovel #0000"), C) + "\\Dir"), Before);
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 TEST_F(App_bin_Put, WrappedNameMovesNextToWhatTheEntryHolds) {
@@ -387,7 +367,7 @@ TEST_F(App_bin_Put, WrappedNameMovesNextToWhatTheEntryHolds) {
     EXPECT_EQ(Index(), 0);
     EXPECT_EQ(TestSupport::ListTree(InEntry(Entry("Tovel #0"), D)),
               (std::vector<std::string>{"first.txt", "second.txt"}));
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 TEST_F(App_bin_Put, EmptyListStillMakesAnEntryAndStepsTheIndex) {
@@ -400,7 +380,7 @@ TEST_F(App_bin_Put, EmptyListStillMakesAnEntryAndStepsTheIndex) {
     EXPECT_EQ(Index(), 1);
     EXPECT_TRUE(Vek_file::IsDirectory(Entry("Tovel #0000")));
     EXPECT_TRUE(TestSupport::ListTree(Entry("Tovel #0000")).empty());
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 TEST_F(App_bin_Put, SamePathTwiceStaysTwiceInTheLists) {
@@ -412,7 +392,7 @@ TEST_F(App_bin_Put, SamePathTwiceStaysTwiceInTheLists) {
     EXPECT_EQ(Seen.Destinations.size(), 2u);
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), File)), "once");
     EXPECT_FALSE(TestSupport::Exists(File));
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 TEST_F(App_bin_Put, AcceptedPathsAreFullAndLong) {
@@ -471,7 +451,7 @@ TEST_F(App_bin_Put, FirstRefusedPathDecides) {
                       Bin.Put({Kept, Missing, "data.txt", "C:\\*.txt"});
                   }),
                   "EFileError:The program could not get the long path of the file.");
-        EXPECT_TRUE(OurBoxes(Boxes).empty());
+        EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     }
     {
         TBoxRecorder Boxes;
@@ -479,7 +459,7 @@ TEST_F(App_bin_Put, FirstRefusedPathDecides) {
                       Bin.Put({Kept, "data.txt", Missing});
                   }),
                   "The program cannot accept the path.");
-        EXPECT_EQ(OurBoxes(Boxes), std::vector<std::string>{"Relative: [data.txt]"});
+        EXPECT_EQ(OurBoxes(Boxes.Boxes()), std::vector<std::string>{"Relative: [data.txt]"});
     }
     EXPECT_EQ(Index(), 0);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
@@ -514,7 +494,7 @@ TEST_F(App_bin_Put, RefusedPathCreatesAndMovesNothing) {
                   }),
                   Refusal.Failure)
             << Refusal.Path;
-        EXPECT_EQ(OurBoxes(Boxes), Refusal.Boxes) << Refusal.Path;
+        EXPECT_EQ(OurBoxes(Boxes.Boxes()), Refusal.Boxes) << Refusal.Path;
     }
     EXPECT_EQ(Index(), 0);
     EXPECT_FALSE(TestSupport::Exists(BinDirectory()));
@@ -566,7 +546,7 @@ TEST_F(App_bin_Put, EntryThatCannotBeMadeSkipsItsName) {
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
     EXPECT_EQ(TestSupport::ListTree(BinRoot.Path()), std::vector<std::string>{"file"});
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
@@ -581,7 +561,7 @@ TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
     EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")), std::vector<std::string>{"C"});
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
 }
 
@@ -600,7 +580,7 @@ TEST_F(App_bin_Put, SourceGoneAfterAcceptanceLeavesTheRestToTheShell) {
     EXPECT_FALSE(TestSupport::Exists(Gone));
     EXPECT_FALSE(
         TestSupport::Exists(InEntry(Entry("Tovel #0000"), LongPath(OnC.Path())) + "\\gone.txt"));
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 // The cases below need the ANSI code page 932.
@@ -618,7 +598,7 @@ TEST_F(App_bin_PutDbcs, MaskPositionCountsBytes) {
     const std::string Path = "C:\\\x95\x5C*\\x.txt";
     TBoxRecorder Boxes;
     EXPECT_EQ(FailureOf([&] { Bin.Put({Path}); }), "The program cannot accept the path.");
-    EXPECT_EQ(OurBoxes(Boxes),
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()),
               (std::vector<std::string>{"Mask: [" + Path + "] at 6", "Wildcard characters: [?*]"}));
 }
 
@@ -629,7 +609,7 @@ TEST_F(App_bin_PutDbcs, DirectoryWithATrailByteBackslashArrivesWhole) {
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), D) + "\\\x95\x5C\\\x95\x5C.txt"),
               "dbcs");
     EXPECT_FALSE(TestSupport::Exists(File));
-    EXPECT_TRUE(OurBoxes(Boxes).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
 namespace {
@@ -673,7 +653,8 @@ TEST_F(App_bin_Put, FirstTooLongDestinationIsNamedAlone) {
     TBoxRecorder Boxes;
     EXPECT_EQ(FailureOf([&] { Bin.Put({Short, A, B}); }), TooLongForTheBin);
     // In the order of the move, b's pair comes first.
-    EXPECT_EQ(OurBoxes(Boxes), std::vector<std::string>{"Too long: [" + InEntry(Entry, B) + "]"});
+    EXPECT_EQ(OurBoxes(Boxes.Boxes()),
+              std::vector<std::string>{"Too long: [" + InEntry(Entry, B) + "]"});
     EXPECT_EQ(Index(), 0);
     EXPECT_EQ(TestSupport::FilePrint({C, BinRoot.Path()}), Before);
 }
@@ -709,7 +690,7 @@ TEST_F(App_bin_Put, LimitOfTheShellCountsCharactersNotBytesDbcsToo) {
         TBoxRecorder Boxes;
         TWatchedPutTask(Bin, {File}, Seen).Execute();
         EXPECT_EQ(Seen.Destinations, std::vector<std::string>{Fits});
-        EXPECT_TRUE(OurBoxes(Boxes).empty());
+        EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     }
     EXPECT_EQ(TestSupport::ReadFile(Fits), "content");
     EXPECT_EQ(TestSupport::FilePrint({C, BinRoot.Path()}), Before);
@@ -725,7 +706,7 @@ TEST_F(App_bin_Put, LimitOfTheShellCountsCharactersNotBytesDbcsToo) {
     TBoxRecorder Shown;
     EXPECT_EQ(FailureOf([&] { TWatchedPutTask(Bin, {Again}, Refused).Execute(); }),
               TooLongForTheBin);
-    EXPECT_EQ(OurBoxes(Shown), std::vector<std::string>{"Too long: [" + TooLong + "]"});
+    EXPECT_EQ(OurBoxes(Shown.Boxes()), std::vector<std::string>{"Too long: [" + TooLong + "]"});
     EXPECT_EQ(Refused.Runs, 0);
     EXPECT_EQ(Index(), 1);
     EXPECT_FALSE(TestSupport::Exists(Bin.FixedLocation()));

@@ -238,6 +238,8 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
 #include "app/App_bin.h"
 #include "app/App_guarddialog.h"
 #include "gui/Gui_application.h"
+#include "tests/PortableSupport.h"
+#include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
 
@@ -249,7 +251,12 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
 #include <stdexcept>
 
 using App_takeback::TTakeBackTask;
+using PortableSupport::FailureOf;
+using ProgramSupport::THeldFile;
 using TestSupport::FilePrint;
+using TestSupport::InEntry;
+using TestSupport::LongPath;
+using TestSupport::OurBoxes;
 using TestSupport::TBoxRecorder;
 using TestSupport::TTempDir;
 
@@ -258,44 +265,11 @@ namespace {
 testing::Environment* const ApplicationEnvironment =
     testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
-template <class TAction> std::string FailureOf(TAction Action) {
-    try {
-        Action();
-    } catch (const Gui_system::EAbort&) {
-        return "EAbort";
-    } catch (const Gui_system::Exception& E) {
-        return E.Message();
-    }
-    return "no failure";
-}
-
-std::string LongPath(const std::string& Path) {
-    char Buffer[MAX_PATH * 4];
-    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
-    return Length ? std::string(Buffer, Length) : Path;
-}
-
-// Where a put puts Source: below the entry, its drive's colon dropped.
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
-}
-
 std::vector<std::string> Minus(std::vector<std::string> All, const std::string& Line) {
     const auto Found = std::find(All.begin(), All.end(), Line);
     if (Found != All.end())
         All.erase(Found);
     return All;
-}
-
-// The boxes of the program itself (captioned with its title), as their texts.
-std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes) {
-    const std::string Caption = "Tovel Bin|";
-    std::vector<std::string> Texts;
-    for (const std::string& Box : Boxes) {
-        if (Box.compare(0, Caption.size(), Caption) == 0)
-            Texts.push_back(Box.substr(Caption.size()));
-    }
-    return Texts;
 }
 
 // A drive letter that names no drive here.
@@ -307,44 +281,6 @@ char MissingDrive() {
     }
     throw std::runtime_error("every drive letter is taken");
 }
-
-// HoldOpen.exe from beside this program, holding Path open without sharing
-// until the object ends.
-class THeldFile {
-public:
-    explicit THeldFile(const std::string& Path) {
-        const std::string ReadyName =
-            "Tovel.TakeBack.Held." + std::to_string(GetCurrentProcessId());
-        HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str());
-        std::string CommandLine = "\"" + TestSupport::ExeDirectory() + "HoldOpen.exe\" \"" + Path +
-                                  "\" \"" + ReadyName + "\"";
-        STARTUPINFOA Startup{};
-        Startup.cb = sizeof Startup;
-        if (!CreateProcessA(nullptr, &CommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &Startup, &FProcess))
-            throw std::runtime_error("cannot start " + CommandLine);
-        const HANDLE Waits[] = {Ready, FProcess.hProcess};
-        FReady = WaitForMultipleObjects(2, Waits, FALSE, 30000) == WAIT_OBJECT_0;
-        CloseHandle(Ready);
-    }
-    ~THeldFile() { Release(); }
-    THeldFile(const THeldFile&) = delete;
-    THeldFile& operator=(const THeldFile&) = delete;
-    bool IsReady() const { return FReady; }
-    void Release() {
-        if (!FProcess.hProcess)
-            return;
-        TerminateProcess(FProcess.hProcess, 1);
-        WaitForSingleObject(FProcess.hProcess, 30000);
-        CloseHandle(FProcess.hThread);
-        CloseHandle(FProcess.hProcess);
-        FProcess = PROCESS_INFORMATION{};
-    }
-
-private:
-    PROCESS_INFORMATION FProcess{};
-    bool FReady = false;
-};
 
 class App_takeback_Disk : public testing::Test {
 protected:

@@ -1,7 +1,9 @@
 // Test helpers for the units that also build without Windows: a temporary
-// directory and file writing on either system, and the base of the cases
-// that need the double-byte code page 932.
+// directory and file writing on either system, the failure a call raises,
+// and the base of the cases that need the double-byte code page 932.
 #pragma once
+
+#include "base/Gui_system.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +49,18 @@ inline void WriteFile(const std::string& Path, const std::string& Bytes) {
 }
 
 #endif
+
+// The message of the Exception that Action raises, "EAbort", or "no failure".
+template <class TAction> std::string FailureOf(TAction Action) {
+    try {
+        Action();
+    } catch (const Gui_system::EAbort&) {
+        return "EAbort";
+    } catch (const Gui_system::Exception& E) {
+        return E.Message();
+    }
+    return "no failure";
+}
 
 // Natively the library answers the code-page question from its table of
 // code page 932; under Windows the system must use that code page, which the

@@ -161,6 +161,16 @@ std::vector<std::string> FilePrint(const std::vector<std::string>& Roots) {
     return Out;
 }
 
+std::string LongPath(const std::string& Path) {
+    char Buffer[MAX_PATH * 4];
+    const DWORD Length = GetLongPathNameA(Path.c_str(), Buffer, sizeof Buffer);
+    return Length ? std::string(Buffer, Length) : Path;
+}
+
+std::string InEntry(const std::string& Entry, const std::string& Source) {
+    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
+}
+
 std::string WindowText(HWND Window) {
     char Buffer[4096];
     const int Length = GetWindowTextA(Window, Buffer, sizeof Buffer);
@@ -381,6 +391,16 @@ TBoxRecorder::TBoxRecorder(int Answer)
 std::vector<std::string> TBoxRecorder::Boxes() const {
     std::lock_guard<std::mutex> Guard(FLock);
     return FBoxes;
+}
+
+std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes) {
+    const std::string Caption = "Tovel Bin|";
+    std::vector<std::string> Texts;
+    for (const std::string& Box : Boxes) {
+        if (Box.compare(0, Caption.size(), Caption) == 0)
+            Texts.push_back(Box.substr(Caption.size()));
+    }
+    return Texts;
 }
 
 namespace {

@@ -57,6 +57,12 @@ std::vector<std::string> ListTree(const std::string& Root);
 // after the test releases them, so take the second print only then.
 std::vector<std::string> FilePrint(const std::vector<std::string>& Roots);
 
+// The path with every component in its long form; the path itself when it
+// does not exist.
+std::string LongPath(const std::string& Path);
+// Where a put puts Source: below the entry, its drive's colon dropped.
+std::string InEntry(const std::string& Entry, const std::string& Source);
+
 std::string WindowText(HWND Window);
 std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.
@@ -102,6 +108,10 @@ private:
     std::vector<std::string> FBoxes;
     TDialogWatcher FWatcher;
 };
+
+// The boxes of the program itself (captioned with its title) out of those
+// recorded, as their texts; the shell's own windows are left out.
+std::vector<std::string> OurBoxes(const std::vector<std::string>& Boxes);
 
 // Two visible top-level windows of the program while it lives: the main
 // window, owner of its dialogs, and another one that a modal dialog must

@@ -4,6 +4,7 @@
 // of a put. Every case that moves files checks that nothing is lost with one
 // print of the files before and after, over the sources and the bin together.
 
+#include "ProgramSupport.h"
 #include "TestSupport.h"
 
 #include "res/resource.h"
@@ -17,113 +18,36 @@
 #include <iostream>
 #include <memory>
 
+using namespace ProgramSupport;
 using namespace TestSupport;
 
 namespace {
 
 const char* const SingleInstance = "The program is restricted to a single instance.";
 
-// A started program; killed when the test leaves it running.
-class TProgram {
-public:
-    // Show, when given, is the show state a shortcut would hand the program.
-    explicit TProgram(const std::string& CommandLine, int Show = -1) {
-        STARTUPINFOA Startup{};
-        Startup.cb = sizeof Startup;
-        if (Show >= 0) {
-            Startup.dwFlags = STARTF_USESHOWWINDOW;
-            Startup.wShowWindow = static_cast<WORD>(Show);
-        }
-        std::string Line = CommandLine;
-        if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &Startup, &FInfo))
-            throw std::runtime_error("cannot start " + CommandLine);
-        CloseHandle(FInfo.hThread);
-    }
-    ~TProgram() {
-        if (Running())
-            Kill();
-        CloseHandle(FInfo.hProcess);
-    }
-    TProgram(const TProgram&) = delete;
-    TProgram& operator=(const TProgram&) = delete;
-
-    DWORD Id() const { return FInfo.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitForEnd(DWORD Timeout = 30000) const {
-        return WaitForSingleObject(FInfo.hProcess, Timeout) == WAIT_OBJECT_0;
-    }
-    void Kill() {
-        TerminateProcess(FInfo.hProcess, 1);
-        WaitForEnd();
-    }
-
-private:
-    PROCESS_INFORMATION FInfo{};
-};
-
-std::string Quoted(const std::string& Text) {
-    return "\"" + Text + "\"";
-}
-
-struct TFound {
-    DWORD Process;
-    std::vector<HWND> Dialogs;
-    std::vector<HWND> Others;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND Window, LPARAM Param) {
-    auto* Found = reinterpret_cast<TFound*>(Param);
-    DWORD Process = 0;
-    GetWindowThreadProcessId(Window, &Process);
-    if (Process != Found->Process || !IsWindowVisible(Window))
-        return TRUE;
-    (ClassName(Window) == "#32770" ? Found->Dialogs : Found->Others).push_back(Window);
-    return TRUE;
-}
-
-TFound TopLevel(const TProgram& Program) {
-    TFound Found{Program.Id(), {}, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&Found));
-    return Found;
-}
+// The cases here move many files, fill drives and start the program eight
+// times at once: every wait allows twice the time of the other program tests.
+const DWORD Patience = 30000;
 
 // Boxes and dialogs that a user sees: the guard that holds the program modal
 // during a move is a dialog too, but it has no height.
 std::vector<HWND> SeenDialogs(const TProgram& Program) {
     std::vector<HWND> Seen;
-    for (HWND Dialog : TopLevel(Program).Dialogs) {
+    for (HWND Window : TopLevelWindows(Program)) {
         RECT Bounds;
-        if (GetWindowRect(Dialog, &Bounds) && Bounds.bottom > Bounds.top)
-            Seen.push_back(Dialog);
+        if (IsDialog(Window) && GetWindowRect(Window, &Bounds) && Bounds.bottom > Bounds.top)
+            Seen.push_back(Window);
     }
     return Seen;
 }
 
-bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 30000) {
-    const DWORD Start = GetTickCount();
-    while (!Done()) {
-        if (GetTickCount() - Start > Timeout)
-            return false;
-        Sleep(20);
-    }
-    return true;
+// Any dialog of the program, the guard included.
+bool AnyDialog(const TProgram& Program) {
+    const std::vector<HWND> Windows = TopLevelWindows(Program);
+    return std::any_of(Windows.begin(), Windows.end(), IsDialog);
 }
 
-// The program's main window (a visible window that is no dialog), once it is there.
-HWND WaitForMainWindow(const TProgram& Program, DWORD Timeout = 30000) {
-    HWND Main = nullptr;
-    WaitFor(
-        [&] {
-            const TFound Found = TopLevel(Program);
-            Main = Found.Others.empty() ? nullptr : Found.Others.front();
-            return Main != nullptr || !Program.Running();
-        },
-        Timeout);
-    return Main;
-}
-
-HWND WaitForDialog(const TProgram& Program, DWORD Timeout = 30000) {
+HWND WaitForDialog(const TProgram& Program) {
     HWND Dialog = nullptr;
     WaitFor(
         [&] {
@@ -131,27 +55,13 @@ HWND WaitForDialog(const TProgram& Program, DWORD Timeout = 30000) {
             Dialog = Seen.empty() ? nullptr : Seen.front();
             return Dialog != nullptr || !Program.Running();
         },
-        Timeout);
+        Patience);
     return Dialog;
 }
 
 // "caption|text" of a box, as the user reads it.
 std::string BoxText(HWND Box) {
     return WindowText(Box) + "|" + MessageBoxText(Box);
-}
-
-BOOL CALLBACK FindLabel(HWND Child, LPARAM Param) {
-    if (WindowText(Child).rfind("Next: ", 0) == 0) {
-        *reinterpret_cast<HWND*>(Param) = Child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string NextLabel(HWND Main) {
-    HWND Label = nullptr;
-    EnumChildWindows(Main, FindLabel, reinterpret_cast<LPARAM>(&Label));
-    return Label ? WindowText(Label) : std::string();
 }
 
 // Waits until the put that made Entry has ended, answering every box the
@@ -164,7 +74,7 @@ std::vector<std::string> AnswerUntilPutEnded(const TProgram& Program, HWND Main,
                                              const std::string& Entry, DWORD Timeout = 120000) {
     std::vector<std::string> Boxes;
     const auto Settled = [&] {
-        return Exists(Entry) && IsWindowEnabled(Main) && TopLevel(Program).Dialogs.empty();
+        return Exists(Entry) && IsWindowEnabled(Main) && !AnyDialog(Program);
     };
     const bool Ended = WaitFor(
         [&] {
@@ -187,7 +97,7 @@ std::vector<std::string> AnswerUntilPutEnded(const TProgram& Program, HWND Main,
 // Closes the program as a user does and waits for its end.
 void Close(TProgram& Program, HWND Main) {
     PostMessageA(Main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(Program.WaitForEnd());
+    EXPECT_TRUE(Program.WaitForEnd(Patience));
 }
 
 std::string Line(const std::string& Text, const std::string& Key) {
@@ -197,27 +107,6 @@ std::string Line(const std::string& Text, const std::string& Key) {
     const std::size_t End = Text.find("\r\n", Start + 2);
     return Text.substr(Start + 2, End - Start - 2);
 }
-
-// A program folder of its own holding a copy of TovelBin.exe.
-class TInstalled {
-public:
-    TInstalled() : FExe(FDir / "TovelBin.exe") {
-        if (!CopyFileA((ExeDirectory() + "TovelBin.exe").c_str(), FExe.c_str(), FALSE))
-            throw std::runtime_error("cannot copy TovelBin.exe");
-    }
-    const std::string& Exe() const { return FExe; }
-    const std::string& Dir() const { return FDir.Path(); }
-    std::string Settings() const { return FDir / "Settings.ini"; }
-    // A bin at Location (written as the properties dialog writes it).
-    void FixLocation(const std::string& Location) const {
-        WriteFile(Settings(), "[MainForm.BinHandler.Bin]\r\nLocationType=0\r\nFixedLocation=\"" +
-                                  Location + "\"\r\n\r\n");
-    }
-
-private:
-    TTempDir FDir;
-    std::string FExe;
-};
 
 // The drive letter ("S:") that the test command maps to a small mount of
 // its own, named by an environment variable; empty when there is none.
@@ -254,10 +143,6 @@ std::size_t FilesIn(const std::string& Directory, std::size_t Enough) {
     return Count;
 }
 
-std::string InEntry(const std::string& Entry, const std::string& Source) {
-    return Entry + "\\" + Source.substr(0, 1) + Source.substr(2);
-}
-
 } // namespace
 
 // A DLL planted beside the program under the name of a system DLL must never
@@ -272,7 +157,7 @@ TEST(TovelBin_Faults, DllPlantedBesideTheProgramNeverLoads) {
         const std::string Copy = Program.Dir() + "\\" + Helper;
         ASSERT_TRUE(CopyFileA((ExeDirectory() + Helper).c_str(), Copy.c_str(), FALSE));
         TProgram Probe(Quoted(Copy) + " dwmapi.dll");
-        ASSERT_TRUE(Probe.WaitForEnd());
+        ASSERT_TRUE(Probe.WaitForEnd(Patience));
     };
     // The control: the default search takes the planted DLL.
     RunBeside("LoadLibraryProbe.exe");
@@ -284,14 +169,15 @@ TEST(TovelBin_Faults, DllPlantedBesideTheProgramNeverLoads) {
 
     // The program itself, through its windows and dialogs.
     TProgram Running(Quoted(Program.Exe()));
-    HWND Main = WaitForMainWindow(Running);
+    HWND Main = WaitForMainWindow(Running, Patience);
     ASSERT_NE(Main, nullptr);
     for (const int Command : {IDM_BIN_PUT_REGULAR_FILES, IDM_BIN_PUT_DIRECTORY}) {
         PostMessageA(Main, WM_COMMAND, Command, 0);
         HWND Dialog = WaitForDialog(Running);
         ASSERT_NE(Dialog, nullptr);
         PressButton(Dialog, IDCANCEL);
-        ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Main) && SeenDialogs(Running).empty(); }));
+        ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Main) && SeenDialogs(Running).empty(); },
+                            Patience));
     }
     Close(Running, Main);
     EXPECT_FALSE(Exists(Marker));
@@ -315,8 +201,8 @@ TEST(TovelBin_Faults, DllPlantedBesideTheProgramNeverLoads) {
 TEST(TovelBin_Faults, MinimizedStartKeepsTheRestoredBounds) {
     TInstalled Program;
     WriteFile(Program.Settings(), "[MainForm]\r\nWidth=300\r\nLeft=110\r\nTop=120\r\n\r\n");
-    TProgram Running(Quoted(Program.Exe()), SW_SHOWMINNOACTIVE);
-    HWND Main = WaitForMainWindow(Running);
+    TProgram Running(Quoted(Program.Exe()), std::string(), SW_SHOWMINNOACTIVE);
+    HWND Main = WaitForMainWindow(Running, Patience);
     ASSERT_NE(Main, nullptr);
     EXPECT_TRUE(WaitFor([&] { return IsIconic(Main) != FALSE; }, 10000));
     Close(Running, Main);
@@ -327,7 +213,7 @@ TEST(TovelBin_Faults, MinimizedStartKeepsTheRestoredBounds) {
 
     // Without a show state it opens as a normal window.
     TProgram Normal(Quoted(Program.Exe()));
-    Main = WaitForMainWindow(Normal);
+    Main = WaitForMainWindow(Normal, Patience);
     ASSERT_NE(Main, nullptr);
     EXPECT_FALSE(IsIconic(Main));
     Close(Normal, Main);
@@ -346,16 +232,12 @@ TEST(TovelBin_Faults, HeldOpenSourceFileLosesNothingAndTheOthersArrive) {
     const std::string Bin = Program.Dir() + "\\Bin";
     const std::vector<std::string> Before = FilePrint({Items.Path(), Bin});
 
-    HANDLE Ready = CreateEventA(nullptr, TRUE, FALSE, "TovelBin.Faults.HeldOpen");
-    ASSERT_NE(Ready, nullptr);
-    TProgram Holder(Quoted(ExeDirectory() + "HoldOpen.exe") + " " + Quoted(Held) +
-                    " TovelBin.Faults.HeldOpen");
-    ASSERT_EQ(WaitForSingleObject(Ready, 30000), WAIT_OBJECT_0);
-    CloseHandle(Ready);
+    THeldFile Holder(Held);
+    ASSERT_TRUE(Holder.IsReady());
 
     TProgram Running(Quoted(Program.Exe()) + " " + Quoted(First) + " " + Quoted(Held) + " " +
                      Quoted(Last));
-    HWND Main = WaitForMainWindow(Running);
+    HWND Main = WaitForMainWindow(Running, Patience);
     ASSERT_NE(Main, nullptr);
     const std::string Entry = Bin + "\\Tovel #0000";
     const std::vector<std::string> Boxes = AnswerUntilPutEnded(Running, Main, Entry);
@@ -373,7 +255,7 @@ TEST(TovelBin_Faults, HeldOpenSourceFileLosesNothingAndTheOthersArrive) {
     EXPECT_EQ(NextLabel(Main), "Next: Tovel #0001");
     Close(Running, Main);
 
-    Holder.Kill();
+    Holder.Release();
     EXPECT_EQ(FilePrint({Items.Path(), Bin}), Before);
 }
 
@@ -403,7 +285,7 @@ TEST(TovelBin_Faults, FullDriveLosesNothingAndLeavesNoTruncatedFile) {
     for (const std::string& Path : Paths)
         CommandLine += " " + Quoted(Path);
     TProgram Running(CommandLine);
-    HWND Main = WaitForMainWindow(Running);
+    HWND Main = WaitForMainWindow(Running, Patience);
     ASSERT_NE(Main, nullptr);
     const std::vector<std::string> Boxes = AnswerUntilPutEnded(Running, Main, Bin / "Tovel #0000");
     std::cout << "boxes seen: " << Boxes.size() << "\n";
@@ -433,13 +315,14 @@ TEST(TovelBin_Faults, ReadOnlyLocationMovesNothingAndSkipsTheName) {
     const std::vector<std::string> Before = FilePrint({Items.Path(), Bin});
 
     TProgram Running(Quoted(Program.Exe()) + " " + Quoted(Items / "kept.txt"));
-    HWND Main = WaitForMainWindow(Running);
+    HWND Main = WaitForMainWindow(Running, Patience);
     ASSERT_NE(Main, nullptr);
     HWND Box = WaitForDialog(Running);
     ASSERT_NE(Box, nullptr);
     EXPECT_EQ(BoxText(Box), "Tovel Bin|The program could not create a bin entry.");
     PressButton(Box, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return SeenDialogs(Running).empty() && IsWindowEnabled(Main); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return SeenDialogs(Running).empty() && IsWindowEnabled(Main); }, Patience));
     // The name of the entry that could not be made is skipped.
     EXPECT_EQ(NextLabel(Main), "Next: Tovel #0001");
     Close(Running, Main);
@@ -454,7 +337,7 @@ TEST(TovelBin_Faults, UnwritableSettingsKeepThePreviousFile) {
     TInstalled Program;
     {
         TProgram First(Quoted(Program.Exe()));
-        HWND Main = WaitForMainWindow(First);
+        HWND Main = WaitForMainWindow(First, Patience);
         ASSERT_NE(Main, nullptr);
         Close(First, Main);
     }
@@ -467,17 +350,19 @@ TEST(TovelBin_Faults, UnwritableSettingsKeepThePreviousFile) {
     WriteFile(InTheWay + "\\someone else's.txt", "kept");
     {
         TProgram Running(Quoted(Program.Exe()));
-        HWND Main = WaitForMainWindow(Running);
+        HWND Main = WaitForMainWindow(Running, Patience);
         ASSERT_NE(Main, nullptr);
         PostMessageA(Main, WM_CLOSE, 0, 0);
         std::vector<std::string> Boxes;
-        ASSERT_TRUE(WaitFor([&] {
-            for (HWND Box : SeenDialogs(Running)) {
-                Boxes.push_back(BoxText(Box));
-                PressButton(Box, IDOK);
-            }
-            return !Running.Running() || !Boxes.empty();
-        }));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                for (HWND Box : SeenDialogs(Running)) {
+                    Boxes.push_back(BoxText(Box));
+                    PressButton(Box, IDOK);
+                }
+                return !Running.Running() || !Boxes.empty();
+            },
+            Patience));
         std::cout << "boxes seen: " << Boxes.size() << "\n";
         for (const std::string& Box : Boxes)
             std::cout << "  " << Box << "\n";
@@ -499,14 +384,14 @@ TEST(TovelBin_Faults, UnwritableSettingsKeepThePreviousFile) {
     ASSERT_TRUE(SetFileAttributesA(Program.Settings().c_str(), FILE_ATTRIBUTE_READONLY));
     {
         TProgram Running(Quoted(Program.Exe()));
-        HWND Main = WaitForMainWindow(Running);
+        HWND Main = WaitForMainWindow(Running, Patience);
         ASSERT_NE(Main, nullptr);
         PostMessageA(Main, WM_CLOSE, 0, 0);
         HWND Box = WaitForDialog(Running);
         ASSERT_NE(Box, nullptr);
         EXPECT_EQ(BoxText(Box), "Tovel Bin|The program could not delete the regular file.");
         PressButton(Box, IDOK);
-        ASSERT_TRUE(WaitFor([&] { return SeenDialogs(Running).empty(); }));
+        ASSERT_TRUE(WaitFor([&] { return SeenDialogs(Running).empty(); }, Patience));
         EXPECT_TRUE(Running.Running());
         EXPECT_TRUE(IsWindowVisible(Main));
         EXPECT_EQ(ReadFile(Program.Settings()), Kept);
@@ -536,17 +421,20 @@ TEST(TovelBin_Faults, EightStartsAtOnceOpenOneWindow) {
     std::vector<std::string> Boxes;
     for (auto& Start : Starts) {
         HWND Shown = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            const TFound Found = TopLevel(*Start);
-            Shown = !Found.Others.empty()    ? Found.Others.front()
-                    : !Found.Dialogs.empty() ? Found.Dialogs.front()
-                                             : nullptr;
-            return Shown != nullptr;
-        }));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                // A main window before any dialog, out of one look at the windows.
+                const std::vector<HWND> Windows = TopLevelWindows(*Start);
+                const auto Main = std::find_if(Windows.begin(), Windows.end(),
+                                               [](HWND Window) { return !IsDialog(Window); });
+                Shown = Main != Windows.end() ? *Main : Windows.empty() ? nullptr : Windows.front();
+                return Shown != nullptr;
+            },
+            Patience));
         if (ClassName(Shown) == "#32770") {
             Boxes.push_back(MessageBoxText(Shown));
             PressButton(Shown, IDOK);
-            EXPECT_TRUE(Start->WaitForEnd());
+            EXPECT_TRUE(Start->WaitForEnd(Patience));
         } else {
             Mains.push_back(Shown);
         }
@@ -588,7 +476,7 @@ TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartRunsNormally) {
 
     {
         TProgram Running(Quoted(Program.Exe()));
-        HWND Main = WaitForMainWindow(Running);
+        HWND Main = WaitForMainWindow(Running, Patience);
         ASSERT_NE(Main, nullptr);
         PostMessageA(Main, WM_COMMAND, IDM_BIN_PUT_IMPORT_PATHS, 0);
         HWND Open = WaitForDialog(Running);
@@ -614,7 +502,7 @@ TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartRunsNormally) {
     EXPECT_EQ(FilePrint({Items.Path(), Bin}), Before);
 
     TProgram Next(Quoted(Program.Exe()));
-    HWND Main = WaitForMainWindow(Next);
+    HWND Main = WaitForMainWindow(Next, Patience);
     ASSERT_NE(Main, nullptr);
     EXPECT_TRUE(SeenDialogs(Next).empty());
     EXPECT_EQ(NextLabel(Main), "Next: Tovel #0000");

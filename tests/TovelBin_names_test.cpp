@@ -4,6 +4,7 @@
 // runs under the default locale (legacy code page 1252) and again under
 // LANG=ja_JP.UTF-8 (legacy code page 932).
 
+#include "ProgramSupport.h"
 #include "TestSupport.h"
 
 #include "app/App_mainform.h"
@@ -22,6 +23,7 @@
 #include <cstring>
 #include <functional>
 
+using namespace ProgramSupport;
 using namespace TestSupport;
 
 namespace {
@@ -29,112 +31,10 @@ namespace {
 testing::Environment* const ApplicationEnvironment =
     testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
 
-// A started program, in its own current directory when one is given; killed
-// when the test leaves it running.
-class TProgram {
-public:
-    explicit TProgram(const std::string& CommandLine,
-                      const std::string& CurrentDirectory = std::string()) {
-        STARTUPINFOA Startup{};
-        Startup.cb = sizeof Startup;
-        std::string Line = CommandLine;
-        if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            CurrentDirectory.empty() ? nullptr : CurrentDirectory.c_str(), &Startup,
-                            &FInfo))
-            throw std::runtime_error("cannot start " + CommandLine);
-        CloseHandle(FInfo.hThread);
-    }
-    ~TProgram() {
-        if (Running()) {
-            TerminateProcess(FInfo.hProcess, 1);
-            WaitForSingleObject(FInfo.hProcess, 5000);
-        }
-        CloseHandle(FInfo.hProcess);
-    }
-    TProgram(const TProgram&) = delete;
-    TProgram& operator=(const TProgram&) = delete;
-
-    DWORD Id() const { return FInfo.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitForEnd(DWORD Timeout = 15000) const {
-        return WaitForSingleObject(FInfo.hProcess, Timeout) == WAIT_OBJECT_0;
-    }
-
-private:
-    PROCESS_INFORMATION FInfo{};
-};
-
-bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 15000) {
-    const DWORD Start = GetTickCount();
-    while (!Done()) {
-        if (GetTickCount() - Start > Timeout)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-struct TFound {
-    DWORD Process;
-    std::function<bool(HWND)> Wanted;
-    HWND Window = nullptr;
-};
-
-BOOL CALLBACK FindTopLevel(HWND Window, LPARAM Param) {
-    auto* Found = reinterpret_cast<TFound*>(Param);
-    DWORD Process = 0;
-    GetWindowThreadProcessId(Window, &Process);
-    if (Process != Found->Process || !IsWindowVisible(Window) || !Found->Wanted(Window))
-        return TRUE;
-    Found->Window = Window;
-    return FALSE;
-}
-
-// The first visible top-level window of the program that Wanted accepts.
-HWND WaitForWindow(const TProgram& Program, const std::function<bool(HWND)>& Wanted,
-                   DWORD Timeout = 15000) {
-    HWND Window = nullptr;
-    WaitFor(
-        [&] {
-            TFound Found{Program.Id(), Wanted};
-            EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&Found));
-            Window = Found.Window;
-            return Window != nullptr || !Program.Running();
-        },
-        Timeout);
-    return Window;
-}
-
-bool IsDialog(HWND Window) {
-    return ClassName(Window) == "#32770";
-}
-
-HWND WaitForMainWindow(const TProgram& Program) {
-    return WaitForWindow(Program, [](HWND Window) { return !IsDialog(Window); });
-}
-
 HWND WaitForDialog(const TProgram& Program, const std::string& Caption, DWORD Timeout = 15000) {
     return WaitForWindow(
         Program, [&](HWND Window) { return IsDialog(Window) && WindowText(Window) == Caption; },
         Timeout);
-}
-
-BOOL CALLBACK FindLabel(HWND Child, LPARAM Param) {
-    if (WindowText(Child).rfind("Next: ", 0) == 0) {
-        *reinterpret_cast<HWND*>(Param) = Child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string NextLabel(HWND MainWindow) {
-    HWND Label = nullptr;
-    EnumChildWindows(MainWindow, FindLabel, reinterpret_cast<LPARAM>(&Label));
-    return Label ? WindowText(Label) : std::string();
-}
-
-std::string Quoted(const std::string& Text) {
-    return "\"" + Text + "\"";
 }
 
 void MakeDirectory(const std::string& Path) {
@@ -171,36 +71,6 @@ public:
 
 private:
     TTempDir FDir;
-};
-
-// A program folder holding a copy of TovelBin.exe, directly in a temporary
-// directory or in a folder of the given relative path below it.
-class TInstalled {
-public:
-    explicit TInstalled(const std::string& Folder = std::string()) {
-        FDir = Folder.empty() ? FTemp.Path() : FTemp / Folder;
-        for (std::size_t Start = 0; !Folder.empty();) {
-            const std::size_t End = Folder.find('\\', Start);
-            CreateDirectoryA((FTemp / Folder.substr(0, End)).c_str(), nullptr);
-            if (End == std::string::npos)
-                break;
-            Start = End + 1;
-        }
-        if (!CopyFileA((ExeDirectory() + "TovelBin.exe").c_str(), Exe().c_str(), FALSE))
-            throw std::runtime_error("cannot copy TovelBin.exe");
-    }
-    std::string Exe() const { return FDir + "\\TovelBin.exe"; }
-    const std::string& Dir() const { return FDir; }
-    std::string Settings() const { return FDir + "\\Settings.ini"; }
-    std::string Bin() const { return FDir + "\\Bin"; }
-    // Where a put into the entry of the given number leaves Source.
-    std::string InEntry(const std::string& Number, const std::string& Source) const {
-        return FDir + "\\Bin\\Tovel #" + Number + "\\" + Source.substr(0, 1) + Source.substr(2);
-    }
-
-private:
-    TTempDir FTemp;
-    std::string FDir;
 };
 
 HWND FileNameBox(HWND Dialog) {

@@ -1,6 +1,7 @@
 // The real TovelBin.exe, started as its own process from copies in
 // temporary program folders.
 
+#include "ProgramSupport.h"
 #include "TestSupport.h"
 
 #include "vek/Vek_file.h"
@@ -10,105 +11,14 @@
 
 #include <algorithm>
 
+using namespace ProgramSupport;
 using namespace TestSupport;
 
 namespace {
 
-// A started program; killed when the test leaves it running.
-class TProgram {
-public:
-    explicit TProgram(const std::string& CommandLine) {
-        STARTUPINFOA Startup{};
-        Startup.cb = sizeof Startup;
-        std::string Line = CommandLine;
-        if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &Startup, &FInfo))
-            throw std::runtime_error("cannot start " + CommandLine);
-        CloseHandle(FInfo.hThread);
-    }
-    ~TProgram() {
-        if (Running()) {
-            TerminateProcess(FInfo.hProcess, 1);
-            WaitForSingleObject(FInfo.hProcess, 5000);
-        }
-        CloseHandle(FInfo.hProcess);
-    }
-    TProgram(const TProgram&) = delete;
-    TProgram& operator=(const TProgram&) = delete;
-
-    DWORD Id() const { return FInfo.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT; }
-    bool WaitForEnd(DWORD Timeout = 15000) const {
-        return WaitForSingleObject(FInfo.hProcess, Timeout) == WAIT_OBJECT_0;
-    }
-    void Kill() {
-        TerminateProcess(FInfo.hProcess, 1);
-        WaitForEnd();
-    }
-
-private:
-    PROCESS_INFORMATION FInfo{};
-};
-
-struct TFound {
-    DWORD Process;
-    bool Dialog;
-    HWND Window = nullptr;
-};
-
-BOOL CALLBACK FindTopLevel(HWND Window, LPARAM Param) {
-    auto* Found = reinterpret_cast<TFound*>(Param);
-    DWORD Process = 0;
-    GetWindowThreadProcessId(Window, &Process);
-    if (Process != Found->Process || !IsWindowVisible(Window))
-        return TRUE;
-    if ((ClassName(Window) == "#32770") != Found->Dialog)
-        return TRUE;
-    Found->Window = Window;
-    return FALSE;
-}
-
-// The first visible top-level window of the process: a dialog box or not.
-HWND VisibleWindow(const TProgram& Program, bool Dialog) {
-    TFound Found{Program.Id(), Dialog};
-    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&Found));
-    return Found.Window;
-}
-
-HWND WaitForWindow(const TProgram& Program, bool Dialog, DWORD Timeout = 15000) {
-    const DWORD Start = GetTickCount();
-    while (GetTickCount() - Start < Timeout) {
-        if (HWND Window = VisibleWindow(Program, Dialog))
-            return Window;
-        if (!Program.Running())
-            return nullptr;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-BOOL CALLBACK FindLabel(HWND Child, LPARAM Param) {
-    if (WindowText(Child).rfind("Next: ", 0) == 0) {
-        *reinterpret_cast<HWND*>(Param) = Child;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string NextLabel(HWND MainWindow) {
-    HWND Label = nullptr;
-    EnumChildWindows(MainWindow, FindLabel, reinterpret_cast<LPARAM>(&Label));
-    return Label ? WindowText(Label) : std::string();
-}
-
-bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 15000) {
-    const DWORD Start = GetTickCount();
-    while (!Done()) {
-        if (GetTickCount() - Start > Timeout)
-            return false;
-        Sleep(50);
-    }
-    return true;
+// Message boxes and dialogs: any window of that class counts.
+HWND WaitForDialog(const TProgram& Program, DWORD Timeout = 15000) {
+    return WaitForWindow(Program, IsDialog, Timeout);
 }
 
 std::vector<std::string> Sections(const std::string& IniText) {
@@ -126,25 +36,6 @@ std::vector<std::string> Sections(const std::string& IniText) {
     return Result;
 }
 
-std::string Quoted(const std::string& Text) {
-    return "\"" + Text + "\"";
-}
-
-// A program folder of its own holding a copy of TovelBin.exe.
-class TInstalled {
-public:
-    explicit TInstalled(const std::string& ExeName = "TovelBin.exe") : FExe(FDir / ExeName) {
-        if (!CopyFileA((ExeDirectory() + "TovelBin.exe").c_str(), FExe.c_str(), FALSE))
-            throw std::runtime_error("cannot copy TovelBin.exe");
-    }
-    const std::string& Exe() const { return FExe; }
-    const std::string& Dir() const { return FDir.Path(); }
-
-private:
-    TTempDir FDir;
-    std::string FExe;
-};
-
 } // namespace
 
 TEST(TovelBin_Program, PutsTheCommandLineIntoOneEntryAndSavesTheSettingsAtClose) {
@@ -156,7 +47,7 @@ TEST(TovelBin_Program, PutsTheCommandLineIntoOneEntryAndSavesTheSettingsAtClose)
 
     TProgram Running(Quoted(Program.Exe()) + " " + Quoted(Items / "first file.txt") + " " +
                      Quoted(DriveD / "second.txt"));
-    HWND Main = WaitForWindow(Running, false);
+    HWND Main = WaitForMainWindow(Running);
     ASSERT_NE(Main, nullptr);
     EXPECT_EQ(WindowText(Main), "Tovel Bin");
 
@@ -190,21 +81,21 @@ TEST(TovelBin_Program, SettingsThatSpoilTheStartAreShownDeletedAndEndTheProgram)
     WriteFile(Settings, "[MainForm.BinHandler.Bin.EntryName]\r\nMin=5\r\nIndex=0\r\nMax=10\r\n");
     {
         TProgram Spoiled(Quoted(Program.Exe()));
-        HWND Box = WaitForWindow(Spoiled, true);
+        HWND Box = WaitForDialog(Spoiled);
         ASSERT_NE(Box, nullptr);
         EXPECT_EQ(WindowText(Box), "Tovel Bin");
         EXPECT_EQ(MessageBoxText(Box), "The program cannot reset the index.");
         // No main window came up behind the box.
-        EXPECT_EQ(VisibleWindow(Spoiled, false), nullptr);
+        EXPECT_EQ(WaitForMainWindow(Spoiled, 0), nullptr);
         EXPECT_FALSE(Exists(Settings));
         PressButton(Box, IDOK);
         EXPECT_TRUE(Spoiled.WaitForEnd());
     }
     TProgram Next(Quoted(Program.Exe()));
-    HWND Main = WaitForWindow(Next, false);
+    HWND Main = WaitForMainWindow(Next);
     ASSERT_NE(Main, nullptr);
     EXPECT_EQ(NextLabel(Main), "Next: Tovel #0000");
-    EXPECT_EQ(WaitForWindow(Next, true, 300), nullptr);
+    EXPECT_EQ(WaitForDialog(Next, 300), nullptr);
     PostMessageA(Main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Next.WaitForEnd());
     EXPECT_NE(ReadFile(Settings).find("\r\nMin=0\r\n"), std::string::npos);
@@ -213,7 +104,7 @@ TEST(TovelBin_Program, SettingsThatSpoilTheStartAreShownDeletedAndEndTheProgram)
 TEST(TovelBin_Program, RunsOncePerProgramFolder) {
     TInstalled Program;
     TProgram First(Quoted(Program.Exe()));
-    ASSERT_NE(WaitForWindow(First, false), nullptr);
+    ASSERT_NE(WaitForMainWindow(First), nullptr);
 
     // The instance is known by its folder, upper-cased, hashed.
     const std::string Name =
@@ -231,13 +122,13 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
     CharUpperBuffA(UpperDir.data(), static_cast<DWORD>(UpperDir.size()));
     for (const std::string& Exe : {Program.Exe(), UpperDir + "\\Other Name.exe"}) {
         TProgram Second(Quoted(Exe) + " " + Quoted(Items / "keep.txt"));
-        HWND Box = WaitForWindow(Second, true);
+        HWND Box = WaitForDialog(Second);
         ASSERT_NE(Box, nullptr) << Exe;
         EXPECT_EQ(WindowText(Box), "Tovel Bin");
         EXPECT_EQ(MessageBoxText(Box), "The program is restricted to a single instance.");
         PressButton(Box, IDOK);
         EXPECT_TRUE(Second.WaitForEnd());
-        EXPECT_EQ(WaitForWindow(Second, false, 200), nullptr);
+        EXPECT_EQ(WaitForMainWindow(Second, 200), nullptr);
     }
     EXPECT_TRUE(Exists(Items / "keep.txt"));
     EXPECT_FALSE(Exists(Program.Dir() + "\\Bin"));
@@ -245,9 +136,9 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
     // A copy in another folder runs beside the first.
     TInstalled Elsewhere;
     TProgram Beside(Quoted(Elsewhere.Exe()));
-    HWND BesideWindow = WaitForWindow(Beside, false);
+    HWND BesideWindow = WaitForMainWindow(Beside);
     EXPECT_NE(BesideWindow, nullptr);
-    EXPECT_EQ(WaitForWindow(Beside, true, 300), nullptr);
+    EXPECT_EQ(WaitForDialog(Beside, 300), nullptr);
     if (BesideWindow)
         PostMessageA(BesideWindow, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Beside.WaitForEnd());
@@ -257,13 +148,13 @@ TEST(TovelBin_Program, StartsAgainAfterTheFirstEndedEvenAbnormally) {
     TInstalled Program;
     {
         TProgram First(Quoted(Program.Exe()));
-        ASSERT_NE(WaitForWindow(First, false), nullptr);
+        ASSERT_NE(WaitForMainWindow(First), nullptr);
         First.Kill();
     }
     TProgram Next(Quoted(Program.Exe()));
-    HWND Main = WaitForWindow(Next, false);
+    HWND Main = WaitForMainWindow(Next);
     ASSERT_NE(Main, nullptr);
-    EXPECT_EQ(WaitForWindow(Next, true, 300), nullptr);
+    EXPECT_EQ(WaitForDialog(Next, 300), nullptr);
     PostMessageA(Main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Next.WaitForEnd());
 }

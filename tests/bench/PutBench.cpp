@@ -6,6 +6,8 @@
 // beside Wine's own notepad. Everywhere: the steps of a put that need no file
 // system (sort keys and sort, destinations, length check, packing) at
 // growing list sizes, to show their n log n.
+#include "BenchSupport.h"
+
 #include "app/App_bin.h"
 #include "app/App_fileoperation.h"
 
@@ -31,11 +33,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::time_point From, Clock::time_point To) {
-    return std::chrono::duration<double, std::milli>(To - From).count();
-}
+using BenchSupport::Clock;
+using BenchSupport::Milliseconds;
 
 // Paths of the shape a put sees, in a fixed shuffled order, some in other
 // letter case, so that the sort has work to do.
@@ -124,41 +123,13 @@ void MeasurePureSteps() {
 #ifdef _WIN32
 
 using App_fileoperation::TFileOperator;
-
-// The moments of one put, taken from inside it.
-struct TPutMoments {
-    Clock::time_point Start;
-    Clock::time_point OperatorExecute;
-    Clock::time_point ShellStart;
-    Clock::time_point ShellEnd;
-    Clock::time_point End;
-    int ShellResult = -1;
-};
-
-class TTimedOperator : public TFileOperator {
-public:
-    explicit TTimedOperator(TPutMoments& Moments) : FMoments(Moments) {}
-
-    void Execute() override {
-        FMoments.OperatorExecute = Clock::now();
-        TFileOperator::Execute();
-    }
-
-protected:
-    int ShellFileOperation(SHFILEOPSTRUCTA& Operation) override {
-        FMoments.ShellStart = Clock::now();
-        FMoments.ShellResult = TFileOperator::ShellFileOperation(Operation);
-        FMoments.ShellEnd = Clock::now();
-        return FMoments.ShellResult;
-    }
-
-private:
-    TPutMoments& FMoments;
-};
+using BenchSupport::MakeFiles;
+using BenchSupport::TMoments;
+using BenchSupport::TTimedOperator;
 
 class TTimedPutTask : public App_bin::TPutTask {
 public:
-    TTimedPutTask(App_bin::TBin& Bin, const std::vector<std::string>& Paths, TPutMoments& Moments)
+    TTimedPutTask(App_bin::TBin& Bin, const std::vector<std::string>& Paths, TMoments& Moments)
         : TPutTask(Bin, Paths), FMoments(Moments) {}
 
 protected:
@@ -167,24 +138,11 @@ protected:
     }
 
 private:
-    TPutMoments& FMoments;
+    TMoments& FMoments;
 };
 
 std::string LongPath(const std::string& Path) {
     return Vek_file::GetLongPath(Path);
-}
-
-std::vector<std::string> MakeFiles(const std::string& Directory, std::size_t Count) {
-    Vek_file::MakeDirectory(Directory);
-    std::vector<std::string> Paths;
-    Paths.reserve(Count);
-    char Name[32];
-    for (std::size_t Index = 0; Index < Count; ++Index) {
-        std::snprintf(Name, sizeof Name, "\\f%05zu.dat", Index);
-        Paths.push_back(Directory + Name);
-        TestSupport::WriteFile(Paths.back(), "thirty-two bytes of file content");
-    }
-    return Paths;
 }
 
 std::size_t CountFiles(const std::string& Directory) {
@@ -233,7 +191,7 @@ void MeasurePut(std::size_t Count) {
 
     App_bin::TBin Bin;
     Bin.SetFixedLocation(Base + "\\Bin");
-    TPutMoments Moments;
+    TMoments Moments;
     Moments.Start = Clock::now();
     TTimedPutTask(Bin, PutSources, Moments).Execute();
     Moments.End = Clock::now();

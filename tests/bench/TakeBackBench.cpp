@@ -3,6 +3,8 @@
 // walk of the same tree; and the take back of one entry of 10,000 files, split
 // into the program's own work before the shell, the shell's call and the
 // whole, each against a bare loop of MoveFileExA over pairs of the same shape.
+#include "BenchSupport.h"
+
 #include "app/App_fileoperation.h"
 #include "app/App_takeback.h"
 #include "gui/Gui_application.h"
@@ -21,22 +23,11 @@
 namespace {
 
 using App_fileoperation::TFileOperator;
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::time_point From, Clock::time_point To) {
-    return std::chrono::duration<double, std::milli>(To - From).count();
-}
-
-const char Content[] = "thirty-two bytes of file content";
-
-void MakeFiles(const std::string& Directory, std::size_t Count) {
-    Vek_file::MakeDirectory(Directory);
-    char Name[32];
-    for (std::size_t Index = 0; Index < Count; ++Index) {
-        std::snprintf(Name, sizeof Name, "\\f%05zu.dat", Index);
-        TestSupport::WriteFile(Directory + Name, Content);
-    }
-}
+using BenchSupport::Clock;
+using BenchSupport::MakeFiles;
+using BenchSupport::Milliseconds;
+using BenchSupport::TMoments;
+using BenchSupport::TTimedOperator;
 
 // What the listing must at least do: every directory read once.
 std::size_t BareWalk(const std::string& Directory) {
@@ -100,31 +91,6 @@ void MeasureListing(const std::string& Base, std::size_t Entries, std::size_t Fi
     std::printf("  %zu entries, %zu items, %llu bytes\n", Rows.size(), Items,
                 static_cast<unsigned long long>(Size));
 }
-
-// The moments of one take back, taken from inside it.
-struct TMoments {
-    Clock::time_point Start;
-    Clock::time_point ShellStart;
-    Clock::time_point ShellEnd;
-    Clock::time_point End;
-    int ShellResult = -1;
-};
-
-class TTimedOperator : public TFileOperator {
-public:
-    explicit TTimedOperator(TMoments& Moments) : FMoments(Moments) {}
-
-protected:
-    int ShellFileOperation(SHFILEOPSTRUCTA& Operation) override {
-        FMoments.ShellStart = Clock::now();
-        FMoments.ShellResult = TFileOperator::ShellFileOperation(Operation);
-        FMoments.ShellEnd = Clock::now();
-        return FMoments.ShellResult;
-    }
-
-private:
-    TMoments& FMoments;
-};
 
 class TTimedTakeBackTask : public App_takeback::TTakeBackTask {
 public:

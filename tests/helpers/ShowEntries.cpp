@@ -1,64 +1,14 @@
 // Shows the entries dialog over a few made-up entries for a few seconds, so
-// that it can be looked at (a screenshot of a Wine desktop), and prints its
-// sizes in pixels.
+// that it can be looked at, and prints its sizes.
 //   ShowEntries [SECONDS]
-#include "app/App_entriesdialog.h"
-#include "gui/Gui_application.h"
-#include "res/resource.h"
+#include "ShowDialog.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include "app/App_entriesdialog.h"
+
+#include <cstdint>
 #include <vector>
 
 namespace {
-
-BOOL CALLBACK MatchEntries(HWND Window, LPARAM Param) {
-    char Caption[64] = "";
-    GetWindowTextA(Window, Caption, sizeof Caption);
-    if (std::string(Caption) != "Entries")
-        return TRUE;
-    *reinterpret_cast<HWND*>(Param) = Window;
-    return FALSE;
-}
-
-HWND FindEntries() {
-    HWND Found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), MatchEntries, reinterpret_cast<LPARAM>(&Found));
-    return Found;
-}
-
-void PrintSizes(HWND Dialog) {
-    RECT Client;
-    GetClientRect(Dialog, &Client);
-    HDC Screen = GetDC(nullptr);
-    const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-    ReleaseDC(nullptr, Screen);
-    std::printf("dpi %d, client %ld x %ld px\n", Dpi, Client.right, Client.bottom);
-    for (HWND Child = GetWindow(Dialog, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
-        RECT Bounds;
-        GetWindowRect(Child, &Bounds);
-        MapWindowPoints(nullptr, Dialog, reinterpret_cast<POINT*>(&Bounds), 2);
-        char Text[256] = "";
-        GetWindowTextA(Child, Text, sizeof Text);
-        std::printf("  %4d  %4ld %4ld %4ld %4ld  %.40s\n", GetDlgCtrlID(Child), Bounds.left,
-                    Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Text);
-    }
-    std::fflush(stdout);
-}
-
-DWORD Seconds = 5;
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    static DWORD Ticks = 0;
-    HWND Dialog = FindEntries();
-    if (!Dialog)
-        return;
-    if (Ticks++ == 0)
-        PrintSizes(Dialog);
-    if (Ticks * 250 >= Seconds * 1000)
-        PostMessageA(Dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-}
 
 std::uint64_t Time(WORD Day, WORD Hour, WORD Minute) {
     SYSTEMTIME System{2026, 12, 0, Day, Hour, Minute, 0, 0};
@@ -81,16 +31,9 @@ std::vector<App_takeback::TEntryInfo> Entries() {
 } // namespace
 
 int main(int Argc, char** Argv) {
-    if (Argc > 1)
-        Seconds = static_cast<DWORD>(std::atoi(Argv[1]));
-    auto& Application = Gui_application::Application();
-    Application.SetTitle("Tovel Bin");
-    Application.Initialize(GetModuleHandleA(nullptr));
-
+    ShowDialog::StartApplication();
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.OnList = Entries;
-    const UINT_PTR Timer = SetTimer(nullptr, 0, 250, Tick);
-    Dialog.Execute();
-    KillTimer(nullptr, Timer);
+    ShowDialog::Show("Entries", Argc, Argv, [&] { Dialog.Execute(); });
     return 0;
 }

@@ -1,0 +1,157 @@
+#include "ProgramSupport.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+using TestSupport::ClassName;
+using TestSupport::ExeDirectory;
+using TestSupport::WindowText;
+
+namespace ProgramSupport {
+
+TProgram::TProgram(const std::string& CommandLine, const std::string& CurrentDirectory, int Show) {
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    if (Show >= 0) {
+        Startup.dwFlags = STARTF_USESHOWWINDOW;
+        Startup.wShowWindow = static_cast<WORD>(Show);
+    }
+    std::string Line = CommandLine;
+    if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        CurrentDirectory.empty() ? nullptr : CurrentDirectory.c_str(), &Startup,
+                        &FInfo))
+        throw std::runtime_error("cannot start " + CommandLine);
+    CloseHandle(FInfo.hThread);
+}
+
+TProgram::~TProgram() {
+    if (Running())
+        Kill();
+    CloseHandle(FInfo.hProcess);
+}
+
+// A killed process ends at once; the wait only keeps its files from being
+// removed while it still holds them.
+void TProgram::Kill() {
+    TerminateProcess(FInfo.hProcess, 1);
+    WaitForEnd(30000);
+}
+
+bool WaitFor(const std::function<bool()>& Done, DWORD Timeout) {
+    const DWORD Start = GetTickCount();
+    while (!Done()) {
+        if (GetTickCount() - Start > Timeout)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string Quoted(const std::string& Text) {
+    return "\"" + Text + "\"";
+}
+
+bool IsDialog(HWND Window) {
+    return ClassName(Window) == "#32770";
+}
+
+namespace {
+
+struct TTopLevel {
+    DWORD Process;
+    std::vector<HWND> Windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND Window, LPARAM Param) {
+    auto* Found = reinterpret_cast<TTopLevel*>(Param);
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Window, &Process);
+    if (Process == Found->Process && IsWindowVisible(Window))
+        Found->Windows.push_back(Window);
+    return TRUE;
+}
+
+BOOL CALLBACK FindLabel(HWND Child, LPARAM Param) {
+    if (WindowText(Child).rfind("Next: ", 0) == 0) {
+        *reinterpret_cast<HWND*>(Param) = Child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> TopLevelWindows(const TProgram& Program) {
+    TTopLevel Found{Program.Id(), {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&Found));
+    return Found.Windows;
+}
+
+HWND WaitForWindow(const TProgram& Program, const std::function<bool(HWND)>& Wanted,
+                   DWORD Timeout) {
+    HWND Window = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND Candidate : TopLevelWindows(Program)) {
+                if (Wanted(Candidate)) {
+                    Window = Candidate;
+                    return true;
+                }
+            }
+            return !Program.Running();
+        },
+        Timeout);
+    return Window;
+}
+
+HWND WaitForMainWindow(const TProgram& Program, DWORD Timeout) {
+    return WaitForWindow(
+        Program, [](HWND Window) { return !IsDialog(Window); }, Timeout);
+}
+
+std::string NextLabel(HWND MainWindow) {
+    HWND Label = nullptr;
+    EnumChildWindows(MainWindow, FindLabel, reinterpret_cast<LPARAM>(&Label));
+    return Label ? WindowText(Label) : std::string();
+}
+
+TInstalled::TInstalled(const std::string& Folder) {
+    FDir = Folder.empty() ? FTemp.Path() : FTemp / Folder;
+    for (std::size_t Start = 0; !Folder.empty();) {
+        const std::size_t End = Folder.find('\\', Start);
+        CreateDirectoryA((FTemp / Folder.substr(0, End)).c_str(), nullptr);
+        if (End == std::string::npos)
+            break;
+        Start = End + 1;
+    }
+    if (!CopyFileA((ExeDirectory() + "TovelBin.exe").c_str(), Exe().c_str(), FALSE))
+        throw std::runtime_error("cannot copy TovelBin.exe");
+}
+
+std::string TInstalled::InEntry(const std::string& Number, const std::string& Source) const {
+    return Bin() + "\\Tovel #" + Number + "\\" + Source.substr(0, 1) + Source.substr(2);
+}
+
+void TInstalled::FixLocation(const std::string& Location) const {
+    TestSupport::WriteFile(Settings(),
+                           "[MainForm.BinHandler.Bin]\r\nLocationType=0\r\nFixedLocation=\"" +
+                               Location + "\"\r\n\r\n");
+}
+
+// The ready event is named after this object, so that holders started at
+// once by one test program never share it.
+THeldFile::THeldFile(const std::string& Path) {
+    const std::string ReadyName = "Tovel.Test.Held." + std::to_string(GetCurrentProcessId()) + "." +
+                                  std::to_string(reinterpret_cast<std::uintptr_t>(this));
+    const std::unique_ptr<void, decltype(&CloseHandle)> Ready(
+        CreateEventA(nullptr, TRUE, FALSE, ReadyName.c_str()), &CloseHandle);
+    if (!Ready)
+        throw std::runtime_error("cannot create the event " + ReadyName);
+    FHolder = std::make_unique<TProgram>(Quoted(ExeDirectory() + "HoldOpen.exe") + " " +
+                                         Quoted(Path) + " " + Quoted(ReadyName));
+    const HANDLE Waits[] = {Ready.get(), FHolder->Process()};
+    FReady = WaitForMultipleObjects(2, Waits, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+} // namespace ProgramSupport

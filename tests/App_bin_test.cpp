@@ -622,6 +622,8 @@ TEST(App_bin_TBin, AskUserTakesTheChosenDirectoryAndRemembersIt) {
 TEST(App_bin_TBin, AskUserStartsInTheLastDirectory) {
     TLastDirectoryKept Kept;
     TestSupport::TTempDir Start;
+    // A folder made just now is found by the browser only once listed.
+    TestSupport::SettleFolderTimes(Start.Path());
     Application().SetLastDirectory(Start.Path());
     TBin Bin;
     Bin.SetLocationType(App_bin::bltAskUser);

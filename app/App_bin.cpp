@@ -13,6 +13,7 @@
 #include "app/App_fileoperation.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
+#include "vek/Vek_codepage.h"
 
 #include <windows.h>
 #endif
@@ -329,23 +330,11 @@ std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths) {
     return Accepted;
 }
 
-// A text of fewer bytes than the limit is never too long: no ANSI code page
-// gives more UTF-16 units than bytes.
-bool IsTooLongForTheShell(const std::string& Path, std::uint32_t CodePage) {
-    if (Path.size() < MAX_PATH)
-        return false;
-    if (Path.size() > INT_MAX)
-        return true;
-    const int Units =
-        MultiByteToWideChar(CodePage, 0, Path.data(), static_cast<int>(Path.size()), nullptr, 0);
-    // A text the code page cannot convert is measured by its bytes.
-    return (Units > 0 ? static_cast<std::size_t>(Units) : Path.size()) >= MAX_PATH;
-}
-
 void RefuseTooLongPaths(const std::vector<std::string>& Sources,
                         const std::vector<std::string>& Destinations) {
     for (std::size_t Index = 0; Index < Sources.size() && Index < Destinations.size(); ++Index) {
-        if (IsTooLongForTheShell(Sources[Index]) || IsTooLongForTheShell(Destinations[Index])) {
+        if (Vek_codepage::IsTooLongForTheShell(Sources[Index]) ||
+            Vek_codepage::IsTooLongForTheShell(Destinations[Index])) {
             Application().ShowMessage("Too long: [" + Destinations[Index] + "]");
             throw Exception("The program cannot put a path that is too long for the bin.");
         }

@@ -151,10 +151,6 @@ private:
 // the first refused path ends it with the same boxes and failure.
 std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths);
 
-// Whether the shell's move cannot take Path: MAX_PATH (260) UTF-16 units or
-// more once the text is converted from CodePage (0, the ANSI code page, by
-// default), which is how the shell will see it.
-bool IsTooLongForTheShell(const std::string& Path, std::uint32_t CodePage = 0);
 // Refuses a put in which a source or its destination is too long for the
 // shell: a plain box names the first such destination (a destination is
 // always longer than its source), then "The program cannot put a path that

@@ -37,8 +37,9 @@ std::vector<char> PackNames(const std::vector<std::string>& Names) {
 
 #ifdef _WIN32
 
-static_assert(FileOperationMove == FO_MOVE &&
+static_assert(FileOperationMove == FO_MOVE && FileOperationDelete == FO_DELETE &&
                   FileOperationMultipleDestinations == FOF_MULTIDESTFILES &&
+                  FileOperationAllowUndo == FOF_ALLOWUNDO &&
                   FileOperationNoConfirmMakeDirectory == FOF_NOCONFIRMMKDIR,
               "the shell's own values");
 
@@ -82,18 +83,10 @@ void ForEachFile(const std::string& Path, const std::string& Relative,
         Visit(Relative);
         return;
     }
-    WIN32_FIND_DATAA Data;
-    HANDLE Find = FindFirstFileA((Path + "\\*").c_str(), &Data);
-    if (Find == INVALID_HANDLE_VALUE)
-        return;
-    do {
+    Vek_file::ListDirectory(Path, [&](const WIN32_FIND_DATAA& Data) {
         const std::string Name = Data.cFileName;
-        if (Name == "." || Name == "..")
-            continue;
-        const std::string Below = Relative.empty() ? Name : Relative + "\\" + Name;
-        ForEachFile(Path + "\\" + Name, Below, Visit);
-    } while (FindNextFileA(Find, &Data));
-    FindClose(Find);
+        ForEachFile(Path + "\\" + Name, Relative.empty() ? Name : Relative + "\\" + Name, Visit);
+    });
 }
 
 std::string Joined(const std::string& Path, const std::string& Relative) {

@@ -16,9 +16,12 @@
 
 namespace App_fileoperation {
 
-// The shell's operation codes and the flags the put uses (the shell's own values).
+// The shell's operation codes and the flags the put, the take back and the
+// discard use (the shell's own values).
 const std::uint32_t FileOperationMove = 1;
+const std::uint32_t FileOperationDelete = 3;
 const std::uint16_t FileOperationMultipleDestinations = 0x0001;
+const std::uint16_t FileOperationAllowUndo = 0x0040;
 const std::uint16_t FileOperationNoConfirmMakeDirectory = 0x0200;
 
 // The shell's form of a list of paths: each text and a NUL, then one more NUL.

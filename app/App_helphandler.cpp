@@ -3,6 +3,7 @@
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
 #include "res/version.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <windows.h>
@@ -69,14 +70,6 @@ private:
     T* FPointer = nullptr;
 };
 
-std::wstring WideText(const std::string& Text) {
-    const int Length =
-        MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
-    std::wstring Wide(Length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, Text.data(), static_cast<int>(Text.size()), &Wide[0], Length);
-    return Wide;
-}
-
 bool SamePath(const std::string& A, const std::string& B) {
     return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(),
                           static_cast<int>(A.size()), B.data(),
@@ -94,7 +87,7 @@ void CreateLink(const std::string& LinkName, const std::string& Target) {
     Link->SetDescription(TOVEL_TITLE);
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
-        FAILED(File->Save(WideText(LinkName).c_str(), TRUE)))
+        FAILED(File->Save(Vek_codepage::ToWide(LinkName).c_str(), TRUE)))
         throw Gui_system::Exception(Failure);
 }
 
@@ -114,7 +107,7 @@ std::string LinkTarget(const std::string& LinkName) {
         return std::string();
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
-        FAILED(File->Load(WideText(LinkName).c_str(), STGM_READ)))
+        FAILED(File->Load(Vek_codepage::ToWide(LinkName).c_str(), STGM_READ)))
         return std::string();
     std::vector<char> Target(MAX_PATH * 4, '\0');
     if (Link->GetPath(Target.data(), static_cast<int>(Target.size()), nullptr, SLGP_RAWPATH) !=

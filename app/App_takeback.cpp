@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include "app/App_fileoperation.h"
 #include "gui/Gui_application.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <windows.h>
@@ -187,53 +188,12 @@ using App_fileoperation::TFileOperator;
 
 namespace {
 
-const std::uint32_t FileOperationDelete = 3;
-const std::uint16_t FileOperationAllowUndo = 0x0040;
-// The limit the shell's paths live with, counted in UTF-16 code units.
-const int PathLimit = 260;
-
-static_assert(FileOperationDelete == FO_DELETE && FileOperationAllowUndo == FOF_ALLOWUNDO,
-              "the shell's own values");
-
-bool IsDots(const char* Name) {
-    return Name[0] == '.' && (Name[1] == '\0' || (Name[1] == '.' && Name[2] == '\0'));
-}
-
 std::uint64_t FileTimeValue(const FILETIME& Time) {
     return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
 }
 
-class TFindHandle {
-public:
-    explicit TFindHandle(HANDLE Handle) : FHandle(Handle) {}
-    ~TFindHandle() {
-        if (FHandle != INVALID_HANDLE_VALUE)
-            FindClose(FHandle);
-    }
-    TFindHandle(const TFindHandle&) = delete;
-    TFindHandle& operator=(const TFindHandle&) = delete;
-    bool Valid() const { return FHandle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return FHandle; }
-
-private:
-    HANDLE FHandle;
-};
-
-// Every name directly in Directory, once, with what the listing tells of it.
-template <class TVisit> void ListDirectory(const std::string& Directory, TVisit Visit) {
-    WIN32_FIND_DATAA Data;
-    const std::string Pattern = Directory + "\\*";
-    TFindHandle Find(FindFirstFileA(Pattern.c_str(), &Data));
-    if (!Find.Valid())
-        return;
-    do {
-        if (!IsDots(Data.cFileName))
-            Visit(Data);
-    } while (FindNextFileA(Find.Get(), &Data));
-}
-
 void ReadInto(const std::string& Path, TEntryNode& Node) {
-    ListDirectory(Path, [&Path, &Node](const WIN32_FIND_DATAA& Data) {
+    Vek_file::ListDirectory(Path, [&Path, &Node](const WIN32_FIND_DATAA& Data) {
         TEntryNode Child;
         Child.Name = Data.cFileName;
         Child.Directory = (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -245,18 +205,6 @@ void ReadInto(const std::string& Path, TEntryNode& Node) {
         Node.Children.push_back(std::move(Child));
     });
 }
-
-// A drive without a disk would otherwise ask the user to insert one.
-class TCriticalErrorsOff {
-public:
-    TCriticalErrorsOff() : FSaved(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~TCriticalErrorsOff() { SetErrorMode(FSaved); }
-    TCriticalErrorsOff(const TCriticalErrorsOff&) = delete;
-    TCriticalErrorsOff& operator=(const TCriticalErrorsOff&) = delete;
-
-private:
-    UINT FSaved;
-};
 
 } // namespace
 
@@ -282,20 +230,15 @@ TOriginKind OriginKindOf(const std::string& Path) {
 }
 
 bool IsDriveAvailable(char Drive) {
-    const TCriticalErrorsOff Quiet;
+    // A drive without a disk would otherwise ask the user to insert one.
+    const Vek_file::TCriticalErrorsSuppressed Quiet;
     const std::string Root = std::string(1, Drive) + ":\\";
     return GetFileAttributesA(Root.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsPathTooLong(const std::string& Path) {
-    const int Units =
-        MultiByteToWideChar(CP_ACP, 0, Path.data(), static_cast<int>(Path.size()), nullptr, 0);
-    return Units >= PathLimit || (Units == 0 && !Path.empty());
-}
-
 std::vector<TEntryInfo> ListEntryDirectories(const std::string& Location) {
     std::vector<TEntryInfo> Entries;
-    ListDirectory(Location, [&Location, &Entries](const WIN32_FIND_DATAA& Data) {
+    Vek_file::ListDirectory(Location, [&Location, &Entries](const WIN32_FIND_DATAA& Data) {
         if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
             (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             return;
@@ -391,7 +334,7 @@ bool TTakeBackTask::ConfirmReplace(const std::string& Destination) {
 void TTakeBackTask::CheckLengths() const {
     for (const std::vector<std::string>* Paths : {&FPlan->Sources, &FPlan->Destinations}) {
         for (const std::string& Path : *Paths) {
-            if (IsPathTooLong(Path)) {
+            if (Vek_codepage::IsTooLongForTheShell(Path)) {
                 Gui_application::Application().ShowMessage("Too long: [" + Path + "]");
                 throw Exception("The program cannot take back a path that is too long.");
             }
@@ -409,9 +352,9 @@ void TTakeBackTask::RemoveEmptied() const {
 void DiscardEntries(const std::vector<std::string>& EntryPaths) {
     TFileOperator Operator;
     Operator.Sources() = EntryPaths;
-    Operator.SetFunc(FileOperationDelete);
+    Operator.SetFunc(App_fileoperation::FileOperationDelete);
     // Undoable: the entries go to the Recycle Bin, after the shell's own question.
-    Operator.SetFlags(FileOperationAllowUndo);
+    Operator.SetFlags(App_fileoperation::FileOperationAllowUndo);
     Operator.Execute();
 }
 

@@ -116,9 +116,6 @@ TEntryNode ReadEntryTree(const std::string& Path);
 TOriginKind OriginKindOf(const std::string& Path);
 bool IsDriveAvailable(char Drive);
 
-// Whether a path is too long for the shell: 260 UTF-16 code units or more.
-bool IsPathTooLong(const std::string& Path);
-
 // Takes the entries back in one shell move, behind the guard dialog, and
 // removes the directories that the move emptied. Raises before anything
 // moves when a path is too long, and afterwards when items stayed.

@@ -1,6 +1,7 @@
 #include "Gui_shell.h"
 
 #include "gui/Gui_application.h"
+#include "vek/Vek_file.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -22,24 +23,6 @@ private:
     LPITEMIDLIST FPidl;
 };
 
-// While it lives, a drive without a disk makes calls fail instead of asking
-// the user to insert one.
-class TCriticalErrorsSuppressed {
-public:
-    TCriticalErrorsSuppressed() : FSaved(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-    ~TCriticalErrorsSuppressed() { SetErrorMode(FSaved); }
-    TCriticalErrorsSuppressed(const TCriticalErrorsSuppressed&) = delete;
-    TCriticalErrorsSuppressed& operator=(const TCriticalErrorsSuppressed&) = delete;
-
-private:
-    UINT FSaved;
-};
-
-bool IsDirectory(const std::string& Path) {
-    const DWORD Attributes = GetFileAttributesA(Path.c_str());
-    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The browser sends BFFM_INITIALIZED once its tree is filled, the moment to
 // select the starting directory; Data is that directory or null.
 int CALLBACK BrowseCallback(HWND Browser, UINT Message, LPARAM, LPARAM Data) {
@@ -51,7 +34,7 @@ int CALLBACK BrowseCallback(HWND Browser, UINT Message, LPARAM, LPARAM Data) {
 } // namespace
 
 bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::string& Directory) {
-    TCriticalErrorsSuppressed Suppressed;
+    Vek_file::TCriticalErrorsSuppressed Suppressed;
     const TPidl RootPidl(Root.empty() ? nullptr : ILCreateFromPathA(Root.c_str()));
     char DisplayName[MAX_PATH] = "";
 
@@ -62,7 +45,8 @@ bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::s
     Browse.lpszTitle = Caption.c_str();
     Browse.ulFlags = BIF_RETURNONLYFSDIRS;
     Browse.lpfn = BrowseCallback;
-    Browse.lParam = IsDirectory(Directory) ? reinterpret_cast<LPARAM>(Directory.c_str()) : 0;
+    Browse.lParam =
+        Vek_file::IsDirectory(Directory) ? reinterpret_cast<LPARAM>(Directory.c_str()) : 0;
 
     LPITEMIDLIST Chosen;
     {

@@ -11,6 +11,7 @@
 #ifdef _WIN32
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <windows.h>
@@ -450,24 +451,27 @@ TEST(App_bin_ShellLength, CountsUtf16UnitsOfTheCodePage) {
         return Result;
     };
     for (const std::uint32_t CodePage : {1252u, 932u, 65001u}) {
-        EXPECT_FALSE(App_bin::IsTooLongForTheShell(std::string(259, 'a'), CodePage)) << CodePage;
-        EXPECT_TRUE(App_bin::IsTooLongForTheShell(std::string(260, 'a'), CodePage)) << CodePage;
-        EXPECT_FALSE(App_bin::IsTooLongForTheShell("", CodePage)) << CodePage;
+        EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell(std::string(259, 'a'), CodePage))
+            << CodePage;
+        EXPECT_TRUE(Vek_codepage::IsTooLongForTheShell(std::string(260, 'a'), CodePage))
+            << CodePage;
+        EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell("", CodePage)) << CodePage;
     }
     // One byte is one character in 1252.
-    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xE9", 260), 1252));
+    EXPECT_TRUE(Vek_codepage::IsTooLongForTheShell(Repeat("\xE9", 260), 1252));
     // Two bytes, one character in 932: 518 bytes are 259 characters.
-    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\x82\xA0", 259), 932));
-    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\x82\xA0", 260), 932));
-    EXPECT_FALSE(App_bin::IsTooLongForTheShell("C:\\" + Repeat("\x95\x5C", 128), 932));
+    EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell(Repeat("\x82\xA0", 259), 932));
+    EXPECT_TRUE(Vek_codepage::IsTooLongForTheShell(Repeat("\x82\xA0", 260), 932));
+    EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell("C:\\" + Repeat("\x95\x5C", 128), 932));
     // UTF-8: Omega is two bytes and one unit; an emoji four bytes and two units.
-    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\xCE\xA9", 259), 65001));
-    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xCE\xA9", 260), 65001));
-    EXPECT_FALSE(App_bin::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 129) + "a", 65001));
-    EXPECT_TRUE(App_bin::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 130), 65001));
+    EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell(Repeat("\xCE\xA9", 259), 65001));
+    EXPECT_TRUE(Vek_codepage::IsTooLongForTheShell(Repeat("\xCE\xA9", 260), 65001));
+    EXPECT_FALSE(Vek_codepage::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 129) + "a", 65001));
+    EXPECT_TRUE(Vek_codepage::IsTooLongForTheShell(Repeat("\xF0\x9F\x93\x84", 130), 65001));
     // Without a code page it measures as the system does.
     const std::string Text = Repeat("\x82\xA0", 200);
-    EXPECT_EQ(App_bin::IsTooLongForTheShell(Text), App_bin::IsTooLongForTheShell(Text, GetACP()));
+    EXPECT_EQ(Vek_codepage::IsTooLongForTheShell(Text),
+              Vek_codepage::IsTooLongForTheShell(Text, GetACP()));
 }
 
 TEST(App_bin_ShellLength, FirstPairTooLongIsNamedAndRefused) {

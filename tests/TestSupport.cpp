@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "gui/Gui_application.h"
+#include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 
 #include <algorithm>
@@ -101,22 +102,18 @@ bool Exists(const std::string& Path) {
 namespace {
 
 void ListInto(const std::string& Root, const std::string& Prefix, std::vector<std::string>& Out) {
-    WIN32_FIND_DATAA Data;
-    HANDLE Find = FindFirstFileA((Root + "\\" + Prefix + "*").c_str(), &Data);
-    if (Find == INVALID_HANDLE_VALUE)
-        return;
-    do {
+    // Prefix is empty or ends in a backslash.
+    const std::string Directory =
+        Prefix.empty() ? Root : Root + "\\" + Prefix.substr(0, Prefix.size() - 1);
+    Vek_file::ListDirectory(Directory, [&](const WIN32_FIND_DATAA& Data) {
         const std::string Name = Data.cFileName;
-        if (Name == "." || Name == "..")
-            continue;
         if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             Out.push_back(Prefix + Name + "\\");
             ListInto(Root, Prefix + Name + "\\", Out);
         } else {
             Out.push_back(Prefix + Name);
         }
-    } while (FindNextFileA(Find, &Data));
-    FindClose(Find);
+    });
 }
 
 } // namespace
@@ -131,24 +128,17 @@ std::vector<std::string> ListTree(const std::string& Root) {
 namespace {
 
 void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
-    WIN32_FIND_DATAA Data;
-    HANDLE Find = FindFirstFileA((Directory + "\\*").c_str(), &Data);
-    if (Find == INVALID_HANDLE_VALUE)
-        return;
-    do {
+    Vek_file::ListDirectory(Directory, [&](const WIN32_FIND_DATAA& Data) {
         const std::string Name = Data.cFileName;
-        if (Name == "." || Name == "..")
-            continue;
         const std::string Path = Directory + "\\" + Name;
         if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             PrintInto(Path, Out);
-            continue;
+            return;
         }
         const std::string Bytes = ReadFile(Path);
         Out.push_back(Name + "|" + std::to_string(Bytes.size()) + "|" +
                       Vek_hash::HashData(Bytes.data(), static_cast<std::int32_t>(Bytes.size())));
-    } while (FindNextFileA(Find, &Data));
-    FindClose(Find);
+    });
 }
 
 } // namespace

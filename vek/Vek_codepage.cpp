@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdlib>
 
 namespace Vek_codepage {
@@ -67,6 +68,23 @@ std::string DecodeStoredText(const std::string& Bytes) {
 
 std::string FromWide(const std::wstring& Text) {
     return Narrow(Text, CP_ACP);
+}
+
+std::wstring ToWide(const std::string& Text) {
+    return Widen(Text, CP_ACP);
+}
+
+// A text of fewer bytes than the limit is never too long: no ANSI code page
+// gives more UTF-16 units than bytes.
+bool IsTooLongForTheShell(const std::string& Path, unsigned CodePage) {
+    if (Path.size() < MAX_PATH)
+        return false;
+    if (Path.size() > INT_MAX)
+        return true;
+    const int Units =
+        MultiByteToWideChar(CodePage, 0, Path.data(), static_cast<int>(Path.size()), nullptr, 0);
+    // A text the code page cannot convert is measured by its bytes.
+    return (Units > 0 ? static_cast<std::size_t>(Units) : Path.size()) >= MAX_PATH;
 }
 
 std::string UpperCaseName(const std::string& Name) {

@@ -26,6 +26,14 @@ std::string DecodeStoredText(const std::string& Bytes);
 // becomes "?", never a look-alike letter: "?" is a wildcard, so a put refuses
 // such a name instead of taking another file whose name it resembles.
 std::string FromWide(const std::wstring& Text);
+// A text of the process code page as a wide text, for the interfaces that
+// take only wide ones.
+std::wstring ToWide(const std::string& Text);
+
+// Whether the shell cannot take Path: MAX_PATH (260) UTF-16 units or more
+// once the text is converted from CodePage (0, the process code page, by
+// default), which is how the shell's wide functions will see it.
+bool IsTooLongForTheShell(const std::string& Path, unsigned CodePage = 0);
 
 // A file name upper-cased for comparing names without letter case: under
 // UTF-8 every letter that has an upper case, under a legacy code page as

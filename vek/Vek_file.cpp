@@ -6,6 +6,8 @@
 #include "vek/Vek_autopointer.h"
 
 #include <windows.h>
+
+#include <memory>
 #endif
 
 namespace Vek_file {
@@ -201,6 +203,21 @@ bool IsRegularFile(const std::string& Path) {
 bool IsDirectory(const std::string& Path) {
     const DWORD Attributes = GetFileAttributesA(Path.c_str());
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void ListDirectory(const std::string& Directory,
+                   const std::function<void(const WIN32_FIND_DATAA& Data)>& Visit) {
+    WIN32_FIND_DATAA Data;
+    const HANDLE Search = FindFirstFileA((Directory + "\\*").c_str(), &Data);
+    if (Search == INVALID_HANDLE_VALUE)
+        return;
+    const std::unique_ptr<void, decltype(&FindClose)> Find(Search, &FindClose);
+    do {
+        const char* Name = Data.cFileName;
+        if (Name[0] == '.' && (Name[1] == '\0' || (Name[1] == '.' && Name[2] == '\0')))
+            continue;
+        Visit(Data);
+    } while (FindNextFileA(Find.get(), &Data));
 }
 
 std::string GetCurrentDirectoryPath() {

@@ -7,6 +7,12 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <functional>
+#endif
+
 namespace Vek_file {
 
 class EFileError : public Gui_system::Exception {
@@ -43,6 +49,24 @@ std::string GetCurrentDirectoryPath();
 void SetCurrentDirectoryPath(const std::string& Path);
 void MakeDirectory(const std::string& Path);
 void DeleteRegularFile(const std::string& Path);
+
+// Calls Visit once for every name directly in Directory but "." and "..",
+// with what one listing tells of it; nothing for a directory it cannot list.
+void ListDirectory(const std::string& Directory,
+                   const std::function<void(const WIN32_FIND_DATAA& Data)>& Visit);
+
+// While it lives, a drive without a disk makes calls fail instead of asking
+// the user to insert one.
+class TCriticalErrorsSuppressed {
+public:
+    TCriticalErrorsSuppressed() : FSaved(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+    ~TCriticalErrorsSuppressed() { SetErrorMode(FSaved); }
+    TCriticalErrorsSuppressed(const TCriticalErrorsSuppressed&) = delete;
+    TCriticalErrorsSuppressed& operator=(const TCriticalErrorsSuppressed&) = delete;
+
+private:
+    UINT FSaved;
+};
 #endif
 
 } // namespace Vek_file

@@ -20,7 +20,7 @@
 
 namespace App_bin {
 
-using Gui_system::Exception;
+using Base_system::Exception;
 
 namespace {
 
@@ -344,7 +344,7 @@ void RefuseTooLongPaths(const std::vector<std::string>& Sources,
 TBin::TBin()
     : FLocationType(bltFixed), FFixedLocation(DefaultFixedLocation()),
       FEntryName(std::make_unique<TBinEntryName>()) {
-    FEntryName->OnChange = [this](Gui_system::TObject*) { Changed(); };
+    FEntryName->OnChange = [this](Base_system::TObject*) { Changed(); };
 }
 
 void TBin::SetLocationType(TBinLocationType Value) {
@@ -377,7 +377,7 @@ std::string TBin::GetLocation() {
 std::string TBin::AskLocation() {
     std::string Directory = Application().LastDirectory();
     if (!Gui_shell::BrowseForFolder("Specify the bin location.", std::string(), Directory))
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     // The next browse starts where this one ended.
     Application().SetLastDirectory(Directory);
     return Directory;

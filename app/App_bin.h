@@ -2,7 +2,7 @@
 // that moves items into a new entry.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,7 +28,7 @@ struct TBinEntryNameProps {
 
 // Makes the name of the next entry: Prefix, the running index, Suffix.
 // Keeps 0 <= Min <= Index <= Max.
-class TBinEntryName : public Gui_system::TObject {
+class TBinEntryName : public Base_system::TObject {
 public:
     TBinEntryName();
 
@@ -53,7 +53,7 @@ public:
     void SetProps(const TBinEntryNameProps& Props);
     void GetProps(TBinEntryNameProps& Props) const;
 
-    Gui_system::TNotifyEvent OnChange;
+    Base_system::TNotifyEvent OnChange;
 
 private:
     void Changed();
@@ -78,7 +78,7 @@ struct TBinProps {
 
 std::string DefaultFixedLocation();
 
-class TBin : public Gui_system::TObject {
+class TBin : public Base_system::TObject {
 public:
     TBin();
 
@@ -101,7 +101,7 @@ public:
     void SetProps(const TBinProps& Props);
     void GetProps(TBinProps& Props) const;
 
-    Gui_system::TNotifyEvent OnChange;
+    Base_system::TNotifyEvent OnChange;
 
 private:
     void Changed();

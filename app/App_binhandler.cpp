@@ -66,7 +66,7 @@ void SaveFilterIndex(Gui_inifile::TCustomIniFile& Ini, const std::string& Sectio
 
 TBinHandler::TBinHandler() {
     FBin = std::make_unique<App_bin::TBin>();
-    FBin->OnChange = [this](Gui_system::TObject*) { DoChange(); };
+    FBin->OnChange = [this](Base_system::TObject*) { DoChange(); };
 
     FPutRegularFilesDialog = std::make_unique<Gui_opendialog::TOpenDialog>();
     FPutRegularFilesDialog->Title = "Put Regular Files";
@@ -145,8 +145,8 @@ void TBinHandler::PutRegularFiles() {
     // Never propose the file of the last use.
     FPutRegularFilesDialog->FileName.clear();
     if (!FPutRegularFilesDialog->Execute())
-        throw Gui_system::EAbort();
-    Gui_stringlist::TStringList Paths;
+        throw Base_system::EAbort();
+    Base_stringlist::TStringList Paths;
     Paths.Assign(FPutRegularFilesDialog->Files);
     PutDroppedFiles(Paths);
 }
@@ -154,30 +154,30 @@ void TBinHandler::PutRegularFiles() {
 void TBinHandler::PutDirectory() {
     std::string Directory = Gui_application::Application().LastDirectory();
     if (!Gui_shell::BrowseForFolder("Specify the directory.", std::string(), Directory))
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     // The program only remembers it; nothing holds the directory open.
     Gui_application::Application().SetLastDirectory(Directory);
-    Gui_stringlist::TStringList Paths;
+    Base_stringlist::TStringList Paths;
     Paths.Add(Directory);
     PutDroppedFiles(Paths);
 }
 
 void TBinHandler::PutImportPaths() {
-    Gui_stringlist::TStringList Paths;
+    Base_stringlist::TStringList Paths;
     FPutImportPathsDialog->FileName.clear();
     if (!FPutImportPathsDialog->Execute())
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     try {
         // Lists written under a legacy code page, or saved with a byte-order
         // mark, name the same files as they always did.
         Paths.LoadFromFile(FPutImportPathsDialog->FileName, Vek_codepage::DecodeStoredText);
-    } catch (const Gui_system::EStreamError&) {
-        throw Gui_system::Exception("The program counld not import paths.");
+    } catch (const Base_system::EStreamError&) {
+        throw Base_system::Exception("The program counld not import paths.");
     }
     PutDroppedFiles(Paths);
 }
 
-void TBinHandler::PutDroppedFiles(const Gui_stringlist::TStringList& Paths) {
+void TBinHandler::PutDroppedFiles(const Base_stringlist::TStringList& Paths) {
     DoStatus("Putting files...");
     try {
         FBin->Put(Paths.Strings());
@@ -191,11 +191,11 @@ void TBinHandler::PutDroppedFiles(const Gui_stringlist::TStringList& Paths) {
 void TBinHandler::Explore() {
     const std::string Location = FBin->GetLocation();
     if (!Vek_file::IsDirectory(Location))
-        throw Gui_system::Exception("The bin does not exist.");
+        throw Base_system::Exception("The bin does not exist.");
     // No error box of the shell's own: the failure is reported as ours.
     if (!Gui_shell::ShellExecute(Gui_application::Application().Handle(), "explore", Location,
                                  SW_SHOWNORMAL, SEE_MASK_FLAG_NO_UI))
-        throw Gui_system::Exception("The program could not explore the bin.");
+        throw Base_system::Exception("The program could not explore the bin.");
 }
 
 void TBinHandler::EditProps() {
@@ -207,7 +207,7 @@ void TBinHandler::EditProps() {
     FBin->GetProps(Props);
     AppBinPropsDialog->SetProps(Props);
     if (!AppBinPropsDialog->Execute())
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     FBin->SetProps(AppBinPropsDialog->Props());
 }
 
@@ -248,7 +248,7 @@ void TBinHandler::TakeBackLastPut() {
     if (Vek_file::IsDirectory(Location))
         Entries = App_takeback::ListEntryDirectories(Location);
     if (Entries.empty())
-        throw Gui_system::Exception("The program cannot find an entry in the bin.");
+        throw Base_system::Exception("The program cannot find an entry in the bin.");
     App_takeback::SortEntries(Entries, App_takeback::ecPut, true);
     TakeBackEntries({Entries.front().Path});
 }
@@ -285,7 +285,7 @@ void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     DoStatus("Taking back files...");
     try {
         Task.Execute();
@@ -299,7 +299,7 @@ void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
 void TBinHandler::ExploreEntry(const std::string& EntryPath) {
     if (!Gui_shell::ShellExecute(Gui_application::Application().Handle(), "explore", EntryPath,
                                  SW_SHOWNORMAL, SEE_MASK_FLAG_NO_UI))
-        throw Gui_system::Exception("The program could not explore the entry.");
+        throw Base_system::Exception("The program could not explore the entry.");
 }
 
 void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {

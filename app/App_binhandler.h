@@ -8,7 +8,7 @@
 #include "app/App_handler.h"
 #include "gui/Gui_inifile.h"
 #include "gui/Gui_opendialog.h"
-#include "base/Gui_stringlist.h"
+#include "base/Base_stringlist.h"
 
 #include <memory>
 #include <string>
@@ -28,12 +28,12 @@ public:
     void LoadSettings(Gui_inifile::TCustomIniFile& Ini) override;
     void SaveSettings(Gui_inifile::TCustomIniFile& Ini) override;
 
-    // Each command raises Gui_system::EAbort when the user cancels it.
+    // Each command raises Base_system::EAbort when the user cancels it.
     virtual void PutRegularFiles();
     virtual void PutDirectory();
     virtual void PutImportPaths();
     // Paths is only read; emptying it afterwards is the caller's business.
-    virtual void PutDroppedFiles(const Gui_stringlist::TStringList& Paths);
+    virtual void PutDroppedFiles(const Base_stringlist::TStringList& Paths);
     virtual void Explore();
     virtual void EditProps();
 
@@ -43,7 +43,7 @@ public:
     // The entries dialog over the bin, made for this use only.
     virtual void ShowEntries();
     // The commands of the entries dialog. A No to the question raises
-    // Gui_system::EAbort; items that stayed are reported as a failure.
+    // Base_system::EAbort; items that stayed are reported as a failure.
     virtual void TakeBackEntries(const std::vector<std::string>& EntryPaths);
     virtual void ExploreEntry(const std::string& EntryPath);
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);

@@ -2,7 +2,7 @@
 
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 #include "res/resource.h"
 #include "vek/Vek_file.h"
 
@@ -12,7 +12,7 @@ using App_bin::bltAskUser;
 using App_bin::bltFixed;
 using App_bin::TBinLocationType;
 using App_bin::TBinProps;
-using Gui_system::Exception;
+using Base_system::Exception;
 
 TAppBinPropsDialog* AppBinPropsDialog = nullptr;
 
@@ -243,7 +243,7 @@ void TAppBinPropsDialog::Button11Click() {
         Vek_file::ExtractDirectory(Vek_file::GetLongPath(Gui_application::Application().ExeName()));
     std::string Directory = Vek_file::CombinePath(GetFixedLocation(), ProgramDirectory);
     if (!Gui_shell::BrowseForFolder("Specify the location.", "", Directory))
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     Gui_application::Application().SetLastDirectory(Directory);
     SetFixedLocation(Directory);
 }
@@ -379,7 +379,7 @@ void TAppBinPropsDialog::SetTabStop(int Id, bool Value) {
 
 std::int32_t TAppBinPropsDialog::ReadInteger(int Id, const std::string& Message) {
     std::int32_t Value = 0;
-    if (!Gui_system::TryStrToInt(Text(Id), Value))
+    if (!Base_system::TryStrToInt(Text(Id), Value))
         FailAt(Item(Id), Message);
     return Value;
 }

@@ -52,7 +52,7 @@ namespace {
 // Binds a job to the guard for one run and unbinds it however the run ends.
 class TJobBinding {
 public:
-    TJobBinding(TAppGuardDialog& Guard, Gui_system::TNotifyEvent Job) : FGuard(Guard) {
+    TJobBinding(TAppGuardDialog& Guard, Base_system::TNotifyEvent Job) : FGuard(Guard) {
         FGuard.OnExecute = std::move(Job);
     }
     ~TJobBinding() { FGuard.OnExecute = nullptr; }
@@ -124,11 +124,11 @@ void TFileOperator::Execute() {
     if (!AppGuardDialog)
         AppGuardDialog = Application().Own(std::make_unique<TAppGuardDialog>());
     TJobBinding Binding(*AppGuardDialog,
-                        [this](Gui_system::TObject* Sender) { PerformOperation(Sender); });
+                        [this](Base_system::TObject* Sender) { PerformOperation(Sender); });
     AppGuardDialog->Execute();
 }
 
-void TFileOperator::PerformOperation(Gui_system::TObject*) {
+void TFileOperator::PerformOperation(Base_system::TObject*) {
     const std::vector<char> PackedSources = PackNames(FSources);
     const std::vector<char> PackedDestinations = PackNames(FDestinations);
     MakeTargetDirectories();
@@ -146,7 +146,7 @@ void TFileOperator::PerformOperation(Gui_system::TObject*) {
     if (PairedMove)
         RemoveIncompleteCopies(FSources, FDestinations, Existing);
     if (Result != 0)
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
 }
 
 int TFileOperator::ShellFileOperation(SHFILEOPSTRUCTA& Operation) {

@@ -2,7 +2,7 @@
 // run behind the guard dialog so that the program stays modal meanwhile.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,7 +31,7 @@ std::vector<char> PackNames(const std::vector<std::string>& Names);
 
 #ifdef _WIN32
 
-class TFileOperator : public Gui_system::TObject {
+class TFileOperator : public Base_system::TObject {
 public:
     TFileOperator() = default;
 
@@ -53,7 +53,7 @@ public:
 
     // The guard dialog's job: one shell call for all pairs. Raises EAbort
     // when the shell reports anything but success.
-    void PerformOperation(Gui_system::TObject* Sender);
+    void PerformOperation(Base_system::TObject* Sender);
 
 protected:
     // The one call to the shell; a test or a measurement may look at it.

@@ -52,7 +52,7 @@ int TAppGuardDialog::Execute() {
     FPosted = false;
     const int Result = ShowModal();
     if (!FPosted)
-        throw Gui_system::Exception("The program could not show a dialog.");
+        throw Base_system::Exception("The program could not show a dialog.");
     return Result;
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "gui/Gui_dialog.h"
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 namespace App_guarddialog {
 
@@ -14,7 +14,7 @@ public:
 
     // The job, called with the guard as Sender. The guard does not own what
     // it is bound to.
-    Gui_system::TNotifyEvent OnExecute;
+    Base_system::TNotifyEvent OnExecute;
 
     // Runs the job behind the modal guard and returns the modal result: OK
     // once the job has ended, also when it raised (the top level has then

@@ -4,19 +4,19 @@
 #pragma once
 
 #include "gui/Gui_inifile.h"
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <functional>
 #include <string>
 
 namespace App_handler {
 
-using TStatusEvent = std::function<void(Gui_system::TObject* Sender, const std::string& Text)>;
+using TStatusEvent = std::function<void(Base_system::TObject* Sender, const std::string& Text)>;
 
-class THandler : public Gui_system::TObject {
+class THandler : public Base_system::TObject {
 public:
     TStatusEvent OnStatus;
-    Gui_system::TNotifyEvent OnChange;
+    Base_system::TNotifyEvent OnChange;
 
     virtual void DoStatus(const std::string& Text);
     virtual void DoChange();

@@ -37,11 +37,11 @@ void THelpHandler::ShowContents(bool Confirm) {
     if (Confirm &&
         Application().ShowMessageBox("The program opens the offline help.", "Contents",
                                      MB_OKCANCEL | MB_ICONEXCLAMATION | MB_SETFOREGROUND) != IDOK)
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     // No UI of the shell's own: a missing page is reported by our message only.
     if (!Gui_shell::ShellExecute(Application().MainWindow(), nullptr, HelpFileName(), 0,
                                  SEE_MASK_FLAG_NO_UI))
-        throw Gui_system::Exception("The program could not open the help.");
+        throw Base_system::Exception("The program could not open the help.");
 }
 
 void THelpHandler::ShowAbout() {
@@ -81,14 +81,14 @@ void CreateLink(const std::string& LinkName, const std::string& Target) {
     TComPtr<IShellLinkA> Link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                 reinterpret_cast<void**>(Link.Out()))))
-        throw Gui_system::Exception(Failure);
+        throw Base_system::Exception(Failure);
     Link->SetPath(Target.c_str());
     Link->SetWorkingDirectory(Vek_file::ExtractDirectory(Target).c_str());
     Link->SetDescription(TOVEL_TITLE);
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
         FAILED(File->Save(Vek_codepage::ToWide(LinkName).c_str(), TRUE)))
-        throw Gui_system::Exception(Failure);
+        throw Base_system::Exception(Failure);
 }
 
 } // namespace
@@ -96,7 +96,7 @@ void CreateLink(const std::string& LinkName, const std::string& Target) {
 std::string SendToLinkName() {
     char Folder[MAX_PATH] = "";
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, Folder)))
-        throw Gui_system::Exception("The program could not find the Send To folder.");
+        throw Base_system::Exception("The program could not find the Send To folder.");
     return Vek_file::IncludeTrailingDelimiter(Folder, '\\') + SendToLinkTitle;
 }
 
@@ -121,7 +121,7 @@ bool THelpHandler::IsInSendTo() const {
         const std::string LinkName = SendToLinkName();
         return Vek_file::IsRegularFile(LinkName) &&
                SamePath(LinkTarget(LinkName), Application().ExeName());
-    } catch (const Gui_system::Exception&) {
+    } catch (const Base_system::Exception&) {
         return false;
     }
 }
@@ -144,7 +144,7 @@ void THelpHandler::AddToSendTo() {
                     (Other.empty() ? std::string("another program") : "[" + Other + "]") +
                     ". Replace it with this program?",
                 Application().Title(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
-            throw Gui_system::EAbort();
+            throw Base_system::EAbort();
     }
     CreateLink(LinkName, Exe);
     DoChange();
@@ -153,7 +153,7 @@ void THelpHandler::AddToSendTo() {
 void THelpHandler::RemoveFromSendTo() {
     const std::string LinkName = SendToLinkName();
     if (Vek_file::IsRegularFile(LinkName) && !DeleteFileA(LinkName.c_str()))
-        throw Gui_system::Exception("The program could not remove itself from the Send To menu.");
+        throw Base_system::Exception("The program could not remove itself from the Send To menu.");
     DoChange();
 }
 

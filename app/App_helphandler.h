@@ -24,7 +24,7 @@ public:
     void SaveSettings(Gui_inifile::TCustomIniFile& Ini) override;
 
     // With Confirm the user is asked first; a refusal raises
-    // Gui_system::EAbort. Raises Gui_system::Exception when the shell cannot
+    // Base_system::EAbort. Raises Base_system::Exception when the shell cannot
     // open the page.
     virtual void ShowContents(bool Confirm);
     virtual void ShowAbout();
@@ -33,7 +33,7 @@ public:
     virtual bool IsInSendTo() const;
     // Adds the shortcut, or removes it when it is there, and tells OnChange.
     // A shortcut to another copy of the program is replaced only after a
-    // Yes; No raises Gui_system::EAbort.
+    // Yes; No raises Base_system::EAbort.
     virtual void ToggleSendTo();
     virtual void AddToSendTo();
     virtual void RemoveFromSendTo();

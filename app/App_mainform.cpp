@@ -12,8 +12,8 @@
 
 namespace App_mainform {
 
+using Base_system::TObject;
 using Gui_application::Application;
-using Gui_system::TObject;
 
 TAppMainForm* AppMainForm = nullptr;
 
@@ -157,7 +157,7 @@ void TAppMainForm::CreateForm() {
 
     HMENU Menu = LoadMenuA(Application().Instance(), MAKEINTRESOURCEA(IDR_MAINMENU));
     if (!Menu)
-        throw Gui_system::Exception("The program could not create a window.");
+        throw Base_system::Exception("The program could not create a window.");
     TCreateParams Params;
     Params.ClassName = FormClassName;
     Params.Style = FormStyle;
@@ -209,7 +209,7 @@ void TAppMainForm::CreateToolBar() {
         0, 0, 0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_TOOLBAR)),
         Application().Instance(), nullptr);
     if (!FToolBar1)
-        throw Gui_system::Exception("The program could not create a window.");
+        throw Base_system::Exception("The program could not create a window.");
     SendMessageA(FToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(FToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImageList1.get()));
     TBBUTTON Buttons[] = {ToolButton(0, IDM_BIN_PUT_REGULAR_FILES, BTNS_BUTTON),
@@ -235,7 +235,7 @@ void TAppMainForm::CreateCenterPanel() {
         FPanel1->Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_LABEL)),
         Application().Instance(), nullptr);
     if (!FLabel1)
-        throw Gui_system::Exception("The program could not create a window.");
+        throw Base_system::Exception("The program could not create a window.");
     SendMessageA(FLabel1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
     FPanel1->SetLabel(FLabel1);
 }
@@ -247,7 +247,7 @@ void TAppMainForm::CreateStatusBar() {
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUSBAR)),
                                   Application().Instance(), nullptr);
     if (!FStatusBar1)
-        throw Gui_system::Exception("The program could not create a window.");
+        throw Base_system::Exception("The program could not create a window.");
     SendMessageA(FStatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
     SendMessageA(FStatusBar1, SB_SIMPLE, TRUE, 0);
     HandlerStatus(this, std::string());
@@ -280,7 +280,7 @@ void TAppMainForm::InitializeForm(const std::string& SettingsFileName) {
         FHelpHandler->OnChange = [this](TObject* Sender) { HelpHandlerChange(Sender); };
         HelpHandlerChange(FHelpHandler.get());
 
-        FPendingPaths = std::make_unique<Gui_stringlist::TStringList>();
+        FPendingPaths = std::make_unique<Base_stringlist::TStringList>();
         FPendingPaths->OnChange = [this](TObject* Sender) { PendingPathsChange(Sender); };
 
         DragAcceptFiles(Handle(), TRUE);
@@ -537,7 +537,7 @@ void TAppMainForm::SaveSettingsFile() {
         // system it reaches does: the user's read-only settings stay as they are.
         const DWORD Attributes = GetFileAttributesA(FSettingsFileName.c_str());
         if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY))
-            throw Gui_system::EStreamError("The program could not write the file.");
+            throw Base_system::EStreamError("The program could not write the file.");
         Gui_inifile::TMemIniFile Ini(FSettingsFileName);
         Ini.Clear();
         WriteFormSettings(Ini);

@@ -8,8 +8,8 @@
 #include "app/App_helphandler.h"
 #include "app/App_viewhandler.h"
 #include "gui/Gui_inifile.h"
-#include "base/Gui_stringlist.h"
-#include "base/Gui_system.h"
+#include "base/Base_stringlist.h"
+#include "base/Base_system.h"
 #include "gui/Gui_window.h"
 #include "res/resource.h"
 
@@ -48,7 +48,7 @@ public:
     App_binhandler::TBinHandler& BinHandler() const { return *FBinHandler; }
     App_viewhandler::TViewHandler& ViewHandler() const { return *FViewHandler; }
     App_helphandler::THelpHandler& HelpHandler() const { return *FHelpHandler; }
-    Gui_stringlist::TStringList& PendingPaths() const { return *FPendingPaths; }
+    Base_stringlist::TStringList& PendingPaths() const { return *FPendingPaths; }
     const std::string& SettingsFileName() const { return FSettingsFileName; }
     // The least outer height the user can size the window to.
     int MinHeight() const { return FMinHeight; }
@@ -82,11 +82,11 @@ public:
     // are saved first, and the window is destroyed when that allows it.
     void Close();
 
-    void HandlerStatus(Gui_system::TObject* Sender, const std::string& Text);
-    void BinHandlerChange(Gui_system::TObject* Sender);
-    void ViewHandlerChange(Gui_system::TObject* Sender);
-    void HelpHandlerChange(Gui_system::TObject* Sender);
-    void PendingPathsChange(Gui_system::TObject* Sender);
+    void HandlerStatus(Base_system::TObject* Sender, const std::string& Text);
+    void BinHandlerChange(Base_system::TObject* Sender);
+    void ViewHandlerChange(Base_system::TObject* Sender);
+    void HelpHandlerChange(Base_system::TObject* Sender);
+    void PendingPathsChange(Base_system::TObject* Sender);
 
     // Every action passes here: the hourglass shows while its command runs.
     void ActionList1Execute(TAction& Action, bool& Handled);
@@ -107,8 +107,8 @@ public:
     void BinEntriesAcExecute(TAction& Sender);
     void HelpSendToAcExecute(TAction& Sender);
 
-    void FormCloseQuery(Gui_system::TObject* Sender, bool& CanClose);
-    void ApplicationIdle(Gui_system::TObject* Sender, bool& Done);
+    void FormCloseQuery(Base_system::TObject* Sender, bool& CanClose);
+    void ApplicationIdle(Base_system::TObject* Sender, bool& Done);
     void PutCommandLine();
     void WMDropFiles(HDROP Drop);
 
@@ -155,7 +155,7 @@ private:
     std::unique_ptr<App_binhandler::TBinHandler> FBinHandler;
     std::unique_ptr<App_viewhandler::TViewHandler> FViewHandler;
     std::unique_ptr<App_helphandler::THelpHandler> FHelpHandler;
-    std::unique_ptr<Gui_stringlist::TStringList> FPendingPaths;
+    std::unique_ptr<Base_stringlist::TStringList> FPendingPaths;
     std::string FSettingsFileName;
 };
 

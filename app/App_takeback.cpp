@@ -16,7 +16,7 @@
 
 namespace App_takeback {
 
-using Gui_system::Exception;
+using Base_system::Exception;
 
 namespace {
 
@@ -325,7 +325,7 @@ bool TTakeBackTask::ConfirmReplace(const std::string& Destination) {
     case IDNO:
         return false;
     default:
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     }
 }
 

@@ -4,7 +4,7 @@
 // system; the disk is read once per entry into a tree that the walk is given.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -134,7 +134,7 @@ public:
 protected:
     virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
     // Whether the pair may replace what stands at Destination; Cancel
-    // raises Gui_system::EAbort before anything has moved.
+    // raises Base_system::EAbort before anything has moved.
     virtual bool ConfirmReplace(const std::string& Destination);
 
 private:

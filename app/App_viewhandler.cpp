@@ -44,7 +44,7 @@ bool TViewHandler::GetStayTopmost() const {
     SetLastError(0);
     const LONG ExStyle = GetWindowLongA(Form, GWL_EXSTYLE);
     if (GetLastError() != 0)
-        throw Gui_system::Exception("The program could not determine the window stays topmost.");
+        throw Base_system::Exception("The program could not determine the window stays topmost.");
     return (ExStyle & WS_EX_TOPMOST) != 0;
 }
 
@@ -53,7 +53,7 @@ void TViewHandler::SetStayTopmost(bool Value) {
         return;
     if (!SetWindowPos(Form, Value ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                       SWP_NOMOVE | SWP_NOSIZE))
-        throw Gui_system::Exception("The program could not make the window stay topmost.");
+        throw Base_system::Exception("The program could not make the window stay topmost.");
     DoChange();
 }
 

@@ -23,7 +23,7 @@ public:
     void SetShowCenterPanel(bool Value);
     bool GetShowStatusBar() const;
     void SetShowStatusBar(bool Value);
-    // Raise Gui_system::Exception when the system cannot tell or change it.
+    // Raise Base_system::Exception when the system cannot tell or change it.
     bool GetStayTopmost() const;
     void SetStayTopmost(bool Value);
 

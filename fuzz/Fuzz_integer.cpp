@@ -1,6 +1,6 @@
 // The integer text rule of the ini store and the dialogs, against a reference
 // built on strtoll.
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <algorithm>
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* Data, std::size_t Siz
     std::int32_t Expected = Untouched;
     std::int32_t Actual = Untouched;
     const bool ExpectedOk = Reference(Text, Expected);
-    const bool ActualOk = Gui_system::TryStrToInt(Text, Actual);
+    const bool ActualOk = Base_system::TryStrToInt(Text, Actual);
     FUZZ_CHECK(ActualOk == ExpectedOk);
     // A refused text leaves the value as it was.
     FUZZ_CHECK(Actual == Expected);

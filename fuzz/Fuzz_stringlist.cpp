@@ -1,7 +1,7 @@
 // The string list's text splitting: CR, LF, CR LF, NUL and the end of the
 // text, against a reference; one change event per assignment; the lines
 // written back with CR LF read back the same.
-#include "base/Gui_stringlist.h"
+#include "base/Base_stringlist.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <string>
@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* Data, std::size_t Siz
     const std::string Text = FuzzSupport::FromBytes(Data, Size);
     const std::vector<std::string> Expected = FuzzSupport::SplitLines(Text);
 
-    Gui_stringlist::TStringList List;
+    Base_stringlist::TStringList List;
     int Changes = 0;
-    List.OnChange = [&Changes](Gui_system::TObject*) { ++Changes; };
+    List.OnChange = [&Changes](Base_system::TObject*) { ++Changes; };
     List.SetText(Text);
     FUZZ_CHECK(Changes == 1);
     FUZZ_CHECK(List.Strings() == Expected);
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* Data, std::size_t Siz
     std::string Written;
     for (const std::string& Line : List.Strings())
         Written += Line + "\r\n";
-    Gui_stringlist::TStringList Again;
+    Base_stringlist::TStringList Again;
     Again.SetText(Written);
     FUZZ_CHECK(Again.Strings() == Expected);
 

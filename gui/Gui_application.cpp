@@ -12,8 +12,8 @@
 
 namespace Gui_application {
 
-using Gui_system::EAbort;
-using Gui_system::Exception;
+using Base_system::EAbort;
+using Base_system::Exception;
 
 TApplication& Application() {
     static TApplication Instance;

@@ -3,7 +3,7 @@
 // idle event, program-wide modal boxes and the top-level exception report.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@
 
 namespace Gui_application {
 
-class TApplication : public Gui_system::TObject {
+class TApplication : public Base_system::TObject {
 public:
     // Restricts the search for DLLs loaded from now on to the system
     // directory, then initializes COM (the shell's dialogs need it) and the
@@ -67,7 +67,7 @@ public:
     // std::exception (its text; "The program ran out of memory." for
     // std::bad_alloc), an error box with an empty text for anything else thrown.
     void HandleException(std::exception_ptr Failure);
-    void ShowException(const Gui_system::Exception& E);
+    void ShowException(const Base_system::Exception& E);
 
     // A message box modal to the whole program: every window of it is
     // disabled while the box is up, and the one active before is active after.
@@ -87,7 +87,7 @@ private:
     HWND FMainWindow = nullptr;
     HACCEL FAccelerators = nullptr;
     HCURSOR FScreenCursor = nullptr;
-    std::vector<std::unique_ptr<Gui_system::TObject>> FComponents;
+    std::vector<std::unique_ptr<Base_system::TObject>> FComponents;
 };
 
 // The one application object of the process.

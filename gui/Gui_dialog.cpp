@@ -31,7 +31,7 @@ int TDialog::ShowModal() {
                         Application().Handle(), Thunk, reinterpret_cast<LPARAM>(this));
     FHandle = nullptr;
     if (Result == -1)
-        throw Gui_system::Exception("The program could not show a dialog.");
+        throw Base_system::Exception("The program could not show a dialog.");
     return FModalResult;
 }
 

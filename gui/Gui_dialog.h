@@ -4,13 +4,13 @@
 // result, as the dialog was before.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <windows.h>
 
 namespace Gui_dialog {
 
-class TDialog : public Gui_system::TObject {
+class TDialog : public Base_system::TObject {
 public:
     explicit TDialog(int TemplateId) : FTemplateId(TemplateId) {}
     HWND Handle() const { return FHandle; }
@@ -22,7 +22,7 @@ public:
     void SetModalResult(int Result);
 
     // Shows the dialog modally over the whole program and returns its
-    // modal result. Raises Gui_system::Exception when it cannot be shown.
+    // modal result. Raises Base_system::Exception when it cannot be shown.
     int ShowModal();
 
 protected:

@@ -1,6 +1,6 @@
 #include "Gui_inifile.h"
 
-#include "base/Gui_stringlist.h"
+#include "base/Base_stringlist.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_string.h"
 
@@ -17,7 +17,7 @@
 
 namespace Gui_inifile {
 
-using Gui_system::EStreamError;
+using Base_system::EStreamError;
 
 namespace {
 
@@ -169,8 +169,8 @@ std::string DecodeFileText(const std::string& Bytes) {
 std::int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Key,
                                          std::int32_t Default) {
     std::int32_t Value = 0;
-    return Gui_system::TryStrToInt(ReadString(Section, Key, std::string()), Value) ? Value
-                                                                                   : Default;
+    return Base_system::TryStrToInt(ReadString(Section, Key, std::string()), Value) ? Value
+                                                                                    : Default;
 }
 
 void TCustomIniFile::WriteInteger(const std::string& Section, const std::string& Key,
@@ -187,7 +187,7 @@ void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Ke
 }
 
 TMemIniFile::TMemIniFile(const std::string& FileName) : FFileName(FileName) {
-    Gui_stringlist::TStringList Lines;
+    Base_stringlist::TStringList Lines;
     try {
         Lines.LoadFromFile(FileName, DecodeFileText);
     } catch (const EStreamError&) {
@@ -247,7 +247,7 @@ std::string TMemIniFile::GetText() const {
 }
 
 void TMemIniFile::SetText(const std::string& Text) {
-    Gui_stringlist::TStringList Lines;
+    Base_stringlist::TStringList Lines;
     Lines.SetText(Text);
     FSections.clear();
     ParseLines(Lines.Strings());

@@ -2,7 +2,7 @@
 // written back as a whole on request.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace Gui_inifile {
 
 // Reads and writes settings by section and key; every read has a default that
 // stands for an absent key.
-class TCustomIniFile : public Gui_system::TObject {
+class TCustomIniFile : public Base_system::TObject {
 public:
     virtual std::string ReadString(const std::string& Section, const std::string& Key,
                                    const std::string& Default) = 0;
@@ -37,7 +37,7 @@ public:
 class TMemIniFile : public TCustomIniFile {
 public:
     // Reads the whole file when it exists, else starts empty. Raises
-    // Gui_system::EStreamError when the file exists but cannot be read.
+    // Base_system::EStreamError when the file exists but cannot be read.
     explicit TMemIniFile(const std::string& FileName);
 
     const std::string& FileName() const { return FFileName; }
@@ -53,7 +53,7 @@ public:
     void Clear();
     // Replaces the file with the whole content: the text goes to a new file
     // beside it that then takes the file's place, so a failure never leaves a
-    // half-written file. Raises Gui_system::EStreamError on failure.
+    // half-written file. Raises Base_system::EStreamError on failure.
     void UpdateFile();
 
     // The file text that UpdateFile writes: CR LF line ends, an empty line

@@ -111,7 +111,7 @@ bool TOpenDialog::Execute() {
     }
     if (!Confirmed) {
         if (CommDlgExtendedError() != 0)
-            throw Gui_system::Exception("The program could not show the open dialog.");
+            throw Base_system::Exception("The program could not show the open dialog.");
         return false;
     }
     FilterIndex = static_cast<std::int32_t>(Dialog.nFilterIndex);

@@ -1,7 +1,7 @@
 // The system's dialog for choosing files to open.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ enum : unsigned {
     ofEnableSizing = 32
 };
 
-class TOpenDialog : public Gui_system::TObject {
+class TOpenDialog : public Base_system::TObject {
 public:
     std::string Title;
     // Pairs of description and patterns, all parts separated by "|":
@@ -37,7 +37,7 @@ public:
     // Shows the dialog modally over the program, in the application's last
     // directory; confirming makes the chosen files' folder the last directory.
     // The process's current directory never changes.
-    // Returns false when the user cancels. Raises Gui_system::Exception when
+    // Returns false when the user cancels. Raises Base_system::Exception when
     // the dialog itself fails.
     bool Execute();
 };

@@ -27,7 +27,7 @@ void TWindow::CreateHandle(const TCreateParams& Params) {
         Class.hbrBackground = Params.Background;
         Class.lpszClassName = Params.ClassName;
         if (!RegisterClassExA(&Class))
-            throw Gui_system::Exception("The program could not create a window.");
+            throw Base_system::Exception("The program could not create a window.");
     }
     const RECT& B = Params.Bounds;
     const bool Default = B.left == static_cast<LONG>(CW_USEDEFAULT);
@@ -36,7 +36,7 @@ void TWindow::CreateHandle(const TCreateParams& Params) {
                     Default ? B.bottom : B.bottom - B.top, Params.Parent, Params.Menu,
                     Application().Instance(), this);
     if (!FHandle)
-        throw Gui_system::Exception("The program could not create a window.");
+        throw Base_system::Exception("The program could not create a window.");
 }
 
 LRESULT TWindow::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {

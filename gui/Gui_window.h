@@ -3,7 +3,7 @@
 // into Windows: the thunk passes them to the application's report.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 
 namespace Gui_window {
 
-class TWindow : public Gui_system::TObject {
+class TWindow : public Base_system::TObject {
 public:
     ~TWindow() override;
     HWND Handle() const { return FHandle; }
@@ -30,7 +30,7 @@ protected:
         HBRUSH Background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     };
     // Registers the class on first use and creates the window; raises
-    // Gui_system::Exception when the system refuses.
+    // Base_system::Exception when the system refuses.
     void CreateHandle(const TCreateParams& Params);
 
     // Every message of the window; the default passes it to DefWindowProcA.

@@ -34,7 +34,7 @@ const std::string CannotReset = "The program cannot reset the index.";
 class TNameLog {
 public:
     explicit TNameLog(TBinEntryName& Name) {
-        Name.OnChange = [this, &Name](Gui_system::TObject* Sender) {
+        Name.OnChange = [this, &Name](Base_system::TObject* Sender) {
             Names.push_back(Sender == &Name ? Name.GetEntryName() : "stranger");
         };
     }
@@ -167,7 +167,7 @@ TEST(App_bin_TBinEntryName, TextsNotifyOnlyWhenTheyDiffer) {
 TEST(App_bin_TBinEntryName, SetPropsAppliesEachValueInOrder) {
     TBinEntryName Name;
     std::vector<TBinEntryNameProps> Seen;
-    Name.OnChange = [&](Gui_system::TObject*) { Seen.push_back(PropsOf(Name)); };
+    Name.OnChange = [&](Base_system::TObject*) { Seen.push_back(PropsOf(Name)); };
     TBinEntryNameProps Props;
     Props.Prefix = "P";
     Props.Suffix = "S";
@@ -303,7 +303,7 @@ testing::Environment* const ApplicationEnvironment =
 class TBinLog {
 public:
     explicit TBinLog(TBin& Bin) {
-        Bin.OnChange = [this, &Bin](Gui_system::TObject* Sender) {
+        Bin.OnChange = [this, &Bin](Base_system::TObject* Sender) {
             Events.push_back(Sender == &Bin ? "bin" : "stranger");
         };
     }

@@ -39,10 +39,10 @@ testing::Environment* const ApplicationEnvironment =
 class TEventLog {
 public:
     explicit TEventLog(TBinHandler& Handler) {
-        Handler.OnStatus = [this, &Handler](Gui_system::TObject* Sender, const std::string& Text) {
+        Handler.OnStatus = [this, &Handler](Base_system::TObject* Sender, const std::string& Text) {
             Events.push_back(Sender == &Handler ? "status:" + Text : "status of a stranger");
         };
-        Handler.OnChange = [this, &Handler](Gui_system::TObject* Sender) {
+        Handler.OnChange = [this, &Handler](Base_system::TObject* Sender) {
             Events.push_back(Sender == &Handler ? "change" : "change of a stranger");
         };
     }
@@ -463,7 +463,7 @@ TEST_F(App_binhandler_Commands, CancelledCommandsChangeNothing) {
     EXPECT_EQ(FailureOf([&] { Handler.Explore(); }), "EAbort");
     EXPECT_EQ(Log.Events, std::vector<std::string>{});
     EXPECT_EQ(FailureOf([&] {
-                  Gui_stringlist::TStringList Paths;
+                  Base_stringlist::TStringList Paths;
                   Paths.Add(MakeFile("kept.txt"));
                   Handler.PutDroppedFiles(Paths);
               }),
@@ -588,7 +588,7 @@ TEST_F(App_binhandler_Commands, ImportOfAFileHeldByAWriterFails) {
 
 TEST_F(App_binhandler_Commands, DroppedFilesReportThePutAndClearTheLineOnFailure) {
     const std::string A = MakeFile("a.txt");
-    Gui_stringlist::TStringList Paths;
+    Base_stringlist::TStringList Paths;
     Paths.Add(A);
     Paths.Add("b.txt");
     TDialogDriver Driver;

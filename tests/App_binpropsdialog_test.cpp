@@ -660,7 +660,7 @@ TEST_F(App_binpropsdialog, UnknownLocationTypeRefusesToOpen) {
     try {
         Dialog.Execute();
         ADD_FAILURE() << "Execute did not raise";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program cannot set the location type.");
     }
     Sleep(200);

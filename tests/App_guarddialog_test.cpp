@@ -113,7 +113,7 @@ TEST(App_guarddialog_TAppGuardDialog, JobRunsOnceBehindAnInvisibleModalGuard) {
     HCURSOR Cursor = nullptr;
     int ResultDuringJob = -1;
     bool Shown = true;
-    Guard.OnExecute = [&](Gui_system::TObject* Sender) {
+    Guard.OnExecute = [&](Base_system::TObject* Sender) {
         ++Runs;
         EXPECT_EQ(Sender, &Guard);
         ASSERT_TRUE(IsWindow(Guard.Handle()));
@@ -149,7 +149,7 @@ TEST(App_guarddialog_TAppGuardDialog, CloseRequestsDuringTheJobAreRefused) {
     TAppGuardDialog Guard;
     std::vector<int> Results;
     std::vector<int> CancelsSeen;
-    Guard.OnExecute = [&](Gui_system::TObject*) {
+    Guard.OnExecute = [&](Base_system::TObject*) {
         const HWND Handle = Guard.Handle();
         // Esc and Enter as the dialog manager sees them.
         PostMessageA(Handle, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -180,7 +180,7 @@ TEST(App_guarddialog_TAppGuardDialog, CloseRequestsDuringTheJobAreRefused) {
 TEST(App_guarddialog_TAppGuardDialog, ShutdownIsRefusedWhileTheJobRuns) {
     TAppGuardDialog Guard;
     LRESULT Answer = -1;
-    Guard.OnExecute = [&](Gui_system::TObject*) {
+    Guard.OnExecute = [&](Base_system::TObject*) {
         Answer = SendMessageA(Guard.Handle(), WM_QUERYENDSESSION, 0, 0);
     };
     EXPECT_EQ(Guard.Execute(), IDOK);
@@ -191,9 +191,9 @@ TEST(App_guarddialog_TAppGuardDialog, AbortOfTheJobShowsNothing) {
     TestSupport::TBoxRecorder Boxes;
     TAppGuardDialog Guard;
     int Runs = 0;
-    Guard.OnExecute = [&](Gui_system::TObject*) {
+    Guard.OnExecute = [&](Base_system::TObject*) {
         ++Runs;
-        throw Gui_system::EAbort();
+        throw Base_system::EAbort();
     };
     EXPECT_EQ(Guard.Execute(), IDOK);
     EXPECT_EQ(Runs, 1);
@@ -221,9 +221,9 @@ TEST(App_guarddialog_TAppGuardDialog, FailureOfTheJobIsShownWhileTheGuardIsUp) {
         }
         TestSupport::PressButton(Box, IDOK);
     });
-    Guard.OnExecute = [&](Gui_system::TObject*) {
+    Guard.OnExecute = [&](Base_system::TObject*) {
         GuardWindow = Guard.Handle();
-        throw Gui_system::Exception("The job failed.");
+        throw Base_system::Exception("The job failed.");
     };
     EXPECT_EQ(Guard.Execute(), IDOK);
     std::lock_guard<std::mutex> Held(Lock);

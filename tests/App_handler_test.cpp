@@ -16,7 +16,7 @@ public:
 };
 
 struct TStatusCall {
-    Gui_system::TObject* Sender;
+    Base_system::TObject* Sender;
     std::string Text;
 };
 
@@ -33,7 +33,7 @@ TEST(App_handler_Events, UnassignedEventsDoNothing) {
 TEST(App_handler_Events, StatusPassesEveryTextWithTheHandlerAsSender) {
     TPlainHandler Handler;
     std::vector<TStatusCall> Calls;
-    Handler.OnStatus = [&Calls](Gui_system::TObject* Sender, const std::string& Text) {
+    Handler.OnStatus = [&Calls](Base_system::TObject* Sender, const std::string& Text) {
         Calls.push_back({Sender, Text});
     };
     Handler.DoStatus("Putting files...");
@@ -49,8 +49,8 @@ TEST(App_handler_Events, StatusPassesEveryTextWithTheHandlerAsSender) {
 TEST(App_handler_Events, ChangeNamesTheHandlerSoOneListenerServesSeveral) {
     TPlainHandler First;
     TPlainHandler Second;
-    std::vector<Gui_system::TObject*> Senders;
-    const Gui_system::TNotifyEvent Listener = [&Senders](Gui_system::TObject* Sender) {
+    std::vector<Base_system::TObject*> Senders;
+    const Base_system::TNotifyEvent Listener = [&Senders](Base_system::TObject* Sender) {
         Senders.push_back(Sender);
     };
     First.OnChange = Listener;
@@ -64,20 +64,20 @@ TEST(App_handler_Events, ChangeNamesTheHandlerSoOneListenerServesSeveral) {
 
 TEST(App_handler_Events, ListenerFailuresPassToTheCaller) {
     TPlainHandler Handler;
-    Handler.OnStatus = [](Gui_system::TObject*, const std::string&) {
-        throw Gui_system::Exception("status failed");
+    Handler.OnStatus = [](Base_system::TObject*, const std::string&) {
+        throw Base_system::Exception("status failed");
     };
-    Handler.OnChange = [](Gui_system::TObject*) { throw Gui_system::Exception("change failed"); };
+    Handler.OnChange = [](Base_system::TObject*) { throw Base_system::Exception("change failed"); };
     try {
         Handler.DoStatus("x");
         ADD_FAILURE() << "DoStatus swallowed the failure";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_STREQ(E.what(), "status failed");
     }
     try {
         Handler.DoChange();
         ADD_FAILURE() << "DoChange swallowed the failure";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_STREQ(E.what(), "change failed");
     }
 }

@@ -25,9 +25,9 @@ testing::Environment* const ApplicationEnvironment =
 std::string FailureOf(const std::function<void()>& Command) {
     try {
         Command();
-    } catch (const Gui_system::EAbort&) {
+    } catch (const Base_system::EAbort&) {
         return "EAbort";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         return E.Message();
     }
     return "none";
@@ -181,7 +181,7 @@ protected:
         if (TestSupport::Exists(LinkName))
             Saved = TestSupport::ReadFile(LinkName);
         DeleteFileA(LinkName.c_str());
-        Handler.OnChange = [this](Gui_system::TObject*) { ++Changes; };
+        Handler.OnChange = [this](Base_system::TObject*) { ++Changes; };
     }
     void TearDown() override {
         DeleteFileA(LinkName.c_str());

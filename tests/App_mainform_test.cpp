@@ -656,7 +656,7 @@ TEST_F(App_mainform, SettingsThatSpoilTheStartAreDeleted) {
     try {
         TAppMainForm Broken(SettingsFileName);
         ADD_FAILURE() << "the window was made";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program cannot reset the index.");
     }
     EXPECT_FALSE(TestSupport::Exists(SettingsFileName));
@@ -674,7 +674,7 @@ TEST_F(App_mainform, SettingsThatSpoilTheStartButCannotBeDeletedReportTheDeletio
     try {
         TAppMainForm Broken(SettingsFileName);
         ADD_FAILURE() << "the window was made";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program could not delete the regular file.");
     }
     CloseHandle(Held);

@@ -44,11 +44,11 @@ testing::Environment* const ApplicationEnvironment =
 template <class TAction> std::string FailureOf(TAction Action) {
     try {
         Action();
-    } catch (const Gui_system::EAbort&) {
+    } catch (const Base_system::EAbort&) {
         return "EAbort";
     } catch (const Vek_file::EFileError& E) {
         return "EFileError:" + E.Message();
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         return E.Message();
     }
     return "no failure";

@@ -28,7 +28,7 @@ protected:
         Handler.ToolBar = ToolBar;
         Handler.CenterPanel = CenterPanel;
         Handler.StatusBar = StatusBar;
-        Handler.OnChange = [this](Gui_system::TObject* Sender) {
+        Handler.OnChange = [this](Base_system::TObject* Sender) {
             EXPECT_EQ(Sender, &Handler);
             ++Changes;
         };
@@ -119,13 +119,13 @@ TEST_F(App_viewhandler, TopmostOfAWindowThatIsGoneCannotBeDetermined) {
     try {
         Handler.GetStayTopmost();
         ADD_FAILURE() << "no exception";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program could not determine the window stays topmost.");
     }
     try {
         Handler.SetStayTopmost(true);
         ADD_FAILURE() << "no exception";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program could not determine the window stays topmost.");
     }
     EXPECT_EQ(Changes, 0);
@@ -139,7 +139,7 @@ TEST_F(App_viewhandler, TopmostThatCannotBeSetIsReported) {
     try {
         Handler.SetStayTopmost(true);
         ADD_FAILURE() << "no exception";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         EXPECT_EQ(E.Message(), "The program could not make the window stay topmost.");
     }
     EXPECT_EQ(Changes, 0);

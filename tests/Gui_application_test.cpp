@@ -25,9 +25,9 @@ std::vector<std::string> Reported(std::exception_ptr Failure) {
 
 TEST(Gui_application, TopLevelReportShowsEveryFailureWithItsText) {
     using Boxes = std::vector<std::string>;
-    EXPECT_EQ(Reported(std::make_exception_ptr(Gui_system::Exception("Ours."))),
+    EXPECT_EQ(Reported(std::make_exception_ptr(Base_system::Exception("Ours."))),
               Boxes{"Tovel Bin|Ours."});
-    EXPECT_EQ(Reported(std::make_exception_ptr(Gui_system::EAbort())), Boxes{});
+    EXPECT_EQ(Reported(std::make_exception_ptr(Base_system::EAbort())), Boxes{});
     // Foreign exceptions are told too, not as an empty box.
     EXPECT_EQ(Reported(std::make_exception_ptr(std::bad_alloc())),
               Boxes{"Tovel Bin|The program ran out of memory."});

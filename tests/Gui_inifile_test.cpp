@@ -14,8 +14,8 @@
 #include <iterator>
 #endif
 
+using Base_system::EStreamError;
 using Gui_inifile::TMemIniFile;
-using Gui_system::EStreamError;
 using Names = std::vector<std::string>;
 using namespace std::string_literals;
 

@@ -3,7 +3,7 @@
 // and the base of the cases that need the double-byte code page 932.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <gtest/gtest.h>
 
@@ -54,9 +54,9 @@ inline void WriteFile(const std::string& Path, const std::string& Bytes) {
 template <class TAction> std::string FailureOf(TAction Action) {
     try {
         Action();
-    } catch (const Gui_system::EAbort&) {
+    } catch (const Base_system::EAbort&) {
         return "EAbort";
-    } catch (const Gui_system::Exception& E) {
+    } catch (const Base_system::Exception& E) {
         return E.Message();
     }
     return "no failure";

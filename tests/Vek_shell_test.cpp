@@ -123,11 +123,11 @@ TEST(Vek_shell_TFileDrop, IndexOutOfRangeIsRefused) {
 
 TEST(Vek_shell_TFileDrop, GetPathsReplacesTheListInOneChange) {
     TFileDrop Drop(MakeDrop(ThreePaths), true);
-    Gui_stringlist::TStringList List;
+    Base_stringlist::TStringList List;
     List.Add("old one");
     List.Add("old two");
     int Changes = 0;
-    List.OnChange = [&Changes](Gui_system::TObject*) { ++Changes; };
+    List.OnChange = [&Changes](Base_system::TObject*) { ++Changes; };
     Drop.GetPaths(List);
     EXPECT_EQ(List.Strings(), ThreePaths);
     EXPECT_EQ(Changes, 1);
@@ -142,10 +142,10 @@ TEST(Vek_shell_TFileDrop, FinishedDropRefusesToReadAndKeepsTheList) {
     EXPECT_TRUE(IsReleased(Handle));
     EXPECT_EQ(ShellErrorOf([&] { Drop.GetCount(); }), Finished);
     EXPECT_EQ(ShellErrorOf([&] { Drop.GetPath(0); }), Finished);
-    Gui_stringlist::TStringList List;
+    Base_stringlist::TStringList List;
     List.Add("kept");
     int Changes = 0;
-    List.OnChange = [&Changes](Gui_system::TObject*) { ++Changes; };
+    List.OnChange = [&Changes](Base_system::TObject*) { ++Changes; };
     EXPECT_EQ(ShellErrorOf([&] { Drop.GetPaths(List); }), Finished);
     EXPECT_EQ(List.Strings(), std::vector<std::string>{"kept"});
     EXPECT_EQ(Changes, 0);
@@ -197,7 +197,7 @@ TEST(Vek_shell_TFileDrop, LongWideNamesComeWholeInTheProcessCodePageDbcs) {
     TFileDrop Drop(MakeWideDrop(Wide), true);
     ASSERT_EQ(Drop.GetCount(), 3);
     EXPECT_EQ(Drop.GetPath(1), Expected[1]);
-    Gui_stringlist::TStringList List;
+    Base_stringlist::TStringList List;
     Drop.GetPaths(List);
     EXPECT_EQ(List.Strings(), Expected);
 }
@@ -207,7 +207,7 @@ TEST(Vek_shell_TFileDrop, LongAnsiNamesComeWholeAsTheyAreDbcs) {
     TFileDrop Drop(MakeDrop(Expected), true);
     ASSERT_EQ(Drop.GetCount(), 2);
     EXPECT_EQ(Drop.GetPath(0), Expected[0]);
-    Gui_stringlist::TStringList List;
+    Base_stringlist::TStringList List;
     Drop.GetPaths(List);
     EXPECT_EQ(List.Strings(), Expected);
 }

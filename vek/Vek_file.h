@@ -3,7 +3,7 @@
 // EFileError; nothing here shows anything.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@
 
 namespace Vek_file {
 
-class EFileError : public Gui_system::Exception {
+class EFileError : public Base_system::Exception {
 public:
     using Exception::Exception;
 };

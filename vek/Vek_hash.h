@@ -2,14 +2,14 @@
 // and one-call hashes of bytes and texts as 8 upper-case hexadecimal digits.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstdint>
 #include <string>
 
 namespace Vek_hash {
 
-class THasher : public Gui_system::TObject {
+class THasher : public Base_system::TObject {
 public:
     virtual void Update(const std::uint8_t* Data, std::int32_t Count) = 0;
     virtual void Reset() = 0;

@@ -57,9 +57,9 @@ std::string TFileDrop::GetPath(std::int32_t Index) {
     return Path;
 }
 
-void TFileDrop::GetPaths(Gui_stringlist::TStringList& List) {
-    Vek_autopointer::TAutoPointer<Gui_stringlist::TStringList> Paths =
-        std::make_unique<Gui_stringlist::TStringList>();
+void TFileDrop::GetPaths(Base_stringlist::TStringList& List) {
+    Vek_autopointer::TAutoPointer<Base_stringlist::TStringList> Paths =
+        std::make_unique<Base_stringlist::TStringList>();
     Paths->SetCapacity(GetCount());
     for (std::int32_t Index = 0; Index < GetCount(); ++Index)
         Paths->Add(GetPath(Index));

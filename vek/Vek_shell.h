@@ -1,8 +1,8 @@
 // The reader of the handle the shell passes with its dropped-files message.
 #pragma once
 
-#include "base/Gui_stringlist.h"
-#include "base/Gui_system.h"
+#include "base/Base_stringlist.h"
+#include "base/Base_system.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -12,7 +12,7 @@
 
 namespace Vek_shell {
 
-class EShellError : public Gui_system::Exception {
+class EShellError : public Base_system::Exception {
 public:
     using Exception::Exception;
 };
@@ -29,7 +29,7 @@ public:
     std::int32_t GetCount();
     std::string GetPath(std::int32_t Index);
     // Replaces the whole list, in one change, only after every path was read.
-    virtual void GetPaths(Gui_stringlist::TStringList& List);
+    virtual void GetPaths(Base_stringlist::TStringList& List);
     virtual void Finish();
     virtual bool IsFinished() const;
 

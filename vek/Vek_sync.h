@@ -1,7 +1,7 @@
 // A named system mutex shared between processes, locked with a timeout.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <windows.h>
 
@@ -10,12 +10,12 @@
 
 namespace Vek_sync {
 
-class ESyncError : public Gui_system::Exception {
+class ESyncError : public Base_system::Exception {
 public:
     using Exception::Exception;
 };
 
-class ELockFail : public Gui_system::Exception {
+class ELockFail : public Base_system::Exception {
 public:
     using Exception::Exception;
 };
@@ -28,7 +28,7 @@ public:
 // There is no unlock: the calling thread owns the mutex until it ends, and
 // closing the handle does not release it. A later waiter then receives the
 // abandoned mutex, which counts as owned.
-class TMutex : public Gui_system::TObject {
+class TMutex : public Base_system::TObject {
 public:
     // Creates the mutex, or opens the one of that name that exists already.
     explicit TMutex(const std::string& Name);

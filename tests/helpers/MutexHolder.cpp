@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
             return 3;
         CloseHandle(Ready);
         Sleep(INFINITE);
-    } catch (const Gui_system::Exception&) {
+    } catch (const Base_system::Exception&) {
         return 1;
     }
     return 0;

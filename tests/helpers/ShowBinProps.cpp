@@ -22,7 +22,7 @@ int main(int Argc, char** Argv) {
     ShowDialog::Show("Properties", Argc, Argv, [&] {
         try {
             std::printf("Execute: %d\n", Dialog.Execute() ? 1 : 0);
-        } catch (const Gui_system::Exception& E) {
+        } catch (const Base_system::Exception& E) {
             std::printf("Execute raised: %s\n", E.Message().c_str());
         }
     });

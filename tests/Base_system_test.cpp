@@ -1,8 +1,8 @@
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <gtest/gtest.h>
 
-using Gui_system::TryStrToInt;
+using Base_system::TryStrToInt;
 
 namespace {
 
@@ -18,7 +18,7 @@ bool Refused(const std::string& Text) {
 
 } // namespace
 
-TEST(Gui_system_TryStrToInt, DecimalWithLeadingBlanksAndSign) {
+TEST(Base_system_TryStrToInt, DecimalWithLeadingBlanksAndSign) {
     EXPECT_TRUE(Parses("0", 0));
     EXPECT_TRUE(Parses(" 7", 7));
     EXPECT_TRUE(Parses("   -5", -5));
@@ -27,7 +27,7 @@ TEST(Gui_system_TryStrToInt, DecimalWithLeadingBlanksAndSign) {
     EXPECT_TRUE(Parses("-2147483648", INT32_MIN));
 }
 
-TEST(Gui_system_TryStrToInt, HexadecimalAfterDollarOrZeroX) {
+TEST(Base_system_TryStrToInt, HexadecimalAfterDollarOrZeroX) {
     EXPECT_TRUE(Parses("$1F", 31));
     EXPECT_TRUE(Parses("0x10", 16));
     EXPECT_TRUE(Parses("0X10", 16));
@@ -38,7 +38,7 @@ TEST(Gui_system_TryStrToInt, HexadecimalAfterDollarOrZeroX) {
     EXPECT_TRUE(Parses("-0x80000000", INT32_MIN));
 }
 
-TEST(Gui_system_TryStrToInt, RefusesEverythingElseAndKeepsTheValue) {
+TEST(Base_system_TryStrToInt, RefusesEverythingElseAndKeepsTheValue) {
     EXPECT_TRUE(Refused(""));
     EXPECT_TRUE(Refused(" "));
     EXPECT_TRUE(Refused("7 "));

@@ -1,4 +1,4 @@
-#include "base/Gui_stringlist.h"
+#include "base/Base_stringlist.h"
 
 #include <algorithm>
 
@@ -8,9 +8,9 @@
 #include <fstream>
 #endif
 
-namespace Gui_stringlist {
+namespace Base_stringlist {
 
-using Gui_system::EStreamError;
+using Base_system::EStreamError;
 
 namespace {
 
@@ -138,4 +138,4 @@ void TStringList::Changed() {
         OnChange(this);
 }
 
-} // namespace Gui_stringlist
+} // namespace Base_stringlist

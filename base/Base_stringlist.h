@@ -1,21 +1,21 @@
 // A list of texts with a change event, as the program's path lists use it.
 #pragma once
 
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace Gui_stringlist {
+namespace Base_stringlist {
 
-class TStringList : public Gui_system::TObject {
+class TStringList : public Base_system::TObject {
 public:
     // Fired after every change of the content: once per Add, once per whole
     // assignment (Assign, SetText, LoadFromFile), once per Clear of a
     // non-empty list.
-    Gui_system::TNotifyEvent OnChange;
+    Base_system::TNotifyEvent OnChange;
 
     std::int32_t Count() const { return static_cast<std::int32_t>(FStrings.size()); }
     const std::string& operator[](std::int32_t Index) const { return FStrings.at(Index); }
@@ -31,7 +31,7 @@ public:
     // a NUL ends the text. A break at the very end adds no empty line.
     void SetText(const std::string& Text);
     // Reads the whole file, opened for reading with other writers denied,
-    // through SetText. Raises Gui_system::EStreamError when the file cannot
+    // through SetText. Raises Base_system::EStreamError when the file cannot
     // be opened or read; the list is then unchanged.
     void LoadFromFile(const std::string& FileName);
     // The same, with the file's bytes made into the text by Decode first
@@ -44,4 +44,4 @@ private:
     std::vector<std::string> FStrings;
 };
 
-} // namespace Gui_stringlist
+} // namespace Base_stringlist

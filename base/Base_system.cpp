@@ -1,6 +1,6 @@
-#include "base/Gui_system.h"
+#include "base/Base_system.h"
 
-namespace Gui_system {
+namespace Base_system {
 
 namespace {
 
@@ -52,4 +52,4 @@ bool TryStrToInt(const std::string& Text, std::int32_t& Value) {
     return true;
 }
 
-} // namespace Gui_system
+} // namespace Base_system

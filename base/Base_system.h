@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-namespace Gui_system {
+namespace Base_system {
 
 class TObject {
 public:
@@ -52,4 +52,4 @@ using TNotifyEvent = std::function<void(TObject* Sender)>;
 // value outside the 32-bit range included.
 bool TryStrToInt(const std::string& Text, std::int32_t& Value);
 
-} // namespace Gui_system
+} // namespace Base_system

@@ -1,4 +1,4 @@
-#include "base/Gui_stringlist.h"
+#include "base/Base_stringlist.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "tests/PortableSupport.h"
 
-using Gui_stringlist::TStringList;
+using Base_stringlist::TStringList;
 using Lines = std::vector<std::string>;
 using namespace std::string_literals;
 
@@ -25,7 +25,7 @@ Lines Split(const std::string& Text) {
 // Counts the change events and remembers what the list held at each one.
 struct TChangeLog {
     explicit TChangeLog(TStringList& List) {
-        List.OnChange = [this, &List](Gui_system::TObject* Sender) {
+        List.OnChange = [this, &List](Base_system::TObject* Sender) {
             EXPECT_EQ(Sender, &List);
             Seen.push_back(List.Strings());
         };
@@ -35,21 +35,21 @@ struct TChangeLog {
 
 } // namespace
 
-TEST(Gui_stringlist_SetText, EveryKindOfLineBreak) {
+TEST(Base_stringlist_SetText, EveryKindOfLineBreak) {
     EXPECT_EQ(Split("a\r\nb"), (Lines{"a", "b"}));
     EXPECT_EQ(Split("a\rb"), (Lines{"a", "b"}));
     EXPECT_EQ(Split("a\nb"), (Lines{"a", "b"}));
     EXPECT_EQ(Split("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
 }
 
-TEST(Gui_stringlist_SetText, TwoBreaksInARowGiveAnEmptyLine) {
+TEST(Base_stringlist_SetText, TwoBreaksInARowGiveAnEmptyLine) {
     EXPECT_EQ(Split("a\n\rb"), (Lines{"a", "", "b"}));
     EXPECT_EQ(Split("a\r\n\r\nb"), (Lines{"a", "", "b"}));
     EXPECT_EQ(Split("a\r\rb"), (Lines{"a", "", "b"}));
     EXPECT_EQ(Split("\r\na"), (Lines{"", "a"}));
 }
 
-TEST(Gui_stringlist_SetText, BreakAtTheEndAddsNoLine) {
+TEST(Base_stringlist_SetText, BreakAtTheEndAddsNoLine) {
     EXPECT_EQ(Split("a"), (Lines{"a"}));
     EXPECT_EQ(Split("a\r\n"), (Lines{"a"}));
     EXPECT_EQ(Split("a\r"), (Lines{"a"}));
@@ -59,20 +59,20 @@ TEST(Gui_stringlist_SetText, BreakAtTheEndAddsNoLine) {
     EXPECT_EQ(Split("\r\n"), (Lines{""}));
 }
 
-TEST(Gui_stringlist_SetText, NulEndsTheText) {
+TEST(Base_stringlist_SetText, NulEndsTheText) {
     EXPECT_EQ(Split("a\r\nb\0c\r\nd"s), (Lines{"a", "b"}));
     EXPECT_EQ(Split("a\r\n\0b"s), (Lines{"a"}));
     EXPECT_EQ(Split("\0a"s), Lines{});
 }
 
-TEST(Gui_stringlist_SetText, EmptyTextGivesEmptyList) {
+TEST(Base_stringlist_SetText, EmptyTextGivesEmptyList) {
     TStringList List;
     List.Add("old");
     List.SetText("");
     EXPECT_EQ(List.Count(), 0);
 }
 
-TEST(Gui_stringlist_SetText, BytesStayVerbatim) {
+TEST(Base_stringlist_SetText, BytesStayVerbatim) {
     EXPECT_EQ(Split(" C:\\a \t\r\n\tb"), (Lines{" C:\\a \t", "\tb"}));
     EXPECT_EQ(Split("\xEF\xBB\xBF"
                     "C:\\a\r\n\x82\xA0"),
@@ -81,7 +81,7 @@ TEST(Gui_stringlist_SetText, BytesStayVerbatim) {
                      "\x82\xA0"}));
 }
 
-TEST(Gui_stringlist_OnChange, OncePerAddAssignmentAndClear) {
+TEST(Base_stringlist_OnChange, OncePerAddAssignmentAndClear) {
     TStringList List;
     TChangeLog Log(List);
     List.Add("a");
@@ -106,7 +106,7 @@ TEST(Gui_stringlist_OnChange, OncePerAddAssignmentAndClear) {
     EXPECT_EQ(Log.Seen[5], Lines{});
 }
 
-TEST(Gui_stringlist_OnChange, EmptyAssignmentStillFires) {
+TEST(Base_stringlist_OnChange, EmptyAssignmentStillFires) {
     TStringList List;
     TChangeLog Log(List);
     List.SetText("");
@@ -114,14 +114,14 @@ TEST(Gui_stringlist_OnChange, EmptyAssignmentStillFires) {
     EXPECT_EQ(Log.Seen.size(), 2u);
 }
 
-TEST(Gui_stringlist_Assign, FromItselfKeepsTheContent) {
+TEST(Base_stringlist_Assign, FromItselfKeepsTheContent) {
     TStringList List;
     List.SetText("a\nb");
     List.Assign(List);
     EXPECT_EQ(List.Strings(), (Lines{"a", "b"}));
 }
 
-TEST(Gui_stringlist_LoadFromFile, ReadsTheWholeFileOnce) {
+TEST(Base_stringlist_LoadFromFile, ReadsTheWholeFileOnce) {
     TTempDir Dir;
     const std::string Path = Dir / "paths.txt";
     // Larger than any small read buffer, so a partial read would show.
@@ -139,7 +139,7 @@ TEST(Gui_stringlist_LoadFromFile, ReadsTheWholeFileOnce) {
     EXPECT_EQ(Log.Seen.size(), 1u);
 }
 
-TEST(Gui_stringlist_LoadFromFile, DecodesTheWholeFileBeforeSplittingIt) {
+TEST(Base_stringlist_LoadFromFile, DecodesTheWholeFileBeforeSplittingIt) {
     TTempDir Dir;
     const std::string Path = Dir / "paths.txt";
     WriteFile(Path, "a\r\nb\rc");
@@ -154,17 +154,18 @@ TEST(Gui_stringlist_LoadFromFile, DecodesTheWholeFileBeforeSplittingIt) {
     EXPECT_EQ(List.Strings(), (Lines{"<a", "b", "c>"}));
     EXPECT_EQ(Log.Seen.size(), 1u);
     // A decoder that fails leaves the list as it was.
-    EXPECT_THROW(
-        List.LoadFromFile(
-            Path, [](const std::string&) -> std::string { throw Gui_system::EStreamError("bad"); }),
-        Gui_system::EStreamError);
+    EXPECT_THROW(List.LoadFromFile(Path,
+                                   [](const std::string&) -> std::string {
+                                       throw Base_system::EStreamError("bad");
+                                   }),
+                 Base_system::EStreamError);
     EXPECT_EQ(List.Strings(), (Lines{"<a", "b", "c>"}));
     EXPECT_THROW(List.LoadFromFile(Dir / "missing.txt", [](const std::string& B) { return B; }),
-                 Gui_system::EStreamError);
+                 Base_system::EStreamError);
     EXPECT_EQ(Log.Seen.size(), 1u);
 }
 
-TEST(Gui_stringlist_LoadFromFile, EmptyFileGivesEmptyListAndOneChange) {
+TEST(Base_stringlist_LoadFromFile, EmptyFileGivesEmptyListAndOneChange) {
     TTempDir Dir;
     WriteFile(Dir / "empty.txt", "");
     TStringList List;
@@ -175,13 +176,13 @@ TEST(Gui_stringlist_LoadFromFile, EmptyFileGivesEmptyListAndOneChange) {
     EXPECT_EQ(Log.Seen.size(), 1u);
 }
 
-TEST(Gui_stringlist_LoadFromFile, MissingFileOrDirectoryRaisesAndKeepsTheList) {
+TEST(Base_stringlist_LoadFromFile, MissingFileOrDirectoryRaisesAndKeepsTheList) {
     TTempDir Dir;
     TStringList List;
     List.Add("old");
     TChangeLog Log(List);
-    EXPECT_THROW(List.LoadFromFile(Dir / "missing.txt"), Gui_system::EStreamError);
-    EXPECT_THROW(List.LoadFromFile(Dir.Path()), Gui_system::EStreamError);
+    EXPECT_THROW(List.LoadFromFile(Dir / "missing.txt"), Base_system::EStreamError);
+    EXPECT_THROW(List.LoadFromFile(Dir.Path()), Base_system::EStreamError);
     EXPECT_EQ(List.Strings(), Lines{"old"});
     EXPECT_TRUE(Log.Seen.empty());
 }
@@ -209,7 +210,7 @@ private:
 
 } // namespace
 
-TEST(Gui_stringlist_LoadFromFile, FileOpenForWritingElsewhereIsRefused) {
+TEST(Base_stringlist_LoadFromFile, FileOpenForWritingElsewhereIsRefused) {
     TTempDir Dir;
     const std::string Path = Dir / "locked.txt";
     WriteFile(Path, "C:\\a\r\n");
@@ -218,12 +219,12 @@ TEST(Gui_stringlist_LoadFromFile, FileOpenForWritingElsewhereIsRefused) {
     TStringList List;
     List.Add("old");
     TChangeLog Log(List);
-    EXPECT_THROW(List.LoadFromFile(Path), Gui_system::EStreamError);
+    EXPECT_THROW(List.LoadFromFile(Path), Base_system::EStreamError);
     EXPECT_EQ(List.Strings(), Lines{"old"});
     EXPECT_TRUE(Log.Seen.empty());
 }
 
-TEST(Gui_stringlist_LoadFromFile, OtherReadersAreShared) {
+TEST(Base_stringlist_LoadFromFile, OtherReadersAreShared) {
     TTempDir Dir;
     const std::string Path = Dir / "shared.txt";
     WriteFile(Path, "C:\\a\r\nC:\\b");

@@ -272,12 +272,12 @@ std::size_t LastLevelStart(const std::string& Path) {
 // The name of the item's own level as a directory search finds it; empty
 // when nothing is found.
 std::string FoundName(const std::string& Path) {
-    WIN32_FIND_DATAA Data;
-    const HANDLE Search = FindFirstFileA(Path.c_str(), &Data);
+    WIN32_FIND_DATAW Data;
+    const HANDLE Search = FindFirstFileW(Vek_codepage::ToWide(Path).c_str(), &Data);
     if (Search == INVALID_HANDLE_VALUE)
         return std::string();
     FindClose(Search);
-    return Data.cFileName;
+    return Vek_codepage::FromWide(Data.cFileName);
 }
 
 } // namespace

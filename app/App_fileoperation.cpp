@@ -83,8 +83,8 @@ void ForEachFile(const std::string& Path, const std::string& Relative,
         Visit(Relative);
         return;
     }
-    Vek_file::ListDirectory(Path, [&](const WIN32_FIND_DATAA& Data) {
-        const std::string Name = Data.cFileName;
+    Vek_file::ListDirectory(Path, [&](const Vek_file::TFindData& Data) {
+        const std::string& Name = Data.Name;
         ForEachFile(Path + "\\" + Name, Relative.empty() ? Name : Relative + "\\" + Name, Visit);
     });
 }

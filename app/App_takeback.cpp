@@ -188,18 +188,14 @@ using App_fileoperation::TFileOperator;
 
 namespace {
 
-std::uint64_t FileTimeValue(const FILETIME& Time) {
-    return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
-}
-
 void ReadInto(const std::string& Path, TEntryNode& Node) {
-    Vek_file::ListDirectory(Path, [&Path, &Node](const WIN32_FIND_DATAA& Data) {
+    Vek_file::ListDirectory(Path, [&Path, &Node](const Vek_file::TFindData& Data) {
         TEntryNode Child;
-        Child.Name = Data.cFileName;
-        Child.Directory = (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        Child.ReparsePoint = (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        Child.Name = Data.Name;
+        Child.Directory = Data.IsDirectory();
+        Child.ReparsePoint = Data.IsReparsePoint();
         if (!Child.Directory)
-            Child.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+            Child.Size = Data.Size;
         else if (!Child.ReparsePoint)
             ReadInto(Path + PathDelimiter + Child.Name, Child);
         Node.Children.push_back(std::move(Child));
@@ -238,14 +234,13 @@ bool IsDriveAvailable(char Drive) {
 
 std::vector<TEntryInfo> ListEntryDirectories(const std::string& Location) {
     std::vector<TEntryInfo> Entries;
-    Vek_file::ListDirectory(Location, [&Location, &Entries](const WIN32_FIND_DATAA& Data) {
-        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    Vek_file::ListDirectory(Location, [&Location, &Entries](const Vek_file::TFindData& Data) {
+        if (!Data.IsDirectory() || Data.IsReparsePoint())
             return;
         TEntryInfo Entry;
-        Entry.Name = Data.cFileName;
+        Entry.Name = Data.Name;
         Entry.Path = Vek_file::IncludeTrailingDelimiter(Location, PathDelimiter) + Entry.Name;
-        Entry.Created = FileTimeValue(Data.ftCreationTime);
+        Entry.Created = Data.Created;
         Entries.push_back(std::move(Entry));
     });
     return Entries;

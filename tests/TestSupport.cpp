@@ -105,9 +105,9 @@ void ListInto(const std::string& Root, const std::string& Prefix, std::vector<st
     // Prefix is empty or ends in a backslash.
     const std::string Directory =
         Prefix.empty() ? Root : Root + "\\" + Prefix.substr(0, Prefix.size() - 1);
-    Vek_file::ListDirectory(Directory, [&](const WIN32_FIND_DATAA& Data) {
-        const std::string Name = Data.cFileName;
-        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    Vek_file::ListDirectory(Directory, [&](const Vek_file::TFindData& Data) {
+        const std::string& Name = Data.Name;
+        if (Data.IsDirectory()) {
             Out.push_back(Prefix + Name + "\\");
             ListInto(Root, Prefix + Name + "\\", Out);
         } else {
@@ -128,10 +128,10 @@ std::vector<std::string> ListTree(const std::string& Root) {
 namespace {
 
 void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
-    Vek_file::ListDirectory(Directory, [&](const WIN32_FIND_DATAA& Data) {
-        const std::string Name = Data.cFileName;
+    Vek_file::ListDirectory(Directory, [&](const Vek_file::TFindData& Data) {
+        const std::string& Name = Data.Name;
         const std::string Path = Directory + "\\" + Name;
-        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (Data.IsDirectory()) {
             PrintInto(Path, Out);
             return;
         }

@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include "vek/Vek_autopointer.h"
+#include "vek/Vek_codepage.h"
 
 #include <windows.h>
 
@@ -205,19 +206,51 @@ bool IsDirectory(const std::string& Path) {
     return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+namespace {
+
+std::uint64_t FileTimeValue(const FILETIME& Time) {
+    return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
+}
+
+TFindData FindDataOf(const WIN32_FIND_DATAW& Data) {
+    TFindData Found;
+    Found.Name = Vek_codepage::FromWide(Data.cFileName);
+    Found.Attributes = Data.dwFileAttributes;
+    Found.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    Found.Created = FileTimeValue(Data.ftCreationTime);
+    Found.LastWritten = FileTimeValue(Data.ftLastWriteTime);
+    return Found;
+}
+
+bool IsDotName(const wchar_t* Name) {
+    return Name[0] == L'.' && (Name[1] == L'\0' || (Name[1] == L'.' && Name[2] == L'\0'));
+}
+
+// What a search that finds nothing at all says: no such directory, or a
+// file where the directory was expected.
+bool IsNothingThere(DWORD Error) {
+    return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND ||
+           Error == ERROR_DIRECTORY || Error == ERROR_INVALID_NAME;
+}
+
+} // namespace
+
 void ListDirectory(const std::string& Directory,
-                   const std::function<void(const WIN32_FIND_DATAA& Data)>& Visit) {
-    WIN32_FIND_DATAA Data;
-    const HANDLE Search = FindFirstFileA((Directory + "\\*").c_str(), &Data);
-    if (Search == INVALID_HANDLE_VALUE)
-        return;
+                   const std::function<void(const TFindData& Data)>& Visit) {
+    WIN32_FIND_DATAW Data;
+    const HANDLE Search = FindFirstFileW(Vek_codepage::ToWide(Directory + "\\*").c_str(), &Data);
+    if (Search == INVALID_HANDLE_VALUE) {
+        if (IsNothingThere(GetLastError()))
+            return;
+        throw EFileError("The program could not list the directory.");
+    }
     const std::unique_ptr<void, decltype(&FindClose)> Find(Search, &FindClose);
     do {
-        const char* Name = Data.cFileName;
-        if (Name[0] == '.' && (Name[1] == '\0' || (Name[1] == '.' && Name[2] == '\0')))
-            continue;
-        Visit(Data);
-    } while (FindNextFileA(Find.get(), &Data));
+        if (!IsDotName(Data.cFileName))
+            Visit(FindDataOf(Data));
+    } while (FindNextFileW(Find.get(), &Data));
+    if (GetLastError() != ERROR_NO_MORE_FILES)
+        throw EFileError("The program could not list the directory.");
 }
 
 std::string GetCurrentDirectoryPath() {

@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #endif
 
@@ -50,10 +51,29 @@ void SetCurrentDirectoryPath(const std::string& Path);
 void MakeDirectory(const std::string& Path);
 void DeleteRegularFile(const std::string& Path);
 
-// Calls Visit once for every name directly in Directory but "." and "..",
-// with what one listing tells of it; nothing for a directory it cannot list.
+// One name of a directory listing, with what the listing tells of it. The
+// name comes from the system's wide listing, converted once: a name of 255
+// UTF-16 units can need 765 bytes, more than an ANSI listing holds.
+struct TFindData {
+    std::string Name;
+    DWORD Attributes = 0;
+    std::uint64_t Size = 0;
+    // FILETIMEs as one number each.
+    std::uint64_t Created = 0;
+    std::uint64_t LastWritten = 0;
+
+    bool IsDirectory() const { return (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    // A junction or a symbolic link: nothing below it belongs to the listing.
+    bool IsReparsePoint() const { return (Attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+
+// Calls Visit once for every name directly in Directory but "." and "..".
+// A directory that is not there (or is a file) lists nothing; any other
+// failure, also one in the middle of the listing, raises "The program could
+// not list the directory.": a listing cut short would pass files over
+// unseen.
 void ListDirectory(const std::string& Directory,
-                   const std::function<void(const WIN32_FIND_DATAA& Data)>& Visit);
+                   const std::function<void(const TFindData& Data)>& Visit);
 
 // While it lives, a drive without a disk makes calls fail instead of asking
 // the user to insert one.

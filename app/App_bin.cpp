@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <numeric>
 #include <utility>
 
@@ -125,35 +124,14 @@ std::string DefaultFixedLocation() {
 
 bool MakeSortKey(const std::string& Text, std::string& Key) {
 #ifdef _WIN32
-    if (Text.size() > INT_MAX / 8)
-        return false;
-    // LCMapStringA refuses an empty source; as a terminated text the empty
-    // text gets its key, which sorts first, as CompareStringA has it.
-    const int Length = Text.empty() ? -1 : static_cast<int>(Text.size());
-    const DWORD Flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    // Most keys fit a guess of three bytes per byte; a larger one is asked
-    // for its size once more.
-    Key.resize(Text.size() * 3 + 16);
-    int Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, &Key[0],
-                            static_cast<int>(Key.size()));
-    if (Size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, nullptr, 0);
-        if (Size <= 0)
-            return false;
-        Key.resize(static_cast<std::size_t>(Size));
-        Size = LCMapStringA(LOCALE_USER_DEFAULT, Flags, Text.c_str(), Length, &Key[0], Size);
-    }
-    if (Size <= 0)
-        return false;
-    // The key ends in a zero byte, which no comparison needs.
-    Key.resize(static_cast<std::size_t>(Size) - 1);
+    return Vek_codepage::MakeSortKey(Text, Key);
 #else
     Key.resize(Text.size());
     std::transform(Text.begin(), Text.end(), Key.begin(), [](char C) {
         return static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
     });
-#endif
     return true;
+#endif
 }
 
 void SortDescending(std::vector<std::string>& Paths) {

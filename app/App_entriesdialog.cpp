@@ -2,10 +2,12 @@
 
 #include "gui/Gui_application.h"
 #include "res/Dialogs.rch"
+#include "vek/Vek_codepage.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 namespace App_entriesdialog {
@@ -55,22 +57,52 @@ private:
     HCURSOR FSaved;
 };
 
+// The locale's texts come wide and are converted once: the ANSI services
+// would give them in the locale's code page, not the process's. False when
+// the locale gives none.
+bool LocaleText(const std::function<int(LPWSTR Buffer, int Size)>& Query, std::string& Text) {
+    const int Size = Query(nullptr, 0);
+    if (Size <= 0)
+        return false;
+    std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
+    const int Length = Query(&Wide[0], Size);
+    if (Length <= 0)
+        return false;
+    Wide.resize(static_cast<std::size_t>(Length) - 1);
+    Text = Vek_codepage::FromWide(Wide);
+    return true;
+}
+
 std::string PutTimeText(std::uint64_t Created) {
     FILETIME Utc{static_cast<DWORD>(Created), static_cast<DWORD>(Created >> 32)};
     FILETIME Local;
     SYSTEMTIME Time;
     if (!FileTimeToLocalFileTime(&Utc, &Local) || !FileTimeToSystemTime(&Local, &Time))
         return std::string();
-    char Date[128] = "";
-    char Clock[128] = "";
-    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Date, sizeof Date);
-    GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Clock, sizeof Clock);
-    return std::string(Date) + " " + Clock;
+    std::string Date;
+    std::string Clock;
+    LocaleText(
+        [&Time](LPWSTR Buffer, int Size) {
+            return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer,
+                                  Size);
+        },
+        Date);
+    LocaleText(
+        [&Time](LPWSTR Buffer, int Size) {
+            return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer,
+                                  Size);
+        },
+        Clock);
+    return Date + " " + Clock;
 }
 
 std::string ThousandSeparator() {
-    char Separator[8] = "";
-    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Separator, sizeof Separator) <= 0)
+    std::string Separator;
+    if (!LocaleText(
+            [](LPWSTR Buffer, int Size) {
+                return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Buffer, Size);
+            },
+            Separator))
         return ",";
     return Separator;
 }

@@ -11,7 +11,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <vector>
+#include <string>
 
 namespace App_helphandler {
 
@@ -70,21 +70,21 @@ private:
     T* FPointer = nullptr;
 };
 
+// Read in the process code page, whatever the locale's own: under UTF-8 two
+// folders that differ in one letter outside the locale's code page are two.
 bool SamePath(const std::string& A, const std::string& B) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.data(),
-                          static_cast<int>(A.size()), B.data(),
-                          static_cast<int>(B.size())) == CSTR_EQUAL;
+    return Vek_codepage::SameTextIgnoringCase(A, B);
 }
 
 void CreateLink(const std::string& LinkName, const std::string& Target) {
     const char* const Failure = "The program could not add itself to the Send To menu.";
-    TComPtr<IShellLinkA> Link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    TComPtr<IShellLinkW> Link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(Link.Out()))))
         throw Base_system::Exception(Failure);
-    Link->SetPath(Target.c_str());
-    Link->SetWorkingDirectory(Vek_file::ExtractDirectory(Target).c_str());
-    Link->SetDescription(TOVEL_TITLE);
+    Link->SetPath(Vek_codepage::ToWide(Target).c_str());
+    Link->SetWorkingDirectory(Vek_codepage::ToWide(Vek_file::ExtractDirectory(Target)).c_str());
+    Link->SetDescription(Vek_codepage::ToWide(TOVEL_TITLE).c_str());
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
         FAILED(File->Save(Vek_codepage::ToWide(LinkName).c_str(), TRUE)))
@@ -94,26 +94,32 @@ void CreateLink(const std::string& LinkName, const std::string& Target) {
 } // namespace
 
 std::string SendToLinkName() {
-    char Folder[MAX_PATH] = "";
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, Folder)))
+    // The service fills a buffer of MAX_PATH units, the most a folder it
+    // names can hold.
+    std::wstring Folder(MAX_PATH, L'\0');
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_SENDTO, nullptr, SHGFP_TYPE_CURRENT, &Folder[0])))
         throw Base_system::Exception("The program could not find the Send To folder.");
-    return Vek_file::IncludeTrailingDelimiter(Folder, '\\') + SendToLinkTitle;
+    Folder.resize(Folder.find(L'\0'));
+    return Vek_file::IncludeTrailingDelimiter(Vek_codepage::FromWide(Folder), '\\') +
+           SendToLinkTitle;
 }
 
 std::string LinkTarget(const std::string& LinkName) {
-    TComPtr<IShellLinkA> Link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    TComPtr<IShellLinkW> Link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(Link.Out()))))
         return std::string();
     TComPtr<IPersistFile> File;
     if (FAILED(Link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(File.Out()))) ||
         FAILED(File->Load(Vek_codepage::ToWide(LinkName).c_str(), STGM_READ)))
         return std::string();
-    std::vector<char> Target(MAX_PATH * 4, '\0');
-    if (Link->GetPath(Target.data(), static_cast<int>(Target.size()), nullptr, SLGP_RAWPATH) !=
-        S_OK)
+    // Room for the longest path the system has; a shorter buffer would take
+    // a target cut to its size.
+    std::wstring Target(32768, L'\0');
+    if (Link->GetPath(&Target[0], static_cast<int>(Target.size()), nullptr, SLGP_RAWPATH) != S_OK)
         return std::string();
-    return Target.data();
+    Target.resize(Target.find(L'\0'));
+    return Vek_codepage::FromWide(Target);
 }
 
 bool THelpHandler::IsInSendTo() const {

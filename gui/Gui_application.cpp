@@ -1,5 +1,6 @@
 #include "Gui_application.h"
 
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <commctrl.h>
@@ -53,20 +54,33 @@ void TApplication::Initialize(HINSTANCE Instance) {
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX Controls{sizeof Controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&Controls);
-    FLastDirectory = Vek_file::ExtractDirectory(ExeName());
+    // Where a shortcut's "Start in" or a console started the program is the
+    // first directory the user chose.
+    FLastDirectory = Vek_file::GetCurrentDirectoryPath();
+    if (FLastDirectory.empty())
+        FLastDirectory = ProgramDirectory();
 }
 
+// A path cut to the buffer fills it whole, terminating zero included, so
+// only an answer shorter than the buffer is the whole path. The A function
+// would count bytes and could cut a path short of its buffer.
 std::string TApplication::ExeName() const {
-    std::string Path(MAX_PATH, '\0');
+    std::wstring Path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD Length =
-            GetModuleFileNameA(FInstance, Path.data(), static_cast<DWORD>(Path.size()));
+            GetModuleFileNameW(FInstance, &Path[0], static_cast<DWORD>(Path.size()));
+        if (Length == 0)
+            return std::string();
         if (Length < Path.size()) {
             Path.resize(Length);
-            return Path;
+            return Vek_codepage::FromWide(Path);
         }
         Path.resize(Path.size() * 2);
     }
+}
+
+std::string TApplication::ProgramDirectory() const {
+    return Vek_file::ExtractWorkingDirectory(ExeName());
 }
 
 std::vector<std::string> TApplication::Arguments() const {

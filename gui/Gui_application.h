@@ -18,20 +18,24 @@ class TApplication : public Base_system::TObject {
 public:
     // Restricts the search for DLLs loaded from now on to the system
     // directory, then initializes COM (the shell's dialogs need it) and the
-    // common controls; the last directory starts as the program's own.
+    // common controls; the last directory starts as the process's current
+    // directory, the one it was started in.
     void Initialize(HINSTANCE Instance);
     HINSTANCE Instance() const { return FInstance; }
 
-    // The full path of the running program's own file.
+    // The full path of the running program's own file, however long.
     std::string ExeName() const;
+    // The directory of that file as a current directory: C:\Tools, or C:\ for
+    // a program in a drive's root.
+    std::string ProgramDirectory() const;
     // Arguments 1 to N of the command line, split as the C runtime splits them.
     std::vector<std::string> Arguments() const;
 
     // The program's memory of the last directory the user chose: open dialogs
     // and folder browsers start there, and a chosen directory becomes it. It
-    // begins as the program's own directory. It is kept here and never made
-    // the process's current directory, which Windows holds open: a folder
-    // held that way could not be put.
+    // begins as the directory the program was started in. It is kept here
+    // and never made the process's current directory, which Windows holds
+    // open: a folder held that way could not be put.
     const std::string& LastDirectory() const { return FLastDirectory; }
     void SetLastDirectory(const std::string& Directory) { FLastDirectory = Directory; }
 

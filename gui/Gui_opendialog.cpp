@@ -1,11 +1,13 @@
 #include "Gui_opendialog.h"
 
 #include "gui/Gui_application.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
-#include "vek/Vek_string.h"
 
 #include <windows.h>
 #include <commdlg.h>
+
+#include <algorithm>
 
 namespace Gui_opendialog {
 
@@ -16,17 +18,11 @@ namespace {
 const std::size_t FileBufferSize = 1 << 18;
 
 // The dialog wants the parts of the filter separated by NULs and the whole
-// ended by two. A "|" can be the second byte of a double-byte character,
-// which stays as it is.
-std::string FilterParts(const std::string& Filter) {
-    std::string Parts = Filter;
-    for (std::size_t I = 0; I < Parts.size(); ++I) {
-        if (Vek_string::IsLeadByte(Parts[I]))
-            ++I;
-        else if (Parts[I] == '|')
-            Parts[I] = '\0';
-    }
-    Parts.append(2, '\0');
+// ended by two. As a wide text no "|" can be part of another character.
+std::wstring FilterParts(const std::string& Filter) {
+    std::wstring Parts = Vek_codepage::ToWide(Filter);
+    std::replace(Parts.begin(), Parts.end(), L'|', L'\0');
+    Parts.append(2, L'\0');
     return Parts;
 }
 
@@ -52,12 +48,14 @@ DWORD OptionFlags(TOpenOptions Options) {
 // One chosen file comes back as its full path, the file offset pointing at
 // its name. Several come back as the folder, a NUL, and then each name
 // followed by a NUL; the file offset then points just past the folder's NUL.
-bool SeveralChosen(const std::string& Buffer, WORD FileOffset) {
-    return FileOffset > 0 && Buffer[FileOffset - 1] == '\0';
+// The wide dialog counts both in UTF-16 units, which the ANSI one would
+// count in bytes of a buffer it fills itself.
+bool SeveralChosen(const std::wstring& Buffer, WORD FileOffset) {
+    return FileOffset > 0 && Buffer[FileOffset - 1] == L'\0';
 }
 
-std::string ChosenFolder(const std::string& Buffer, WORD FileOffset) {
-    return SeveralChosen(Buffer, FileOffset) ? std::string(Buffer.c_str())
+std::wstring ChosenFolder(const std::wstring& Buffer, WORD FileOffset) {
+    return SeveralChosen(Buffer, FileOffset) ? std::wstring(Buffer.c_str())
                                              : Buffer.substr(0, FileOffset);
 }
 
@@ -68,15 +66,15 @@ std::string DirectoryOf(const std::string& Folder) {
     return !Directory.empty() && Directory.back() == ':' ? Folder : Directory;
 }
 
-std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset) {
+std::vector<std::string> ChosenFiles(const std::wstring& Buffer, WORD FileOffset) {
     if (!SeveralChosen(Buffer, FileOffset))
-        return {Buffer.c_str()};
-    const std::string Folder = ChosenFolder(Buffer, FileOffset);
+        return {Vek_codepage::FromWide(Buffer.c_str())};
+    const std::string Folder = Vek_codepage::FromWide(ChosenFolder(Buffer, FileOffset));
     const std::string Prefix = Vek_file::IncludeTrailingDelimiter(Folder, '\\');
     std::vector<std::string> Files;
-    for (std::size_t Start = FileOffset; Start < Buffer.size() && Buffer[Start] != '\0';) {
-        const std::string Name = Buffer.c_str() + Start;
-        Files.push_back(Prefix + Name);
+    for (std::size_t Start = FileOffset; Start < Buffer.size() && Buffer[Start] != L'\0';) {
+        const std::wstring Name = Buffer.c_str() + Start;
+        Files.push_back(Prefix + Vek_codepage::FromWide(Name));
         Start += Name.size() + 1;
     }
     return Files;
@@ -85,19 +83,20 @@ std::vector<std::string> ChosenFiles(const std::string& Buffer, WORD FileOffset)
 } // namespace
 
 bool TOpenDialog::Execute() {
-    const std::string FilterText = FilterParts(Filter);
-    std::string Buffer(FileBufferSize, '\0');
-    FileName.copy(&Buffer[0], Buffer.size() - 1);
+    const std::wstring FilterText = FilterParts(Filter);
+    const std::wstring TitleText = Vek_codepage::ToWide(Title);
+    const std::wstring Start = Vek_codepage::ToWide(Gui_application::Application().LastDirectory());
+    std::wstring Buffer(FileBufferSize, L'\0');
+    Vek_codepage::ToWide(FileName).copy(&Buffer[0], Buffer.size() - 1);
 
-    OPENFILENAMEA Dialog{};
+    OPENFILENAMEW Dialog{};
     Dialog.lStructSize = sizeof Dialog;
     Dialog.hwndOwner = Gui_application::Application().Handle();
     Dialog.lpstrFilter = Filter.empty() ? nullptr : FilterText.c_str();
     Dialog.nFilterIndex = static_cast<DWORD>(FilterIndex);
     Dialog.lpstrFile = &Buffer[0];
     Dialog.nMaxFile = static_cast<DWORD>(Buffer.size());
-    Dialog.lpstrTitle = Title.empty() ? nullptr : Title.c_str();
-    const std::string& Start = Gui_application::Application().LastDirectory();
+    Dialog.lpstrTitle = Title.empty() ? nullptr : TitleText.c_str();
     Dialog.lpstrInitialDir = Start.empty() ? nullptr : Start.c_str();
     // The dialog would otherwise leave the process's current directory in the
     // chosen folder, which Windows then holds open: a later put of that folder
@@ -107,7 +106,7 @@ bool TOpenDialog::Execute() {
     BOOL Confirmed;
     {
         Gui_application::TModalScope Modal;
-        Confirmed = GetOpenFileNameA(&Dialog);
+        Confirmed = GetOpenFileNameW(&Dialog);
     }
     if (!Confirmed) {
         if (CommDlgExtendedError() != 0)
@@ -118,7 +117,7 @@ bool TOpenDialog::Execute() {
     Files = ChosenFiles(Buffer, Dialog.nFileOffset);
     FileName = Files.empty() ? std::string() : Files.front();
     Gui_application::Application().SetLastDirectory(
-        DirectoryOf(ChosenFolder(Buffer, Dialog.nFileOffset)));
+        DirectoryOf(Vek_codepage::FromWide(ChosenFolder(Buffer, Dialog.nFileOffset))));
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include "Gui_shell.h"
 
+#include "base/Base_system.h"
 #include "gui/Gui_application.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <objbase.h>
@@ -24,40 +26,50 @@ private:
 };
 
 // The browser sends BFFM_INITIALIZED once its tree is filled, the moment to
-// select the starting directory; Data is that directory or null.
+// select the starting directory; Data is that directory, a wide text, or null.
 int CALLBACK BrowseCallback(HWND Browser, UINT Message, LPARAM, LPARAM Data) {
     if (Message == BFFM_INITIALIZED && Data)
-        SendMessageA(Browser, BFFM_SETSELECTIONA, TRUE, Data);
+        SendMessageW(Browser, BFFM_SETSELECTIONW, TRUE, Data);
     return 0;
 }
 
 } // namespace
 
+// The wide browser throughout: the ANSI one counts the chosen path in bytes
+// against MAX_PATH, which a path of fewer units can overflow under UTF-8.
 bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::string& Directory) {
     Vek_file::TCriticalErrorsSuppressed Suppressed;
-    const TPidl RootPidl(Root.empty() ? nullptr : ILCreateFromPathA(Root.c_str()));
-    char DisplayName[MAX_PATH] = "";
+    const TPidl RootPidl(Root.empty() ? nullptr
+                                      : ILCreateFromPathW(Vek_codepage::ToWide(Root).c_str()));
+    const std::wstring Title = Vek_codepage::ToWide(Caption);
+    const std::wstring Start = Vek_codepage::ToWide(Directory);
+    // The shell's limit for a name, in its own units.
+    std::wstring DisplayName(MAX_PATH, L'\0');
 
-    BROWSEINFOA Browse{};
+    BROWSEINFOW Browse{};
     Browse.hwndOwner = Gui_application::Application().Handle();
     Browse.pidlRoot = RootPidl.Get();
-    Browse.pszDisplayName = DisplayName;
-    Browse.lpszTitle = Caption.c_str();
+    Browse.pszDisplayName = &DisplayName[0];
+    Browse.lpszTitle = Title.c_str();
     Browse.ulFlags = BIF_RETURNONLYFSDIRS;
     Browse.lpfn = BrowseCallback;
-    Browse.lParam =
-        Vek_file::IsDirectory(Directory) ? reinterpret_cast<LPARAM>(Directory.c_str()) : 0;
+    Browse.lParam = Vek_file::IsDirectory(Directory) ? reinterpret_cast<LPARAM>(Start.c_str()) : 0;
 
     LPITEMIDLIST Chosen;
     {
         Gui_application::TModalScope Modal;
-        Chosen = SHBrowseForFolderA(&Browse);
+        Chosen = SHBrowseForFolderW(&Browse);
     }
     const TPidl ChosenPidl(Chosen);
-    char Path[MAX_PATH];
-    if (!ChosenPidl.Get() || !SHGetPathFromIDListA(ChosenPidl.Get(), Path))
+    if (!ChosenPidl.Get())
         return false;
-    Directory = Path;
+    // The service takes a buffer of MAX_PATH units, the most any path it
+    // gives can hold.
+    std::wstring Path(MAX_PATH, L'\0');
+    if (!SHGetPathFromIDListW(ChosenPidl.Get(), &Path[0]))
+        throw Base_system::Exception("The program could not get the path of the directory.");
+    Path.resize(Path.find(L'\0'));
+    Directory = Vek_codepage::FromWide(Path);
     return true;
 }
 

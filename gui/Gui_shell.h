@@ -15,7 +15,8 @@ namespace Gui_shell {
 // directories only. Caption stands above the tree; an empty Root shows the
 // whole namespace. Directory is preselected when it exists and receives the
 // chosen directory's full path. Returns false when the user cancels, with
-// Directory unchanged.
+// Directory unchanged; raises Base_system::Exception when the shell gives no
+// path for the chosen directory (one too deep for it).
 bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::string& Directory);
 
 // ShellExecuteExA with these fields and all others zero. Returns whether the

@@ -40,7 +40,9 @@ void Run(int Show) {
     Application().SetTitle("Tovel Bin");
     // Windows holds a process's current directory open; one that a shortcut
     // or a console left in a user's folder would stop a put of that folder.
-    SetCurrentDirectoryA(Application().LastDirectory().c_str());
+    // The application has remembered it already; the process moves to its
+    // own folder, which the user never puts.
+    SetCurrentDirectoryA(Application().ProgramDirectory().c_str());
     GuardSingleInstance();
     auto* Form = Application().Own(std::make_unique<App_mainform::TAppMainForm>());
     App_mainform::AppMainForm = Form;

@@ -1,6 +1,7 @@
 #include "gui/Gui_application.h"
 
 #include "TestSupport.h"
+#include "vek/Vek_codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -37,8 +38,12 @@ TEST(Gui_application, TopLevelReportShowsEveryFailureWithItsText) {
 }
 
 // The program remembers the last directory for itself; it starts as the
-// program's own directory.
-TEST(Gui_application, LastDirectoryStartsAtTheProgramsDirectory) {
+// directory the process was started in, which nothing here has changed.
+TEST(Gui_application, LastDirectoryStartsAtTheStartDirectory) {
+    std::wstring Start(GetCurrentDirectoryW(0, nullptr), L'\0');
+    Start.resize(GetCurrentDirectoryW(static_cast<DWORD>(Start.size()), &Start[0]));
+    EXPECT_EQ(Application().LastDirectory(), Vek_codepage::FromWide(Start));
     const std::string Directory = TestSupport::ExeDirectory();
-    EXPECT_EQ(Application().LastDirectory(), Directory.substr(0, Directory.size() - 1));
+    EXPECT_EQ(Application().ProgramDirectory(), Directory.substr(0, Directory.size() - 1));
+    EXPECT_EQ(Application().ExeName(), Directory + "Gui_application_test.exe");
 }

@@ -68,6 +68,12 @@ TEST(Vek_file_ExtractDirectory, EndsAtTheLastBackslashOrColon) {
     EXPECT_EQ(ExtractDirectory("C:\\App.exe"), "C:");
     EXPECT_EQ(ExtractDirectory("App.exe"), "");
     EXPECT_EQ(ExtractDirectory("\\\\server\\share\\App.exe"), "\\\\server\\share");
+    // As a current directory: a drive's root keeps its backslash.
+    EXPECT_EQ(ExtractWorkingDirectory("C:\\Prog\\App.exe"), "C:\\Prog");
+    EXPECT_EQ(ExtractWorkingDirectory("C:\\App.exe"), "C:\\");
+    EXPECT_EQ(ExtractWorkingDirectory("C:App.exe"), "C:");
+    EXPECT_EQ(ExtractWorkingDirectory("App.exe"), "");
+    EXPECT_EQ(ExtractWorkingDirectory("\\\\server\\share\\App.exe"), "\\\\server\\share");
 }
 
 TEST(Vek_file_UpperCasePath, KeepsTheLength) {
@@ -297,26 +303,26 @@ TEST_F(Vek_file_System, ExpandPathResolvesAgainstTheCurrentDirectory) {
 
 namespace {
 
-// The platform's own ANSI answer given room for any length: the whole text,
-// or the empty text where it refuses one that long.
+// The platform's own wide answer given room for any length, as an ASCII
+// text: the whole text, or the empty text where it refuses one that long.
 template <class TQuery> std::string PlatformAnswer(TQuery Query) {
-    std::vector<char> Buffer(32768);
+    std::vector<wchar_t> Buffer(32768);
     const DWORD Length = Query(static_cast<DWORD>(Buffer.size()), Buffer.data());
-    return Length > 0 && Length < Buffer.size() ? std::string(Buffer.data(), Length)
-                                                : std::string();
+    if (Length == 0 || Length >= Buffer.size())
+        return std::string();
+    return std::string(Buffer.begin(), Buffer.begin() + Length);
 }
 
 std::string PlatformFullPath(const std::string& Path) {
-    return PlatformAnswer([&Path](DWORD Size, char* Buffer) {
-        return GetFullPathNameA(Path.c_str(), Size, Buffer, nullptr);
+    return PlatformAnswer([&Path](DWORD Size, wchar_t* Buffer) {
+        return GetFullPathNameW(Widen(Path).c_str(), Size, Buffer, nullptr);
     });
 }
 
 } // namespace
 
-// At the platform's limit and beyond it: Wine's ANSI services refuse texts
-// longer than MAX_PATH, Windows with long paths enabled gives them. Either
-// way the text must be whole or nothing, never cut at the limit.
+// At the platform's limit and beyond it: the path is never cut at the limit
+// nor at the size of a first buffer; it is as whole as the platform gives it.
 TEST_F(Vek_file_System, LongPathsAreWholeOrNothing) {
     const std::string Longest = "C:\\" + std::string(MAX_PATH - 4, 'a');
     ASSERT_EQ(Longest.size(), static_cast<std::size_t>(MAX_PATH - 1));
@@ -331,12 +337,13 @@ TEST_F(Vek_file_System, LongPathsAreWholeOrNothing) {
     TDeepDirectory Deep(FTemp.Path());
     ASSERT_TRUE(Deep.IsMade()) << "the platform made no directory chain beyond MAX_PATH";
     TKeptCurrentDirectory KeptDirectory;
-    // Wine keeps no current directory beyond MAX_PATH; where the platform
-    // does, both services must give it whole or not at all.
+    // Where the platform keeps a current directory beyond MAX_PATH, the
+    // services give it whole or not at all.
     if (SetCurrentDirectoryW(Deep.Wide().c_str())) {
         const std::string Current = PlatformAnswer(
-            [](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
-        EXPECT_TRUE(Current.empty() || Current == Deep.Path());
+            [](DWORD Size, wchar_t* Buffer) { return GetCurrentDirectoryW(Size, Buffer); });
+        EXPECT_TRUE(Current.empty() || Current == Deep.Path() || Current == "\\\\?\\" + Deep.Path())
+            << Current;
         EXPECT_EQ(GetCurrentDirectoryPath(), Current);
         EXPECT_EQ(ExpandPath("x"), PlatformFullPath("x"));
     }

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <climits>
-#include <cstdlib>
 
 namespace Vek_codepage {
 
@@ -48,10 +47,12 @@ bool IsUtf8Process() {
 }
 
 unsigned GetLegacyCodePage() {
-    char Text[8] = {};
-    if (!GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, Text, sizeof Text))
+    DWORD CodePage = 0;
+    // As a number, the answer fills the DWORD: its size is given in wide characters.
+    if (!GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                        reinterpret_cast<LPWSTR>(&CodePage), sizeof CodePage / sizeof(wchar_t)))
         return 0;
-    return static_cast<unsigned>(std::strtoul(Text, nullptr, 10));
+    return CodePage;
 }
 
 std::string DecodeStoredText(const std::string& Bytes) {
@@ -98,6 +99,47 @@ std::string UpperCaseName(const std::string& Name) {
         LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Wide.data(), static_cast<int>(Wide.size()),
                      &Upper[0], static_cast<int>(Upper.size()));
     return Narrow(Upper, CP_UTF8);
+}
+
+// The A forms of the locale's services read their bytes in the code page of
+// the locale, which under a UTF-8 process is not the process's own: "Ċ" and
+// "Ě" would come out as one text there. So the texts are widened first.
+bool SameTextIgnoringCase(const std::string& A, const std::string& B) {
+    const std::wstring WideA = ToWide(A);
+    const std::wstring WideB = ToWide(B);
+    if (WideA.size() > INT_MAX || WideB.size() > INT_MAX)
+        return false;
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, WideA.data(),
+                          static_cast<int>(WideA.size()), WideB.data(),
+                          static_cast<int>(WideB.size())) == CSTR_EQUAL;
+}
+
+bool MakeSortKey(const std::string& Text, std::string& Key) {
+    const std::wstring Wide = ToWide(Text);
+    if (Wide.size() > INT_MAX / 16)
+        return false;
+    // The service refuses an empty source; as a terminated text the empty
+    // text gets its key, which sorts first.
+    const int Length = Wide.empty() ? -1 : static_cast<int>(Wide.size());
+    const DWORD Flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    // Most keys fit a guess of six bytes per unit; a larger one is asked
+    // for its size once more. The size of a key is counted in bytes.
+    Key.resize(Wide.size() * 6 + 16);
+    int Size = LCMapStringW(LOCALE_USER_DEFAULT, Flags, Wide.c_str(), Length,
+                            reinterpret_cast<LPWSTR>(&Key[0]), static_cast<int>(Key.size()));
+    if (Size == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        Size = LCMapStringW(LOCALE_USER_DEFAULT, Flags, Wide.c_str(), Length, nullptr, 0);
+        if (Size <= 0)
+            return false;
+        Key.resize(static_cast<std::size_t>(Size));
+        Size = LCMapStringW(LOCALE_USER_DEFAULT, Flags, Wide.c_str(), Length,
+                            reinterpret_cast<LPWSTR>(&Key[0]), Size);
+    }
+    if (Size <= 0)
+        return false;
+    // The key ends in a zero byte, which no comparison needs.
+    Key.resize(static_cast<std::size_t>(Size) - 1);
+    return true;
 }
 
 } // namespace Vek_codepage

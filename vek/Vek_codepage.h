@@ -40,4 +40,13 @@ bool IsTooLongForTheShell(const std::string& Path, unsigned CodePage = 0);
 // Vek_file::UpperCasePath does. The length in bytes may change under UTF-8.
 std::string UpperCaseName(const std::string& Name);
 
+// Whether two texts of the process code page are one text in the user's
+// locale, letter case aside (C:\Été and C:\été are; C:\Ċ and C:\Ě are not).
+bool SameTextIgnoringCase(const std::string& A, const std::string& B);
+
+// The user's locale's sort key of a text of the process code page, letter case
+// aside: the keys, compared as bytes, order the texts as the user's locale
+// does. False when the system gives no key.
+bool MakeSortKey(const std::string& Text, std::string& Key);
+
 } // namespace Vek_codepage

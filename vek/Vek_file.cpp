@@ -3,7 +3,6 @@
 #include "vek/Vek_string.h"
 
 #ifdef _WIN32
-#include "vek/Vek_autopointer.h"
 #include "vek/Vek_codepage.h"
 
 #include <windows.h>
@@ -93,6 +92,12 @@ std::string ExtractDirectory(const std::string& Path) {
     return ExcludeTrailingDelimiter(ExtractDirectoryPath(Path), PathDelimiter);
 }
 
+std::string ExtractWorkingDirectory(const std::string& Path) {
+    const std::string Directory = ExtractDirectoryPath(Path);
+    const std::string Trimmed = ExcludeTrailingDelimiter(Directory, PathDelimiter);
+    return EndsWithDelimiter(Trimmed, DriveDelimiter) ? Directory : Trimmed;
+}
+
 // The code page's own mapping would touch trail bytes on a double-byte
 // system, so there only a to z change.
 std::string UpperCasePath(const std::string& Path) {
@@ -147,23 +152,23 @@ std::string CombinePath(const std::string& Path, const std::string& Base) {
 
 namespace {
 
-// Asks a path service for a path: first into a buffer of the platform's path
-// limit, which nearly every answer fits, so that a put of many paths asks
-// once per path; a longer answer gives the size it needs (terminating zero
-// included) and is asked for again into a buffer of that size. The empty text
-// when a call fails or the answer outgrew the buffer in between.
+// Asks a path service for a path, counted in UTF-16 units as the service
+// counts it: first into a buffer of the platform's path limit, which nearly
+// every answer fits; a longer answer gives the size it needs (terminating
+// zero included) and is asked for again into a buffer of that size. The
+// answer is converted once. The empty text when a call fails or the answer
+// outgrew the buffer in between.
 template <class TQuery> std::string QueryPath(TQuery Query) {
-    char Limited[MAX_PATH];
-    const DWORD Size = Query(MAX_PATH, Limited);
-    if (Size == 0)
-        return std::string();
-    if (Size < MAX_PATH)
-        return std::string(Limited, Size);
-    Vek_autopointer::TAutoArray<char> Buffer = std::make_unique<char[]>(Size);
-    const DWORD Length = Query(Size, Buffer.get());
-    if (Length == 0 || Length >= Size)
-        return std::string();
-    return std::string(Buffer.get(), Length);
+    std::wstring Buffer(MAX_PATH, L'\0');
+    DWORD Length = Query(static_cast<DWORD>(Buffer.size()), &Buffer[0]);
+    if (Length >= Buffer.size()) {
+        Buffer.assign(Length, L'\0');
+        Length = Query(static_cast<DWORD>(Buffer.size()), &Buffer[0]);
+        if (Length >= Buffer.size())
+            return std::string();
+    }
+    Buffer.resize(Length);
+    return Vek_codepage::FromWide(Buffer);
 }
 
 void MakeDirectoryLevels(const std::string& Path) {
@@ -181,16 +186,19 @@ void MakeDirectoryLevels(const std::string& Path) {
 } // namespace
 
 std::string ExpandPath(const std::string& Path) {
-    return QueryPath([&Path](DWORD Size, char* Buffer) {
-        return GetFullPathNameA(Path.c_str(), Size, Buffer, nullptr);
+    const std::wstring Wide = Vek_codepage::ToWide(Path);
+    return QueryPath([&Wide](DWORD Size, wchar_t* Buffer) {
+        return GetFullPathNameW(Wide.c_str(), Size, Buffer, nullptr);
     });
 }
 
 std::string GetLongPath(const std::string& Path) {
     if (HasWildcards(Path))
         throw EFileError("The program cannot get the long path of the file.");
-    const std::string LongPath = QueryPath(
-        [&Path](DWORD Size, char* Buffer) { return GetLongPathNameA(Path.c_str(), Buffer, Size); });
+    const std::wstring Wide = Vek_codepage::ToWide(Path);
+    const std::string LongPath = QueryPath([&Wide](DWORD Size, wchar_t* Buffer) {
+        return GetLongPathNameW(Wide.c_str(), Buffer, Size);
+    });
     if (LongPath.empty())
         throw EFileError("The program could not get the long path of the file.");
     return LongPath;
@@ -254,7 +262,8 @@ void ListDirectory(const std::string& Directory,
 }
 
 std::string GetCurrentDirectoryPath() {
-    return QueryPath([](DWORD Size, char* Buffer) { return GetCurrentDirectoryA(Size, Buffer); });
+    return QueryPath(
+        [](DWORD Size, wchar_t* Buffer) { return GetCurrentDirectoryW(Size, Buffer); });
 }
 
 void SetCurrentDirectoryPath(const std::string& Path) {

@@ -9,6 +9,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 using Vek_codepage::DecodeStoredText;
 using Vek_codepage::FromWide;
 using Vek_codepage::UpperCaseName;
@@ -102,4 +106,85 @@ TEST(Vek_codepage_UpperCaseName, EveryLetterUnderUtf8Dbcs) {
     EXPECT_EQ(UpperCaseName(Upper), Upper);
     EXPECT_EQ(UpperCaseName(NihonUtf8 + "\xF0\x9F\x93\x84"), NihonUtf8 + "\xF0\x9F\x93\x84");
     EXPECT_NE(UpperCaseName("C:\\\xCE\x95\xCE\xBB"), UpperCaseName("C:\\\xCE\x95\xCE\xBC"));
+}
+
+namespace {
+
+// Texts given wide, each with the answer expected of it; a case runs where
+// the process code page holds every text of it whole.
+struct TTextCase {
+    std::vector<std::wstring> Texts;
+    bool Expected;
+};
+
+bool Holds(const std::wstring& Text) {
+    return Vek_codepage::ToWide(FromWide(Text)) == Text;
+}
+
+template <class TCheck> int RunHeldCases(const std::vector<TTextCase>& Cases, TCheck Check) {
+    int Run = 0;
+    for (const TTextCase& Case : Cases) {
+        if (!std::all_of(Case.Texts.begin(), Case.Texts.end(), Holds))
+            continue;
+        std::vector<std::string> Texts;
+        for (const std::wstring& Text : Case.Texts)
+            Texts.push_back(FromWide(Text));
+        EXPECT_EQ(Check(Texts), Case.Expected) << testing::PrintToString(Texts);
+        ++Run;
+    }
+    return Run;
+}
+
+std::string SortKey(const std::string& Text) {
+    std::string Key;
+    EXPECT_TRUE(Vek_codepage::MakeSortKey(Text, Key)) << Text;
+    return Key;
+}
+
+// Two programs, in two folders that differ by one letter outside the
+// Western code page, and one folder in two letter cases; names in the
+// user's order.
+const std::vector<TTextCase> SameCases = {
+    {{L"C:\\\u010A\\TovelBin.exe", L"C:\\\u011A\\TovelBin.exe"}, false},
+    {{L"C:\\\u00C9t\u00E9\\TovelBin.exe", L"C:\\\u00E9t\u00E9\\TovelBin.exe"}, true},
+    {{L"C:\\Tools\\TovelBin.exe", L"c:\\TOOLS\\tovelbin.EXE"}, true},
+    {{L"C:\\\u65E5\u672C\\TovelBin.exe", L"C:\\\u65E5\u672C\\TOVELBIN.exe"}, true},
+    {{L"C:\\\u65E5\u672C\\TovelBin.exe", L"C:\\\u672C\u65E5\\TovelBin.exe"}, false},
+    {{L"C:\\Tools\\TovelBin.exe", L"C:\\Tools\\TovelBin.ex"}, false},
+    {{L"", L""}, true},
+};
+const std::vector<TTextCase> OrderCases = {
+    {{L"e", L"\u00E9", L"f"}, true},
+    {{L"C", L"\u010A", L"D"}, true},
+    {{L"\u00C9", L"\u00E9t\u00E9", L"F"}, true},
+    {{L"", L"a", L"B", L"c"}, true},
+};
+
+} // namespace
+
+// Under UTF-8 the locale's own code page would read "Ċ" and "Ě" as one
+// text and "É" and "é" as two; under a legacy code page the names it
+// holds compare as they always did.
+TEST(Vek_codepage_SameTextIgnoringCase, ReadsTheProcessCodePageDbcs) {
+    const int Run = RunHeldCases(SameCases, [](const std::vector<std::string>& Texts) {
+        return Vek_codepage::SameTextIgnoringCase(Texts[0], Texts[1]);
+    });
+    EXPECT_GE(Run, Vek_codepage::IsUtf8Process() ? 7 : 4);
+}
+
+TEST(Vek_codepage_MakeSortKey, KeysFollowTheUsersOrderAndIgnoreCaseDbcs) {
+    RunHeldCases(SameCases, [](const std::vector<std::string>& Texts) {
+        return SortKey(Texts[0]) == SortKey(Texts[1]);
+    });
+    const int Run = RunHeldCases(OrderCases, [](const std::vector<std::string>& Texts) {
+        for (std::size_t Index = 1; Index < Texts.size(); ++Index) {
+            if (!(SortKey(Texts[Index - 1]) < SortKey(Texts[Index])))
+                return false;
+        }
+        return true;
+    });
+    EXPECT_GE(Run, Vek_codepage::IsUtf8Process() ? 4 : 1);
+    // A key longer than the first guess is asked for by its size.
+    const std::string Long = FromWide(std::wstring(3000, L'\u00E9'));
+    EXPECT_LT(SortKey(Long), SortKey(Long + "a"));
 }

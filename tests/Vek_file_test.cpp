@@ -6,9 +6,11 @@
 
 #ifdef _WIN32
 #include "tests/TestSupport.h"
+#include "vek/Vek_codepage.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 #endif
 
@@ -421,6 +423,89 @@ TEST_F(Vek_file_System, DeleteRegularFile) {
     ASSERT_TRUE(CreateDirectoryA((FTemp / "dir").c_str(), nullptr));
     EXPECT_EQ(FileErrorOf([&] { DeleteRegularFile(FTemp / "dir"); }), Refused);
     EXPECT_TRUE(IsDirectory(FTemp / "dir"));
+}
+
+#endif
+
+#ifdef _WIN32
+
+namespace {
+
+// Makes, in Directory, a file with the longest name of Character that the
+// test machine allows, holding the name's length as text. Wine on Linux keeps
+// a name as at most 255 bytes of UTF-8 (85 CJK characters) and cuts a longer
+// one without a word; Windows would take 255 units of any character.
+std::wstring MakeLongestName(const std::string& Directory, wchar_t Character) {
+    const int Bytes = WideCharToMultiByte(CP_UTF8, 0, &Character, 1, nullptr, 0, nullptr, nullptr);
+    const std::wstring Name(255 / static_cast<std::size_t>(Bytes), Character);
+    const HANDLE File =
+        CreateFileW((Vek_codepage::ToWide(Directory) + L"\\" + Name).c_str(), GENERIC_WRITE, 0,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return std::wstring();
+    const std::string Content = std::to_string(Name.size());
+    DWORD Written = 0;
+    WriteFile(File, Content.data(), static_cast<DWORD>(Content.size()), &Written, nullptr);
+    CloseHandle(File);
+    return Name;
+}
+
+// The content of a file whose path may be longer than the ANSI services take.
+std::string ReadWide(const std::string& Path) {
+    const HANDLE File = CreateFileW(Vek_codepage::ToWide(Path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return "cannot open " + Path;
+    char Buffer[64];
+    DWORD Read = 0;
+    ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr);
+    CloseHandle(File);
+    return std::string(Buffer, Read);
+}
+
+} // namespace
+
+// Each name comes whole, in the process code page: one it cannot hold has
+// "?" in place of what it lacks, and is never cut to a name of another
+// file. A name it holds names the file.
+TEST_F(Vek_file_System, ListingGivesTheLongestNamesWholeDbcs) {
+    std::vector<std::wstring> Names;
+    for (const wchar_t Character : {L'\u6F22', L'\u00E9', L'\u03A9', L'a'}) {
+        Names.push_back(MakeLongestName(FTemp.Path(), Character));
+        ASSERT_FALSE(Names.back().empty());
+    }
+    ASSERT_TRUE(CreateDirectoryA((FTemp / "dir").c_str(), nullptr));
+    std::vector<std::string> Expected{"dir"};
+    for (const std::wstring& Name : Names)
+        Expected.push_back(Vek_codepage::FromWide(Name));
+    std::sort(Expected.begin(), Expected.end());
+
+    std::vector<std::string> Listed;
+    ListDirectory(FTemp.Path(), [&](const TFindData& Data) {
+        Listed.push_back(Data.Name);
+        EXPECT_EQ(Data.IsDirectory(), Data.Name == "dir") << Data.Name;
+        EXPECT_FALSE(Data.IsReparsePoint());
+        EXPECT_NE(Data.LastWritten, 0u);
+        if (Data.IsDirectory() || HasWildcards(Data.Name))
+            return;
+        const std::string Content = ReadWide(FTemp / Data.Name);
+        EXPECT_EQ(Data.Size, Content.size());
+        EXPECT_EQ(Vek_codepage::ToWide(Data.Name).size(), std::stoul(Content)) << Data.Name;
+    });
+    std::sort(Listed.begin(), Listed.end());
+    EXPECT_EQ(Listed, Expected);
+    // Paths beyond MAX_PATH are beyond the ANSI services that clean up.
+    for (const std::wstring& Name : Names)
+        DeleteFileW((Vek_codepage::ToWide(FTemp.Path()) + L"\\" + Name).c_str());
+}
+
+TEST_F(Vek_file_System, ListingOfNothingThereIsEmpty) {
+    TestSupport::WriteFile(FTemp / "file", "x");
+    int Visited = 0;
+    for (const std::string& Path : {FTemp / "missing", FTemp / "file", FTemp / "missing\\below",
+                                    FTemp / std::string(40000, 'x')})
+        ListDirectory(Path, [&](const TFindData&) { ++Visited; });
+    EXPECT_EQ(Visited, 0);
 }
 
 #endif

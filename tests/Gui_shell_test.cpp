@@ -2,6 +2,7 @@
 
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
+#include "vek/Vek_codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -197,4 +198,23 @@ TEST(Gui_shell_ShellExecute, RunsTheFilesDefaultAction) {
     DeleteFileA(Script.c_str());
     EXPECT_TRUE(TestSupport::PumpUntil(
         [&] { return RemoveDirectoryA(Dir.Path().c_str()) != FALSE; }, 20000));
+}
+
+// Two levels of 60 CJK characters: fewer units than MAX_PATH, more bytes
+// than it under UTF-8 and under code page 932 alike.
+TEST_F(Gui_shell_BrowseForFolder, LongNonAsciiPathComesBackWholeDbcs) {
+    const std::wstring Level(60, L'\u6F22');
+    if (Vek_codepage::ToWide(Vek_codepage::FromWide(Level)) != Level)
+        GTEST_SKIP() << "the code page " << GetACP() << " has no CJK characters";
+    std::string Chosen = Dir.Path();
+    for (int Depth = 0; Depth < 2; ++Depth) {
+        Chosen += "\\" + Vek_codepage::FromWide(Level);
+        ASSERT_TRUE(CreateDirectoryW(Vek_codepage::ToWide(Chosen).c_str(), nullptr));
+    }
+    ASSERT_GT(Chosen.size(), static_cast<std::size_t>(MAX_PATH));
+    TestSupport::SettleFolderTimes(Chosen);
+    std::string Directory = Chosen;
+    EXPECT_TRUE(
+        Browse("Specify the directory.", "", Directory, [&](HWND Dialog) { Press(Dialog, IDOK); }));
+    EXPECT_EQ(Directory, Chosen);
 }

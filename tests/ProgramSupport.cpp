@@ -1,5 +1,9 @@
 #include "ProgramSupport.h"
 
+#include "vek/Vek_codepage.h"
+
+#include <winternl.h>
+
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -36,6 +40,51 @@ TProgram::~TProgram() {
 void TProgram::Kill() {
     TerminateProcess(FInfo.hProcess, 1);
     WaitForEnd(30000);
+}
+
+namespace {
+
+// The start of the parameters of a process, as Windows (and Wine) lay them
+// out, up to its current directory.
+struct TProcessParameters {
+    ULONG MaximumLength;
+    ULONG Length;
+    ULONG Flags;
+    ULONG DebugFlags;
+    HANDLE ConsoleHandle;
+    ULONG ConsoleFlags;
+    HANDLE StandardInput;
+    HANDLE StandardOutput;
+    HANDLE StandardError;
+    UNICODE_STRING CurrentDirectory;
+};
+
+template <class T> bool ReadFrom(HANDLE Process, const void* Address, T& Value) {
+    SIZE_T Read = 0;
+    return ReadProcessMemory(Process, Address, &Value, sizeof Value, &Read) && Read == sizeof Value;
+}
+
+} // namespace
+
+std::string CurrentDirectoryOf(const TProgram& Program) {
+    using TQuery = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto Query = reinterpret_cast<TQuery>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION Basic{};
+    PEB Peb{};
+    TProcessParameters Parameters{};
+    if (!Query ||
+        Query(Program.Process(), ProcessBasicInformation, &Basic, sizeof Basic, nullptr) != 0 ||
+        !ReadFrom(Program.Process(), Basic.PebBaseAddress, Peb) ||
+        !ReadFrom(Program.Process(), Peb.ProcessParameters, Parameters))
+        return std::string();
+    std::wstring Directory(Parameters.CurrentDirectory.Length / sizeof(wchar_t), L'\0');
+    SIZE_T Read = 0;
+    if (!Directory.empty() &&
+        !ReadProcessMemory(Program.Process(), Parameters.CurrentDirectory.Buffer, &Directory[0],
+                           Parameters.CurrentDirectory.Length, &Read))
+        return std::string();
+    return Vek_codepage::FromWide(Directory);
 }
 
 bool WaitFor(const std::function<bool()>& Done, DWORD Timeout) {

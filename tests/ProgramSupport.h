@@ -37,6 +37,10 @@ private:
     PROCESS_INFORMATION FInfo{};
 };
 
+// The program's current directory as its process keeps it, with the trailing
+// backslash Windows keeps there; empty when it cannot be read.
+std::string CurrentDirectoryOf(const TProgram& Program);
+
 // Checks Done every 20 ms until it holds or Timeout ms pass.
 bool WaitFor(const std::function<bool()>& Done, DWORD Timeout = 15000);
 

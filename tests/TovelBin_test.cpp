@@ -4,12 +4,14 @@
 #include "ProgramSupport.h"
 #include "TestSupport.h"
 
+#include "res/resource.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 using namespace ProgramSupport;
 using namespace TestSupport;
@@ -157,4 +159,102 @@ TEST(TovelBin_Program, StartsAgainAfterTheFirstEndedEvenAbnormally) {
     EXPECT_EQ(WaitForDialog(Next, 300), nullptr);
     PostMessageA(Main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Next.WaitForEnd());
+}
+
+namespace {
+
+// Starts Exe in Start, with no settings beside it, and closes it again:
+// where the process worked meanwhile, and the directory the settings keep.
+struct TStartedIn {
+    std::string ProcessDirectory;
+    std::string Remembered;
+};
+
+TStartedIn StartAndClose(const std::string& Exe, const std::string& Start) {
+    const std::string Settings = Vek_file::ExtractDirectoryPath(Exe) + "Settings.ini";
+    DeleteFileA(Settings.c_str());
+    TStartedIn Seen;
+    TProgram Running(Quoted(Exe), Start);
+    HWND Main = WaitForMainWindow(Running);
+    if (!Main) {
+        ADD_FAILURE() << Exe << " showed no window";
+        return Seen;
+    }
+    Seen.ProcessDirectory = CurrentDirectoryOf(Running);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Running.WaitForEnd());
+    const std::string Text = ReadFile(Settings);
+    const std::string Key = "\r\nCurrentDirectory=";
+    const std::size_t At = Text.find(Key);
+    if (At != std::string::npos)
+        Seen.Remembered = Text.substr(At + Key.size(), Text.find("\r\n", At + 2) - At - Key.size());
+    DeleteFileA(Settings.c_str());
+    return Seen;
+}
+
+// A copy of the program in the root of drive D:, gone with the object.
+class TInstalledAtTheRoot {
+public:
+    TInstalledAtTheRoot() {
+        if (!CopyFileA((ExeDirectory() + "TovelBin.exe").c_str(), Exe().c_str(), FALSE))
+            throw std::runtime_error("cannot copy TovelBin.exe");
+    }
+    ~TInstalledAtTheRoot() {
+        DeleteFileA(Exe().c_str());
+        DeleteFileA("D:\\Settings.ini");
+    }
+    TInstalledAtTheRoot(const TInstalledAtTheRoot&) = delete;
+    TInstalledAtTheRoot& operator=(const TInstalledAtTheRoot&) = delete;
+    std::string Exe() const { return "D:\\TovelBin.exe"; }
+};
+
+} // namespace
+
+// A shortcut's "Start in" or a console starts the program in a folder of the
+// user's: that is the first remembered directory, while the process itself
+// works in the program's folder, which holds no folder of the user's open.
+TEST(TovelBin_StartDirectory, IsRememberedWhileTheProcessWorksInItsOwnFolder) {
+    TInstalled Program;
+    TTempDir DriveD("D:\\");
+    const TStartedIn Seen = StartAndClose(Program.Exe(), DriveD.Path());
+    EXPECT_EQ(Seen.ProcessDirectory, Program.Dir() + "\\");
+    EXPECT_EQ(Seen.Remembered, Quoted(DriveD.Path()));
+}
+
+// Put > Directory... opens at the start directory: confirmed at once, it
+// puts that one, whole.
+TEST(TovelBin_StartDirectory, TheFolderBrowserOpensThere) {
+    TInstalled Program;
+    TTempDir DriveD("D:\\");
+    const std::string Work = DriveD / "Work";
+    CreateDirectoryA(Work.c_str(), nullptr);
+    WriteFile(Work + "\\notes.txt", "notes");
+    const std::vector<std::string> Before = FilePrint({DriveD.Path(), Program.Bin()});
+    SettleFolderTimes(Work);
+    TProgram Running(Quoted(Program.Exe()), Work);
+    HWND Main = WaitForMainWindow(Running);
+    ASSERT_NE(Main, nullptr);
+    PostMessageA(Main, WM_COMMAND, IDM_BIN_PUT_DIRECTORY, 0);
+    HWND Browser = WaitForDialog(Running);
+    ASSERT_NE(Browser, nullptr);
+    PressButton(Browser, IDOK);
+    EXPECT_TRUE(WaitFor(
+        [&] { return !Exists(Work) && Exists(Program.InEntry("0000", Work + "\\notes.txt")); }));
+    EXPECT_EQ(FilePrint({DriveD.Path(), Program.Bin()}), Before);
+    EXPECT_EQ(WaitForDialog(Running, 300), nullptr);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Running.WaitForEnd());
+}
+
+// At a drive's root the program's folder is D:\ with its backslash, never
+// the drive-relative D:, which names whatever directory the drive is in.
+TEST(TovelBin_StartDirectory, AProgramAtADrivesRootWorksInTheRoot) {
+    TInstalledAtTheRoot Program;
+    TTempDir Elsewhere;
+    const TStartedIn FromElsewhere = StartAndClose(Program.Exe(), Elsewhere.Path());
+    EXPECT_EQ(FromElsewhere.ProcessDirectory, "D:\\");
+    EXPECT_EQ(FromElsewhere.Remembered, Quoted(Elsewhere.Path()));
+    const TStartedIn AtTheRoot = StartAndClose(Program.Exe(), "D:\\");
+    EXPECT_EQ(AtTheRoot.ProcessDirectory, "D:\\");
+    EXPECT_EQ(AtTheRoot.Remembered, Quoted("D:\\"));
 }

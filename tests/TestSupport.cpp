@@ -296,13 +296,18 @@ bool BrowserSettled(HWND Tree) {
 // Chooses once, in the tree by its items, when the browser has settled, and
 // checks that the selection took; a browser that shows another folder fails
 // the test at once instead of being asked again.
-void SelectFolder(HWND Browser, const std::string& Path) {
+bool WaitForBrowser(HWND Browser) {
     HWND Tree = nullptr;
-    if (!WaitFor([&] { return (Tree = BrowserTree(Browser)) != nullptr; }) ||
-        !BrowserSettled(Tree)) {
+    return WaitFor([&] { return (Tree = BrowserTree(Browser)) != nullptr; }) &&
+           BrowserSettled(Tree);
+}
+
+void SelectFolder(HWND Browser, const std::string& Path) {
+    if (!WaitForBrowser(Browser)) {
         ADD_FAILURE() << "the folder browser did not come up to select " << Path;
         return;
     }
+    const HWND Tree = BrowserTree(Browser);
     const HTREEITEM Item = FindFolderItem(Tree, Path);
     if (!Item) {
         ADD_FAILURE() << "the folder browser's tree holds no item for " << Path;

@@ -67,6 +67,10 @@ std::string WindowText(HWND Window);
 std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.
 std::string MessageBoxText(HWND Box);
+// Waits until the shell's folder browser, of this program or another, has
+// made its own first selection, so that a button pressed now acts on that;
+// false when it does not come up.
+bool WaitForBrowser(HWND Browser);
 // Selects a directory in the shell's folder browser, once the browser has
 // made its own first selection (which would otherwise replace this one), and
 // fails the running test unless the browser then shows that directory.

@@ -43,13 +43,14 @@ const int ToolBarSeparatorWidth = 8;
 const COLORREF ToolImageMask = RGB(255, 0, 255);
 
 // The toolbar's images are drawn at each of these sizes; 16 is the size at
-// the system's 100 %. The room around an image in its button, at 100 %.
+// the system's 100 %.
 const int ToolImageSize = 16;
 const struct {
     int Size;
     int ResourceId;
 } ToolImageSets[] = {
     {16, IDB_TOOLBAR16}, {20, IDB_TOOLBAR20}, {24, IDB_TOOLBAR24}, {32, IDB_TOOLBAR32}};
+// The room around an image in its button, at 100 %.
 const int ToolButtonPaddingX = 7;
 const int ToolButtonPaddingY = 6;
 

@@ -412,6 +412,23 @@ void TAppEntriesDialog::KeepSettings() {
             static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
 }
 
+// The system scales the dialog, its font and its controls; the layout's own
+// measures and the columns' widths follow the same way.
+void TAppEntriesDialog::DpiChanged(int OldDpi, int NewDpi) {
+    const auto Rescale = [OldDpi, NewDpi](LONG Size) {
+        return static_cast<int>(MulDiv(Size, NewDpi, OldDpi));
+    };
+    FMargin = Rescale(FMargin);
+    FGap = Rescale(FGap);
+    FButtonSize = SIZE{Rescale(FButtonSize.cx), Rescale(FButtonSize.cy)};
+    FMinSize = SIZE{Rescale(FMinSize.cx), Rescale(FMinSize.cy)};
+    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
+        const auto Width =
+            static_cast<LONG>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
+        SendMessageA(ListView1(), LVM_SETCOLUMNWIDTH, Column, Rescale(Width));
+    }
+}
+
 INT_PTR TAppEntriesDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
     case WM_SIZE:

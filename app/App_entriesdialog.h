@@ -62,6 +62,7 @@ protected:
     void InitDialog() override;
     void Command(int Id, int Code, HWND Control) override;
     INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
+    void DpiChanged(int OldDpi, int NewDpi) override;
 
 private:
     void CreateColumns();

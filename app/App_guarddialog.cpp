@@ -31,14 +31,6 @@ private:
     bool& FRunning;
 };
 
-int ScreenPixelsPerInch() {
-    HDC Screen = GetDC(nullptr);
-    const int PixelsPerInch = Screen ? GetDeviceCaps(Screen, LOGPIXELSX) : DesignPixelsPerInch;
-    if (Screen)
-        ReleaseDC(nullptr, Screen);
-    return PixelsPerInch;
-}
-
 } // namespace
 
 TAppGuardDialog::TAppGuardDialog() : TDialog(IDD_GUARD) {}
@@ -68,7 +60,7 @@ void TAppGuardDialog::InitDialog() {
 }
 
 void TAppGuardDialog::PlaceWindow() {
-    const int Width = MulDiv(DesignWidth, ScreenPixelsPerInch(), DesignPixelsPerInch);
+    const int Width = MulDiv(DesignWidth, Dpi(), DesignPixelsPerInch);
     RECT Area;
     const HWND MainWindow = Application().MainWindow();
     if (!MainWindow || !GetWindowRect(MainWindow, &Area))

@@ -1,6 +1,7 @@
 #include "App_mainform.h"
 
 #include "gui/Gui_application.h"
+#include "gui/Gui_dpi.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_shell.h"
 #include "vek/Vek_string.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <vector>
 
 namespace App_mainform {
 
@@ -27,7 +29,8 @@ const char Quote = '"';
 const DWORD FormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
-// The layout is drawn at 120 pixels per inch; every size follows the screen.
+// The layout is drawn at 120 pixels per inch; every size follows the DPI of
+// the window, which is its monitor's where the system tells them apart.
 const int DesignDpi = 120;
 const int DesignClientWidth = 241;
 const int DesignClientHeight = 76;
@@ -37,18 +40,33 @@ const int DesignLabelHeight = 26;
 const int DesignStatusBarHeight = 26;
 const int DesignLabelIndent = 5;
 const int ToolBarSeparatorWidth = 8;
-const int ToolImageSize = 16;
 const COLORREF ToolImageMask = RGB(255, 0, 255);
 
-int ScreenDpi() {
-    HDC Screen = GetDC(nullptr);
-    const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-    ReleaseDC(nullptr, Screen);
-    return Dpi > 0 ? Dpi : DesignDpi;
+// The toolbar's images are drawn at each of these sizes; 16 is the size at
+// the system's 100 %.
+const int ToolImageSize = 16;
+const struct {
+    int Size;
+    int ResourceId;
+} ToolImageSets[] = {
+    {16, IDB_TOOLBAR16}, {20, IDB_TOOLBAR20}, {24, IDB_TOOLBAR24}, {32, IDB_TOOLBAR32}};
+// The room around an image in its button, at 100 %.
+const int ToolButtonPaddingX = 7;
+const int ToolButtonPaddingY = 6;
+
+int ToolImageSizeAt(int Dpi) {
+    std::vector<int> Sizes;
+    for (const auto& Set : ToolImageSets)
+        Sizes.push_back(Set.Size);
+    return Gui_dpi::PickImageSize(Sizes, ToolImageSize, Dpi);
 }
 
-int Scale(int DesignSize) {
-    return MulDiv(DesignSize, ScreenDpi(), DesignDpi);
+int ToolImageResource(int Size) {
+    for (const auto& Set : ToolImageSets) {
+        if (Set.Size == Size)
+            return Set.ResourceId;
+    }
+    return IDB_TOOLBAR16;
 }
 
 int WindowHeight(HWND Window) {
@@ -101,8 +119,10 @@ public:
     }
     // Label1 spans the panel, a little indented so its text does not touch
     // the window's frame.
-    void SetLabel(HWND Label) {
+    void SetLabel(HWND Label, int Indent, int Height) {
         FLabel = Label;
+        FIndent = Indent;
+        FLabelHeight = Height;
         ArrangeLabel();
     }
 
@@ -119,12 +139,13 @@ private:
             return;
         RECT Client;
         GetClientRect(Handle(), &Client);
-        const int Indent = Scale(DesignLabelIndent);
-        SetWindowPos(FLabel, nullptr, Indent, 0,
-                     std::max(0, static_cast<int>(Client.right) - Indent), Scale(DesignLabelHeight),
+        SetWindowPos(FLabel, nullptr, FIndent, 0,
+                     std::max(0, static_cast<int>(Client.right) - FIndent), FLabelHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     HWND FLabel = nullptr;
+    int FIndent = 0;
+    int FLabelHeight = 0;
 };
 
 std::string DefaultSettingsFileName() {
@@ -151,9 +172,20 @@ HWND TAppMainForm::Panel1() const {
     return FPanel1->Handle();
 }
 
+int TAppMainForm::Scale(int DesignSize) const {
+    return MulDiv(DesignSize, FDpi, DesignDpi);
+}
+
+// The window's outer bounds for the design's client area, at a DPI.
+RECT TAppMainForm::DesignBounds(int Dpi) {
+    const RECT Client{0, 0, MulDiv(DesignClientWidth, Dpi, DesignDpi),
+                      MulDiv(DesignClientHeight, Dpi, DesignDpi)};
+    return Gui_dpi::WindowBoundsForClient(Client, FormStyle, 0, true, Dpi);
+}
+
 void TAppMainForm::CreateForm() {
-    RECT Bounds{0, 0, Scale(DesignClientWidth), Scale(DesignClientHeight)};
-    AdjustWindowRectEx(&Bounds, FormStyle, TRUE, 0);
+    // Sized for the system's DPI: the window's own is known once it exists.
+    RECT Bounds = DesignBounds(Gui_dpi::SystemDpi());
 
     HMENU Menu = LoadMenuA(Application().Instance(), MAKEINTRESOURCEA(IDR_MAINMENU));
     if (!Menu)
@@ -173,33 +205,26 @@ void TAppMainForm::CreateForm() {
         DestroyMenu(Menu);
         throw;
     }
+    FDpi = Gui_dpi::WindowDpi(Handle());
+    Bounds = DesignBounds(FDpi);
+    SetWindowPos(Handle(), nullptr, 0, 0, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The small icon drawn for its size rather than shrunk from the large one.
     const auto SmallIcon =
         LoadImageA(Application().Instance(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
     SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(SmallIcon));
 
-    NONCLIENTMETRICSA Metrics{};
-    Metrics.cbSize = sizeof Metrics;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof Metrics, &Metrics, 0);
-    FFont.reset(CreateFontIndirectA(&Metrics.lfMessageFont));
-
     CreateToolBar();
     CreateCenterPanel();
     CreateStatusBar();
+    ApplyDpi();
     StackBars();
     Application().SetAccelerators(
         LoadAcceleratorsA(Application().Instance(), MAKEINTRESOURCEA(IDR_ACCELERATORS)));
 }
 
 void TAppMainForm::CreateToolBar() {
-    FImageList1.reset(ImageList_Create(ToolImageSize, ToolImageSize, ILC_COLOR24 | ILC_MASK, 3, 0));
-    HBITMAP Images =
-        static_cast<HBITMAP>(LoadImageA(Application().Instance(), MAKEINTRESOURCEA(IDB_TOOLBAR),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    ImageList_AddMasked(FImageList1.get(), Images, ToolImageMask);
-    DeleteObject(Images);
-
     // The window places and sizes the bar itself (CCS_NORESIZE,
     // CCS_NOPARENTALIGN), so that hiding and showing keeps the bars' order.
     FToolBar1 = CreateWindowExA(
@@ -211,23 +236,16 @@ void TAppMainForm::CreateToolBar() {
     if (!FToolBar1)
         throw Base_system::Exception("The program could not create a window.");
     SendMessageA(FToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(FToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImageList1.get()));
     TBBUTTON Buttons[] = {ToolButton(0, IDM_BIN_PUT_REGULAR_FILES, BTNS_BUTTON),
                           ToolButton(1, IDM_BIN_EXPLORE, BTNS_BUTTON),
                           ToolButton(ToolBarSeparatorWidth, 0, BTNS_SEP),
                           ToolButton(2, IDM_BIN_PROPS, BTNS_BUTTON)};
     SendMessageA(FToolBar1, TB_ADDBUTTONSA, sizeof Buttons / sizeof Buttons[0],
                  reinterpret_cast<LPARAM>(Buttons));
-    // Never lower than its buttons, whatever the screen's resolution.
-    const int ButtonHeight = HIWORD(SendMessageA(FToolBar1, TB_GETBUTTONSIZE, 0, 0));
-    SetWindowPos(FToolBar1, nullptr, 0, 0, ClientWidth(Handle()),
-                 std::max(Scale(DesignToolBarHeight), ButtonHeight + 2),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TAppMainForm::CreateCenterPanel() {
-    FPanel1 =
-        std::make_unique<TCenterPanel>(Handle(), ClientWidth(Handle()), Scale(DesignPanelHeight));
+    FPanel1 = std::make_unique<TCenterPanel>(Handle(), 0, 0);
     // No prefix: an entry name may hold "&" and must show it as it is.
     FLabel1 = CreateWindowExA(
         0, "STATIC", "Next: Tovel #0000",
@@ -236,21 +254,73 @@ void TAppMainForm::CreateCenterPanel() {
         Application().Instance(), nullptr);
     if (!FLabel1)
         throw Base_system::Exception("The program could not create a window.");
-    SendMessageA(FLabel1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
-    FPanel1->SetLabel(FLabel1);
 }
 
 void TAppMainForm::CreateStatusBar() {
-    FStatusBar1 = CreateWindowExA(0, STATUSCLASSNAMEA, "",
-                                  WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0,
-                                  ClientWidth(Handle()), Scale(DesignStatusBarHeight), Handle(),
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUSBAR)),
-                                  Application().Instance(), nullptr);
+    FStatusBar1 = CreateWindowExA(
+        0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 0,
+        0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MAIN_STATUSBAR)),
+        Application().Instance(), nullptr);
     if (!FStatusBar1)
         throw Base_system::Exception("The program could not create a window.");
-    SendMessageA(FStatusBar1, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
     SendMessageA(FStatusBar1, SB_SIMPLE, TRUE, 0);
     HandlerStatus(this, std::string());
+}
+
+// Everything drawn at the window's DPI: the font of the label and the status
+// line, the toolbar's images and buttons, and the heights of the bars.
+void TAppMainForm::ApplyDpi() {
+    const LOGFONTW Font = Gui_dpi::MessageFont(FDpi);
+    TFontPtr NewFont(CreateFontIndirectW(&Font));
+    for (HWND Control : {FLabel1, FStatusBar1})
+        SendMessageA(Control, WM_SETFONT, reinterpret_cast<WPARAM>(NewFont.get()), TRUE);
+    // The old font goes only now that no control shows it.
+    FFont = std::move(NewFont);
+
+    LoadToolImages();
+    const UINT Flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    const int Width = ClientWidth(Handle());
+    SetWindowPos(FPanel1->Handle(), nullptr, 0, 0, Width, Scale(DesignPanelHeight), Flags);
+    FPanel1->SetLabel(FLabel1, Scale(DesignLabelIndent), Scale(DesignLabelHeight));
+    SetWindowPos(FStatusBar1, nullptr, 0, 0, Width, Scale(DesignStatusBarHeight), Flags);
+}
+
+// The images drawn for the window's DPI, with the buttons sized around them
+// and the bar never lower than its buttons.
+void TAppMainForm::LoadToolImages() {
+    const int Size = ToolImageSizeAt(FDpi);
+    TImageListPtr Images(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 3, 0));
+    HBITMAP Strip = static_cast<HBITMAP>(LoadImageA(Application().Instance(),
+                                                    MAKEINTRESOURCEA(ToolImageResource(Size)),
+                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ImageList_AddMasked(Images.get(), Strip, ToolImageMask);
+    DeleteObject(Strip);
+
+    const int PaddingX = MulDiv(ToolButtonPaddingX, FDpi, Gui_dpi::DefaultDpi);
+    const int PaddingY = MulDiv(ToolButtonPaddingY, FDpi, Gui_dpi::DefaultDpi);
+    SendMessageA(FToolBar1, TB_SETPADDING, 0, MAKELPARAM(PaddingX, PaddingY));
+    SendMessageA(FToolBar1, TB_SETBITMAPSIZE, 0, MAKELPARAM(Size, Size));
+    SendMessageA(FToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(Images.get()));
+    SendMessageA(FToolBar1, TB_SETBUTTONSIZE, 0, MAKELPARAM(Size + PaddingX, Size + PaddingY));
+    // The bar has let go of the old images.
+    FImageList1 = std::move(Images);
+
+    const int ButtonHeight = HIWORD(SendMessageA(FToolBar1, TB_GETBUTTONSIZE, 0, 0));
+    SetWindowPos(FToolBar1, nullptr, 0, 0, ClientWidth(Handle()),
+                 std::max(Scale(DesignToolBarHeight), ButtonHeight + 2),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(FToolBar1, nullptr, TRUE);
+}
+
+// The window went to a monitor of another DPI, or its monitor's DPI changed:
+// all is drawn anew at the new DPI, the window takes the bounds the system
+// suggests for it, and its height fits the bars again.
+void TAppMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
+    FDpi = Dpi;
+    ApplyDpi();
+    SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
+                 Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitHeightToBars();
 }
 
 void TAppMainForm::InitializeForm(const std::string& SettingsFileName) {

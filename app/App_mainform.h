@@ -52,6 +52,8 @@ public:
     const std::string& SettingsFileName() const { return FSettingsFileName; }
     // The least outer height the user can size the window to.
     int MinHeight() const { return FMinHeight; }
+    // The DPI the window is drawn at.
+    int Dpi() const { return FDpi; }
 
     TAction BinPutRegularFilesAc{IDM_BIN_PUT_REGULAR_FILES,
                                  &TAppMainForm::BinPutRegularFilesAcExecute};
@@ -122,12 +124,17 @@ public:
 
 protected:
     LRESULT WndProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
+    void DpiChanged(int Dpi, const RECT& Suggested) override;
 
 private:
     void CreateForm();
     void CreateToolBar();
     void CreateCenterPanel();
     void CreateStatusBar();
+    void ApplyDpi();
+    void LoadToolImages();
+    int Scale(int DesignSize) const;
+    static RECT DesignBounds(int Dpi);
     void InitializeForm(const std::string& SettingsFileName);
     void FinalizeForm();
     TAction* FindMenuAction(int Command);
@@ -142,8 +149,12 @@ private:
         void operator()(HIMAGELIST List) const { ImageList_Destroy(List); }
     };
 
-    std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter> FFont;
-    std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, TImageListDeleter> FImageList1;
+    using TFontPtr = std::unique_ptr<std::remove_pointer_t<HFONT>, TFontDeleter>;
+    using TImageListPtr = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, TImageListDeleter>;
+
+    int FDpi = 0;
+    TFontPtr FFont;
+    TImageListPtr FImageList1;
     HWND FToolBar1 = nullptr;
     std::unique_ptr<TCenterPanel> FPanel1;
     HWND FLabel1 = nullptr;

@@ -1,6 +1,7 @@
 #include "Gui_dialog.h"
 
 #include "gui/Gui_application.h"
+#include "gui/Gui_dpi.h"
 
 namespace Gui_dialog {
 
@@ -43,8 +44,17 @@ void TDialog::Command(int Id, int Code, HWND) {
 INT_PTR TDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
     case WM_INITDIALOG:
+        FDpi = Gui_dpi::WindowDpi(FHandle);
         InitDialog();
         return TRUE;
+    case WM_DPICHANGED: {
+        const int OldDpi = FDpi;
+        FDpi = HIWORD(WParam);
+        if (OldDpi > 0 && OldDpi != FDpi)
+            DpiChanged(OldDpi, FDpi);
+        // Not handled: the system goes on to scale the dialog.
+        return FALSE;
+    }
     case WM_COMMAND:
         Command(LOWORD(WParam), HIWORD(WParam), reinterpret_cast<HWND>(LParam));
         return TRUE;
@@ -59,6 +69,8 @@ INT_PTR TDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
         return FALSE;
     }
 }
+
+void TDialog::DpiChanged(int, int) {}
 
 void TDialog::FocusControl(HWND Control) {
     SendMessageA(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control), TRUE);

@@ -34,12 +34,19 @@ protected:
     virtual INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam);
     // Moves the focus the way the dialog manager does (Tab order, default button).
     void FocusControl(HWND Control);
+    // The dialog went to a monitor of another DPI (under per-monitor
+    // awareness). The system then scales the dialog, its font and its
+    // controls; sizes in pixels that the dialog keeps itself follow here,
+    // just before that.
+    virtual void DpiChanged(int OldDpi, int NewDpi);
+    int Dpi() const { return FDpi; }
 
 private:
     static INT_PTR CALLBACK Thunk(HWND Dialog, UINT Message, WPARAM WParam, LPARAM LParam);
     int FTemplateId;
     HWND FHandle = nullptr;
     int FModalResult = 0;
+    int FDpi = 0;
 };
 
 } // namespace Gui_dialog

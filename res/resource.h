@@ -5,7 +5,10 @@
 #define IDI_APP 100
 #define IDR_MAINMENU 101
 #define IDR_ACCELERATORS 102
-#define IDB_TOOLBAR 103
+#define IDB_TOOLBAR16 103
+#define IDB_TOOLBAR20 104
+#define IDB_TOOLBAR24 105
+#define IDB_TOOLBAR32 106
 
 // Main window commands (1000): one per action of the main window.
 #define IDM_BIN_PUT_REGULAR_FILES 1001

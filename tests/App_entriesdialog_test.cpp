@@ -5,6 +5,8 @@
 #include "app/App_entriesdialog.h"
 
 #include "TestSupport.h"
+#include "gui/Gui_dpi.h"
+#include "gui/Gui_window.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -196,6 +198,45 @@ TEST(App_entriesdialog, BoundsAndColumnWidthsAreKeptAndComeBack) {
     RunDialog(Small, [&](HWND Window) { GetWindowRect(Window, &Bounds); });
     EXPECT_GT(Bounds.right - Bounds.left, 200);
     EXPECT_GT(Bounds.bottom - Bounds.top, 100);
+}
+
+// Taken to a monitor of twice the DPI: as the system scales the dialog and its
+// font, the margins, buttons and columns that the dialog lays out itself
+// grow with them.
+TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
+    TAppEntriesDialog Dialog;
+    Dialog.OnList = Rows;
+    std::vector<int> Before, After;
+    RunDialog(Dialog, [&](HWND Window) {
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const auto Layout = [Window, List] {
+            const RECT ListBounds = Gui_window::ChildBounds(List);
+            const RECT Close = Gui_window::ChildBounds(GetDlgItem(Window, IDCANCEL));
+            std::vector<int> Sizes{ListBounds.left, ListBounds.top, Close.right - Close.left,
+                                   Close.bottom - Close.top};
+            for (int Column = 0; Column < 5; ++Column)
+                Sizes.push_back(
+                    static_cast<int>(SendMessageA(List, LVM_GETCOLUMNWIDTH, Column, 0)));
+            return Sizes;
+        };
+        Before = Layout();
+        RECT Bounds;
+        GetWindowRect(Window, &Bounds);
+        const RECT Suggested{Bounds.left, Bounds.top,
+                             Bounds.left + 2 * (Bounds.right - Bounds.left),
+                             Bounds.top + 2 * (Bounds.bottom - Bounds.top)};
+        const int Dpi = 2 * Gui_dpi::WindowDpi(Window);
+        SendMessageA(Window, WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi),
+                     reinterpret_cast<LPARAM>(&Suggested));
+        // As the system does once the dialog has seen the change (Wine does not).
+        SetWindowPos(Window, nullptr, Suggested.left, Suggested.top,
+                     Suggested.right - Suggested.left, Suggested.bottom - Suggested.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        After = Layout();
+    });
+    ASSERT_EQ(After.size(), Before.size());
+    for (std::size_t Index = 0; Index < Before.size(); ++Index)
+        EXPECT_NEAR(After[Index], 2 * Before[Index], 1) << Index;
 }
 
 TEST(App_entriesdialog, CommandsGetTheSelectedEntriesAndTheListIsReadAgain) {

@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_dpi.h"
 #include "res/resource.h"
 #include "vek/Vek_file.h"
 
@@ -11,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -356,6 +359,81 @@ TEST_F(App_mainform, StartsWithTheDesignLayout) {
     EXPECT_EQ(Client.right, MulDiv(241, Dpi, 120));
     // The label's text sits in the middle of the panel's height.
     EXPECT_TRUE(GetWindowLongPtrA(Form->Label1(), GWL_STYLE) & SS_CENTERIMAGE);
+}
+
+// The manifest asks for each window to follow its monitor's DPI; a system
+// that knows the request grants it (older ones have no call to ask).
+TEST_F(App_mainform, FollowsTheMonitorsDpiWhereTheSystemCan) {
+    const HMODULE User32 = GetModuleHandleA("user32.dll");
+    const FARPROC GetContext = GetProcAddress(User32, "GetThreadDpiAwarenessContext");
+    const FARPROC GetAwareness = GetProcAddress(User32, "GetAwarenessFromDpiAwarenessContext");
+    if (!GetContext || !GetAwareness)
+        GTEST_SKIP() << "this system has no per-monitor DPI";
+    const auto Context =
+        reinterpret_cast<HANDLE(WINAPI*)()>(reinterpret_cast<void (*)()>(GetContext))();
+    const int Awareness =
+        reinterpret_cast<int(WINAPI*)(HANDLE)>(reinterpret_cast<void (*)()>(GetAwareness))(Context);
+    EXPECT_EQ(Awareness, 2); // DPI_AWARENESS_PER_MONITOR_AWARE
+}
+
+// A change of the window's DPI, as the system reports it when the window goes
+// to another monitor: the images drawn for the new DPI, buttons, bars and
+// font sized for it, the bounds the system suggests with the height fitted
+// to the bars; back at the first DPI, the layout is the first one again.
+TEST_F(App_mainform, DpiChangeRedrawsTheBarsInTheSuggestedBounds) {
+    OpenShown();
+    const int Start = Form->Dpi();
+    const int StartHeights[] = {Height(Form->ToolBar1()), Height(Form->Panel1()),
+                                Height(Form->StatusBar1()), Height(Form->Handle())};
+    const int StartWidth = WindowBounds(Form->Handle()).right - WindowBounds(Form->Handle()).left;
+    const struct {
+        int Dpi;
+        int ImageSize;
+    } Steps[] = {{120, 20}, {144, 24}, {192, 32}, {168, 24}, {96, 16}, {Start, 0}};
+    int Left = 40;
+    for (const auto& Step : Steps) {
+        Left += 10;
+        const RECT Suggested{Left, 30, Left + MulDiv(StartWidth, Step.Dpi, Start),
+                             30 + MulDiv(StartHeights[3], Step.Dpi, Start)};
+        SendMessageA(Form->Handle(), WM_DPICHANGED, MAKEWPARAM(Step.Dpi, Step.Dpi),
+                     reinterpret_cast<LPARAM>(&Suggested));
+        ASSERT_EQ(Form->Dpi(), Step.Dpi);
+
+        const auto Images =
+            reinterpret_cast<HIMAGELIST>(SendMessageA(Form->ToolBar1(), TB_GETIMAGELIST, 0, 0));
+        int Width = 0, ImageHeight = 0;
+        ASSERT_TRUE(ImageList_GetIconSize(Images, &Width, &ImageHeight));
+        if (Step.ImageSize) {
+            EXPECT_EQ(Width, Step.ImageSize) << Step.Dpi;
+        }
+        EXPECT_EQ(ImageHeight, Width) << Step.Dpi;
+        EXPECT_EQ(ImageList_GetImageCount(Images), 3) << Step.Dpi;
+        RECT Button;
+        SendMessageA(Form->ToolBar1(), TB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&Button));
+        EXPECT_GT(Button.bottom - Button.top, Width) << Step.Dpi;
+        EXPECT_LE(Button.bottom, ClientHeight(Form->ToolBar1())) << Step.Dpi;
+
+        EXPECT_EQ(Height(Form->Panel1()), MulDiv(26, Step.Dpi, 120)) << Step.Dpi;
+        EXPECT_EQ(Height(Form->StatusBar1()), MulDiv(26, Step.Dpi, 120)) << Step.Dpi;
+        LOGFONTA Font{};
+        GetObjectA(reinterpret_cast<HFONT>(SendMessageA(Form->Label1(), WM_GETFONT, 0, 0)),
+                   sizeof Font, &Font);
+        EXPECT_EQ(Font.lfHeight, Gui_dpi::MessageFont(Step.Dpi).lfHeight) << Step.Dpi;
+
+        const RECT Bounds = WindowBounds(Form->Handle());
+        EXPECT_EQ(Bounds.left, Suggested.left) << Step.Dpi;
+        EXPECT_EQ(Bounds.top, Suggested.top) << Step.Dpi;
+        EXPECT_EQ(Bounds.right, Suggested.right) << Step.Dpi;
+        EXPECT_EQ(Height(Form->Handle()), Form->MinHeight()) << Step.Dpi;
+        EXPECT_EQ(ClientHeight(Form->Handle()),
+                  Height(Form->ToolBar1()) + Height(Form->Panel1()) + Height(Form->StatusBar1()))
+            << Step.Dpi;
+        EXPECT_EQ(WindowBounds(Form->Panel1()).top, WindowBounds(Form->ToolBar1()).bottom);
+        EXPECT_EQ(WindowBounds(Form->StatusBar1()).top, WindowBounds(Form->Panel1()).bottom);
+    }
+    const int EndHeights[] = {Height(Form->ToolBar1()), Height(Form->Panel1()),
+                              Height(Form->StatusBar1()), Height(Form->Handle())};
+    EXPECT_TRUE(std::equal(std::begin(StartHeights), std::end(StartHeights), EndHeights));
 }
 
 TEST_F(App_mainform, HidingABarTakesItsHeightAndShowingPutsItBackInOrder) {

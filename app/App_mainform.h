@@ -117,6 +117,8 @@ public:
 
     void LoadSettingsFile();
     void SaveSettingsFile();
+    // Writes the settings file at once, when a put has stepped the index.
+    void SaveIndex();
     void ReadFormSettings(Gui_inifile::TCustomIniFile& Ini);
     void WriteFormSettings(Gui_inifile::TCustomIniFile& Ini);
 
@@ -129,6 +131,7 @@ private:
     void CreateCenterPanel();
     void CreateStatusBar();
     void InitializeForm(const std::string& SettingsFileName);
+    void WriteSettingsFile();
     void FinalizeForm();
     TAction* FindMenuAction(int Command);
     bool ToolTipText(NMHDR& Header);

@@ -40,4 +40,9 @@ bool IsTooLongForTheShell(const std::string& Path, unsigned CodePage = 0);
 // Vek_file::UpperCasePath does. The length in bytes may change under UTF-8.
 std::string UpperCaseName(const std::string& Name);
 
+// A text of the process code page as UTF-8, and back. A character the code
+// page lacks comes back as "?", as FromWide gives it.
+std::string ToUtf8(const std::string& Text);
+std::string FromUtf8(const std::string& Text);
+
 } // namespace Vek_codepage

@@ -298,7 +298,7 @@ protected:
     std::vector<std::string> Print() const { return FilePrint({C, D, BinDirectory()}); }
 
     void TakeBack(const std::vector<std::string>& Entries) {
-        TTakeBackTask Task(Entries);
+        TTakeBackTask Task(App_takeback::WholeEntries(Entries));
         Task.Execute();
     }
 
@@ -329,7 +329,7 @@ TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
     ASSERT_FALSE(TestSupport::Exists(C + "\\Whole"));
     ASSERT_FALSE(TestSupport::Exists(C + "\\Chain"));
 
-    TTakeBackTask Task({Entry("Tovel #0000")});
+    TTakeBackTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}));
     const TTakeBackPlan& Plan = Task.Plan();
     EXPECT_EQ(Plan.Sources,
               (std::vector<std::string>{InEntry(Entry("Tovel #0000"), C) + "\\Chain",

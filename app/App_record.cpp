@@ -665,10 +665,6 @@ bool ReadItem(const std::string& Path, TRecordNode& Node) {
     return true;
 }
 
-std::string PutMutexName(const std::string& Id) {
-    return PutMutexPrefix + Id;
-}
-
 // The put's time and process: no two puts that run at once share an id.
 std::string NewPutId(std::uint64_t Time) {
     char Text[40];
@@ -778,6 +774,10 @@ void FollowEntry(const std::string& EntryPath) {
         RemoveRecord(EntryPath);
     else
         WriteRecord(EntryPath, Kept);
+}
+
+std::string PutMutexName(const std::string& Id) {
+    return PutMutexPrefix + Id;
 }
 
 std::uint64_t CurrentTime() {

@@ -163,6 +163,10 @@ void FollowEntry(const std::string& EntryPath);
 
 // The time now, UTC.
 std::uint64_t CurrentTime();
+// The mutex a put holds while it runs, in whichever process: named after
+// the id of its section, so that every program folder sharing the bin
+// finds it.
+std::string PutMutexName(const std::string& Id);
 // Whether the put that wrote Section still runs, in this process or
 // another: it holds a mutex named after its id until it has completed.
 bool IsPutRunning(const TPutSection& Section);

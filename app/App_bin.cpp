@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <numeric>
+#include <unordered_set>
 #include <utility>
 
 #ifdef _WIN32
 #include "app/App_fileoperation.h"
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
 #include "vek/Vek_codepage.h"
@@ -159,6 +161,38 @@ void SortDescending(std::vector<std::string>& Paths, const TSortKeyMaker& MakeKe
     for (auto Index = Order.rbegin(); Index != Order.rend(); ++Index)
         Sorted.push_back(std::move(Paths[*Index]));
     Paths = std::move(Sorted);
+}
+
+namespace {
+
+// Whether a level above Key (an upper-cased path without a trailing
+// backslash) is in All.
+bool HasAncestorIn(const std::string& Key, const std::unordered_set<std::string>& All) {
+    for (std::size_t Index = 0; Index < Key.size();) {
+        const std::size_t Length = Vek_string::CharLength(Key, Index);
+        if (Length == 1 && Key[Index] == PathDelimiter && All.count(Key.substr(0, Index)))
+            return true;
+        Index += Length;
+    }
+    return false;
+}
+
+} // namespace
+
+void RemoveNestedItems(std::vector<std::string>& Paths) {
+    std::vector<std::string> Keys;
+    Keys.reserve(Paths.size());
+    for (const std::string& Path : Paths)
+        Keys.push_back(
+            Vek_file::UpperCasePath(Vek_file::ExcludeTrailingDelimiter(Path, PathDelimiter)));
+    const std::unordered_set<std::string> All(Keys.begin(), Keys.end());
+    std::vector<std::string> Kept;
+    Kept.reserve(Paths.size());
+    for (std::size_t Index = 0; Index < Paths.size(); ++Index) {
+        if (!HasAncestorIn(Keys[Index], All))
+            Kept.push_back(std::move(Paths[Index]));
+    }
+    Paths = std::move(Kept);
 }
 
 std::vector<std::string> BuildDestinationPaths(const std::string& Base,
@@ -388,41 +422,126 @@ void TBin::Changed() {
         OnChange(this);
 }
 
+void TBin::DoIndexStepped() {
+    if (OnIndexStepped)
+        OnIndexStepped(this);
+}
+
+namespace {
+
+DWORD AttributesOf(const std::string& Path) {
+    return GetFileAttributesW(Vek_codepage::ToWide(Path).c_str());
+}
+
+bool IsPlainDirectory(DWORD Attributes) {
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsPutWritingInto(const std::string& EntryPath) {
+    App_record::TRecord Record;
+    if (!App_record::ReadRecord(EntryPath, Record))
+        return false;
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(),
+                       [](const App_record::TPutSection& Section) {
+                           return Section.State == App_record::TPutState::psBegun &&
+                                  App_record::IsPutRunning(Section);
+                       });
+}
+
+} // namespace
+
+bool EntryCanTake(const std::string& EntryPath, const std::vector<std::string>& Destinations) {
+    if (IsPutWritingInto(EntryPath))
+        return false;
+    // Levels known to be plain directories or missing; their parents were
+    // looked at with them.
+    std::unordered_set<std::string> Checked;
+    for (const std::string& Destination : Destinations) {
+        if (AttributesOf(Destination) != INVALID_FILE_ATTRIBUTES)
+            return false;
+        for (std::string Level = Vek_file::ExtractDirectory(Destination);
+             Level.size() > EntryPath.size(); Level = Vek_file::ExtractDirectory(Level)) {
+            if (!Checked.insert(Vek_file::UpperCasePath(Level)).second)
+                break;
+            const DWORD Attributes = AttributesOf(Level);
+            if (Attributes != INVALID_FILE_ATTRIBUTES && !IsPlainDirectory(Attributes))
+                return false;
+        }
+    }
+    return true;
+}
+
 void TPutTask::Execute() {
     const std::unique_ptr<TFileOperator> Operator = CreateFileOperator();
     BuildSources(*Operator);
+    // The walk comes before anything is made: a listing that fails ends the
+    // put with the index as it was.
+    App_record::TPutRecorder Recorder(Operator->Sources());
     BuildDestinations(*Operator);
+    Recorder.Begin(FEntryPath);
     Operator->SetFunc(App_fileoperation::FileOperationMove);
     Operator->SetFlags(App_fileoperation::FileOperationMultipleDestinations |
                        App_fileoperation::FileOperationNoConfirmMakeDirectory);
-    Operator->Execute();
+    try {
+        Operator->Execute();
+    } catch (...) {
+        // The first failure is the one told; the record still says what
+        // arrived, as far as it can.
+        try {
+            Recorder.Complete(false);
+        } catch (const Exception&) {
+        }
+        throw;
+    }
+    Recorder.Complete(Operator->Succeeded());
 }
 
 std::unique_ptr<TFileOperator> TPutTask::CreateFileOperator() {
     return std::make_unique<TFileOperator>();
 }
 
-// The first refused path ends the put before anything exists of it.
+// The first refused path ends the put before anything exists of it. An
+// item inside a directory of the same put moves with that directory: as a
+// pair of its own it would land inside the directory's copy.
 void TPutTask::BuildSources(TFileOperator& Operator) {
     std::vector<std::string> Sources = AcceptPaths(Paths);
     SortDescending(Sources);
+    RemoveNestedItems(Sources);
     Operator.Sources() = std::move(Sources);
 }
 
-// Every destination is known, and checked, before the index steps.
+// Every destination is known, and checked, before the index steps. The
+// index steps before the directory is made and never steps back: a name
+// whose directory could not be made, or whose entry cannot take this put
+// (after the index wrapped), is skipped. Once the put has its entry the
+// index is kept on disk, before anything is made or moved.
 void TPutTask::BuildDestinations(TFileOperator& Operator) {
-    const std::string EntryPath = Bin.GetEntryPath();
-    std::vector<std::string> Destinations = BuildDestinationPaths(
-        Vek_file::IncludeTrailingDelimiter(EntryPath, PathDelimiter), Operator.Sources());
-    RefuseTooLongPaths(Operator.Sources(), Destinations);
-    CreateEntry(EntryPath);
-    Operator.Destinations() = std::move(Destinations);
+    const std::string Base = Vek_file::IncludeTrailingDelimiter(Bin.GetLocation(), PathDelimiter);
+    TBinEntryName& Name = Bin.EntryName();
+    const std::int64_t Names = static_cast<std::int64_t>(Name.Max()) - Name.Min() + 1;
+    for (std::int64_t Tried = 0; Tried < Names; ++Tried) {
+        const std::string EntryPath = Base + Name.GetEntryName();
+        std::vector<std::string> Destinations = BuildDestinationPaths(
+            Vek_file::IncludeTrailingDelimiter(EntryPath, PathDelimiter), Operator.Sources());
+        RefuseTooLongPaths(Operator.Sources(), Destinations);
+        Name.StepIndex();
+        const DWORD Attributes = AttributesOf(EntryPath);
+        const bool Existing =
+            Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (Existing && (!IsPlainDirectory(Attributes) || !EntryCanTake(EntryPath, Destinations)))
+            continue;
+        Bin.DoIndexStepped();
+        if (!Existing)
+            CreateEntry(EntryPath);
+        FEntryPath = EntryPath;
+        Operator.Destinations() = std::move(Destinations);
+        return;
+    }
+    throw Exception("The program cannot find a bin entry that can take the items.");
 }
 
-// The index steps before the directory is made and never steps back: a name
-// whose directory could not be made is skipped.
 void TPutTask::CreateEntry(const std::string& EntryPath) {
-    Bin.EntryName().StepIndex();
     try {
         Vek_file::MakeDirectory(EntryPath);
     } catch (const Vek_file::EFileError&) {

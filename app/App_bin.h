@@ -101,7 +101,13 @@ public:
     void SetProps(const TBinProps& Props);
     void GetProps(TBinProps& Props) const;
 
+    // A put has stepped the index for the entry it takes: the owner of the
+    // settings keeps the index on disk now, before anything moves into that
+    // entry, so that no later start hands the same name out again.
+    void DoIndexStepped();
+
     Base_system::TNotifyEvent OnChange;
+    Base_system::TNotifyEvent OnIndexStepped;
 
 private:
     void Changed();
@@ -114,6 +120,11 @@ class TPutTask {
 public:
     TPutTask(TBin& Bin, const std::vector<std::string>& Paths) : Bin(Bin), Paths(Paths) {}
     virtual ~TPutTask() = default;
+    // Accepts the paths, leaves out those below another, walks them for the
+    // record, takes the next entry that can take them (an existing one only
+    // where nothing of this put is there yet and no other put writes into
+    // it), has the stepped index kept, records the put as begun, moves, and
+    // records what arrived.
     virtual void Execute();
 
     TBin& Bin;
@@ -128,6 +139,7 @@ private:
     void BuildSources(App_fileoperation::TFileOperator& Operator);
     void BuildDestinations(App_fileoperation::TFileOperator& Operator);
     void CreateEntry(const std::string& EntryPath);
+    std::string FEntryPath;
 #endif
 };
 
@@ -135,6 +147,12 @@ private:
 std::string AcceptPath(const std::string& Path);
 
 #ifdef _WIN32
+// Whether an existing entry can take a put's destinations: no other put
+// writes into it now, nothing stands at any destination, and every level
+// between the entry and a destination is a plain directory or missing. So a
+// put into an entry used again never replaces what an earlier put left there.
+bool EntryCanTake(const std::string& EntryPath, const std::vector<std::string>& Destinations);
+
 // The long forms of the paths of one put. Each answer, and each failure, is
 // the one GetLongPath of ExpandPath would give, but every parent directory is
 // resolved only once and an item's own level by one directory search.
@@ -170,6 +188,9 @@ using TSortKeyMaker = std::function<bool(const std::string& Text, std::string& K
 // upper-cased texts instead, so the order stays strict and weak.
 void SortDescending(std::vector<std::string>& Paths);
 void SortDescending(std::vector<std::string>& Paths, const TSortKeyMaker& MakeKey);
+// Leaves out every path that lies below another path of the list (letter
+// case aside): it moves with that one. The rest keep their order.
+void RemoveNestedItems(std::vector<std::string>& Paths);
 // One destination per source: Base (ending in a backslash) followed by the
 // source without its first colon, so the drive becomes the first level.
 std::vector<std::string> BuildDestinationPaths(const std::string& Base,

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -67,6 +68,10 @@ void SaveFilterIndex(Gui_inifile::TCustomIniFile& Ini, const std::string& Sectio
 TBinHandler::TBinHandler() {
     FBin = std::make_unique<App_bin::TBin>();
     FBin->OnChange = [this](Base_system::TObject*) { DoChange(); };
+    FBin->OnIndexStepped = [this](Base_system::TObject*) {
+        if (OnIndexStepped)
+            OnIndexStepped(this);
+    };
 
     FPutRegularFilesDialog = std::make_unique<Gui_opendialog::TOpenDialog>();
     FPutRegularFilesDialog->Title = "Put Regular Files";
@@ -244,13 +249,25 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
 
 void TBinHandler::TakeBackLastPut() {
     const std::string Location = FBin->GetLocation();
-    std::vector<App_takeback::TEntryInfo> Entries;
-    if (Vek_file::IsDirectory(Location))
-        Entries = App_takeback::ListEntryDirectories(Location);
-    if (Entries.empty())
+    App_takeback::TTakeBackSelection Last;
+    if (!Vek_file::IsDirectory(Location) || !App_takeback::FindLastPut(Location, Last))
         throw Base_system::Exception("The program cannot find an entry in the bin.");
-    App_takeback::SortEntries(Entries, App_takeback::ecPut, true);
-    TakeBackEntries({Entries.front().Path});
+    TakeBack({Last});
+}
+
+void TBinHandler::NoticeUnfinishedPuts() {
+    if (FBin->LocationType() != App_bin::bltFixed)
+        return;
+    const std::string Location = FBin->GetLocation();
+    if (!Vek_file::IsDirectory(Location))
+        return;
+    const std::vector<App_takeback::TUnfinishedPut> Puts =
+        App_takeback::NoticeUnfinishedPuts(Location);
+    if (Puts.empty())
+        return;
+    Gui_application::Application().ShowMessageBox(App_takeback::UnfinishedMessage(Puts),
+                                                  Gui_application::Application().Title(),
+                                                  MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
 void TBinHandler::ShowEntries() {
@@ -277,11 +294,23 @@ void TBinHandler::ShowEntries() {
 }
 
 void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
-    App_takeback::TTakeBackTask Task(EntryPaths);
+    TakeBack(App_takeback::WholeEntries(EntryPaths));
+}
+
+void TBinHandler::TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
+                           const std::string& TargetFolder) {
+    App_takeback::TTakeBackTask Task(Selections, TargetFolder);
     std::vector<std::string> Names;
-    for (const std::string& Path : EntryPaths)
-        Names.push_back(Path.substr(Vek_file::ExtractDirectoryPath(Path).size()));
-    const std::string Question = App_takeback::TakeBackQuestion(Names, Task.Plan().Sources.size());
+    for (const App_takeback::TTakeBackSelection& Selection : Selections) {
+        const std::string& Path = Selection.EntryPath;
+        const std::string Name = Path.substr(Vek_file::ExtractDirectoryPath(Path).size());
+        if (std::find(Names.begin(), Names.end(), Name) == Names.end())
+            Names.push_back(Name);
+    }
+    const std::size_t Items = Task.Plan().Sources.size();
+    const std::string Question = TargetFolder.empty()
+                                     ? App_takeback::TakeBackQuestion(Names, Items)
+                                     : App_takeback::TakeBackToQuestion(Names, Items, TargetFolder);
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)

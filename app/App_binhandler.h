@@ -6,6 +6,7 @@
 #include "app/App_bin.h"
 #include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
+#include "app/App_takeback.h"
 #include "gui/Gui_inifile.h"
 #include "gui/Gui_opendialog.h"
 #include "base/Base_stringlist.h"
@@ -37,14 +38,25 @@ public:
     virtual void Explore();
     virtual void EditProps();
 
-    // Takes back the newest entry of the bin after a Yes/No question; a bin
-    // without entries raises "The program cannot find an entry in the bin.".
+    // Takes back the items of the bin's last put (by the records; an entry
+    // without one counts as a put of its whole self) after a Yes/No
+    // question; a bin without a put raises "The program cannot find an
+    // entry in the bin.".
     virtual void TakeBackLastPut();
     // The entries dialog over the bin, made for this use only.
     virtual void ShowEntries();
     // The commands of the entries dialog. A No to the question raises
     // Base_system::EAbort; items that stayed are reported as a failure.
     virtual void TakeBackEntries(const std::vector<std::string>& EntryPaths);
+    // Takes back the selected items, to where they came from or, given a
+    // TargetFolder, into it, after a Yes/No question that names the
+    // entries and the items; a No raises Base_system::EAbort.
+    virtual void TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
+                          const std::string& TargetFolder = std::string());
+    // At the program's start: tells in one box of every put into the bin
+    // that did not finish (the bin of the fixed location only: nothing is
+    // asked of the user for it).
+    virtual void NoticeUnfinishedPuts();
     virtual void ExploreEntry(const std::string& EntryPath);
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
 
@@ -55,6 +67,10 @@ public:
     }
     void LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini);
     void SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini);
+
+    // A put has stepped the index of the bin: the settings that hold it are
+    // to be written now.
+    Base_system::TNotifyEvent OnIndexStepped;
 
 private:
     void LoadBinSettings(Gui_inifile::TCustomIniFile& Ini);

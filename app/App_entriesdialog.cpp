@@ -116,6 +116,10 @@ std::string CellText(const TEntryInfo& Entry, int Column) {
     case App_takeback::ecSize:
         return App_takeback::FormatKilobytes(Entry.Size, ThousandSeparator());
     case App_takeback::ecFrom:
+        // The mark of an entry whose put was cut short: the user decides
+        // what becomes of it.
+        if (Entry.Unfinished)
+            return "Did not finish" + (Entry.From.empty() ? std::string() : ": " + Entry.From);
         return Entry.From;
     default:
         return Entry.Name;

@@ -129,6 +129,7 @@ void TFileOperator::Execute() {
 }
 
 void TFileOperator::PerformOperation(Base_system::TObject*) {
+    FResult = -1;
     const std::vector<char> PackedSources = PackNames(FSources);
     const std::vector<char> PackedDestinations = PackNames(FDestinations);
     MakeTargetDirectories();
@@ -143,6 +144,7 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
     const std::set<std::string> Existing =
         PairedMove ? ExistingFiles(FDestinations) : std::set<std::string>();
     const int Result = ShellFileOperation(Operation);
+    FResult = Result;
     if (PairedMove)
         RemoveIncompleteCopies(FSources, FDestinations, Existing);
     if (Result != 0)

@@ -54,6 +54,8 @@ public:
     // The guard dialog's job: one shell call for all pairs. Raises EAbort
     // when the shell reports anything but success.
     void PerformOperation(Base_system::TObject* Sender);
+    // Whether the last run's shell call reported success; false before any.
+    bool Succeeded() const { return FResult == 0; }
 
 protected:
     // The one call to the shell; a test or a measurement may look at it.
@@ -66,6 +68,7 @@ private:
     std::vector<std::string> FDestinations;
     std::uint32_t FFunc = 0;
     std::uint16_t FFlags = 0;
+    int FResult = -1;
 };
 
 #endif

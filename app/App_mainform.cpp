@@ -330,6 +330,7 @@ void TAppMainForm::InitializeForm(const std::string& SettingsFileName) {
             HandlerStatus(Sender, Text);
         };
         FBinHandler->OnChange = [this](TObject* Sender) { BinHandlerChange(Sender); };
+        FBinHandler->OnIndexStepped = [this](TObject*) { SaveIndex(); };
         BinHandlerChange(FBinHandler.get());
 
         FViewHandler = std::make_unique<App_viewhandler::TViewHandler>();
@@ -537,6 +538,12 @@ void TAppMainForm::ApplicationIdle(TObject*, bool& Done) {
     Application().OnIdle = nullptr;
     FIdleHooked = false;
     Done = true;
+    // Told before the command line's put, which would be the last put then.
+    try {
+        FBinHandler->NoticeUnfinishedPuts();
+    } catch (...) {
+        Application().HandleException(std::current_exception());
+    }
     PutCommandLine();
 }
 
@@ -603,22 +610,36 @@ void TAppMainForm::LoadSettingsFile() {
 
 void TAppMainForm::SaveSettingsFile() {
     try {
-        // Windows refuses to replace a read-only file, but not every file
-        // system it reaches does: the user's read-only settings stay as they are.
-        const DWORD Attributes = GetFileAttributesA(FSettingsFileName.c_str());
-        if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY))
-            throw Base_system::EStreamError("The program could not write the file.");
-        Gui_inifile::TMemIniFile Ini(FSettingsFileName);
-        Ini.Clear();
-        WriteFormSettings(Ini);
-        FBinHandler->SaveSettings(Ini);
-        FViewHandler->SaveSettings(Ini);
-        FHelpHandler->SaveSettings(Ini);
-        FBinHandler->SaveEntriesDialogSettings(Ini);
-        Ini.UpdateFile();
+        WriteSettingsFile();
     } catch (...) {
         Vek_file::DeleteRegularFile(FSettingsFileName);
         throw;
+    }
+}
+
+void TAppMainForm::WriteSettingsFile() {
+    // Windows refuses to replace a read-only file, but not every file
+    // system it reaches does: the user's read-only settings stay as they are.
+    const DWORD Attributes = GetFileAttributesA(FSettingsFileName.c_str());
+    if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_READONLY))
+        throw Base_system::EStreamError("The program could not write the file.");
+    Gui_inifile::TMemIniFile Ini(FSettingsFileName);
+    Ini.Clear();
+    WriteFormSettings(Ini);
+    FBinHandler->SaveSettings(Ini);
+    FViewHandler->SaveSettings(Ini);
+    FHelpHandler->SaveSettings(Ini);
+    FBinHandler->SaveEntriesDialogSettings(Ini);
+    Ini.UpdateFile();
+}
+
+// The whole file, as a close writes it. A put goes on when it cannot be
+// written (a read-only file the user keeps as it is): the put itself never
+// replaces anything in the bin, and the next close reports the failure.
+void TAppMainForm::SaveIndex() {
+    try {
+        WriteSettingsFile();
+    } catch (const Base_system::Exception&) {
     }
 }
 

@@ -119,6 +119,8 @@ public:
 
     void LoadSettingsFile();
     void SaveSettingsFile();
+    // Writes the settings file at once, when a put has stepped the index.
+    void SaveIndex();
     void ReadFormSettings(Gui_inifile::TCustomIniFile& Ini);
     void WriteFormSettings(Gui_inifile::TCustomIniFile& Ini);
 
@@ -136,6 +138,7 @@ private:
     int Scale(int DesignSize) const;
     static RECT DesignBounds(int Dpi);
     void InitializeForm(const std::string& SettingsFileName);
+    void WriteSettingsFile();
     void FinalizeForm();
     TAction* FindMenuAction(int Command);
     bool ToolTipText(NMHDR& Header);

@@ -1,17 +1,24 @@
 #include "app/App_takeback.h"
 
+#include "vek/Vek_file.h"
+#include "vek/Vek_string.h"
+
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #ifdef _WIN32
 #include "app/App_fileoperation.h"
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_codepage.h"
-#include "vek/Vek_file.h"
 
 #include <windows.h>
 #include <shellapi.h>
+
+#include <set>
 #endif
 
 namespace App_takeback {
@@ -78,7 +85,192 @@ std::string ItemsText(std::size_t Count) {
     return std::to_string(Count) + (Count == 1 ? " item" : " items");
 }
 
+// A path's levels between its backslashes; a double-byte character is
+// never split.
+std::vector<std::string> LevelsOf(const std::string& Path) {
+    std::vector<std::string> Levels(1);
+    for (std::size_t Index = 0; Index < Path.size();) {
+        const std::size_t Length = Vek_string::CharLength(Path, Index);
+        if (Length == 1 && Path[Index] == PathDelimiter)
+            Levels.emplace_back();
+        else
+            Levels.back().append(Path, Index, Length);
+        Index += Length;
+    }
+    return Levels;
+}
+
+// Finds nodes of one tree by their path; a directory of many children is
+// looked up through a table made on its first use.
+class TNodeIndex {
+public:
+    explicit TNodeIndex(const TEntryNode& Tree) : FTree(Tree) {}
+
+    // The nodes from the first level down to the one at Path; none when a
+    // level is not there.
+    std::vector<const TEntryNode*> Find(const std::string& Path) {
+        std::vector<const TEntryNode*> Chain;
+        const TEntryNode* At = &FTree;
+        for (const std::string& Name : LevelsOf(Path)) {
+            At = Child(*At, Name);
+            if (!At)
+                return {};
+            Chain.push_back(At);
+        }
+        return Chain;
+    }
+
+private:
+    const TEntryNode* Child(const TEntryNode& Parent, const std::string& Name) {
+        if (Name.empty())
+            return nullptr;
+        for (const TEntryNode& Each : Parent.Children)
+            if (Each.Name == Name)
+                return &Each;
+        auto Table = FChildren.find(&Parent);
+        if (Table == FChildren.end()) {
+            Table = FChildren.emplace(&Parent, TTable()).first;
+            for (const TEntryNode& Each : Parent.Children)
+                Table->second.emplace(Vek_file::UpperCasePath(Each.Name), &Each);
+        }
+        const auto Found = Table->second.find(Vek_file::UpperCasePath(Name));
+        return Found == Table->second.end() ? nullptr : Found->second;
+    }
+
+    using TTable = std::unordered_map<std::string, const TEntryNode*>;
+    const TEntryNode& FTree;
+    std::unordered_map<const TEntryNode*, TTable> FChildren;
+};
+
+// The items of a selection that a take back moves, in their order: each
+// found in the tree below a drive directory, once, and none below another
+// chosen one (it moves with that one). Each comes with its node chain.
+std::vector<std::vector<const TEntryNode*>> ChosenItems(const TEntryNode& Tree,
+                                                        const std::vector<std::string>& Items) {
+    TNodeIndex Index(Tree);
+    std::unordered_set<std::string> Named;
+    for (const std::string& Item : Items)
+        Named.insert(Vek_file::UpperCasePath(Item));
+    std::unordered_set<std::string> Taken;
+    std::vector<std::vector<const TEntryNode*>> Chosen;
+    for (const std::string& Item : Items) {
+        const std::string Key = Vek_file::UpperCasePath(Item);
+        const std::vector<std::string> Levels = LevelsOf(Key);
+        std::string Above;
+        bool Below = false;
+        for (std::size_t Level = 0; Level + 1 < Levels.size() && !Below; ++Level) {
+            Above += (Level ? "\\" : "") + Levels[Level];
+            Below = Named.count(Above) > 0;
+        }
+        std::vector<const TEntryNode*> Chain = Index.Find(Item);
+        if (Below || Chain.size() < 2 || !IsDriveDirectory(*Chain.front()) ||
+            !Taken.insert(Key).second)
+            continue;
+        Chosen.push_back(std::move(Chain));
+    }
+    return Chosen;
+}
+
+// The path of a chain's last node below Base, by the names the tree gives.
+std::string ChainPath(const std::string& Base, const std::vector<const TEntryNode*>& Chain,
+                      std::size_t Count) {
+    std::string Path = Base;
+    for (std::size_t Level = 0; Level < Count; ++Level)
+        Path += PathDelimiter + Chain[Level]->Name;
+    return Path;
+}
+
+// The levels between an entry and its chosen items, deepest first, then the
+// entry itself: each is removed once the move has emptied it.
+void AddLevels(const std::string& EntryPath,
+               const std::vector<std::vector<const TEntryNode*>>& Chosen, TTakeBackPlan& Plan) {
+    std::vector<std::string> Levels;
+    std::unordered_set<std::string> Seen;
+    for (const auto& Chain : Chosen)
+        for (std::size_t Count = 1; Count < Chain.size(); ++Count) {
+            std::string Level = ChainPath(EntryPath, Chain, Count);
+            if (Seen.insert(Level).second)
+                Levels.push_back(std::move(Level));
+        }
+    std::stable_sort(Levels.begin(), Levels.end(), [](const std::string& A, const std::string& B) {
+        return A.size() > B.size();
+    });
+    Plan.Descended.insert(Plan.Descended.end(), Levels.begin(), Levels.end());
+    Plan.Descended.push_back(EntryPath);
+}
+
+void AddMissingDrive(char Letter, TTakeBackPlan& Plan) {
+    if (std::find(Plan.MissingDrives.begin(), Plan.MissingDrives.end(), Letter) ==
+        Plan.MissingDrives.end())
+        Plan.MissingDrives.push_back(Letter);
+}
+
 } // namespace
+
+std::vector<TTakeBackSelection> WholeEntries(const std::vector<std::string>& EntryPaths) {
+    std::vector<TTakeBackSelection> Selections;
+    for (const std::string& Path : EntryPaths)
+        Selections.push_back(TTakeBackSelection{Path, {}});
+    return Selections;
+}
+
+const TEntryNode* FindNode(const TEntryNode& Tree, const std::string& Path) {
+    const std::vector<const TEntryNode*> Chain = TNodeIndex(Tree).Find(Path);
+    return Chain.empty() ? nullptr : Chain.back();
+}
+
+void PlanItems(const std::string& EntryPath, const TEntryNode& Tree,
+               const std::vector<std::string>& Items, const TOriginQuery& Origin,
+               const TDriveQuery& DriveAvailable, TTakeBackPlan& Plan) {
+    const std::vector<std::vector<const TEntryNode*>> Chosen = ChosenItems(Tree, Items);
+    for (const auto& Chain : Chosen) {
+        const std::string& Drive = Chain.front()->Name;
+        const char Letter = static_cast<char>(std::toupper(static_cast<unsigned char>(Drive[0])));
+        if (!DriveAvailable(Letter)) {
+            ++Plan.StayedItems;
+            AddMissingDrive(Letter, Plan);
+            continue;
+        }
+        const std::string InEntry = ChainPath(EntryPath, Chain, Chain.size());
+        const std::string Original =
+            InEntry.substr(EntryPath.size() + 1, 1) + ":" + InEntry.substr(EntryPath.size() + 2);
+        WalkItem(*Chain.back(), InEntry, Original, Origin, Plan);
+    }
+    AddLevels(EntryPath, Chosen, Plan);
+}
+
+void PlanTakeBackTo(const std::string& EntryPath, const TEntryNode& Tree,
+                    const std::vector<std::string>& Items, const std::string& Folder,
+                    const TOriginQuery& Origin, TTakeBackPlan& Plan) {
+    const std::vector<std::vector<const TEntryNode*>> Chosen = ChosenItems(Tree, Items);
+    std::unordered_set<std::string> Bound;
+    for (const std::string& Destination : Plan.Destinations)
+        Bound.insert(Vek_file::UpperCasePath(Destination));
+    const std::string Base = Vek_file::IncludeTrailingDelimiter(Folder, PathDelimiter);
+    for (const auto& Chain : Chosen) {
+        const std::string Target = Base + Chain.back()->Name;
+        if (!Bound.insert(Vek_file::UpperCasePath(Target)).second) {
+            ++Plan.SameNameItems;
+            continue;
+        }
+        if (Origin(Target) != TOriginKind::okMissing)
+            Plan.Conflicts.push_back(Plan.Sources.size());
+        Plan.Sources.push_back(ChainPath(EntryPath, Chain, Chain.size()));
+        Plan.Destinations.push_back(Target);
+    }
+    AddLevels(EntryPath, Chosen, Plan);
+}
+
+std::vector<std::string> DriveItems(const TEntryNode& Tree) {
+    std::vector<std::string> Items;
+    for (const TEntryNode& Drive : Tree.Children) {
+        if (!IsDriveDirectory(Drive))
+            continue;
+        for (const TEntryNode& Child : Drive.Children)
+            Items.push_back(Drive.Name + PathDelimiter + Child.Name);
+    }
+    return Items;
+}
 
 TWalkStep DecideStep(const TEntryNode& Item, TOriginKind Origin) {
     if (Origin == TOriginKind::okMissing)
@@ -141,11 +333,43 @@ std::string StayedMessage(const TTakeBackPlan& Plan) {
            " not available.";
 }
 
-std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items) {
+std::string SameNameMessage(const TTakeBackPlan& Plan) {
+    if (Plan.SameNameItems == 0)
+        return std::string();
+    return "The program could not take back " + ItemsText(Plan.SameNameItems) +
+           ": items of the same name go to that folder.";
+}
+
+namespace {
+
+std::string EntriesText(const std::vector<std::string>& EntryNames, std::size_t Items) {
     const std::string What = EntryNames.size() == 1
                                  ? "\"" + EntryNames.front() + "\""
                                  : std::to_string(EntryNames.size()) + " entries";
-    return "Take back " + What + " (" + ItemsText(Items) + ") to where they came from?";
+    return What + " (" + ItemsText(Items) + ")";
+}
+
+} // namespace
+
+std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items) {
+    return "Take back " + EntriesText(EntryNames, Items) + " to where they came from?";
+}
+
+std::string TakeBackToQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
+                               const std::string& Folder) {
+    return "Take back " + EntriesText(EntryNames, Items) + " to \"" + Folder + "\"?";
+}
+
+std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts) {
+    std::string Text;
+    for (const TUnfinishedPut& Put : Puts) {
+        if (!Text.empty())
+            Text += "\n";
+        Text += "The put into \"" + Put.EntryName +
+                "\" did not finish: " + std::to_string(Put.Arrived) + " of its " +
+                ItemsText(Put.Items) + " arrived in the entry.";
+    }
+    return Text;
 }
 
 std::string ReplaceQuestion(const std::string& Destination) {
@@ -188,8 +412,10 @@ using App_fileoperation::TFileOperator;
 
 namespace {
 
-void ReadInto(const std::string& Path, TEntryNode& Node) {
-    Vek_file::ListDirectory(Path, [&Path, &Node](const Vek_file::TFindData& Data) {
+void ReadInto(const std::string& Path, TEntryNode& Node, bool LeaveOutRecord) {
+    Vek_file::ListDirectory(Path, [&](const Vek_file::TFindData& Data) {
+        if (LeaveOutRecord && App_record::IsRecordFile(Data.Name))
+            return;
         TEntryNode Child;
         Child.Name = Data.Name;
         Child.Directory = Data.IsDirectory();
@@ -197,9 +423,29 @@ void ReadInto(const std::string& Path, TEntryNode& Node) {
         if (!Child.Directory)
             Child.Size = Data.Size;
         else if (!Child.ReparsePoint)
-            ReadInto(Path + PathDelimiter + Child.Name, Child);
+            ReadInto(Path + PathDelimiter + Child.Name, Child, false);
         Node.Children.push_back(std::move(Child));
     });
+}
+
+// The items a take back into a folder takes of a whole entry: those its
+// record names, else what lies in its drive directories.
+std::vector<std::string> EntryItems(const std::string& EntryPath, const TEntryNode& Tree) {
+    App_record::TRecord Record;
+    if (!App_record::ReadRecord(EntryPath, Record))
+        return DriveItems(Tree);
+    std::vector<std::string> Items;
+    for (const App_record::TPutSection& Section : Record.Puts)
+        for (const std::string& Path : App_record::ItemPaths(Section.Tree))
+            Items.push_back(App_record::FromRecordText(Path));
+    return Items;
+}
+
+bool HasUnfinishedPut(const std::string& EntryPath) {
+    App_record::TRecord Record;
+    if (!App_record::ReadRecord(EntryPath, Record))
+        return false;
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(), App_record::IsUnfinished);
 }
 
 } // namespace
@@ -208,7 +454,7 @@ TEntryNode ReadEntryTree(const std::string& Path) {
     TEntryNode Tree;
     Tree.Name = Path;
     Tree.Directory = true;
-    ReadInto(Path, Tree);
+    ReadInto(Path, Tree, true);
     return Tree;
 }
 
@@ -257,17 +503,89 @@ std::vector<TEntryInfo> ListEntries(const std::string& Location) {
         Entry.Items = Plan.Sources.size();
         Entry.Size = TreeSize(Tree);
         Entry.From = FromText(Plan.Destinations);
+        Entry.Unfinished = HasUnfinishedPut(Entry.Path);
     }
     SortEntries(Entries, ecPut, true);
     return Entries;
 }
 
+// A put that moved nothing leaves nothing to take back, and one that still
+// runs is not over: neither is the last put.
+bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection) {
+    bool Found = false;
+    std::uint64_t Newest = 0;
+    for (const TEntryInfo& Entry : ListEntryDirectories(Location)) {
+        App_record::TRecord Record;
+        std::uint64_t Time = Entry.Created;
+        std::vector<std::string> Items;
+        if (App_record::ReadRecord(Entry.Path, Record)) {
+            const App_record::TPutSection* Last = nullptr;
+            for (const App_record::TPutSection& Section : Record.Puts) {
+                const bool Running = Section.State == App_record::TPutState::psBegun &&
+                                     App_record::IsPutRunning(Section);
+                if (!Running && App_record::CountItems(Section.Tree) > 0 &&
+                    (!Last || Section.Time >= Last->Time))
+                    Last = &Section;
+            }
+            if (!Last)
+                continue;
+            Time = Last->Time;
+            for (const std::string& Path : App_record::ItemPaths(Last->Tree))
+                Items.push_back(App_record::FromRecordText(Path));
+        }
+        if (Found && Time < Newest)
+            continue;
+        Found = true;
+        Newest = Time;
+        Selection = TTakeBackSelection{Entry.Path, std::move(Items)};
+    }
+    return Found;
+}
+
+std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location) {
+    std::vector<TUnfinishedPut> Found;
+    for (const TEntryInfo& Entry : ListEntryDirectories(Location)) {
+        App_record::TRecord Record;
+        if (!App_record::ReadRecord(Entry.Path, Record))
+            continue;
+        bool Changed = false;
+        std::unique_ptr<App_record::TRecordNode> Actual;
+        for (App_record::TPutSection& Section : Record.Puts) {
+            if (Section.State != App_record::TPutState::psBegun ||
+                App_record::IsPutRunning(Section))
+                continue;
+            if (!Actual)
+                Actual =
+                    std::make_unique<App_record::TRecordNode>(App_record::ReadEntry(Entry.Path));
+            // What the put walked before the move, as far as it arrived.
+            Section.Tree = App_record::Intersect(Section.Tree, *Actual);
+            Section.State = App_record::TPutState::psInterrupted;
+            Found.push_back(
+                TUnfinishedPut{Entry.Name, App_record::CountItems(Section.Tree), Section.Items});
+            Changed = true;
+        }
+        if (Changed)
+            App_record::WriteRecord(Entry.Path, Record);
+    }
+    return Found;
+}
+
 const TTakeBackPlan& TTakeBackTask::Plan() {
     if (!FPlan) {
         auto Plan = std::make_unique<TTakeBackPlan>();
-        for (const std::string& EntryPath : EntryPaths)
-            PlanTakeBack(EntryPath, ReadEntryTree(EntryPath), OriginKindOf, IsDriveAvailable,
-                         *Plan);
+        for (const TTakeBackSelection& Selection : Selections) {
+            const TEntryNode Tree = ReadEntryTree(Selection.EntryPath);
+            if (!TargetFolder.empty())
+                PlanTakeBackTo(Selection.EntryPath, Tree,
+                               Selection.Items.empty() ? EntryItems(Selection.EntryPath, Tree)
+                                                       : Selection.Items,
+                               TargetFolder, OriginKindOf, *Plan);
+            else if (Selection.Items.empty())
+                PlanTakeBack(Selection.EntryPath, Tree, OriginKindOf, IsDriveAvailable, *Plan);
+            else
+                PlanItems(Selection.EntryPath, Tree, Selection.Items, OriginKindOf,
+                          IsDriveAvailable, *Plan);
+        }
         FPlan = std::move(Plan);
     }
     return *FPlan;
@@ -302,9 +620,10 @@ void TTakeBackTask::Execute() {
         Operator->Execute();
     }
     RemoveEmptied();
-    const std::string Stayed = StayedMessage(Pairs);
-    if (!Stayed.empty())
-        throw Exception(Stayed);
+    FollowRecords();
+    for (const std::string& Stayed : {StayedMessage(Pairs), SameNameMessage(Pairs)})
+        if (!Stayed.empty())
+            throw Exception(Stayed);
 }
 
 std::unique_ptr<TFileOperator> TTakeBackTask::CreateFileOperator() {
@@ -342,6 +661,13 @@ void TTakeBackTask::CheckLengths() const {
 void TTakeBackTask::RemoveEmptied() const {
     for (const std::string& Directory : FPlan->Descended)
         RemoveDirectoryA(Directory.c_str());
+}
+
+void TTakeBackTask::FollowRecords() const {
+    std::set<std::string> Followed;
+    for (const TTakeBackSelection& Selection : Selections)
+        if (Followed.insert(Selection.EntryPath).second)
+            App_record::FollowEntry(Selection.EntryPath);
 }
 
 void DiscardEntries(const std::vector<std::string>& EntryPaths) {

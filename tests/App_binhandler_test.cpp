@@ -568,7 +568,8 @@ TEST_F(App_binhandler_Commands, ImportOfAnEmptyFileStillMakesAnEntry) {
     EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "no failure");
     EXPECT_EQ(Log.Events, PutEvents);
     EXPECT_EQ(Index(), 1);
-    EXPECT_EQ(TestSupport::ListTree(Dir / "Bin"), std::vector<std::string>{"Tovel #0000\\"});
+    EXPECT_EQ(TestSupport::ListTree(Dir / "Bin"),
+              (std::vector<std::string>{"Tovel #0000\\", "Tovel #0000\\TovelBin.record"}));
 }
 
 TEST_F(App_binhandler_Commands, ImportOfAFileHeldByAWriterFails) {

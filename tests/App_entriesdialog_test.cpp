@@ -37,7 +37,7 @@ std::uint64_t SomeTime(int MinutesLater) {
 
 std::vector<TEntryInfo> Rows() {
     return {{"Tovel #0001", "B\\Tovel #0001", SomeTime(1), 3, 1025, "C:\\a and 2 more"},
-            {"Tovel #0000", "B\\Tovel #0000", SomeTime(0), 1, 0, "D:\\z"},
+            {"Tovel #0000", "B\\Tovel #0000", SomeTime(0), 1, 0, "D:\\z", true},
             {"Other", "B\\Other", SomeTime(2), 12, 5 * 1024, ""}};
 }
 
@@ -145,14 +145,16 @@ TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
     // Newest first to begin with.
     EXPECT_EQ(Seen[0],
               (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                        "Tovel #0000|1|0 KB|D:\\z"}));
-    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0000|1|0 KB|D:\\z",
+                                        "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|12|5 KB|",
+                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z",
                                                  "Tovel #0001|3|2 KB|C:\\a and 2 more"}));
     EXPECT_EQ(Seen[2], (std::vector<std::string>{"Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                                 "Tovel #0000|1|0 KB|D:\\z", "Other|12|5 KB|"}));
+                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z",
+                                                 "Other|12|5 KB|"}));
     EXPECT_EQ(Seen[3],
               (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                        "Tovel #0000|1|0 KB|D:\\z"}));
+                                        "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
     // The local date and time of the newest entry, in the user's format.
     EXPECT_NE(PutText.find("2026"), std::string::npos) << PutText;
     EXPECT_EQ(Dialog.Settings.SortColumn, App_takeback::ecSize);

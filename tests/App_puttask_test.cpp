@@ -4,6 +4,7 @@
 
 #include "app/App_fileoperation.h"
 #include "app/App_guarddialog.h"
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
@@ -67,14 +68,6 @@ std::map<std::string, std::string> Snapshot(const std::string& Root) {
         Items[Name] = std::to_string(Bytes.size()) + " " + Vek_hash::HashText(Bytes);
     }
     return Items;
-}
-
-// The files alone below Root, as Snapshot gives them.
-std::map<std::string, std::string> FileSnapshot(const std::string& Root) {
-    std::map<std::string, std::string> Files = Snapshot(Root);
-    for (auto It = Files.begin(); It != Files.end();)
-        It = It->second == "<dir>" ? Files.erase(It) : std::next(It);
-    return Files;
 }
 
 // The files and directories directly in Root.
@@ -201,6 +194,20 @@ std::pair<std::string, std::string> NonAsciiNames() {
     default:
         return {"Caf\xE9 d\xE9j\xE0 vu", "\xC9t\xE9 \xFC.txt"};
     }
+}
+
+// The entry's record as its items' paths by section, each after its state.
+std::vector<std::string> RecordOf(const std::string& Entry) {
+    App_record::TRecord Record;
+    if (!App_record::ReadRecord(Entry, Record))
+        return {"no record"};
+    std::vector<std::string> Lines;
+    for (const App_record::TPutSection& Section : Record.Puts) {
+        Lines.push_back(Section.State == App_record::TPutState::psDone ? "done" : "not done");
+        for (const std::string& Path : App_record::ItemPaths(Section.Tree))
+            Lines.push_back(App_record::FromRecordText(Path));
+    }
+    return Lines;
 }
 
 class App_bin_Put : public testing::Test {
@@ -330,30 +337,84 @@ TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     EXPECT_EQ(Snapshot(InEntry(Entry("Tovel #0000"), D)), BeforeD);
     EXPECT_TRUE(TestSupport::ListTree(C).empty());
     EXPECT_TRUE(TestSupport::ListTree(D).empty());
-    // One entry, holding one level per drive and nothing else.
+    // One entry, holding one level per drive and its record.
     EXPECT_EQ(TopLevel(BinDirectory()), std::vector<std::string>{"Tovel #0000\\"});
-    EXPECT_EQ(TopLevel(Entry("Tovel #0000")), (std::vector<std::string>{"C\\", "D\\"}));
+    EXPECT_EQ(TopLevel(Entry("Tovel #0000")),
+              (std::vector<std::string>{"C\\", "D\\", App_record::RecordFileName}));
+    std::vector<std::string> Recorded{"done"};
+    for (const std::string& Source : Sources)
+        Recorded.push_back(Source.substr(0, 1) + Source.substr(2));
+    std::vector<std::string> Read = RecordOf(Entry("Tovel #0000"));
+    std::sort(Recorded.begin() + 1, Recorded.end());
+    std::sort(Read.begin() + 1, Read.end());
+    EXPECT_EQ(Read, Recorded);
+    App_record::TRecord Record;
+    ASSERT_TRUE(App_record::ReadRecord(Entry("Tovel #0000"), Record));
+    std::uint64_t Files = 0;
+    std::uint64_t Bytes = 0;
+    App_record::CountFiles(Record.Puts[0].Tree, Files, Bytes);
+    EXPECT_EQ(Files, 6u);
+    EXPECT_EQ(Bytes, 5u + 6u + 7u + 200000u + 6u + 6u);
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     // The job is unbound once the operation is over.
     ASSERT_NE(App_guarddialog::AppGuardDialog, nullptr);
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
 }
 
-TEST_F(App_bin_Put, ItemsInsideAGivenDirectoryGoFirstAndNothingIsLost) {
+// As pairs of their own, the items below the directory would go first and
+// the emptied directory after them into the one they made: Wine puts it
+// inside, as Dir\Dir, and a take back then restores it there.
+TEST_F(App_bin_Put, ItemsInsideAGivenDirectoryMoveWithItAndNothingIsLost) {
     MakeFile(OnC, "Dir\\inner.txt", "inner");
     MakeFile(OnC, "Dir\\Sub\\deep.bin", "deep");
-    const auto Before = FileSnapshot(C + "\\Dir");
+    MakeFile(OnC, "Other\\kept.txt", "kept");
+    const std::vector<std::string> Before = TestSupport::FilePrint({C, BinDirectory()});
     TOperation Seen;
     TBoxRecorder Boxes;
-    TWatchedPutTask(Bin, {C + "\\Dir", C + "\\Dir\\inner.txt", C + "\\Dir\\Sub\\deep.bin"}, Seen)
+    TWatchedPutTask(Bin,
+                    {C + "\\Dir", C + "\\DIR\\inner.txt", C + "\\Dir\\Sub\\deep.bin",
+                     C + "\\Dir\\Sub", C + "\\Other\\kept.txt"},
+                    Seen)
         .Execute();
-    EXPECT_EQ(Seen.Sources, (std::vector<std::string>{C + "\\Dir\\Sub\\deep.bin",
-                                                      C + "\\Dir\\inner.txt", C + "\\Dir"}));
-    EXPECT_TRUE(TestSupport::ListTree(C).empty());
-    // The files go by their own pairs first. Where the emptied directory
-    // then lands is the shell's affair: Windows merges it into the one the
-    // files made, Wine puts it inside.
-    EXPECT_EQ(FileSnapshot(InEntry(Entry("Tovel #0000"), C) + "\\Dir"), Before);
+    EXPECT_EQ(Seen.Sources, (std::vector<std::string>{C + "\\Other\\kept.txt", C + "\\Dir"}));
+    EXPECT_EQ(TestSupport::ListTree(InEntry(Entry("Tovel #0000"), C)),
+              (std::vector<std::string>{"Dir\\", "Dir\\Sub\\", "Dir\\Sub\\deep.bin",
+                                        "Dir\\inner.txt", "Other\\", "Other\\kept.txt"}));
+    EXPECT_EQ(TestSupport::FilePrint({C, BinDirectory()}), Before);
+    const std::string InC = C.substr(0, 1) + C.substr(2);
+    EXPECT_EQ(RecordOf(Entry("Tovel #0000")),
+              (std::vector<std::string>{"done", InC + "\\Dir", InC + "\\Other\\kept.txt"}));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+// After the index wrapped, a put goes into an entry that exists only where
+// nothing of it is there yet: an older version in the bin is never replaced.
+TEST_F(App_bin_Put, WrappedEntryTakesAPutOnlyWhereItReplacesNothing) {
+    Bin.EntryName().ResetIndex(0, 1, 0);
+    const std::string Report = MakeFile(OnD, "report.txt", "version 1");
+    const std::string Other = MakeFile(OnD, "other.txt", "other");
+    TBoxRecorder Boxes;
+    Bin.Put({Report});
+    Bin.Put({Other});
+    MakeFile(OnD, "report.txt", "version 2");
+    const std::vector<std::string> Before = TestSupport::FilePrint({D, BinDirectory()});
+    // #0 holds version 1 of the report: the put goes on to #1.
+    Bin.Put({Report});
+    EXPECT_EQ(Index(), 0);
+    EXPECT_EQ(TestSupport::FilePrint({D, BinDirectory()}), Before);
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0"), Report)), "version 1");
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #1"), Report)), "version 2");
+    const std::string InD = D.substr(0, 1) + D.substr(2);
+    EXPECT_EQ(
+        RecordOf(Entry("Tovel #1")),
+        (std::vector<std::string>{"done", InD + "\\other.txt", "done", InD + "\\report.txt"}));
+    // Both entries hold a version of it: no name is left.
+    MakeFile(OnD, "report.txt", "version 3");
+    const std::vector<std::string> Full = TestSupport::FilePrint({D, BinDirectory()});
+    EXPECT_EQ(FailureOf([&] { Bin.Put({Report}); }),
+              "The program cannot find a bin entry that can take the items.");
+    EXPECT_EQ(TestSupport::FilePrint({D, BinDirectory()}), Full);
+    EXPECT_EQ(TestSupport::ReadFile(Report), "version 3");
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
@@ -379,7 +440,9 @@ TEST_F(App_bin_Put, EmptyListStillMakesAnEntryAndStepsTheIndex) {
     EXPECT_TRUE(Seen.Destinations.empty());
     EXPECT_EQ(Index(), 1);
     EXPECT_TRUE(Vek_file::IsDirectory(Entry("Tovel #0000")));
-    EXPECT_TRUE(TestSupport::ListTree(Entry("Tovel #0000")).empty());
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              std::vector<std::string>{App_record::RecordFileName});
+    EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"done"});
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
@@ -560,7 +623,10 @@ TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
     EXPECT_EQ(Seen.Runs, 1);
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
-    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")), std::vector<std::string>{"C"});
+    EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
+              (std::vector<std::string>{"C", App_record::RecordFileName}));
+    // The record claims nothing that did not arrive.
+    EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"done"});
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
 }

@@ -237,11 +237,13 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
 
 #include "app/App_bin.h"
 #include "app/App_guarddialog.h"
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "tests/PortableSupport.h"
 #include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
+#include "vek/Vek_sync.h"
 
 #include <windows.h>
 
@@ -297,8 +299,32 @@ protected:
 
     std::vector<std::string> Print() const { return FilePrint({C, D, BinDirectory()}); }
 
+    // A path as a record and a selection name it: below the entry.
+    static std::string Below(const std::string& Path) { return Path.substr(0, 1) + Path.substr(2); }
+
+    // The items of each section of the entry's record, each section after
+    // its state; "none" without a record.
+    std::vector<std::string> RecordOf(const std::string& Name) const {
+        App_record::TRecord Record;
+        if (!App_record::ReadRecord(Entry(Name), Record))
+            return {"none"};
+        std::vector<std::string> Lines;
+        for (const App_record::TPutSection& Section : Record.Puts) {
+            Lines.push_back(Section.State == App_record::TPutState::psDone ? "done" : "unfinished");
+            for (const std::string& Path : App_record::ItemPaths(Section.Tree))
+                Lines.push_back(App_record::FromRecordText(Path));
+        }
+        return Lines;
+    }
+
+    App_takeback::TTakeBackSelection LastPut() const {
+        App_takeback::TTakeBackSelection Last;
+        EXPECT_TRUE(App_takeback::FindLastPut(BinDirectory(), Last));
+        return Last;
+    }
+
     void TakeBack(const std::vector<std::string>& Entries) {
-        TTakeBackTask Task(Entries);
+        TTakeBackTask Task(App_takeback::WholeEntries(Entries));
         Task.Execute();
     }
 
@@ -329,7 +355,7 @@ TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
     ASSERT_FALSE(TestSupport::Exists(C + "\\Whole"));
     ASSERT_FALSE(TestSupport::Exists(C + "\\Chain"));
 
-    TTakeBackTask Task({Entry("Tovel #0000")});
+    TTakeBackTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}));
     const TTakeBackPlan& Plan = Task.Plan();
     EXPECT_EQ(Plan.Sources,
               (std::vector<std::string>{InEntry(Entry("Tovel #0000"), C) + "\\Chain",
@@ -565,6 +591,132 @@ TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingEl
     EXPECT_EQ(FilePrint({InTrash}), Discarded);
     TestSupport::RemoveTree(InTrash);
     DeleteFileA((Trash + "\\info\\" + Name + ".trashinfo").c_str());
+}
+
+// Two puts share an entry once the index wrapped; the last put is the
+// newest section of any record, or an entry without one that is newer.
+TEST_F(App_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
+    Bin.EntryName().ResetIndex(0, 0, 0);
+    MakeFile(C + "\\first.txt", "first");
+    MakeFile(C + "\\Dir\\second.txt", "second");
+    MakeFile(C + "\\third.txt", "third");
+    TBoxRecorder Boxes;
+    Bin.Put({C + "\\first.txt"});
+    Bin.Put({C + "\\Dir"});
+    EXPECT_EQ(RecordOf("Tovel #0"), (std::vector<std::string>{"done", Below(C) + "\\first.txt",
+                                                              "done", Below(C) + "\\Dir"}));
+    App_takeback::TTakeBackSelection Last = LastPut();
+    EXPECT_EQ(Last.EntryPath, Entry("Tovel #0"));
+    EXPECT_EQ(Last.Items, std::vector<std::string>{Below(C) + "\\Dir"});
+    TTakeBackTask({Last}).Execute();
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Dir\\second.txt"), "second");
+    EXPECT_FALSE(TestSupport::Exists(C + "\\first.txt"));
+    EXPECT_EQ(RecordOf("Tovel #0"), (std::vector<std::string>{"done", Below(C) + "\\first.txt"}));
+
+    // An entry made by hand after the put is newer; a put after it newer still.
+    MakeFile(Entry("By hand") + "\\" + Below(C) + "\\hand.txt", "hand");
+    const std::vector<std::string> Before = Print();
+    const std::uint64_t Made = App_record::CurrentTime();
+    ASSERT_TRUE(ProgramSupport::WaitFor([Made] { return App_record::CurrentTime() > Made; }));
+    EXPECT_EQ(LastPut().EntryPath, Entry("By hand"));
+    EXPECT_TRUE(LastPut().Items.empty());
+    Bin.Put({C + "\\third.txt"});
+    Last = LastPut();
+    EXPECT_EQ(Last.EntryPath, Entry("Tovel #0"));
+    EXPECT_EQ(Last.Items, std::vector<std::string>{Below(C) + "\\third.txt"});
+    TTakeBackTask({Last}).Execute();
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\third.txt"), "third");
+    for (const char* Expected : {"By hand", "Tovel #0"}) {
+        Last = LastPut();
+        EXPECT_EQ(Last.EntryPath, Entry(Expected));
+        TTakeBackTask({Last}).Execute();
+    }
+    // Every entry emptied went, its record with it; nothing is lost.
+    EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
+    EXPECT_EQ(Print(), Before);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\hand.txt"), "hand");
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+// Single items of an entry, to their places or into a folder: what is not
+// chosen stays, and the record follows what left.
+TEST_F(App_takeback_Disk, SelectedItemsComeBackAloneAndTheRecordFollows) {
+    MakeFile(C + "\\Dir\\a.txt", "a");
+    MakeFile(C + "\\Dir\\Sub\\b.txt", "b");
+    MakeFile(C + "\\one.txt", "one");
+    MakeFile(C + "\\A\\same.txt", "same A");
+    MakeFile(C + "\\B\\same.txt", "same B");
+    const std::string Target = C + "\\Target";
+    MakeFile(Target + "\\one.txt", "in the way");
+    const std::vector<std::string> Before = Print();
+    TBoxRecorder Boxes(IDNO);
+    Bin.Put({C + "\\Dir", C + "\\one.txt", C + "\\A\\same.txt", C + "\\B\\same.txt"});
+    const std::string InC = Below(C);
+
+    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\one.txt", InC + "\\gone.txt"}}}).Execute();
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\one.txt"), "one");
+    EXPECT_EQ(RecordOf("Tovel #0000"),
+              (std::vector<std::string>{"done", InC + "\\A\\same.txt", InC + "\\B\\same.txt",
+                                        InC + "\\Dir"}));
+    // A part of an item, into a folder.
+    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\Dir\\Sub\\b.txt"}}}, Target).Execute();
+    EXPECT_EQ(TestSupport::ReadFile(Target + "\\b.txt"), "b");
+    // The whole entry into the folder: its record's items, one name once.
+    TTakeBackTask Whole(App_takeback::WholeEntries({Entry("Tovel #0000")}), Target);
+    EXPECT_EQ(FailureOf([&] { Whole.Execute(); }),
+              "The program could not take back 1 item: items of the same name go to that folder.");
+    EXPECT_EQ(TestSupport::ReadFile(Target + "\\same.txt"), "same A");
+    EXPECT_EQ(TestSupport::ReadFile(Target + "\\Dir\\a.txt"), "a");
+    EXPECT_EQ(RecordOf("Tovel #0000"), (std::vector<std::string>{"done", InC + "\\B\\same.txt"}));
+    const std::string Left = Entry("Tovel #0000") + "\\" + InC;
+    EXPECT_EQ(TestSupport::ListTree(Left), (std::vector<std::string>{"B\\", "B\\same.txt"}));
+    EXPECT_TRUE(TestSupport::Exists(App_record::RecordPath(Entry("Tovel #0000"))));
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+    EXPECT_EQ(Print(), Before);
+}
+
+// A put whose record stayed begun, and whose put runs no more, is told of
+// once, marked, and left where it is; one that another program runs is not.
+TEST_F(App_takeback_Disk, UnfinishedPutIsToldOnceMarkedAndNothingMoves) {
+    MakeFile(C + "\\arrived.txt", "arrived");
+    MakeFile(C + "\\running.txt", "running");
+    Bin.Put({C + "\\arrived.txt"});
+    Bin.Put({C + "\\running.txt"});
+    const auto Begun = [this](const std::string& Name, const std::string& Id, std::size_t Items) {
+        App_record::TRecord Record;
+        ASSERT_TRUE(App_record::ReadRecord(Entry(Name), Record));
+        Record.Puts[0].State = App_record::TPutState::psBegun;
+        Record.Puts[0].Id = Id;
+        Record.Puts[0].Items = Items;
+        App_record::WriteRecord(Entry(Name), Record);
+    };
+    const std::string Running = "RUNNING-" + std::to_string(GetCurrentProcessId());
+    Vek_sync::TMutex OtherProgram(App_record::PutMutexName(Running));
+    Begun("Tovel #0000", "GONE-1", 3);
+    Begun("Tovel #0001", Running, 1);
+    const std::vector<std::string> Before = Print();
+
+    const auto Marks = [this] {
+        std::vector<std::string> Marked;
+        for (const TEntryInfo& Info : App_takeback::ListEntries(BinDirectory()))
+            Marked.push_back(Info.Name + (Info.Unfinished ? " unfinished" : ""));
+        std::sort(Marked.begin(), Marked.end());
+        return Marked;
+    };
+    const std::vector<std::string> Marked{"Tovel #0000 unfinished", "Tovel #0001"};
+    EXPECT_EQ(Marks(), Marked);
+    const std::vector<App_takeback::TUnfinishedPut> Told =
+        App_takeback::NoticeUnfinishedPuts(BinDirectory());
+    EXPECT_EQ(
+        App_takeback::UnfinishedMessage(Told),
+        "The put into \"Tovel #0000\" did not finish: 1 of its 3 items arrived in the entry.");
+    EXPECT_TRUE(App_takeback::NoticeUnfinishedPuts(BinDirectory()).empty());
+    EXPECT_EQ(RecordOf("Tovel #0000"),
+              (std::vector<std::string>{"unfinished", Below(C) + "\\arrived.txt"}));
+    EXPECT_EQ(Marks(), Marked);
+    // The put that still runs is not the last put yet.
+    EXPECT_EQ(LastPut().EntryPath, Entry("Tovel #0000"));
+    EXPECT_EQ(Print(), Before);
 }
 
 #endif

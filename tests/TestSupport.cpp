@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
@@ -135,6 +136,8 @@ void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
             PrintInto(Path, Out);
             return;
         }
+        if (App_record::IsRecordFile(Name))
+            return;
         const std::string Bytes = ReadFile(Path);
         Out.push_back(Name + "|" + std::to_string(Bytes.size()) + "|" +
                       Vek_hash::HashData(Bytes.data(), static_cast<std::int32_t>(Bytes.size())));

@@ -458,7 +458,7 @@ TEST(TovelBin_Faults, EightStartsAtOnceOpenOneWindow) {
 }
 
 // The program is killed while the shell moves 10,000 files of one put.
-TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartRunsNormally) {
+TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartTellsOfIt) {
     TInstalled Program;
     TTempDir Items;
     const int Count = 10000;
@@ -501,10 +501,26 @@ TEST(TovelBin_Faults, KillDuringAPutLosesNothingAndTheNextStartRunsNormally) {
     EXPECT_LT(Left, static_cast<std::size_t>(Count));
     EXPECT_EQ(FilePrint({Items.Path(), Bin}), Before);
 
+    // The next start tells of the put that did not finish, moves nothing,
+    // and never hands out its entry's name again.
     TProgram Next(Quoted(Program.Exe()));
     HWND Main = WaitForMainWindow(Next, Patience);
     ASSERT_NE(Main, nullptr);
-    EXPECT_TRUE(SeenDialogs(Next).empty());
-    EXPECT_EQ(NextLabel(Main), "Next: Tovel #0000");
+    HWND Box = WaitForDialog(Next);
+    ASSERT_NE(Box, nullptr);
+    EXPECT_EQ(BoxText(Box), "Tovel Bin|The put into \"Tovel #0000\" did not finish: " +
+                                std::to_string(Count - Left) + " of its " + std::to_string(Count) +
+                                " items arrived in the entry.");
+    PressButton(Box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return SeenDialogs(Next).empty(); }, Patience));
+    EXPECT_EQ(NextLabel(Main), "Next: Tovel #0001");
+    EXPECT_EQ(FilePrint({Items.Path(), Bin}), Before);
     Close(Next, Main);
+
+    // Told once: the start after is a plain one.
+    TProgram Third(Quoted(Program.Exe()));
+    Main = WaitForMainWindow(Third, Patience);
+    ASSERT_NE(Main, nullptr);
+    EXPECT_TRUE(SeenDialogs(Third).empty());
+    Close(Third, Main);
 }

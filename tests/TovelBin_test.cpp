@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "res/resource.h"
+#include "app/App_record.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 
@@ -257,4 +258,41 @@ TEST(TovelBin_StartDirectory, AProgramAtADrivesRootWorksInTheRoot) {
     const TStartedIn AtTheRoot = StartAndClose(Program.Exe(), "D:\\");
     EXPECT_EQ(AtTheRoot.ProcessDirectory, "D:\\");
     EXPECT_EQ(AtTheRoot.Remembered, Quoted("D:\\"));
+}
+
+// The program is killed after a put and before any close: the next start
+// must not hand the same entry name out again, or the next put would land
+// in the first one's entry and replace its version of the same file.
+TEST(TovelBin_Program, AKilledProgramNeverHandsAnEntryNameOutTwice) {
+    TInstalled Program;
+    TTempDir Items;
+    const std::string Report = Items / "report.txt";
+    WriteFile(Report, "version 1");
+    {
+        TProgram First(Quoted(Program.Exe()) + " " + Quoted(Report));
+        HWND Main = WaitForMainWindow(First);
+        ASSERT_NE(Main, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }));
+        // The put has ended once its record says so.
+        ASSERT_TRUE(WaitFor([&] {
+            App_record::TRecord Record;
+            return App_record::ReadRecord(Program.Bin() + "\\Tovel #0000", Record) &&
+                   Record.Puts[0].State == App_record::TPutState::psDone;
+        }));
+        First.Kill();
+    }
+    WriteFile(Report, "version 2");
+    const std::vector<std::string> Before = FilePrint({Items.Path(), Program.Bin()});
+
+    TProgram Next(Quoted(Program.Exe()) + " " + Quoted(Report));
+    HWND Main = WaitForMainWindow(Next);
+    ASSERT_NE(Main, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0002"; })) << NextLabel(Main);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(Report); }));
+    EXPECT_EQ(WaitForDialog(Next, 300), nullptr);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Next.WaitForEnd());
+    EXPECT_EQ(FilePrint({Items.Path(), Program.Bin()}), Before);
+    EXPECT_EQ(ReadFile(Program.InEntry("0000", Report)), "version 1");
+    EXPECT_EQ(ReadFile(Program.InEntry("0001", Report)), "version 2");
 }

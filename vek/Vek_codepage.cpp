@@ -142,4 +142,13 @@ bool MakeSortKey(const std::string& Text, std::string& Key) {
     return true;
 }
 
+// Under UTF-8 both are the text itself, so the shipped program converts nothing.
+std::string ToUtf8(const std::string& Text) {
+    return IsUtf8Process() ? Text : Narrow(Widen(Text, CP_ACP), CP_UTF8);
+}
+
+std::string FromUtf8(const std::string& Text) {
+    return IsUtf8Process() ? Text : Narrow(Widen(Text, CP_UTF8), CP_ACP);
+}
+
 } // namespace Vek_codepage

@@ -49,4 +49,9 @@ bool SameTextIgnoringCase(const std::string& A, const std::string& B);
 // does. False when the system gives no key.
 bool MakeSortKey(const std::string& Text, std::string& Key);
 
+// A text of the process code page as UTF-8, and back. A character the code
+// page lacks comes back as "?", as FromWide gives it.
+std::string ToUtf8(const std::string& Text);
+std::string FromUtf8(const std::string& Text);
+
 } // namespace Vek_codepage

@@ -35,4 +35,14 @@ void TMutex::Close() {
     }
 }
 
+// A mutex lives while any process holds a handle to it; one that is there
+// but closed to us still exists.
+bool MutexExists(const std::string& Name) {
+    const HANDLE Handle = OpenMutexA(SYNCHRONIZE, FALSE, Name.c_str());
+    if (Handle == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(Handle);
+    return true;
+}
+
 } // namespace Vek_sync

@@ -41,4 +41,7 @@ private:
     HANDLE FHandle = nullptr;
 };
 
+// Whether a mutex of that name exists now, in any process of the session.
+bool MutexExists(const std::string& Name);
+
 } // namespace Vek_sync

@@ -95,7 +95,7 @@ void MeasureListing(const std::string& Base, std::size_t Entries, std::size_t Fi
 class TTimedTakeBackTask : public App_takeback::TTakeBackTask {
 public:
     TTimedTakeBackTask(const std::string& Entry, TMoments& Moments)
-        : TTakeBackTask({Entry}), FMoments(Moments) {}
+        : TTakeBackTask(App_takeback::WholeEntries({Entry})), FMoments(Moments) {}
 
 protected:
     std::unique_ptr<TFileOperator> CreateFileOperator() override {

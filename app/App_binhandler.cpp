@@ -1,6 +1,7 @@
 #include "App_binhandler.h"
 
 #include "app/App_binpropsdialog.h"
+#include "app/App_cleanupdialog.h"
 #include "app/App_takeback.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace App_binhandler {
 
@@ -24,6 +26,7 @@ const char EntryNameSection[] = "MainForm.BinHandler.Bin.EntryName";
 const char PutRegularFilesSection[] = "MainForm.BinHandler.PutRegularFilesDialog";
 const char PutImportPathsSection[] = "MainForm.BinHandler.PutImportPathsDialog";
 const char EntriesDialogSection[] = "MainForm.BinHandler.EntriesDialog";
+const char CleanUpSection[] = "MainForm.BinHandler.CleanUp";
 const char* const ColumnWidthKeys[App_takeback::ecCount] = {"EntryWidth", "PutWidth", "ItemsWidth",
                                                             "SizeWidth", "FromWidth"};
 
@@ -93,6 +96,9 @@ TBinHandler::TBinHandler() {
 }
 
 TBinHandler::~TBinHandler() {
+    // The clean-up's thread ends by itself; its message then finds no one.
+    if (FCleanUpThread.joinable())
+        FCleanUpThread.join();
     FPutImportPathsDialog.reset();
     FPutRegularFilesDialog.reset();
     FBin.reset();
@@ -245,6 +251,87 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
                          Settings.ColumnWidths[Column]);
     Ini.WriteInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
     Ini.WriteBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+}
+
+// A missing section leaves both rules off; a number out of range keeps the
+// one the rules have.
+void TBinHandler::LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
+    App_cleanup::TCleanUpRules& Rules = FCleanUpRules;
+    Rules.ByAge = Ini.ReadBool(CleanUpSection, "ByAge", Rules.ByAge);
+    const std::int32_t Days = Ini.ReadInteger(CleanUpSection, "Days", Rules.Days);
+    if (Days >= App_cleanup::MinDays && Days <= App_cleanup::MaxDays)
+        Rules.Days = Days;
+    Rules.BySize = Ini.ReadBool(CleanUpSection, "BySize", Rules.BySize);
+    const std::int32_t Megabytes = Ini.ReadInteger(CleanUpSection, "Megabytes", Rules.Megabytes);
+    if (Megabytes >= App_cleanup::MinMegabytes && Megabytes <= App_cleanup::MaxMegabytes)
+        Rules.Megabytes = Megabytes;
+    Rules.AtStart = Ini.ReadBool(CleanUpSection, "AtStart", Rules.AtStart);
+}
+
+void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
+    const App_cleanup::TCleanUpRules& Rules = FCleanUpRules;
+    Ini.WriteBool(CleanUpSection, "ByAge", Rules.ByAge);
+    Ini.WriteInteger(CleanUpSection, "Days", Rules.Days);
+    Ini.WriteBool(CleanUpSection, "BySize", Rules.BySize);
+    Ini.WriteInteger(CleanUpSection, "Megabytes", Rules.Megabytes);
+    Ini.WriteBool(CleanUpSection, "AtStart", Rules.AtStart);
+}
+
+void TBinHandler::ShowCleanUp() {
+    const std::string Location = FBin->GetLocation();
+    if (!Vek_file::IsDirectory(Location))
+        throw Base_system::Exception("The bin does not exist.");
+    App_cleanupdialog::TAppCleanUpDialog Dialog;
+    Dialog.Rules = FCleanUpRules;
+    Dialog.OnList = [&Location] { return App_cleanup::ReadEntries(Location); };
+    Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
+    Dialog.Execute();
+    FCleanUpRules = Dialog.Rules;
+}
+
+void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {
+    DoStatus("Discarding entries...");
+    try {
+        App_cleanup::DiscardEntries(EntryPaths);
+    } catch (...) {
+        DoStatus("");
+        throw;
+    }
+    DoStatus("");
+}
+
+// Only the bin of the fixed location: nothing may be asked of the user.
+bool TBinHandler::StartCleanUp(HWND Window, UINT Message) {
+    const App_cleanup::TCleanUpRules Rules = FCleanUpRules;
+    if (!Rules.AtStart || !(Rules.ByAge || Rules.BySize) || FCleanUpThread.joinable() ||
+        FBin->LocationType() != App_bin::bltFixed)
+        return false;
+    const std::string Location = FBin->GetLocation();
+    if (!Vek_file::IsDirectory(Location))
+        return false;
+    FCleanUpResult = App_cleanup::TStartUpCleanUp::TResult();
+    FCleanUpFailure = nullptr;
+    FCleanUpThread = std::thread([this, Location, Rules, Window, Message] {
+        try {
+            App_cleanup::TStartUpCleanUp CleanUp(Location, Rules);
+            FCleanUpResult = CleanUp.Run();
+        } catch (...) {
+            FCleanUpFailure = std::current_exception();
+        }
+        PostMessageA(Window, Message, 0, 0);
+    });
+    return true;
+}
+
+std::string TBinHandler::FinishCleanUp() {
+    if (FCleanUpThread.joinable())
+        FCleanUpThread.join();
+    if (FCleanUpFailure)
+        std::rethrow_exception(std::exchange(FCleanUpFailure, nullptr));
+    const App_cleanup::TStartUpCleanUp::TResult& Result = FCleanUpResult;
+    if (Result.Busy || (Result.Count == 0 && Result.Left == 0))
+        return std::string();
+    return App_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left);
 }
 
 void TBinHandler::TakeBackLastPut() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/App_bin.h"
+#include "app/App_cleanup.h"
 #include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
 #include "app/App_takeback.h"
@@ -11,8 +12,12 @@
 #include "gui/Gui_opendialog.h"
 #include "base/Base_stringlist.h"
 
+#include <windows.h>
+
+#include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace App_binhandler {
@@ -60,6 +65,26 @@ public:
     virtual void ExploreEntry(const std::string& EntryPath);
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
 
+    // The clean-up dialog over the bin, made for this use only; the rules
+    // the user leaves in it are kept.
+    virtual void ShowCleanUp();
+    // Sends the entries to the Recycle Bin; the shell asks only before it
+    // would delete one for good.
+    virtual void CleanUpEntries(const std::vector<std::string>& EntryPaths);
+    // At the program's start, when the rules say so: the clean-up of the
+    // bin of the fixed location runs on a thread of its own, which posts
+    // Message to Window once it has ended. False when none started.
+    bool StartCleanUp(HWND Window, UINT Message);
+    // After that message: the status text of what the clean-up did (empty
+    // when another program folder was cleaning the bin). Its failure is
+    // raised here.
+    std::string FinishCleanUp();
+
+    App_cleanup::TCleanUpRules& CleanUpRules() { return FCleanUpRules; }
+    // The clean-up's section, written after the entries dialog's.
+    void LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini);
+    void SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini);
+
     // The entries dialog's own section, written after every other section
     // of the settings file, so the main window calls these last.
     App_entriesdialog::TEntriesDialogSettings& EntriesDialogSettings() {
@@ -82,6 +107,11 @@ private:
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutRegularFilesDialog;
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
     App_entriesdialog::TEntriesDialogSettings FEntriesDialogSettings;
+    App_cleanup::TCleanUpRules FCleanUpRules;
+    // The start-up's clean-up: its thread, and what it found or raised.
+    std::thread FCleanUpThread;
+    App_cleanup::TStartUpCleanUp::TResult FCleanUpResult;
+    std::exception_ptr FCleanUpFailure;
 };
 
 } // namespace App_binhandler

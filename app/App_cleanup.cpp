@@ -113,6 +113,12 @@ std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t 
     return Message;
 }
 
+std::string FreedText(std::size_t Count, std::uint64_t Size) {
+    if (Count == 0)
+        return "Nothing to clean up.";
+    return "Frees " + FormatSize(Size) + " (" + Counted(Count, "entry", "entries") + ").";
+}
+
 std::string EmptyBinQuestion(std::size_t Count, std::uint64_t Size) {
     return "Discard every entry of the bin, " + EntriesText(Count, Size) +
            ", into the Recycle Bin?";
@@ -185,6 +191,22 @@ bool HasRecycleBin(const std::string& Path) {
     SHQUERYRBINFO Info{};
     Info.cbSize = sizeof Info;
     return SHQueryRecycleBinA(Root.c_str(), &Info) == S_OK;
+}
+
+void DiscardEntries(const std::vector<std::string>& EntryPaths) {
+    App_fileoperation::TFileOperator Operator;
+    // An entry gone already, by a clean-up of another program folder, is
+    // no failure: the shell would refuse the whole list for it.
+    for (const std::string& Path : EntryPaths)
+        if (Vek_file::IsDirectory(Path))
+            Operator.Sources().push_back(Path);
+    if (Operator.Sources().empty())
+        return;
+    Operator.SetFunc(App_fileoperation::FileOperationDelete);
+    Operator.SetFlags(App_fileoperation::FileOperationAllowUndo |
+                      App_fileoperation::FileOperationNoConfirmation |
+                      App_fileoperation::FileOperationWantNukeWarning);
+    Operator.Execute();
 }
 
 unsigned StartUpDeleteFlags() {

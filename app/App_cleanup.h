@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace App_cleanup {
@@ -61,6 +62,9 @@ std::string EntriesText(std::size_t Count, std::uint64_t Size);
 // Cleaned up 3 entries (1.2 GB) into the Recycle Bin. With Left entries
 // that the Recycle Bin could not take, one more sentence says they stayed.
 std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t Left);
+// What the preview frees: "Frees 1.2 GB (3 entries)."; "Nothing to clean up."
+// when it lists nothing.
+std::string FreedText(std::size_t Count, std::uint64_t Size);
 // The question before the bin is emptied.
 std::string EmptyBinQuestion(std::size_t Count, std::uint64_t Size);
 
@@ -78,6 +82,11 @@ std::string CleanUpMutexName(const std::string& Location);
 // Whether the Recycle Bin of the drive that holds Path takes what is deleted
 // there: a fixed drive whose Recycle Bin answers.
 bool HasRecycleBin(const std::string& Path);
+
+// Sends the entries that are still there to the Recycle Bin in one shell
+// delete behind the guard dialog. The shell asks nothing, except before it
+// would delete an entry for good (where the Recycle Bin cannot take it).
+void DiscardEntries(const std::vector<std::string>& EntryPaths);
 
 // The clean-up at the program's start, run on a thread of its own: it
 // holds the bin's clean-up mutex (a bin another program folder cleans right

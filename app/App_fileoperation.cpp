@@ -40,7 +40,9 @@ std::vector<char> PackNames(const std::vector<std::string>& Names) {
 static_assert(FileOperationMove == FO_MOVE && FileOperationDelete == FO_DELETE &&
                   FileOperationMultipleDestinations == FOF_MULTIDESTFILES &&
                   FileOperationAllowUndo == FOF_ALLOWUNDO &&
-                  FileOperationNoConfirmMakeDirectory == FOF_NOCONFIRMMKDIR,
+                  FileOperationNoConfirmMakeDirectory == FOF_NOCONFIRMMKDIR &&
+                  FileOperationNoConfirmation == FOF_NOCONFIRMATION &&
+                  FileOperationWantNukeWarning == FOF_WANTNUKEWARNING,
               "the shell's own values");
 
 using App_guarddialog::AppGuardDialog;

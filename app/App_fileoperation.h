@@ -21,8 +21,10 @@ namespace App_fileoperation {
 const std::uint32_t FileOperationMove = 1;
 const std::uint32_t FileOperationDelete = 3;
 const std::uint16_t FileOperationMultipleDestinations = 0x0001;
+const std::uint16_t FileOperationNoConfirmation = 0x0010;
 const std::uint16_t FileOperationAllowUndo = 0x0040;
 const std::uint16_t FileOperationNoConfirmMakeDirectory = 0x0200;
+const std::uint16_t FileOperationWantNukeWarning = 0x4000;
 
 // The shell's form of a list of paths: each text and a NUL, then one more NUL.
 std::size_t PackedSize(const std::vector<std::string>& Names);

@@ -25,6 +25,9 @@ const char FormClassName[] = "TAppMainForm";
 const char PanelClassName[] = "TAppMainFormPanel";
 const char Caption[] = "Tovel Bin";
 const char Quote = '"';
+// Posted by the start-up's clean-up once its thread has ended; both
+// parameters 0.
+const UINT CleanUpMessage = WM_APP;
 
 const DWORD FormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
@@ -498,6 +501,10 @@ void TAppMainForm::BinEntriesAcExecute(TAction&) {
     FBinHandler->ShowEntries();
 }
 
+void TAppMainForm::BinCleanUpAcExecute(TAction&) {
+    FBinHandler->ShowCleanUp();
+}
+
 void TAppMainForm::HelpSendToAcExecute(TAction&) {
     FHelpHandler->ToggleSendTo();
 }
@@ -545,6 +552,18 @@ void TAppMainForm::ApplicationIdle(TObject*, bool& Done) {
         Application().HandleException(std::current_exception());
     }
     PutCommandLine();
+    // After the command line's put, which is then the last put and stays.
+    try {
+        FBinHandler->StartCleanUp(Handle(), CleanUpMessage);
+    } catch (...) {
+        Application().HandleException(std::current_exception());
+    }
+}
+
+void TAppMainForm::CleanUpFinished() {
+    const std::string Status = FBinHandler->FinishCleanUp();
+    if (!Status.empty())
+        HandlerStatus(this, Status);
 }
 
 void TAppMainForm::PutCommandLine() {
@@ -600,6 +619,7 @@ void TAppMainForm::LoadSettingsFile() {
         FViewHandler->LoadSettings(Ini);
         FHelpHandler->LoadSettings(Ini);
         FBinHandler->LoadEntriesDialogSettings(Ini);
+        FBinHandler->LoadCleanUpSettings(Ini);
     } catch (...) {
         // A file that spoils the start is gone, so the next start has the
         // defaults; when even that fails, its own failure is the one told.
@@ -630,6 +650,7 @@ void TAppMainForm::WriteSettingsFile() {
     FViewHandler->SaveSettings(Ini);
     FHelpHandler->SaveSettings(Ini);
     FBinHandler->SaveEntriesDialogSettings(Ini);
+    FBinHandler->SaveCleanUpSettings(Ini);
     Ini.UpdateFile();
 }
 
@@ -698,10 +719,11 @@ RECT TAppMainForm::FormBounds() const {
 
 TAppMainForm::TAction* TAppMainForm::FindMenuAction(int Command) {
     // BinPutDroppedFilesAc has no menu item: only the pending list starts it.
-    for (TAction* Action : {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc,
-                            &BinExploreAc, &BinPropsAc, &BinExitAc, &ViewToolbarAc,
-                            &ViewCenterPanelAc, &ViewStatusBarAc, &ViewTopmostAc, &HelpContentsAc,
-                            &HelpAboutAc, &BinTakeBackLastPutAc, &BinEntriesAc, &HelpSendToAc}) {
+    for (TAction* Action :
+         {&BinPutRegularFilesAc, &BinPutDirectoryAc, &BinPutImportPathsAc, &BinExploreAc,
+          &BinPropsAc, &BinExitAc, &ViewToolbarAc, &ViewCenterPanelAc, &ViewStatusBarAc,
+          &ViewTopmostAc, &HelpContentsAc, &HelpAboutAc, &BinTakeBackLastPutAc, &BinEntriesAc,
+          &HelpSendToAc, &BinCleanUpAc}) {
         if (Action->Command == Command)
             return Action;
     }
@@ -744,6 +766,13 @@ LRESULT TAppMainForm::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {
         break;
     case WM_DROPFILES:
         WMDropFiles(reinterpret_cast<HDROP>(WParam));
+        return 0;
+    case CleanUpMessage:
+        try {
+            CleanUpFinished();
+        } catch (...) {
+            Application().HandleException(std::current_exception());
+        }
         return 0;
     case WM_SIZE:
         StackBars();

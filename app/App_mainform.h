@@ -75,6 +75,7 @@ public:
                                  &TAppMainForm::BinTakeBackLastPutAcExecute};
     TAction BinEntriesAc{IDM_BIN_ENTRIES, &TAppMainForm::BinEntriesAcExecute};
     TAction HelpSendToAc{IDM_HELP_SEND_TO, &TAppMainForm::HelpSendToAcExecute};
+    TAction BinCleanUpAc{IDM_BIN_CLEAN_UP, &TAppMainForm::BinCleanUpAcExecute};
 
     // Runs the action through ActionList1Execute, as its menu item would.
     void ExecuteAction(TAction& Action);
@@ -108,10 +109,14 @@ public:
     void BinTakeBackLastPutAcExecute(TAction& Sender);
     void BinEntriesAcExecute(TAction& Sender);
     void HelpSendToAcExecute(TAction& Sender);
+    void BinCleanUpAcExecute(TAction& Sender);
 
     void FormCloseQuery(Base_system::TObject* Sender, bool& CanClose);
     void ApplicationIdle(Base_system::TObject* Sender, bool& Done);
     void PutCommandLine();
+    // The start-up's clean-up has ended: its status shows, its failure is
+    // reported.
+    void CleanUpFinished();
     void WMDropFiles(HDROP Drop);
 
     void FitHeightToBars();

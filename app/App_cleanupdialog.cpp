@@ -1,0 +1,295 @@
+#include "App_cleanupdialog.h"
+
+#include "app/App_record.h"
+#include "gui/Gui_application.h"
+#include "vek/Vek_codepage.h"
+
+#include <commctrl.h>
+
+namespace App_cleanupdialog {
+
+using App_cleanup::TCleanUpEntry;
+using App_cleanup::TCleanUpRules;
+using Gui_application::Application;
+
+namespace {
+
+struct TColumn {
+    const char* Caption;
+    int Width;
+    int Format;
+};
+// Design widths in dialog units; Entry takes what the list has left.
+const TColumn Columns[] = {
+    {"Entry", 0, LVCFMT_LEFT}, {"Put", 90, LVCFMT_LEFT}, {"Size", 60, LVCFMT_RIGHT}};
+const int ColumnCount = 3;
+
+// While the dialog waits for the user, the ordinary cursor shows, also
+// inside the command that opened it.
+class TScreenCursorOff {
+public:
+    TScreenCursorOff() : FSaved(Application().ScreenCursor()) {
+        Application().SetScreenCursor(nullptr);
+    }
+    ~TScreenCursorOff() { Application().SetScreenCursor(FSaved); }
+    TScreenCursorOff(const TScreenCursorOff&) = delete;
+    TScreenCursorOff& operator=(const TScreenCursorOff&) = delete;
+
+private:
+    HCURSOR FSaved;
+};
+
+// The locale's date and time come wide and are converted once.
+std::string LocaleTime(const SYSTEMTIME& Time, bool Date) {
+    wchar_t Buffer[128];
+    const int Length =
+        Date ? GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer, 128)
+             : GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer, 128);
+    return Length > 0 ? Vek_codepage::FromWide(std::wstring(Buffer, Length - 1)) : std::string();
+}
+
+std::string PutText(std::uint64_t Put) {
+    FILETIME Utc{static_cast<DWORD>(Put), static_cast<DWORD>(Put >> 32)};
+    FILETIME Local;
+    SYSTEMTIME Time;
+    if (!FileTimeToLocalFileTime(&Utc, &Local) || !FileTimeToSystemTime(&Local, &Time))
+        return std::string();
+    return LocaleTime(Time, true) + " " + LocaleTime(Time, false);
+}
+
+std::string CellText(const TCleanUpEntry& Entry, int Column) {
+    switch (Column) {
+    case 1:
+        return PutText(Entry.Put);
+    case 2:
+        return App_cleanup::FormatSize(Entry.Size);
+    default:
+        return Entry.Name;
+    }
+}
+
+std::string RangeMessage(std::int32_t Min, std::int32_t Max) {
+    return "Specify an integer between " + std::to_string(Min) + " and " + std::to_string(Max) +
+           ".";
+}
+
+} // namespace
+
+TAppCleanUpDialog::TAppCleanUpDialog() : TDialog(IDD_CLEANUP) {}
+
+void TAppCleanUpDialog::Execute() {
+    const TScreenCursorOff NormalCursor;
+    ShowModal();
+}
+
+void TAppCleanUpDialog::InitDialog() {
+    SendMessageA(ListView1(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    CreateColumns();
+    WriteControls(Rules);
+    Refresh();
+}
+
+void TAppCleanUpDialog::CreateColumns() {
+    RECT Client;
+    GetClientRect(ListView1(), &Client);
+    int Rest = Client.right - GetSystemMetrics(SM_CXVSCROLL);
+    int Widths[ColumnCount];
+    for (int Column = ColumnCount - 1; Column >= 0; --Column) {
+        RECT Width{Columns[Column].Width, 0, 0, 0};
+        MapDialogRect(Handle(), &Width);
+        Widths[Column] = Column == 0 ? Rest : Width.left;
+        Rest -= Width.left;
+    }
+    for (int Column = 0; Column < ColumnCount; ++Column) {
+        LVCOLUMNA Info{};
+        Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        Info.fmt = Columns[Column].Format;
+        Info.cx = Widths[Column];
+        Info.pszText = const_cast<char*>(Columns[Column].Caption);
+        Info.iSubItem = Column;
+        SendMessageA(ListView1(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
+    }
+}
+
+void TAppCleanUpDialog::WriteControls(const TCleanUpRules& Value) {
+    FWriting = true;
+    CheckDlgButton(Handle(), IDC_CLEANUP_BY_AGE, Value.ByAge ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(Handle(), IDC_CLEANUP_DAYS, std::to_string(Value.Days).c_str());
+    CheckDlgButton(Handle(), IDC_CLEANUP_BY_SIZE, Value.BySize ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(Handle(), IDC_CLEANUP_MEGABYTES, std::to_string(Value.Megabytes).c_str());
+    CheckDlgButton(Handle(), IDC_CLEANUP_AT_START, Value.AtStart ? BST_CHECKED : BST_UNCHECKED);
+    FWriting = false;
+}
+
+bool TAppCleanUpDialog::Checked(int Id) const {
+    return IsDlgButtonChecked(Handle(), Id) == BST_CHECKED;
+}
+
+bool TAppCleanUpDialog::ReadNumber(int Id, std::int32_t Min, std::int32_t Max,
+                                   std::int32_t& Value) const {
+    const HWND Box = Item(Id);
+    std::string Text(static_cast<std::size_t>(GetWindowTextLengthA(Box)) + 1, '\0');
+    Text.resize(
+        static_cast<std::size_t>(GetWindowTextA(Box, &Text[0], static_cast<int>(Text.size()))));
+    return Base_system::TryStrToInt(Text, Value) && Value >= Min && Value <= Max;
+}
+
+// As the properties dialog does it: the focus goes to the box, the failure
+// is the top level's to tell, and the dialog stays.
+void TAppCleanUpDialog::FailAt(int Id, const std::string& Message) {
+    if (IsWindowEnabled(Item(Id)))
+        SendMessageA(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(Id)), TRUE);
+    throw Base_system::Exception(Message);
+}
+
+std::int32_t TAppCleanUpDialog::CheckedNumber(int Id, std::int32_t Min, std::int32_t Max) {
+    std::int32_t Value = 0;
+    if (!ReadNumber(Id, Min, Max, Value))
+        FailAt(Id, RangeMessage(Min, Max));
+    return Value;
+}
+
+// A rule that is off keeps its last valid number, whatever its box holds.
+TCleanUpRules TAppCleanUpDialog::ReadControls() {
+    TCleanUpRules Result = Rules;
+    Result.ByAge = Checked(IDC_CLEANUP_BY_AGE);
+    if (Result.ByAge)
+        Result.Days = CheckedNumber(IDC_CLEANUP_DAYS, App_cleanup::MinDays, App_cleanup::MaxDays);
+    Result.BySize = Checked(IDC_CLEANUP_BY_SIZE);
+    if (Result.BySize)
+        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, App_cleanup::MinMegabytes,
+                                         App_cleanup::MaxMegabytes);
+    Result.AtStart = Checked(IDC_CLEANUP_AT_START);
+    return Result;
+}
+
+TCleanUpRules TAppCleanUpDialog::PreviewRules() const {
+    TCleanUpRules Result = Rules;
+    Result.ByAge = Checked(IDC_CLEANUP_BY_AGE) && ReadNumber(IDC_CLEANUP_DAYS, App_cleanup::MinDays,
+                                                             App_cleanup::MaxDays, Result.Days);
+    Result.BySize =
+        Checked(IDC_CLEANUP_BY_SIZE) && ReadNumber(IDC_CLEANUP_MEGABYTES, App_cleanup::MinMegabytes,
+                                                   App_cleanup::MaxMegabytes, Result.Megabytes);
+    return Result;
+}
+
+std::uint64_t TAppCleanUpDialog::Now() const {
+    return OnNow ? OnNow() : App_record::CurrentTime();
+}
+
+void TAppCleanUpDialog::Refresh() {
+    FEntries = OnList ? OnList() : std::vector<TCleanUpEntry>();
+    UpdatePreview();
+}
+
+void TAppCleanUpDialog::UpdatePreview() {
+    FPreview = App_cleanup::ChooseEntries(FEntries, PreviewRules(), Now());
+    const HWND List = ListView1();
+    SendMessageA(List, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(List);
+    for (std::size_t Row = 0; Row < FPreview.size(); ++Row) {
+        for (int Column = 0; Column < ColumnCount; ++Column) {
+            std::string Text = CellText(FPreview[Row], Column);
+            LVITEMA Cell{};
+            Cell.mask = LVIF_TEXT;
+            Cell.iItem = static_cast<int>(Row);
+            Cell.iSubItem = Column;
+            Cell.pszText = &Text[0];
+            SendMessageA(List, Column == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, Row,
+                         reinterpret_cast<LPARAM>(&Cell));
+        }
+    }
+    SendMessageA(List, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(List, nullptr, TRUE);
+    SetDlgItemTextA(
+        Handle(), IDC_CLEANUP_TOTAL,
+        App_cleanup::FreedText(FPreview.size(), App_cleanup::TotalSize(FPreview)).c_str());
+    UpdateControls();
+}
+
+void TAppCleanUpDialog::UpdateControls() {
+    EnableWindow(Item(IDC_CLEANUP_DAYS), Checked(IDC_CLEANUP_BY_AGE));
+    EnableWindow(Item(IDC_CLEANUP_MEGABYTES), Checked(IDC_CLEANUP_BY_SIZE));
+    EnableWindow(Item(IDC_CLEANUP_CLEAN_UP), !FPreview.empty());
+    EnableWindow(Item(IDC_CLEANUP_EMPTY_BIN), !FEntries.empty());
+}
+
+// Whatever the discard did, the preview shows the bin as it is now; a
+// failure is then reported by the top level and the dialog stays.
+void TAppCleanUpDialog::Discard(const std::vector<std::string>& Paths) {
+    if (Paths.empty() || !OnDiscard)
+        return;
+    try {
+        const Gui_application::TCursorScope Hourglass;
+        OnDiscard(Paths);
+    } catch (...) {
+        Refresh();
+        throw;
+    }
+    Refresh();
+}
+
+// Exactly what the preview lists: the rules are checked first, so that a
+// number out of range is refused rather than passed over.
+void TAppCleanUpDialog::CleanUpClick() {
+    Rules = ReadControls();
+    std::vector<std::string> Paths;
+    for (const TCleanUpEntry& Entry : FPreview)
+        Paths.push_back(Entry.Path);
+    Discard(Paths);
+}
+
+void TAppCleanUpDialog::EmptyBinClick() {
+    if (FEntries.empty())
+        return;
+    if (Application().ShowMessageBox(
+            App_cleanup::EmptyBinQuestion(FEntries.size(), App_cleanup::TotalSize(FEntries)),
+            Application().Title(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+        return;
+    std::vector<std::string> Paths;
+    for (const TCleanUpEntry& Entry : FEntries)
+        Paths.push_back(Entry.Path);
+    Discard(Paths);
+}
+
+void TAppCleanUpDialog::Command(int Id, int Code, HWND Control) {
+    if (Code == BN_CLICKED) {
+        switch (Id) {
+        case IDC_CLEANUP_BY_AGE:
+        case IDC_CLEANUP_BY_SIZE:
+            UpdatePreview();
+            return;
+        case IDC_CLEANUP_CLEAN_UP:
+            CleanUpClick();
+            return;
+        case IDC_CLEANUP_EMPTY_BIN:
+            EmptyBinClick();
+            return;
+        default:
+            break;
+        }
+    } else if (Code == EN_CHANGE && !FWriting &&
+               (Id == IDC_CLEANUP_DAYS || Id == IDC_CLEANUP_MEGABYTES)) {
+        UpdatePreview();
+        return;
+    }
+    TDialog::Command(Id, Code, Control);
+}
+
+// Close, Esc and the close box keep the rules; a number out of range is
+// refused and the dialog stays.
+bool TAppCleanUpDialog::CloseQuery() {
+    Rules = ReadControls();
+    return true;
+}
+
+void TAppCleanUpDialog::DpiChanged(int OldDpi, int NewDpi) {
+    for (int Column = 0; Column < ColumnCount; ++Column) {
+        const auto Width =
+            static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
+        SendMessageA(ListView1(), LVM_SETCOLUMNWIDTH, Column, MulDiv(Width, NewDpi, OldDpi));
+    }
+}
+
+} // namespace App_cleanupdialog

@@ -1,0 +1,75 @@
+// "Clean Up": the two rules that keep the bin tidy (an age in days, a size
+// in megabytes), a preview of the entries they would discard now with the
+// total they free, updated as the rules change, and the choice to clean up
+// at every start. Clean Up discards exactly the previewed entries; Empty
+// Bin... every entry, after a question. The dialog only shows and chooses;
+// its owner lists the entries and discards them.
+#pragma once
+
+#include "app/App_cleanup.h"
+#include "gui/Gui_dialog.h"
+#include "res/resource.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace App_cleanupdialog {
+
+class TAppCleanUpDialog : public Gui_dialog::TDialog {
+public:
+    TAppCleanUpDialog();
+
+    // In: the rules to show; out, once closed: the rules the user left.
+    App_cleanup::TCleanUpRules Rules;
+    // The bin's entries, read again after every discard.
+    std::function<std::vector<App_cleanup::TCleanUpEntry>()> OnList;
+    // Sends the entries to the Recycle Bin.
+    std::function<void(const std::vector<std::string>& Paths)> OnDiscard;
+    // The time the ages count from; now, by default.
+    std::function<std::uint64_t()> OnNow;
+
+    // Shows the dialog until Close.
+    void Execute();
+
+    HWND ListView1() const { return Item(IDC_CLEANUP_LISTVIEW1); }
+    // The entries the preview lists, top to bottom.
+    const std::vector<App_cleanup::TCleanUpEntry>& Preview() const { return FPreview; }
+
+    // The rules as the controls hold them; a number out of range (of a rule
+    // that is on) moves the focus to its box and raises.
+    App_cleanup::TCleanUpRules ReadControls();
+    void CleanUpClick();
+    void EmptyBinClick();
+
+protected:
+    void InitDialog() override;
+    void Command(int Id, int Code, HWND Control) override;
+    bool CloseQuery() override;
+    void DpiChanged(int OldDpi, int NewDpi) override;
+
+private:
+    void WriteControls(const App_cleanup::TCleanUpRules& Value);
+    // The rules the preview shows: a number that is no valid one turns its
+    // rule off for the preview.
+    App_cleanup::TCleanUpRules PreviewRules() const;
+    void CreateColumns();
+    void Refresh();
+    void UpdatePreview();
+    void UpdateControls();
+    bool ReadNumber(int Id, std::int32_t Min, std::int32_t Max, std::int32_t& Value) const;
+    std::int32_t CheckedNumber(int Id, std::int32_t Min, std::int32_t Max);
+    [[noreturn]] void FailAt(int Id, const std::string& Message);
+    void Discard(const std::vector<std::string>& Paths);
+    bool Checked(int Id) const;
+    std::uint64_t Now() const;
+
+    std::vector<App_cleanup::TCleanUpEntry> FEntries;
+    std::vector<App_cleanup::TCleanUpEntry> FPreview;
+    bool FWriting = false;
+};
+
+} // namespace App_cleanupdialog

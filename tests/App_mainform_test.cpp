@@ -222,6 +222,7 @@ TEST_F(App_mainform, MenuShowsEveryCommandWithItsAccessKeyAndShortcut) {
                                                "  -",
                                                "  &Take Back Last Put\tCtrl+Z",
                                                "  E&ntries...\tCtrl+L",
+                                               "  &Clean Up...",
                                                "  -",
                                                "  P&roperties\tCtrl+P",
                                                "  -",
@@ -610,19 +611,42 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
                                                "MainForm.BinHandler.PutRegularFilesDialog",
                                                "MainForm.BinHandler.PutImportPathsDialog",
                                                "MainForm.ViewHandler",
-                                               "MainForm.BinHandler.EntriesDialog"};
+                                               "MainForm.BinHandler.EntriesDialog",
+                                               "MainForm.BinHandler.CleanUp"};
     EXPECT_EQ(SectionsOf(Text), Expected);
     const std::string Head = SettingsText(
         {"[System]", "CurrentDirectory=\"" + Current + "\"", "", "[MainForm]",
          "Width=" + std::to_string(Bounds.right - Bounds.left),
          "Left=" + std::to_string(Bounds.left), "Top=" + std::to_string(Bounds.top), ""});
     EXPECT_EQ(Text.substr(0, Head.size()), Head);
-    // The entries dialog's section comes last, after every older one.
-    const std::string View = SettingsText(
-        {"[MainForm.ViewHandler]", "ShowToolbar=1", "ShowCenterPanel=1", "ShowStatusBar=1",
-         "StayTopmost=0", "", "[MainForm.BinHandler.EntriesDialog]", "Left=0", "Top=0", "Width=0",
-         "Height=0", "EntryWidth=0", "PutWidth=0", "ItemsWidth=0", "SizeWidth=0", "FromWidth=0",
-         "SortColumn=1", "SortDescending=1", ""});
+    // The entries dialog's section comes after every older one, the
+    // clean-up's last: without a section of its own both rules are off.
+    const std::string View = SettingsText({"[MainForm.ViewHandler]",
+                                           "ShowToolbar=1",
+                                           "ShowCenterPanel=1",
+                                           "ShowStatusBar=1",
+                                           "StayTopmost=0",
+                                           "",
+                                           "[MainForm.BinHandler.EntriesDialog]",
+                                           "Left=0",
+                                           "Top=0",
+                                           "Width=0",
+                                           "Height=0",
+                                           "EntryWidth=0",
+                                           "PutWidth=0",
+                                           "ItemsWidth=0",
+                                           "SizeWidth=0",
+                                           "FromWidth=0",
+                                           "SortColumn=1",
+                                           "SortDescending=1",
+                                           "",
+                                           "[MainForm.BinHandler.CleanUp]",
+                                           "ByAge=0",
+                                           "Days=30",
+                                           "BySize=0",
+                                           "Megabytes=1024",
+                                           "AtStart=0",
+                                           ""});
     ASSERT_GE(Text.size(), View.size());
     EXPECT_EQ(Text.substr(Text.size() - View.size()), View);
 }

@@ -67,12 +67,12 @@ TEST(TovelBin_Program, PutsTheCommandLineIntoOneEntryAndSavesTheSettingsAtClose)
     PostMessageA(Main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Running.WaitForEnd());
     const std::string Settings = ReadFile(Program.Dir() + "\\Settings.ini");
-    EXPECT_EQ(
-        Sections(Settings),
-        (std::vector<std::string>{
-            "System", "MainForm", "MainForm.BinHandler.Bin", "MainForm.BinHandler.Bin.EntryName",
-            "MainForm.BinHandler.PutRegularFilesDialog", "MainForm.BinHandler.PutImportPathsDialog",
-            "MainForm.ViewHandler", "MainForm.BinHandler.EntriesDialog"}));
+    EXPECT_EQ(Sections(Settings),
+              (std::vector<std::string>{
+                  "System", "MainForm", "MainForm.BinHandler.Bin",
+                  "MainForm.BinHandler.Bin.EntryName", "MainForm.BinHandler.PutRegularFilesDialog",
+                  "MainForm.BinHandler.PutImportPathsDialog", "MainForm.ViewHandler",
+                  "MainForm.BinHandler.EntriesDialog", "MainForm.BinHandler.CleanUp"}));
     EXPECT_NE(Settings.find("\r\nIndex=1\r\n"), std::string::npos) << Settings;
 }
 

@@ -1,0 +1,198 @@
+// The clean-up dialog on entries made up by the test: the preview follows
+// the rules as they change, numbers out of range are refused, Clean Up hands
+// over exactly the preview, Empty Bin... asks first. The dialog is driven
+// from the watcher's thread; a step that raises a box is posted, and the box
+// is waited for and answered.
+#include "app/App_cleanupdialog.h"
+
+#include "TestSupport.h"
+#include "tests/PortableSupport.h"
+#include "tests/ProgramSupport.h"
+#include "res/resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using App_cleanup::Day;
+using App_cleanup::TCleanUpEntry;
+using App_cleanupdialog::TAppCleanUpDialog;
+
+namespace {
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
+
+const std::uint64_t MB = 1024 * 1024;
+const std::uint64_t Now = 400000 * Day;
+
+std::vector<TCleanUpEntry> Bin() {
+    return {{"a", "B\\a", Now - 40 * Day, 600 * MB, false},
+            {"b", "B\\b", Now - 20 * Day, 300 * MB, false},
+            {"c", "B\\c", Now - 10 * Day, 300 * MB, false},
+            {"d", "B\\d", Now - 50 * Day, 300 * MB, true}};
+}
+
+std::string Shown(HWND Dialog) {
+    const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_LISTVIEW1);
+    std::string Names;
+    const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row) {
+        char Text[64] = "";
+        LVITEMA Item{};
+        Item.pszText = Text;
+        Item.cchTextMax = sizeof Text;
+        SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+        Names += (Names.empty() ? "" : " ") + std::string(Text);
+    }
+    return Names;
+}
+
+std::string Total(HWND Dialog) {
+    return TestSupport::WindowText(GetDlgItem(Dialog, IDC_CLEANUP_TOTAL));
+}
+
+void Check(HWND Dialog, int Id, bool Checked) {
+    SendMessageA(GetDlgItem(Dialog, Id), BM_SETCHECK, Checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageA(Dialog, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), 0);
+}
+
+void Type(HWND Dialog, int Id, const std::string& Text) {
+    SetWindowTextA(GetDlgItem(Dialog, Id), Text.c_str());
+}
+
+BOOL CALLBACK FindBox(HWND Window, LPARAM Param) {
+    if (!IsWindowVisible(Window) || TestSupport::ClassName(Window) != "#32770" ||
+        TestSupport::WindowText(Window) != "Tovel Bin")
+        return TRUE;
+    *reinterpret_cast<HWND*>(Param) = Window;
+    return FALSE;
+}
+
+// The program's own box on the dialog's thread, once it shows.
+HWND WaitForBox(HWND Dialog) {
+    HWND Box = nullptr;
+    ProgramSupport::WaitFor([&] {
+        EnumThreadWindows(GetWindowThreadProcessId(Dialog, nullptr), FindBox,
+                          reinterpret_cast<LPARAM>(&Box));
+        return Box != nullptr;
+    });
+    return Box;
+}
+
+// Posts a button of the dialog, answers the box it raises, and returns the
+// box's text once the box has gone.
+std::string AnswerBox(HWND Dialog, int Id, int Answer) {
+    PostMessageA(Dialog, WM_COMMAND, MAKEWPARAM(Id, BN_CLICKED), 0);
+    const HWND Box = WaitForBox(Dialog);
+    if (!Box)
+        return "no box";
+    const std::string Text = TestSupport::MessageBoxText(Box);
+    TestSupport::PressButton(Box, Answer);
+    ProgramSupport::WaitFor([&] { return !IsWindow(Box) && IsWindowEnabled(Dialog); });
+    return Text;
+}
+
+struct TFixture {
+    TFixture() {
+        Dialog.OnNow = [] { return Now; };
+        Dialog.OnList = [this] { return Entries; };
+        Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) {
+            Discarded.push_back(Paths);
+            for (const std::string& Path : Paths)
+                Entries.erase(
+                    std::remove_if(Entries.begin(), Entries.end(),
+                                   [&Path](const TCleanUpEntry& E) { return E.Path == Path; }),
+                    Entries.end());
+        };
+    }
+    // Runs Steps once the dialog shows, then closes it with Close.
+    void Run(const std::function<void(HWND)>& Steps) {
+        TestSupport::TDialogWatcher Watcher([&Steps](HWND Window) {
+            if (TestSupport::WindowText(Window) != "Clean Up")
+                return;
+            Steps(Window);
+            TestSupport::PressButton(Window, IDOK);
+        });
+        Dialog.Execute();
+    }
+    TAppCleanUpDialog Dialog;
+    std::vector<TCleanUpEntry> Entries = Bin();
+    std::vector<std::vector<std::string>> Discarded;
+};
+
+} // namespace
+
+TEST(App_cleanupdialog, PreviewFollowsTheRulesAndCleanUpDiscardsExactlyIt) {
+    TFixture Test;
+    std::vector<std::string> Seen;
+    Test.Run([&](HWND Dialog) {
+        const auto See = [&] { Seen.push_back(Shown(Dialog) + "|" + Total(Dialog)); };
+        See();
+        Check(Dialog, IDC_CLEANUP_BY_AGE, true);
+        See();
+        Type(Dialog, IDC_CLEANUP_DAYS, "15");
+        See();
+        Check(Dialog, IDC_CLEANUP_BY_SIZE, true);
+        Type(Dialog, IDC_CLEANUP_MEGABYTES, "500");
+        See();
+        Type(Dialog, IDC_CLEANUP_MEGABYTES, "1000");
+        See();
+        // A number out of range turns its rule off for the preview, and is
+        // refused when the rules are taken.
+        Type(Dialog, IDC_CLEANUP_DAYS, "3651");
+        See();
+        EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_CLEAN_UP, IDOK),
+                  "Specify an integer between 1 and 3650.");
+        Type(Dialog, IDC_CLEANUP_DAYS, "0");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 3650.");
+        Type(Dialog, IDC_CLEANUP_MEGABYTES, "0");
+        Type(Dialog, IDC_CLEANUP_DAYS, "15");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 16777216.");
+        Type(Dialog, IDC_CLEANUP_MEGABYTES, "500");
+        EXPECT_TRUE(Test.Discarded.empty());
+        SendMessageA(Dialog, WM_COMMAND, MAKEWPARAM(IDC_CLEANUP_CLEAN_UP, BN_CLICKED), 0);
+        See();
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_CLEAN_UP)));
+        Check(Dialog, IDC_CLEANUP_AT_START, true);
+    });
+    EXPECT_EQ(Seen, (std::vector<std::string>{
+                        "|Nothing to clean up.",
+                        "a|Frees 600 MB (1 entry).",
+                        "a b|Frees 900 MB (2 entries).",
+                        "a b c|Frees 1.2 GB (3 entries).",
+                        "a b|Frees 900 MB (2 entries).",
+                        "a|Frees 600 MB (1 entry).",
+                        "|Nothing to clean up.",
+                    }));
+    EXPECT_EQ(Test.Discarded, (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c"}}));
+    App_cleanup::TCleanUpRules Kept;
+    Kept.ByAge = true;
+    Kept.Days = 15;
+    Kept.BySize = true;
+    Kept.Megabytes = 500;
+    Kept.AtStart = true;
+    EXPECT_TRUE(Test.Dialog.Rules == Kept);
+}
+
+TEST(App_cleanupdialog, EmptyBinDiscardsEveryEntryAfterAQuestionNamingCountAndSize) {
+    TFixture Test;
+    Test.Run([&](HWND Dialog) {
+        EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDNO),
+                  "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
+        EXPECT_TRUE(Test.Discarded.empty());
+        EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDYES),
+                  "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)));
+    });
+    EXPECT_EQ(Test.Discarded,
+              (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c", "B\\d"}}));
+    // Rules the user did not touch stay as they were: both off.
+    EXPECT_TRUE(Test.Dialog.Rules == App_cleanup::TCleanUpRules());
+}

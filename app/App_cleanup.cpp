@@ -184,8 +184,12 @@ std::string CleanUpMutexName(const std::string& Location) {
     return CleanUpMutexPrefix + Vek_hash::HashText(Vek_codepage::UpperCaseName(Full));
 }
 
+// A network path has no drive letter, and no Recycle Bin of its own.
 bool HasRecycleBin(const std::string& Path) {
-    const std::string Root = Vek_file::IncludeTrailingDelimiter(Vek_file::GetPathRoot(Path), '\\');
+    const std::string Drive = Vek_file::GetPathRoot(Path);
+    if (Drive.empty())
+        return false;
+    const std::string Root = Vek_file::IncludeTrailingDelimiter(Drive, '\\');
     if (GetDriveTypeA(Root.c_str()) != DRIVE_FIXED)
         return false;
     SHQUERYRBINFO Info{};

@@ -187,3 +187,231 @@ TEST(App_cleanup_Texts, SizesCountsAndMessages) {
     EXPECT_EQ(App_cleanup::EmptyBinQuestion(5, 3 * MB),
               "Discard every entry of the bin, 5 entries (3.0 MB), into the Recycle Bin?");
 }
+
+#ifdef _WIN32
+
+#include "app/App_bin.h"
+#include "app/App_record.h"
+#include "tests/ProgramSupport.h"
+#include "tests/TestSupport.h"
+#include "vek/Vek_file.h"
+#include "vek/Vek_sync.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+using TestSupport::FilePrint;
+using TestSupport::LongPath;
+using TestSupport::TTempDir;
+
+namespace {
+
+testing::Environment* const ApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
+
+// A start-up run whose shell is a stand-in: each path moves into Taken, as
+// the Recycle Bin would take it; the flags of each call are kept. Before it
+// moves anything it runs Meanwhile, once.
+class TTestCleanUp : public App_cleanup::TStartUpCleanUp {
+public:
+    TTestCleanUp(const std::string& Location, const TCleanUpRules& Rules, std::string Taken)
+        : TStartUpCleanUp(Location, Rules), FTaken(std::move(Taken)) {}
+    std::vector<unsigned> Flags;
+    std::function<void()> Meanwhile;
+
+protected:
+    int ShellDelete(const std::vector<std::string>& Paths, unsigned Flags) override {
+        this->Flags.push_back(Flags);
+        if (Meanwhile)
+            std::exchange(Meanwhile, nullptr)();
+        for (const std::string& Path : Paths) {
+            const std::string Name = Path.substr(Path.rfind('\\') + 1);
+            if (!MoveFileA(Path.c_str(), (FTaken + "\\" + Name).c_str()))
+                return 1;
+        }
+        return 0;
+    }
+
+private:
+    std::string FTaken;
+};
+
+class App_cleanup_Disk : public testing::Test {
+protected:
+    void SetUp() override {
+        Bin.SetFixedLocation(BinDirectory());
+        Vek_file::MakeDirectory(Taken.Path());
+    }
+
+    std::string BinDirectory() const { return BinRoot / "Bin"; }
+    std::string Entry(const std::string& Name) const { return BinDirectory() + "\\" + Name; }
+
+    // Puts a file of Size bytes as an entry of its own, put DaysAgo days ago.
+    std::string PutFile(const std::string& Name, std::size_t Size, int DaysAgo) {
+        const std::string Path = C + "\\" + Name;
+        TestSupport::WriteFile(Path, std::string(Size, 'x'));
+        Bin.Put({Path});
+        const std::string Put = LastEntry();
+        App_record::TRecord Record;
+        EXPECT_TRUE(App_record::ReadRecord(Put, Record));
+        Record.Puts[0].Time = App_record::CurrentTime() - static_cast<std::uint64_t>(DaysAgo) * Day;
+        App_record::WriteRecord(Put, Record);
+        return Put;
+    }
+
+    std::string LastEntry() const {
+        std::string Newest;
+        for (const std::string& Name : TestSupport::ListTree(BinDirectory()))
+            if (Name.find('\\') == Name.size() - 1 && Name > Newest)
+                Newest = Name;
+        return Entry(Newest.substr(0, Newest.size() - 1));
+    }
+
+    TCleanUpRules OlderThan(int Days) const {
+        TCleanUpRules Rules;
+        Rules.ByAge = true;
+        Rules.Days = Days;
+        return Rules;
+    }
+
+    TTempDir OnC;
+    TTempDir BinRoot;
+    TTempDir Taken;
+    const std::string C = LongPath(OnC.Path());
+    App_bin::TBin Bin;
+};
+
+} // namespace
+
+// Put time and size from the record, or from the directory without one; the
+// last put, a put that did not finish and a put that runs are protected.
+TEST_F(App_cleanup_Disk, EntriesTakeTheirAgeAndSizeFromTheRecordsAndKnowWhatIsProtected) {
+    const std::string Old = PutFile("old.txt", 1000, 40);
+    const std::string Unfinished = PutFile("unfinished.txt", 30, 60);
+    const std::string Running = PutFile("running.txt", 20, 70);
+    const std::string Recent = PutFile("recent.txt", 300, 5);
+    const auto Begun = [](const std::string& Path, const std::string& Id) {
+        App_record::TRecord Record;
+        ASSERT_TRUE(App_record::ReadRecord(Path, Record));
+        Record.Puts[0].State = App_record::TPutState::psBegun;
+        Record.Puts[0].Id = Id;
+        App_record::WriteRecord(Path, Record);
+    };
+    const std::string RunningId = "CLEANUP-" + std::to_string(GetCurrentProcessId());
+    Vek_sync::TMutex OtherProgram(App_record::PutMutexName(RunningId));
+    Begun(Unfinished, "GONE-2");
+    Begun(Running, RunningId);
+    // Made by hand, without a record, after every put: the last put.
+    const std::string Bare = Entry("Bare");
+    Vek_file::MakeDirectory(Bare + "\\C");
+    TestSupport::WriteFile(Bare + "\\C\\x.txt", "1234567");
+    const std::uint64_t Before = App_record::CurrentTime();
+
+    std::vector<std::string> Read;
+    for (const TCleanUpEntry& E : App_cleanup::ReadEntries(BinDirectory())) {
+        const std::uint64_t Age = (Before - E.Put + Day / 2) / Day;
+        Read.push_back(E.Path + "|" + std::to_string(Age) + "|" + std::to_string(E.Size) +
+                       (E.Protected ? "|protected" : ""));
+    }
+    std::sort(Read.begin(), Read.end());
+    EXPECT_EQ(Read, (std::vector<std::string>{Bare + "|0|7|protected", Old + "|40|1000",
+                                              Unfinished + "|60|30|protected",
+                                              Running + "|70|20|protected", Recent + "|5|300"}));
+    // With the bare entry gone, the newest put is the last one.
+    TestSupport::RemoveTree(Bare);
+    for (const TCleanUpEntry& E : App_cleanup::ReadEntries(BinDirectory()))
+        EXPECT_EQ(E.Protected, E.Path != Old) << E.Path;
+}
+
+// Another program folder sharing the bin cleans it now: this run leaves it
+// alone and fails in nothing; once the other is done, nothing is left to
+// discard twice.
+TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwice) {
+    PutFile("a.txt", 10, 90);
+    PutFile("b.txt", 20, 80);
+    PutFile("new.txt", 30, 1);
+    const std::vector<std::string> Before = FilePrint({BinDirectory()});
+
+    // Another process holds the bin's clean-up.
+    {
+        const std::string Ready = "Tovel.CleanUpReady." + std::to_string(GetCurrentProcessId());
+        HANDLE Event = CreateEventA(nullptr, TRUE, FALSE, Ready.c_str());
+        ProgramSupport::TProgram Holder(
+            ProgramSupport::Quoted(TestSupport::ExeDirectory() + "MutexHolder.exe") + " " +
+            App_cleanup::CleanUpMutexName(BinDirectory()) + " " + Ready);
+        ASSERT_EQ(WaitForSingleObject(Event, 15000), WAIT_OBJECT_0);
+        CloseHandle(Event);
+        TTestCleanUp Second(BinDirectory(), OlderThan(30), Taken.Path());
+        const auto Result = Second.Run();
+        EXPECT_TRUE(Result.Busy);
+        EXPECT_EQ(Result.Count, 0u);
+        EXPECT_TRUE(Second.Flags.empty());
+        EXPECT_EQ(FilePrint({BinDirectory()}), Before);
+        Holder.Kill();
+    }
+
+    // Two runs of this process at the same moment, the same bin named two
+    // ways: the second comes while the first is deleting.
+    TTestCleanUp First(BinDirectory(), OlderThan(30), Taken.Path());
+    TTestCleanUp Second(BinRoot.Path() + "\\BIN\\", OlderThan(30), Taken.Path());
+    App_cleanup::TStartUpCleanUp::TResult SecondResult;
+    First.Meanwhile = [&] {
+        std::thread Other([&] { SecondResult = Second.Run(); });
+        Other.join();
+    };
+    App_cleanup::TStartUpCleanUp::TResult FirstResult;
+    std::thread Running([&] { FirstResult = First.Run(); });
+    Running.join();
+    EXPECT_TRUE(SecondResult.Busy);
+    EXPECT_EQ(FirstResult.Count, 2u);
+    EXPECT_EQ(FirstResult.Size, 30u);
+    EXPECT_EQ(FirstResult.Left, 0u);
+    // The first's thread has ended and let go: a third run finds nothing.
+    TTestCleanUp Third(BinDirectory(), OlderThan(30), Taken.Path());
+    const auto ThirdResult = Third.Run();
+    EXPECT_FALSE(ThirdResult.Busy);
+    EXPECT_EQ(ThirdResult.Count, 0u);
+    EXPECT_TRUE(Third.Flags.empty());
+    EXPECT_TRUE(TestSupport::Exists(Taken / "Tovel #0000"));
+    EXPECT_TRUE(TestSupport::Exists(Taken / "Tovel #0001"));
+    EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0002")));
+}
+
+// An entry the Recycle Bin cannot take stays where it is, byte for byte,
+// and is told; the shell is only ever asked to recycle, and to warn rather
+// than delete for good.
+TEST_F(App_cleanup_Disk, StartUpRunNeverDeletesForGood) {
+    const std::string Kept = PutFile("network.txt", 100, 90);
+    const std::string Going = PutFile("local.txt", 200, 80);
+    PutFile("new.txt", 30, 1);
+    const std::vector<std::string> KeptPrint = FilePrint({Kept});
+    TTestCleanUp Run(BinDirectory(), OlderThan(30), Taken.Path());
+    Run.CanRecycle = [&Kept](const std::string& Path) { return Path != Kept; };
+    const auto Result = Run.Run();
+    EXPECT_EQ(App_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left),
+              "Cleaned up 1 entry (200 bytes) into the Recycle Bin. 1 entry stayed: the Recycle "
+              "Bin cannot take it.");
+    EXPECT_EQ(FilePrint({Kept}), KeptPrint);
+    EXPECT_FALSE(TestSupport::Exists(Going));
+    ASSERT_EQ(Run.Flags.size(), 1u);
+    const unsigned Flags = Run.Flags[0];
+    EXPECT_EQ(Flags, App_cleanup::StartUpDeleteFlags());
+    EXPECT_TRUE(Flags & FOF_ALLOWUNDO);
+    EXPECT_TRUE(Flags & FOF_WANTNUKEWARNING);
+    // A drive that is not there, or a network share, has no Recycle Bin here.
+    EXPECT_TRUE(App_cleanup::HasRecycleBin(C));
+    EXPECT_FALSE(App_cleanup::HasRecycleBin("\\\\server\\share\\Bin\\Tovel #0000"));
+    // The shell's answer does not count: only what left the bin does.
+    TTestCleanUp Refused(BinDirectory(), OlderThan(30), Taken.Path() + "\\none");
+    Refused.CanRecycle = [](const std::string&) { return true; };
+    const auto Left = Refused.Run();
+    EXPECT_EQ(Left.Count, 0u);
+    EXPECT_EQ(Left.Left, 1u);
+    EXPECT_EQ(FilePrint({Kept}), KeptPrint);
+}
+
+#endif

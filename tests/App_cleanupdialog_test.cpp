@@ -189,7 +189,9 @@ TEST(App_cleanupdialog, EmptyBinDiscardsEveryEntryAfterAQuestionNamingCountAndSi
         EXPECT_TRUE(Test.Discarded.empty());
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDYES),
                   "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)));
+        // The bin is read again once the entries went: nothing is left.
+        EXPECT_TRUE(ProgramSupport::WaitFor(
+            [&] { return !IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)); }));
     });
     EXPECT_EQ(Test.Discarded,
               (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c", "B\\d"}}));

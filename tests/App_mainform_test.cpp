@@ -1,6 +1,9 @@
 #include "app/App_mainform.h"
 
 #include "TestSupport.h"
+#include "app/App_bin.h"
+#include "app/App_cleanup.h"
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_dpi.h"
 #include "res/resource.h"
@@ -672,7 +675,7 @@ TEST_F(App_mainform, KeysAddedByHandDisappearAtTheNextSave) {
     EXPECT_EQ(Text.find("Colour"), std::string::npos);
     EXPECT_EQ(Text.find("Unknown"), std::string::npos);
     EXPECT_EQ(Text.find("comment"), std::string::npos);
-    EXPECT_EQ(SectionsOf(Text).size(), 8u);
+    EXPECT_EQ(SectionsOf(Text).size(), 9u);
 }
 
 TEST_F(App_mainform, CurrentDirectoryWithBlanksSurvivesASaveAndALoad) {
@@ -923,4 +926,51 @@ TEST_F(App_mainform, SendToItemNamesWhatItWillDo) {
 TEST(App_mainform_Default, SettingsFileLivesBesideTheProgram) {
     EXPECT_EQ(App_mainform::DefaultSettingsFileName(),
               TestSupport::ExeDirectory() + "Settings.ini");
+}
+
+// The clean-up at start runs once the window is up, on a thread of its own,
+// and the status line tells what went into the Recycle Bin.
+TEST_F(App_mainform, CleanUpAtStartTellsTheStatusLineWhatWent) {
+    const std::string Prefix = "Tovel start " + std::to_string(GetCurrentProcessId()) + " #";
+    WriteSettings({"[MainForm.BinHandler.Bin]", "LocationType=0",
+                   "FixedLocation=\"" + BinDir + "\"", "", "[MainForm.BinHandler.Bin.EntryName]",
+                   "Prefix=\"" + Prefix + "\"", "", "[MainForm.BinHandler.CleanUp]", "ByAge=1",
+                   "Days=30", "AtStart=1"});
+    TTempDir Source;
+    App_bin::TBin Bin;
+    Bin.SetFixedLocation(BinDir);
+    Bin.EntryName().SetPrefix(Prefix);
+    for (int Days : {40, 35, 1}) {
+        const std::string Path = Source / ("put " + std::to_string(Days) + ".txt");
+        TestSupport::WriteFile(Path, std::string(static_cast<std::size_t>(Days) * 100, 'x'));
+        Bin.Put({Path});
+    }
+    for (const std::string Number : {"0000", "0001"}) {
+        App_record::TRecord Record;
+        ASSERT_TRUE(App_record::ReadRecord(BinDir + "\\" + Prefix + Number, Record));
+        Record.Puts[0].Time -= (Number == std::string("0000") ? 40 : 35) * App_cleanup::Day;
+        App_record::WriteRecord(BinDir + "\\" + Prefix + Number, Record);
+    }
+    const TCommandLine NoArguments({});
+    Open();
+    bool Done = false;
+    Form->ApplicationIdle(nullptr, Done);
+    EXPECT_TRUE(TestSupport::PumpUntil([this] {
+        return StatusText(Form->StatusBar1()) ==
+               "Cleaned up 2 entries (7.3 KB) into the Recycle Bin.";
+    })) << StatusText(Form->StatusBar1());
+    EXPECT_FALSE(TestSupport::Exists(BinDir + "\\" + Prefix + "0000"));
+    EXPECT_FALSE(TestSupport::Exists(BinDir + "\\" + Prefix + "0001"));
+    EXPECT_TRUE(TestSupport::Exists(BinDir + "\\" + Prefix + "0002"));
+    char Home[MAX_PATH] = "";
+    if (GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home)) {
+        std::string Trash = Home;
+        if (Trash.rfind("\\??\\", 0) == 0)
+            Trash.erase(0, 4);
+        for (const std::string Number : {"0000", "0001"}) {
+            TestSupport::RemoveTree(Trash + "\\.local\\share\\Trash\\files\\" + Prefix + Number);
+            DeleteFileA((Trash + "\\.local\\share\\Trash\\info\\" + Prefix + Number + ".trashinfo")
+                            .c_str());
+        }
+    }
 }

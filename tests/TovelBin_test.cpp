@@ -296,3 +296,59 @@ TEST(TovelBin_Program, AKilledProgramNeverHandsAnEntryNameOutTwice) {
     EXPECT_EQ(ReadFile(Program.InEntry("0000", Report)), "version 1");
     EXPECT_EQ(ReadFile(Program.InEntry("0001", Report)), "version 2");
 }
+
+// The clean-up at start, in the real program: the second start puts a small
+// file, which is then the last put, and sends the older, larger entry to
+// Wine's Recycle Bin (the desktop's trash in the home directory) whole.
+TEST(TovelBin_Program, CleanUpAtStartSendsTheOldestEntryToTheRecycleBinByteForByte) {
+    char Home[MAX_PATH] = "";
+    if (!GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home))
+        GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
+    std::string Trash = Home;
+    if (Trash.rfind("\\??\\", 0) == 0)
+        Trash.erase(0, 4);
+    Trash += "\\.local\\share\\Trash";
+    const std::string Prefix = "Tovel clean-up " + std::to_string(GetCurrentProcessId()) + " #";
+    TInstalled Program;
+    WriteFile(Program.Settings(), "[MainForm.BinHandler.Bin.EntryName]\r\nPrefix=\"" + Prefix +
+                                      "\"\r\n\r\n[MainForm.BinHandler.CleanUp]\r\nBySize=1\r\n"
+                                      "Megabytes=1\r\nAtStart=1\r\n");
+    TTempDir Items;
+    std::string Large;
+    for (int Index = 0; Large.size() < 1536 * 1024; ++Index)
+        Large += "line " + std::to_string(Index) + "\r\n";
+    WriteFile(Items / "large.txt", Large);
+    WriteFile(Items / "small.txt", "small");
+    const std::string Old = Program.Bin() + "\\" + Prefix + "0000";
+    const std::string New = Program.Bin() + "\\" + Prefix + "0001";
+
+    {
+        TProgram First(Quoted(Program.Exe()) + " " + Quoted(Items / "large.txt"));
+        const HWND Main = WaitForMainWindow(First);
+        ASSERT_NE(Main, nullptr);
+        // The put has ended once its record says so.
+        ASSERT_TRUE(WaitFor([&] {
+            App_record::TRecord Record;
+            return App_record::ReadRecord(Old, Record) &&
+                   Record.Puts[0].State == App_record::TPutState::psDone;
+        }));
+        PostMessageA(Main, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(First.WaitForEnd());
+    }
+    // The only entry was the last put: it stayed.
+    const std::vector<std::string> Entry = FilePrint({Old});
+    ASSERT_EQ(Entry.size(), 1u);
+
+    TProgram Second(Quoted(Program.Exe()) + " " + Quoted(Items / "small.txt"));
+    const HWND Main = WaitForMainWindow(Second);
+    ASSERT_NE(Main, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return !Exists(Old); }));
+    EXPECT_TRUE(Exists(New));
+    const std::string InTrash = Trash + "\\files\\" + Prefix + "0000";
+    EXPECT_EQ(FilePrint({InTrash}), Entry);
+    EXPECT_EQ(WaitForDialog(Second, 300), nullptr);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Second.WaitForEnd());
+    RemoveTree(InTrash);
+    DeleteFileA((Trash + "\\info\\" + Prefix + "0000.trashinfo").c_str());
+}

@@ -21,20 +21,20 @@ const std::uint64_t MB = 1024 * 1024;
 const std::uint64_t Now = 400000 * Day;
 
 // "Name:days ago:size in MB", a "!" at the end for a protected entry.
-std::vector<TCleanUpEntry> Bin(const std::vector<std::string>& Specs) {
+std::vector<TCleanUpEntry> Bin(const std::vector<std::string>& Rows) {
     std::vector<TCleanUpEntry> Entries;
-    for (std::string Spec : Specs) {
+    for (std::string Row : Rows) {
         TCleanUpEntry Entry;
-        Entry.Protected = Spec.back() == '!';
+        Entry.Protected = Row.back() == '!';
         if (Entry.Protected)
-            Spec.pop_back();
-        const std::size_t First = Spec.find(':');
-        const std::size_t Second = Spec.find(':', First + 1);
-        Entry.Name = Spec.substr(0, First);
+            Row.pop_back();
+        const std::size_t First = Row.find(':');
+        const std::size_t Second = Row.find(':', First + 1);
+        Entry.Name = Row.substr(0, First);
         Entry.Path = "C:\\Bin\\" + Entry.Name;
         Entry.Put = Now - static_cast<std::uint64_t>(
-                              std::stod(Spec.substr(First + 1, Second - First - 1)) * Day);
-        Entry.Size = std::stoull(Spec.substr(Second + 1)) * MB;
+                              std::stod(Row.substr(First + 1, Second - First - 1)) * Day);
+        Entry.Size = std::stoull(Row.substr(Second + 1)) * MB;
         Entries.push_back(Entry);
     }
     return Entries;

@@ -227,6 +227,13 @@ private:
     std::function<int(SHFILEOPSTRUCTA&)> FShell;
 };
 
+// A symbolic link to a directory, as a half-moved junction or link would be.
+bool MakeDirectoryLink(const std::string& Link, const std::string& Target) {
+    return CreateSymbolicLinkW(Vek_codepage::ToWide(Link).c_str(),
+                               Vek_codepage::ToWide(Target).c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE;
+}
+
 // A name the process code page holds in both letter cases beyond a to z: a
 // full-width letter where it has one (code page 932), else an accented one.
 std::string TwinName(bool Upper) {
@@ -353,6 +360,32 @@ TEST(App_fileoperation_TFileOperator, CleanUpDeletesOnlyCopiesItProvedIncomplete
                 << Case.Name;
         }
     }
+}
+
+// A half-moved link at the destination leads to the same files as the one
+// at the source; a walk into either would take them for partial copies.
+TEST(App_fileoperation_TFileOperator, CleanUpNeverWalksIntoALink) {
+    TTempDir Source;
+    TTempDir Target("D:\\");
+    Vek_file::MakeDirectory(Target / "Out");
+    TestSupport::WriteFile(Target / "Out\\o.txt", "outside");
+    Vek_file::MakeDirectory(Source / "Dir");
+    if (!MakeDirectoryLink(Source / "Dir\\L", Target / "Out") ||
+        !TestSupport::Exists(Source / "Dir\\L\\o.txt"))
+        GTEST_SKIP() << "this system makes no directory links (Wine 8 does not)";
+    TCaseShell Operator([&Target](SHFILEOPSTRUCTA&) {
+        Vek_file::MakeDirectory(Target / "Dir");
+        MakeDirectoryLink(Target / "Dir\\L", Target / "Out");
+        return 0x70;
+    });
+    Operator.Sources() = {Source / "Dir"};
+    Operator.Destinations() = {Target / "Dir"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(PutFlags);
+    TBoxRecorder Boxes;
+    Operator.Execute();
+    EXPECT_EQ(TestSupport::ReadFile(Target / "Out\\o.txt"), "outside");
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
 }
 
 TEST(App_fileoperation_TFileOperator, MovesEveryPairAndMakesTheMissingTargetDirectories) {

@@ -479,6 +479,7 @@ TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
 #include "app/App_guarddialog.h"
 #include "app/App_record.h"
 #include "gui/Gui_application.h"
+#include "res/resource.h"
 #include "tests/PortableSupport.h"
 #include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
@@ -784,17 +785,30 @@ TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
-TEST_F(App_takeback_Disk, CancelAtAConflictMovesNothing) {
+// Escape at the real conflict question cancels the whole take back before
+// anything moves, also the items that met no conflict.
+TEST_F(App_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     MakeFile(C + "\\a.txt", "old a");
     MakeFile(C + "\\b.txt", "b");
     Bin.Put({C + "\\a.txt", C + "\\b.txt"});
     MakeFile(C + "\\a.txt", "new a");
     const std::vector<std::string> Before = Print();
-    TAnsweringTask Task(
-        App_takeback::WholeEntries({Entry("Tovel #0000")}),
-        [](const TConflictQuestion&) -> TConflictAnswer { throw Base_system::EAbort(); });
-    EXPECT_EQ(FailureOf([&] { Task.Execute(); }), "EAbort");
-    EXPECT_EQ(Task.Asked.size(), 1u);
+    std::mutex Lock;
+    std::vector<std::string> Asked;
+    TestSupport::TDialogWatcher Watcher([&Lock, &Asked](HWND Dialog) {
+        {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Asked.push_back(TestSupport::WindowText(Dialog) + "|" +
+                            TestSupport::WindowText(GetDlgItem(Dialog, IDC_CONFLICT_TEXT)));
+        }
+        PostMessageA(Dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }), "EAbort");
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        ASSERT_EQ(Asked.size(), 1u);
+        EXPECT_EQ(Asked[0].find("Tovel Bin|Something is already at \"" + C + "\\a.txt\"."), 0u);
+    }
     EXPECT_EQ(Print(), Before);
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
 }

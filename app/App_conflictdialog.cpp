@@ -135,6 +135,13 @@ void TAppConflictDialog::Command(int Id, int Code, HWND Control) {
     }
 }
 
+// The focus was set on Keep Both: FALSE keeps the dialog manager from
+// moving it to the first control that takes it.
+INT_PTR TAppConflictDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
+    const INT_PTR Result = TDialog::DialogProc(Message, WParam, LParam);
+    return Message == WM_INITDIALOG ? FALSE : Result;
+}
+
 void TAppConflictDialog::Choose(TConflictChoice Choice) {
     FAnswer.Choice = Choice;
     FAnswer.ForAll =

@@ -27,6 +27,7 @@ public:
 protected:
     void InitDialog() override;
     void Command(int Id, int Code, HWND Control) override;
+    INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
 
 private:
     void Choose(App_takeback::TConflictChoice Choice);

@@ -269,26 +269,12 @@ std::uint64_t Joined64(DWORD High, DWORD Low) {
 
 } // namespace
 
-// Opened for its attributes only, which no sharing mode refuses; where even
-// that fails, the attributes alone tell what they can, without an index.
+// The attributes first: most paths asked about are gone after a move, and
+// that takes one call to learn. Then the file is opened for its attributes
+// only, which no sharing mode refuses, for its index; where even that fails,
+// the identity has none.
 bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity) {
     const std::wstring Wide = Vek_codepage::ToWide(Path);
-    const HANDLE File = CreateFileW(
-        Wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (File != INVALID_HANDLE_VALUE) {
-        const std::unique_ptr<void, decltype(&CloseHandle)> Owner(File, &CloseHandle);
-        BY_HANDLE_FILE_INFORMATION Information;
-        if (GetFileInformationByHandle(File, &Information)) {
-            Identity.Attributes = Information.dwFileAttributes;
-            Identity.Volume = Information.dwVolumeSerialNumber;
-            Identity.Index = Joined64(Information.nFileIndexHigh, Information.nFileIndexLow);
-            Identity.Size = Joined64(Information.nFileSizeHigh, Information.nFileSizeLow);
-            Identity.LastWritten = Joined64(Information.ftLastWriteTime.dwHighDateTime,
-                                            Information.ftLastWriteTime.dwLowDateTime);
-            return true;
-        }
-    }
     WIN32_FILE_ATTRIBUTE_DATA Data;
     if (!GetFileAttributesExW(Wide.c_str(), GetFileExInfoStandard, &Data))
         return false;
@@ -297,6 +283,17 @@ bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity) {
     Identity.Size = Joined64(Data.nFileSizeHigh, Data.nFileSizeLow);
     Identity.LastWritten =
         Joined64(Data.ftLastWriteTime.dwHighDateTime, Data.ftLastWriteTime.dwLowDateTime);
+    const HANDLE File = CreateFileW(
+        Wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return true;
+    const std::unique_ptr<void, decltype(&CloseHandle)> Owner(File, &CloseHandle);
+    BY_HANDLE_FILE_INFORMATION Information;
+    if (GetFileInformationByHandle(File, &Information)) {
+        Identity.Volume = Information.dwVolumeSerialNumber;
+        Identity.Index = Joined64(Information.nFileIndexHigh, Information.nFileIndexLow);
+    }
     return true;
 }
 

@@ -782,6 +782,27 @@ TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\other.txt"), "other 3");
     EXPECT_EQ(Contents(), Before);
     EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
+
+    // The newer entry holds the whole folder: it comes back first, as it
+    // is, and the older file lands inside it, beside its namesake.
+    Bin.Put({C + "\\Data\\report.txt"});
+    MakeFile(C + "\\Data\\report.txt", "version 5");
+    const std::vector<std::string> WithFifth = Contents();
+    Bin.Put({C + "\\Data"});
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Data"));
+    TAnsweringTask Inside(App_takeback::WholeEntries({Entry("Tovel #0004"), Entry("Tovel #0005")}),
+                          [](const TConflictQuestion&) {
+                              return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
+                          });
+    Inside.Execute();
+    ASSERT_EQ(Inside.Asked.size(), 1u);
+    EXPECT_TRUE(Inside.Asked[0].StandingComesBack);
+    EXPECT_FALSE(Inside.Asked[0].ReplaceOffered);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report.txt"), "version 5");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (5).txt"), "version 4");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (2).txt"), "version 3");
+    EXPECT_EQ(Contents(), WithFifth);
+    EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 

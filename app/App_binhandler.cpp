@@ -387,6 +387,8 @@ void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
 void TBinHandler::TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
                            const std::string& TargetFolder) {
     App_takeback::TTakeBackTask Task(Selections, TargetFolder);
+    // What a Replace sets aside is put as any put is, into an entry of its own.
+    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { FBin->Put(Paths); };
     std::vector<std::string> Names;
     for (const App_takeback::TTakeBackSelection& Selection : Selections) {
         const std::string& Path = Selection.EntryPath;

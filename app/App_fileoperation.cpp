@@ -5,14 +5,17 @@
 #ifdef _WIN32
 #include "app/App_guarddialog.h"
 #include "gui/Gui_application.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #endif
 
 namespace App_fileoperation {
@@ -65,27 +68,52 @@ private:
     TAppGuardDialog& FGuard;
 };
 
+std::string KeyOf(const std::string& Path) {
+    return Vek_codepage::FileSystemKey(Path);
+}
+
+// Whether Key names Parent's key itself or a path below it.
+bool IsAtOrBelow(const std::string& Key, const std::string& ParentKey) {
+    return Key.compare(0, ParentKey.size(), ParentKey) == 0 &&
+           (Key.size() == ParentKey.size() || Key[ParentKey.size()] == '\\');
+}
+
 // Makes Directory and its missing parents, each at most once per operation:
 // Known holds every directory already seen. A level that cannot be made is
-// left to the shell, which then reports the failure in its own words.
-void MakeDirectoryOnce(const std::string& Directory, std::set<std::string>& Known) {
+// left to the shell, which then reports the failure in its own words. A
+// level that a pair's own move brings is never made beforehand: the shell
+// would then move that pair onto a directory that stands.
+void MakeDirectoryOnce(const std::string& Directory, std::set<std::string>& Known,
+                       const std::vector<std::string>& Brought) {
     if (Directory.size() < 3 || !Known.insert(Directory).second)
         return;
+    const std::string Key = KeyOf(Directory);
+    for (const std::string& Destination : Brought)
+        if (IsAtOrBelow(Key, Destination))
+            return;
     if (Vek_file::IsDirectory(Directory))
         return;
-    MakeDirectoryOnce(Vek_file::ExtractDirectory(Directory), Known);
+    MakeDirectoryOnce(Vek_file::ExtractDirectory(Directory), Known, Brought);
     CreateDirectoryA(Directory.c_str(), nullptr);
 }
 
-// Calls Visit with every regular file at or below Path, as that path and as
-// its path relative to Path ("" for Path itself when it is a file).
-void ForEachFile(const std::string& Path, const std::string& Relative,
-                 const std::function<void(const std::string&)>& Visit) {
-    if (Vek_file::IsRegularFile(Path)) {
-        Visit(Relative);
+// Calls Visit with every file at or below Path with its identity, and its
+// path relative to Path ("" for Path itself when it is a file). A link is
+// never gone into, nor taken for a file.
+void ForEachFile(
+    const std::string& Path, const std::string& Relative,
+    const std::function<void(const std::string&, const Vek_file::TFileIdentity&)>& Visit) {
+    Vek_file::TFileIdentity Identity;
+    if (!Vek_file::ReadFileIdentity(Path, Identity) ||
+        (Identity.Attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return;
+    if (Identity.IsRegularFile()) {
+        Visit(Relative, Identity);
         return;
     }
     Vek_file::ListDirectory(Path, [&](const Vek_file::TFindData& Data) {
+        if (Data.IsReparsePoint())
+            return;
         const std::string& Name = Data.Name;
         ForEachFile(Path + "\\" + Name, Relative.empty() ? Name : Relative + "\\" + Name, Visit);
     });
@@ -95,30 +123,109 @@ std::string Joined(const std::string& Path, const std::string& Relative) {
     return Relative.empty() ? Path : Path + "\\" + Relative;
 }
 
-// The files already below the destinations: they belong to someone else.
-std::set<std::string> ExistingFiles(const std::vector<std::string>& Destinations) {
-    std::set<std::string> Existing;
-    for (const std::string& Destination : Destinations)
-        ForEachFile(Destination, std::string(), [&](const std::string& Relative) {
-            Existing.insert(Vek_file::UpperCasePath(Joined(Destination, Relative)));
-        });
-    return Existing;
+// Clears the read-only attribute that a copy took over from its source,
+// then deletes the copy.
+bool DeleteCopy(const std::string& Path, const Vek_file::TFileIdentity& Identity) {
+    const std::wstring Wide = Vek_codepage::ToWide(Path);
+    if (Identity.Attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(Wide.c_str(),
+                           Identity.Attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return DeleteFileW(Wide.c_str()) != FALSE;
+}
+
+std::string UnremovedMessage(const std::vector<std::string>& Paths) {
+    std::string Text;
+    for (const std::string& Path : Paths)
+        Text += (Text.empty() ? "" : "\n") +
+                std::string("The program could not remove the partial copy \"") + Path + "\".";
+    return Text;
 }
 
 // A move between drives copies and then deletes. Where it stopped (a full
 // drive, a file held open, a cancel), a file can be both at its source and,
-// whole or cut short, at its destination. The source is the true one, so
-// the copy goes; a file that was at the destination before stays.
-void RemoveIncompleteCopies(const std::vector<std::string>& Sources,
-                            const std::vector<std::string>& Destinations,
-                            const std::set<std::string>& Existing) {
-    for (std::size_t I = 0; I < Sources.size() && I < Destinations.size(); ++I)
-        ForEachFile(Sources[I], std::string(), [&](const std::string& Relative) {
-            const std::string Copy = Joined(Destinations[I], Relative);
-            if (Vek_file::IsRegularFile(Copy) && !Existing.count(Vek_file::UpperCasePath(Copy)))
-                DeleteFileA(Copy.c_str());
-        });
-}
+// whole or cut short, at its destination. Noted before the move: each
+// source file's identity, what stood below the destinations, and which pair
+// brings what where. After the move a copy goes only where all of this
+// proves it one this move made of a source that is still the same file: a
+// source made anew meanwhile is another file, and then the copy is the one
+// moved original. Nothing else is ever deleted.
+class TMoveCleanUp {
+public:
+    TMoveCleanUp(const std::vector<std::string>& Sources,
+                 const std::vector<std::string>& Destinations)
+        : FSources(Sources), FDestinations(Destinations), FFiles(Sources.size()) {
+        for (const std::string& Destination : Destinations) {
+            FDestinationKeys.push_back(KeyOf(Destination));
+            ForEachFile(Destination, std::string(),
+                        [&](const std::string& Relative, const Vek_file::TFileIdentity& Identity) {
+                            FExistingKeys.insert(KeyOf(Joined(Destination, Relative)));
+                            if (Identity.Index != 0)
+                                FExistingFiles.insert({Identity.Volume, Identity.Index});
+                        });
+        }
+        for (std::size_t Pair = 0; Pair < Sources.size() && Pair < Destinations.size(); ++Pair)
+            ForEachFile(Sources[Pair], std::string(),
+                        [&](const std::string& Relative, const Vek_file::TFileIdentity& Identity) {
+                            FFiles[Pair].push_back(TSourceFile{Relative, Identity});
+                            const std::string Key = KeyOf(Joined(Destinations[Pair], Relative));
+                            const auto Added = FBringer.emplace(Key, Pair);
+                            if (!Added.second && Added.first->second != Pair)
+                                Added.first->second = SeveralPairs;
+                        });
+    }
+
+    // The paths of the copies that should go and could not be removed.
+    std::vector<std::string> RemoveIncompleteCopies() const {
+        std::vector<std::string> Unremoved;
+        for (std::size_t Pair = 0; Pair < FFiles.size(); ++Pair)
+            for (const TSourceFile& File : FFiles[Pair]) {
+                const std::string Copy = Joined(FDestinations[Pair], File.Relative);
+                Vek_file::TFileIdentity CopyIdentity;
+                if (IsIncompleteCopy(Pair, File, Copy, CopyIdentity) &&
+                    !DeleteCopy(Copy, CopyIdentity))
+                    Unremoved.push_back(Copy);
+            }
+        return Unremoved;
+    }
+
+private:
+    struct TSourceFile {
+        std::string Relative;
+        Vek_file::TFileIdentity Identity;
+    };
+    static const std::size_t SeveralPairs = static_cast<std::size_t>(-1);
+
+    bool IsIncompleteCopy(std::size_t Pair, const TSourceFile& File, const std::string& Copy,
+                          Vek_file::TFileIdentity& CopyIdentity) const {
+        Vek_file::TFileIdentity Now;
+        if (!Vek_file::ReadFileIdentity(Joined(FSources[Pair], File.Relative), Now) ||
+            !Vek_file::IsSameVersion(File.Identity, Now))
+            return false;
+        if (!Vek_file::ReadFileIdentity(Copy, CopyIdentity) || !CopyIdentity.IsRegularFile() ||
+            Vek_file::IsSameFile(CopyIdentity, Now))
+            return false;
+        const std::string Key = KeyOf(Copy);
+        if (FExistingKeys.count(Key) ||
+            (CopyIdentity.Index != 0 &&
+             FExistingFiles.count({CopyIdentity.Volume, CopyIdentity.Index})))
+            return false;
+        const auto Bringer = FBringer.find(Key);
+        if (Bringer == FBringer.end() || Bringer->second != Pair)
+            return false;
+        for (std::size_t Other = 0; Other < FDestinationKeys.size(); ++Other)
+            if (Other != Pair && IsAtOrBelow(Key, FDestinationKeys[Other]))
+                return false;
+        return true;
+    }
+
+    const std::vector<std::string>& FSources;
+    const std::vector<std::string>& FDestinations;
+    std::vector<std::vector<TSourceFile>> FFiles;
+    std::vector<std::string> FDestinationKeys;
+    std::set<std::string> FExistingKeys;
+    std::set<std::pair<std::uint32_t, std::uint64_t>> FExistingFiles;
+    std::map<std::string, std::size_t> FBringer;
+};
 
 } // namespace
 
@@ -143,12 +250,16 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
     Operation.pTo = PackedDestinations.data();
     Operation.fFlags = FFlags;
     const bool PairedMove = FFunc == FO_MOVE && (FFlags & FileOperationMultipleDestinations);
-    const std::set<std::string> Existing =
-        PairedMove ? ExistingFiles(FDestinations) : std::set<std::string>();
+    std::unique_ptr<TMoveCleanUp> CleanUp;
+    if (PairedMove)
+        CleanUp = std::make_unique<TMoveCleanUp>(FSources, FDestinations);
     const int Result = ShellFileOperation(Operation);
     FResult = Result;
-    if (PairedMove)
-        RemoveIncompleteCopies(FSources, FDestinations, Existing);
+    if (CleanUp) {
+        const std::vector<std::string> Unremoved = CleanUp->RemoveIncompleteCopies();
+        if (!Unremoved.empty())
+            throw Base_system::Exception(UnremovedMessage(Unremoved));
+    }
     if (Result != 0)
         throw Base_system::EAbort();
 }
@@ -165,10 +276,13 @@ void TFileOperator::MakeTargetDirectories() const {
         return;
     std::set<std::string> Known;
     if (FFlags & FileOperationMultipleDestinations) {
+        std::vector<std::string> Brought;
         for (const std::string& Destination : FDestinations)
-            MakeDirectoryOnce(Vek_file::ExtractDirectory(Destination), Known);
+            Brought.push_back(KeyOf(Destination));
+        for (const std::string& Destination : FDestinations)
+            MakeDirectoryOnce(Vek_file::ExtractDirectory(Destination), Known, Brought);
     } else if (!FDestinations.empty()) {
-        MakeDirectoryOnce(FDestinations.front(), Known);
+        MakeDirectoryOnce(FDestinations.front(), Known, {});
     }
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "app/App_conflictdialog.h"
 #include "app/App_fileoperation.h"
 #include "app/App_record.h"
 #include "gui/Gui_application.h"
@@ -261,6 +262,254 @@ void PlanTakeBackTo(const std::string& EntryPath, const TEntryNode& Tree,
     AddLevels(EntryPath, Chosen, Plan);
 }
 
+TPlannedWorld::TPlannedWorld(TOriginQuery Disk, TKeyOf KeyOf)
+    : FDisk(std::move(Disk)), FKeyOf(std::move(KeyOf)) {}
+
+TOriginKind TPlannedWorld::Query(const std::string& Path) const {
+    const auto Found = FPlanned.find(FKeyOf(Path));
+    return Found == FPlanned.end() ? FDisk(Path) : Found->second.Kind;
+}
+
+std::size_t TPlannedWorld::ArrivalAt(const std::string& Path, std::string* Relative) const {
+    const auto Found = FPlanned.find(FKeyOf(Path));
+    if (Found == FPlanned.end())
+        return NoPair;
+    if (Relative)
+        *Relative = Found->second.Relative;
+    return Found->second.Pair;
+}
+
+void TPlannedWorld::Arrive(const std::string& Destination, const TEntryNode& Node,
+                           std::size_t Pair) {
+    ClaimLevelsAbove(Destination);
+    Note(Destination, Node, Pair, std::string());
+}
+
+void TPlannedWorld::Claim(const std::string& Path, TOriginKind Kind, std::size_t Pair) {
+    ClaimLevelsAbove(Path);
+    FPlanned[FKeyOf(Path)] = TPlanned{Kind, Pair, std::string()};
+}
+
+void TPlannedWorld::Note(const std::string& Path, const TEntryNode& Node, std::size_t Pair,
+                         const std::string& Relative) {
+    const bool Folder = Node.Directory;
+    FPlanned[FKeyOf(Path)] =
+        TPlanned{Folder ? TOriginKind::okDirectory : TOriginKind::okFile, Pair, Relative};
+    // A link arrives as the link it is: what it points to is no part of the move.
+    if (!Folder || Node.ReparsePoint)
+        return;
+    for (const TEntryNode& Child : Node.Children)
+        Note(Path + PathDelimiter + Child.Name, Child, Pair,
+             Relative.empty() ? Child.Name : Relative + PathDelimiter + Child.Name);
+}
+
+// The move makes every missing level above a destination; one that stands
+// already stays as the disk has it.
+void TPlannedWorld::ClaimLevelsAbove(const std::string& Path) {
+    for (std::string Level = Vek_file::ExtractDirectory(Path);
+         Level.size() > 3 && Level.size() < Path.size();
+         Level = Vek_file::ExtractDirectory(Level)) {
+        const std::string Key = FKeyOf(Level);
+        if (FPlanned.count(Key) || FDisk(Level) != TOriginKind::okMissing)
+            return;
+        FPlanned.emplace(Key, TPlanned{TOriginKind::okDirectory, NoPair, std::string()});
+    }
+}
+
+std::string KeepBothPath(const std::string& Path, bool Directory,
+                         const std::function<bool(const std::string& Path)>& Taken) {
+    const std::string Folder = Vek_file::ExtractDirectoryPath(Path);
+    const std::string Name = Path.substr(Folder.size());
+    // A dot is never the second byte of a double-byte character.
+    const std::size_t Dot = Directory ? std::string::npos : Name.rfind('.');
+    const bool HasExtension = Dot != std::string::npos && Dot > 0;
+    const std::string Stem = HasExtension ? Name.substr(0, Dot) : Name;
+    const std::string Extension = HasExtension ? Name.substr(Dot) : std::string();
+    for (unsigned long long Number = 2;; ++Number) {
+        const std::string Candidate =
+            Folder + Stem + " (" + std::to_string(Number) + ")" + Extension;
+        if (!Taken(Candidate))
+            return Candidate;
+    }
+}
+
+namespace {
+
+// What an entry's pairs from From on bring, noted in World for the pairs
+// that follow. A conflicting pair changes nothing there: what stands at its
+// place is of its own kind or stays.
+void NoteArrivals(const TTakeBackPlan& Plan, std::size_t From, const std::string& EntryPath,
+                  const TEntryNode& Tree, TPlannedWorld& World) {
+    std::unordered_set<std::size_t> Conflicting(Plan.Conflicts.begin(), Plan.Conflicts.end());
+    for (std::size_t Pair = From; Pair < Plan.Sources.size(); ++Pair) {
+        if (Conflicting.count(Pair))
+            continue;
+        const std::string& Source = Plan.Sources[Pair];
+        const TEntryNode* Node = Source.size() > EntryPath.size()
+                                     ? FindNode(Tree, Source.substr(EntryPath.size() + 1))
+                                     : nullptr;
+        if (Node)
+            World.Arrive(Plan.Destinations[Pair], *Node, Pair);
+    }
+}
+
+} // namespace
+
+void PlanAsOne(std::vector<TEntryToPlan> Entries, const std::string& TargetFolder,
+               const TDriveQuery& DriveAvailable, TPlannedWorld& World, TTakeBackPlan& Plan) {
+    std::stable_sort(Entries.begin(), Entries.end(),
+                     [](const TEntryToPlan& A, const TEntryToPlan& B) { return A.Time > B.Time; });
+    const TOriginQuery Origin = [&World](const std::string& Path) { return World.Query(Path); };
+    for (const TEntryToPlan& Entry : Entries) {
+        const std::size_t From = Plan.Sources.size();
+        const std::string& EntryPath = Entry.Selection.EntryPath;
+        if (!TargetFolder.empty())
+            PlanTakeBackTo(EntryPath, Entry.Tree, Entry.Selection.Items, TargetFolder, Origin,
+                           Plan);
+        else if (Entry.Selection.Items.empty())
+            PlanTakeBack(EntryPath, Entry.Tree, Origin, DriveAvailable, Plan);
+        else
+            PlanItems(EntryPath, Entry.Tree, Entry.Selection.Items, Origin, DriveAvailable, Plan);
+        NoteArrivals(Plan, From, EntryPath, Entry.Tree, World);
+    }
+}
+
+namespace {
+
+// Settles the conflicts of one plan in their order, keeping what each
+// answer changes: which pairs move, where, and whose item ends up where.
+class TSettlement {
+public:
+    TSettlement(const TTakeBackPlan& Plan, TPlannedWorld& World, const TFactsQuery& Facts,
+                bool CanPutAside, const TKeyOf& KeyOf)
+        : FPlan(Plan), FWorld(World), FFacts(Facts), FCanPutAside(CanPutAside), FKeyOf(KeyOf),
+          FMoves(Plan.Sources.size(), true), FDestinations(Plan.Destinations) {
+        std::unordered_set<std::size_t> Conflicting(Plan.Conflicts.begin(), Plan.Conflicts.end());
+        for (std::size_t Pair = 0; Pair < Plan.Sources.size(); ++Pair)
+            if (!Conflicting.count(Pair))
+                FOccupant[FKeyOf(FDestinations[Pair])] = Pair;
+    }
+
+    TSettledMove Run(const TConflictChooser& Choose) {
+        bool SameForAll = false;
+        TConflictChoice ForAll = TConflictChoice::ccSkip;
+        for (std::size_t Index = 0; Index < FPlan.Conflicts.size(); ++Index) {
+            const std::size_t Pair = FPlan.Conflicts[Index];
+            TConflictQuestion Question = Ask(Pair);
+            Question.Following = FPlan.Conflicts.size() - Index - 1;
+            TConflictChoice Choice;
+            if (SameForAll && (ForAll != TConflictChoice::ccReplace || Question.ReplaceOffered)) {
+                Choice = ForAll;
+            } else {
+                const TConflictAnswer Answer = Choose(Question);
+                Choice = Answer.Choice;
+                if (Choice == TConflictChoice::ccReplace && !Question.ReplaceOffered)
+                    Choice = TConflictChoice::ccSkip;
+                if (Answer.ForAll) {
+                    SameForAll = true;
+                    ForAll = Choice;
+                }
+            }
+            Apply(Pair, Choice, Question);
+        }
+        TSettledMove Move;
+        Move.PutAside = std::move(FPutAside);
+        for (std::size_t Pair = 0; Pair < FMoves.size(); ++Pair) {
+            if (!FMoves[Pair]) {
+                ++Move.Stayed;
+                continue;
+            }
+            Move.Sources.push_back(FPlan.Sources[Pair]);
+            Move.Destinations.push_back(FDestinations[Pair]);
+        }
+        return Move;
+    }
+
+private:
+    // The pair whose item will stand exactly at Path, or NoPair.
+    std::size_t OccupantOf(const std::string& Path) const {
+        const auto Found = FOccupant.find(FKeyOf(Path));
+        return Found == FOccupant.end() ? TPlannedWorld::NoPair : Found->second;
+    }
+
+    TConflictQuestion Ask(std::size_t Pair) const {
+        TConflictQuestion Question;
+        Question.Destination = FDestinations[Pair];
+        Question.Coming = FFacts(FPlan.Sources[Pair]);
+        std::string Relative;
+        const std::size_t Occupant = OccupantOf(Question.Destination);
+        const std::size_t Arrival = FWorld.ArrivalAt(Question.Destination, &Relative);
+        if (Occupant != TPlannedWorld::NoPair) {
+            Question.StandingComesBack = true;
+            Question.Standing = FFacts(FPlan.Sources[Occupant]);
+        } else if (Arrival != TPlannedWorld::NoPair) {
+            Question.StandingComesBack = true;
+            Question.Standing = FFacts(FPlan.Sources[Arrival] + PathDelimiter + Relative);
+        } else {
+            Question.Standing = FFacts(Question.Destination);
+        }
+        // A level the move makes on its way is a folder, whatever the disk says now.
+        const TOriginKind Planned = FWorld.Query(Question.Destination);
+        if (Question.Standing.Kind == TOriginKind::okMissing)
+            Question.Standing.Kind = Planned;
+        const bool Files = Question.Coming.Kind == TOriginKind::okFile &&
+                           Question.Standing.Kind == TOriginKind::okFile;
+        Question.ReplaceOffered =
+            Files &&
+            (Occupant != TPlannedWorld::NoPair ||
+             (FCanPutAside && Arrival == TPlannedWorld::NoPair && !Question.StandingComesBack));
+        return Question;
+    }
+
+    void Apply(std::size_t Pair, TConflictChoice Choice, const TConflictQuestion& Question) {
+        const std::string& Destination = Question.Destination;
+        switch (Choice) {
+        case TConflictChoice::ccSkip:
+            FMoves[Pair] = false;
+            break;
+        case TConflictChoice::ccReplace: {
+            const std::size_t Occupant = OccupantOf(Destination);
+            // An earlier item of this take back stays in its entry; what
+            // stands on disk goes into the bin first.
+            if (Occupant != TPlannedWorld::NoPair)
+                FMoves[Occupant] = false;
+            else
+                FPutAside.push_back(Destination);
+            FOccupant[FKeyOf(Destination)] = Pair;
+            break;
+        }
+        case TConflictChoice::ccKeepBoth: {
+            const bool Folder = Question.Coming.Kind == TOriginKind::okDirectory;
+            FDestinations[Pair] =
+                KeepBothPath(Destination, Folder, [this](const std::string& Path) {
+                    return FWorld.Query(Path) != TOriginKind::okMissing;
+                });
+            FWorld.Claim(FDestinations[Pair], Question.Coming.Kind, Pair);
+            FOccupant[FKeyOf(FDestinations[Pair])] = Pair;
+            break;
+        }
+        }
+    }
+
+    const TTakeBackPlan& FPlan;
+    TPlannedWorld& FWorld;
+    const TFactsQuery& FFacts;
+    const bool FCanPutAside;
+    const TKeyOf& FKeyOf;
+    std::vector<bool> FMoves;
+    std::vector<std::string> FDestinations;
+    std::vector<std::string> FPutAside;
+    std::unordered_map<std::string, std::size_t> FOccupant;
+};
+
+} // namespace
+
+TSettledMove SettleConflicts(const TTakeBackPlan& Plan, TPlannedWorld& World,
+                             const TFactsQuery& Facts, bool CanPutAside,
+                             const TConflictChooser& Choose) {
+    return TSettlement(Plan, World, Facts, CanPutAside, World.KeyOf()).Run(Choose);
+}
+
 std::vector<std::string> DriveItems(const TEntryNode& Tree) {
     std::vector<std::string> Items;
     for (const TEntryNode& Drive : Tree.Children) {
@@ -370,11 +619,6 @@ std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts) {
                 ItemsText(Put.Items) + " arrived in the entry.";
     }
     return Text;
-}
-
-std::string ReplaceQuestion(const std::string& Destination) {
-    return "Something is already at \"" + Destination +
-           "\". Replace it with the item taken back from the bin?";
 }
 
 std::string FromText(const std::vector<std::string>& Destinations) {
@@ -570,51 +814,78 @@ std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location) {
     return Found;
 }
 
+namespace {
+
+// The time of an entry's newest put, by its record; the time its directory
+// was made for an entry without one.
+std::uint64_t EntryTime(const std::string& EntryPath) {
+    App_record::TRecord Record;
+    if (App_record::ReadRecord(EntryPath, Record))
+        if (const App_record::TPutSection* Newest = App_record::NewestSection(Record))
+            return Newest->Time;
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(Vek_codepage::ToWide(EntryPath).c_str(), GetFileExInfoStandard,
+                              &Data))
+        return 0;
+    return (static_cast<std::uint64_t>(Data.ftCreationTime.dwHighDateTime) << 32) |
+           Data.ftCreationTime.dwLowDateTime;
+}
+
+} // namespace
+
+TItemFacts FactsOf(const std::string& Path) {
+    TItemFacts Facts;
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(Vek_codepage::ToWide(Path).c_str(), GetFileExInfoStandard, &Data))
+        return Facts;
+    Facts.Kind = (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? TOriginKind::okDirectory
+                                                                    : TOriginKind::okFile;
+    if (Facts.Kind == TOriginKind::okFile)
+        Facts.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    Facts.LastWritten = (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
+                        Data.ftLastWriteTime.dwLowDateTime;
+    return Facts;
+}
+
+TTakeBackTask::~TTakeBackTask() = default;
+
 const TTakeBackPlan& TTakeBackTask::Plan() {
     if (!FPlan) {
-        auto Plan = std::make_unique<TTakeBackPlan>();
+        std::vector<TEntryToPlan> Entries;
         for (const TTakeBackSelection& Selection : Selections) {
-            const TEntryNode Tree = ReadEntryTree(Selection.EntryPath);
-            if (!TargetFolder.empty())
-                PlanTakeBackTo(Selection.EntryPath, Tree,
-                               Selection.Items.empty() ? EntryItems(Selection.EntryPath, Tree)
-                                                       : Selection.Items,
-                               TargetFolder, OriginKindOf, *Plan);
-            else if (Selection.Items.empty())
-                PlanTakeBack(Selection.EntryPath, Tree, OriginKindOf, IsDriveAvailable, *Plan);
-            else
-                PlanItems(Selection.EntryPath, Tree, Selection.Items, OriginKindOf,
-                          IsDriveAvailable, *Plan);
+            TEntryToPlan Entry{Selection, ReadEntryTree(Selection.EntryPath),
+                               EntryTime(Selection.EntryPath)};
+            if (!TargetFolder.empty() && Entry.Selection.Items.empty())
+                Entry.Selection.Items = EntryItems(Selection.EntryPath, Entry.Tree);
+            Entries.push_back(std::move(Entry));
         }
+        auto World = std::make_unique<TPlannedWorld>(OriginKindOf, Vek_codepage::FileSystemKey);
+        auto Plan = std::make_unique<TTakeBackPlan>();
+        PlanAsOne(std::move(Entries), TargetFolder, IsDriveAvailable, *World, *Plan);
+        FWorld = std::move(World);
         FPlan = std::move(Plan);
     }
     return *FPlan;
 }
 
-// A pair whose target exists is asked about here, before the move: Wine's
-// shell replaces such a target without a question of its own, so what the
-// user declines is taken out of the move and stays in the entry.
+// Every conflict is settled here, before the move: the shell is never left
+// to replace anything (Wine's would do so without a question), and an
+// Escape at any question leaves everything as it was.
 void TTakeBackTask::Execute() {
     const TTakeBackPlan& Pairs = Plan();
-    CheckLengths();
-    std::vector<bool> Declined(Pairs.Sources.size(), false);
-    for (std::size_t Index : Pairs.Conflicts)
-        Declined[Index] = !ConfirmReplace(Pairs.Destinations[Index]);
-    std::vector<std::string> Sources;
-    std::vector<std::string> Destinations;
-    for (std::size_t Index = 0; Index < Pairs.Sources.size(); ++Index) {
-        if (Declined[Index])
-            continue;
-        Sources.push_back(Pairs.Sources[Index]);
-        Destinations.push_back(Pairs.Destinations[Index]);
-    }
-    if (!Sources.empty()) {
+    CheckLengths(Pairs.Sources, Pairs.Destinations);
+    const TSettledMove Move = SettleConflicts(
+        Pairs, *FWorld, FactsOf, static_cast<bool>(OnPutAside),
+        [this](const TConflictQuestion& Question) { return ChooseConflict(Question); });
+    CheckLengths(Move.Sources, Move.Destinations);
+    PutAside(Move.PutAside);
+    if (!Move.Sources.empty()) {
         const std::unique_ptr<TFileOperator> Operator = CreateFileOperator();
-        Operator->Sources() = std::move(Sources);
-        Operator->Destinations() = std::move(Destinations);
+        Operator->Sources() = Move.Sources;
+        Operator->Destinations() = Move.Destinations;
         Operator->SetFunc(App_fileoperation::FileOperationMove);
         // The put's flags: one target per source, parents made without
-        // asking; never "yes to all", so the shell asks before it replaces.
+        // asking; never "yes to all": nothing stands at any target.
         Operator->SetFlags(App_fileoperation::FileOperationMultipleDestinations |
                            App_fileoperation::FileOperationNoConfirmMakeDirectory);
         Operator->Execute();
@@ -630,23 +901,30 @@ std::unique_ptr<TFileOperator> TTakeBackTask::CreateFileOperator() {
     return std::make_unique<TFileOperator>();
 }
 
-bool TTakeBackTask::ConfirmReplace(const std::string& Destination) {
-    switch (Gui_application::Application().ShowMessageBox(
-        ReplaceQuestion(Destination), Gui_application::Application().Title(),
-        MB_YESNOCANCEL | MB_ICONQUESTION | MB_SETFOREGROUND)) {
-    case IDYES:
-        return true;
-    case IDNO:
-        return false;
-    default:
+TConflictAnswer TTakeBackTask::ChooseConflict(const TConflictQuestion& Question) {
+    App_conflictdialog::TAppConflictDialog Dialog(Question);
+    if (Dialog.Execute() != IDOK)
         throw Base_system::EAbort();
-    }
+    return Dialog.Answer();
+}
+
+// What stands in the way of a Replace goes into the bin as a put of its own,
+// with its record. Only once nothing of it is left at its place does the
+// item come back there.
+void TTakeBackTask::PutAside(const std::vector<std::string>& Paths) const {
+    if (Paths.empty())
+        return;
+    OnPutAside(Paths);
+    for (const std::string& Path : Paths)
+        if (OriginKindOf(Path) != TOriginKind::okMissing)
+            throw Exception("The program could not put \"" + Path + "\" into the bin.");
 }
 
 // Before anything moves: one path the shell cannot take would leave the
 // take back half done.
-void TTakeBackTask::CheckLengths() const {
-    for (const std::vector<std::string>* Paths : {&FPlan->Sources, &FPlan->Destinations}) {
+void TTakeBackTask::CheckLengths(const std::vector<std::string>& Sources,
+                                 const std::vector<std::string>& Destinations) const {
+    for (const std::vector<std::string>* Paths : {&Sources, &Destinations}) {
         for (const std::string& Path : *Paths) {
             if (Vek_codepage::IsTooLongForTheShell(Path)) {
                 Gui_application::Application().ShowMessage("Too long: [" + Path + "]");

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,61 @@ struct TTakeBackPlan {
     std::size_t SameNameItems = 0;
 };
 
+// What stands at a path, or comes there: its kind, bytes and last write
+// (a FILETIME as one number; 0 when not known).
+struct TItemFacts {
+    TOriginKind Kind = TOriginKind::okMissing;
+    std::uint64_t Size = 0;
+    std::uint64_t LastWritten = 0;
+};
+
+using TKeyOf = std::function<std::string(const std::string& Path)>;
+using TOriginQuery = std::function<TOriginKind(const std::string& Path)>;
+
+// The world as it will be once the pairs planned so far have moved: a
+// pair's destination and everything below it hold what the pair brings,
+// the levels above it are directories, and anything else is as the disk
+// says. Paths are compared by their keys (letter case aside, as the file
+// system compares them).
+class TPlannedWorld {
+public:
+    static const std::size_t NoPair = static_cast<std::size_t>(-1);
+
+    TPlannedWorld(TOriginQuery Disk, TKeyOf KeyOf);
+
+    TOriginKind Query(const std::string& Path) const;
+    const TKeyOf& KeyOf() const { return FKeyOf; }
+    // The pair whose item will stand at Path and where that is below the
+    // pair's destination ("" at the destination itself); NoPair where the
+    // disk, or a directory made on the way, stands.
+    std::size_t ArrivalAt(const std::string& Path, std::string* Relative = nullptr) const;
+
+    // The item Node comes to Destination with the pair Pair.
+    void Arrive(const std::string& Destination, const TEntryNode& Node, std::size_t Pair);
+    // Something of kind Kind comes to Path with the pair Pair; what lies
+    // below it is not looked at.
+    void Claim(const std::string& Path, TOriginKind Kind, std::size_t Pair);
+
+private:
+    struct TPlanned {
+        TOriginKind Kind;
+        std::size_t Pair;
+        std::string Relative;
+    };
+    void Note(const std::string& Path, const TEntryNode& Node, std::size_t Pair,
+              const std::string& Relative);
+    void ClaimLevelsAbove(const std::string& Path);
+    TOriginQuery FDisk;
+    TKeyOf FKeyOf;
+    std::unordered_map<std::string, TPlanned> FPlanned;
+};
+
+// The name under which the explorer keeps a copy beside an item of the same
+// name: "report (2).txt", "Data (2)", the lowest number from 2 at which
+// Taken says nothing stands. A folder's name keeps its dots whole.
+std::string KeepBothPath(const std::string& Path, bool Directory,
+                         const std::function<bool(const std::string& Path)>& Taken);
+
 // What a take back takes out of one entry: the items named (paths relative
 // to the entry, as a put record names them: "C\Data\report.txt"), or the
 // whole entry when none is named.
@@ -68,7 +124,6 @@ struct TTakeBackSelection {
 
 std::vector<TTakeBackSelection> WholeEntries(const std::vector<std::string>& EntryPaths);
 
-using TOriginQuery = std::function<TOriginKind(const std::string& Path)>;
 using TDriveQuery = std::function<bool(char Drive)>;
 
 // Adds the walk over the entry at EntryPath (read as Tree) to Plan. Origin
@@ -95,6 +150,69 @@ void PlanItems(const std::string& EntryPath, const TEntryNode& Tree,
 void PlanTakeBackTo(const std::string& EntryPath, const TEntryNode& Tree,
                     const std::vector<std::string>& Items, const std::string& Folder,
                     const TOriginQuery& Origin, TTakeBackPlan& Plan);
+
+// One entry of a take back: what is taken of it, its tree as read, and the
+// time of its newest put.
+struct TEntryToPlan {
+    TTakeBackSelection Selection;
+    TEntryNode Tree;
+    std::uint64_t Time = 0;
+};
+
+// Plans the entries as one move, newest first, each to its items' places
+// or, given a TargetFolder, into it (a selection then names its items).
+// Each later pair sees in World what the earlier pairs will put in place,
+// so two versions of one path meet as a conflict.
+void PlanAsOne(std::vector<TEntryToPlan> Entries, const std::string& TargetFolder,
+               const TDriveQuery& DriveAvailable, TPlannedWorld& World, TTakeBackPlan& Plan);
+
+enum class TConflictChoice { ccReplace, ccKeepBoth, ccSkip };
+
+// One conflict as the user is asked about it.
+struct TConflictQuestion {
+    std::string Destination;
+    TItemFacts Standing;
+    // What stands there comes back with another item of this take back.
+    bool StandingComesBack = false;
+    TItemFacts Coming;
+    // Replace is offered only where a file meets a file that can be put
+    // into the bin or left in its entry.
+    bool ReplaceOffered = false;
+    // The conflicts still to come after this one.
+    std::size_t Following = 0;
+};
+
+struct TConflictAnswer {
+    TConflictChoice Choice = TConflictChoice::ccSkip;
+    // The same answer for every conflict that follows (where it is offered).
+    bool ForAll = false;
+};
+
+// Answers one conflict; raises Base_system::EAbort to cancel the take back.
+using TConflictChooser = std::function<TConflictAnswer(const TConflictQuestion& Question)>;
+using TFactsQuery = std::function<TItemFacts(const std::string& Path)>;
+
+// The move once every conflict is settled: no pair aims at a path where
+// anything stands, or where an earlier pair puts something.
+struct TSettledMove {
+    std::vector<std::string> Sources;
+    std::vector<std::string> Destinations;
+    // What stands where an item comes back to replace it: put into the bin
+    // before the move.
+    std::vector<std::string> PutAside;
+    // The pairs that stay in their entries.
+    std::size_t Stayed = 0;
+};
+
+// Asks Choose about each conflict of Plan in its order. Replace puts what
+// stands there aside (or, where an earlier item of this take back was to
+// come there, leaves that one in its entry); Keep Both brings the item
+// beside it under the explorer's name of a copy, free in World; Skip
+// leaves the item in its entry. Facts tells what is at a path on disk;
+// without CanPutAside, Replace is offered only over an item of this take back.
+TSettledMove SettleConflicts(const TTakeBackPlan& Plan, TPlannedWorld& World,
+                             const TFactsQuery& Facts, bool CanPutAside,
+                             const TConflictChooser& Choose);
 
 // The items of an entry as a take back finds them without a record: what
 // lies directly in each drive directory.
@@ -129,9 +247,6 @@ struct TUnfinishedPut {
 // One sentence per put: The put into "Tovel #0007" did not finish: 3 of its
 // 10 items arrived in the entry.
 std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts);
-
-// The question before a pair replaces what stands at its original path.
-std::string ReplaceQuestion(const std::string& Destination);
 
 // "and N more" after the first original path of an entry, when there are more.
 std::string FromText(const std::vector<std::string>& Destinations);
@@ -186,7 +301,10 @@ std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location);
 
 // Takes the selected items back in one shell move, behind the guard dialog:
 // each to its original place, or, given a target folder, each directly into
-// it under its own name. Then removes the directories the move emptied and
+// it under its own name. The entries are planned as one, newest first, and
+// every conflict is settled before anything moves: what a Replace sets
+// aside is put into the bin first, and no pair of the move aims at a path
+// where anything stands. Then removes the directories the move emptied and
 // lets each entry's record follow what left it; an entry emptied goes with
 // its record. Raises before anything moves when a path is too long, and
 // afterwards when items stayed.
@@ -195,7 +313,7 @@ public:
     explicit TTakeBackTask(std::vector<TTakeBackSelection> Selections,
                            std::string TargetFolder = std::string())
         : Selections(std::move(Selections)), TargetFolder(std::move(TargetFolder)) {}
-    virtual ~TTakeBackTask() = default;
+    virtual ~TTakeBackTask();
 
     // Walks the entries; Execute runs what this planned.
     const TTakeBackPlan& Plan();
@@ -204,18 +322,28 @@ public:
     const std::vector<TTakeBackSelection> Selections;
     const std::string TargetFolder;
 
+    // Puts what a Replace sets aside into the bin, as any put does. Without
+    // it Replace is offered only over an item of this take back.
+    std::function<void(const std::vector<std::string>& Paths)> OnPutAside;
+
 protected:
     virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
-    // Whether the pair may replace what stands at Destination; Cancel
-    // raises Base_system::EAbort before anything has moved.
-    virtual bool ConfirmReplace(const std::string& Destination);
+    // One conflict's answer, by the conflict dialog; Escape raises
+    // Base_system::EAbort before anything has moved.
+    virtual TConflictAnswer ChooseConflict(const TConflictQuestion& Question);
 
 private:
-    void CheckLengths() const;
+    void CheckLengths(const std::vector<std::string>& Sources,
+                      const std::vector<std::string>& Destinations) const;
+    void PutAside(const std::vector<std::string>& Paths) const;
     void RemoveEmptied() const;
     void FollowRecords() const;
     std::unique_ptr<TTakeBackPlan> FPlan;
+    std::unique_ptr<TPlannedWorld> FWorld;
 };
+
+// What stands at Path on disk (a link as its own kind), by its attributes.
+TItemFacts FactsOf(const std::string& Path);
 
 // Sends the entries to the Recycle Bin through the shell's delete, after the
 // shell's own confirmation, behind the guard dialog.

@@ -813,6 +813,32 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntr
     EXPECT_EQ(Index(), 2);
 }
 
+// Replace in the conflict question: what stands at the place goes into the
+// bin as a put of its own, its index kept, before the item comes back.
+TEST_F(App_binhandler_Commands, ReplacePutsWhatStandsThereIntoAnEntryOfItsOwn) {
+    const std::string Report = MakeFile("report.txt", "version 1");
+    PutEach({Report});
+    MakeFile("report.txt", "version 2");
+    int Stepped = 0;
+    Handler.OnIndexStepped = [&Stepped](Base_system::TObject*) { ++Stepped; };
+    // The question, then Replace where it is offered (else Skip, which fails the test).
+    TestSupport::TDialogWatcher Watcher([](HWND Dialog) {
+        const HWND Replace = GetDlgItem(Dialog, IDC_CONFLICT_REPLACE);
+        if (!Replace)
+            TestSupport::PressButton(Dialog, IDYES);
+        else
+            TestSupport::PressButton(Dialog, IsWindowVisible(Replace) ? IDC_CONFLICT_REPLACE
+                                                                      : IDC_CONFLICT_SKIP);
+    });
+    Handler.TakeBackLastPut();
+    EXPECT_EQ(TestSupport::ReadFile(Report), "version 1");
+    EXPECT_EQ(TestSupport::ReadFile(TestSupport::InEntry(Entry("Tovel #0001"), Report)),
+              "version 2");
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
+    EXPECT_EQ(Stepped, 1);
+    EXPECT_EQ(Index(), 2);
+}
+
 TEST_F(App_binhandler_Commands, TakeBackLastPutAsksForTheBinWhenTheUserChoosesIt) {
     Vek_file::MakeDirectory(Dir / "Bin");
     Handler.Bin().SetLocationType(App_bin::bltAskUser);

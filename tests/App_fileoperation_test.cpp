@@ -9,9 +9,14 @@
 #include "app/App_guarddialog.h"
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
 #include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <utility>
 #endif
 
 using App_fileoperation::PackedSize;
@@ -208,6 +213,179 @@ TEST(App_fileoperation_TFileOperator, StoppedMoveLeavesNoIncompleteCopy) {
               (std::vector<std::string>{"E\\", "E\\Dir\\", "E\\Dir\\Sub\\",
                                         "E\\Dir\\Sub\\moved.txt", "E\\Dir\\kept.txt"}));
     EXPECT_EQ(TestSupport::ReadFile(Target / "E\\Dir\\kept.txt"), "there before");
+}
+
+// A move whose shell is a step of the case, with the real shell at hand.
+class TCaseShell : public TFileOperator {
+public:
+    explicit TCaseShell(std::function<int(SHFILEOPSTRUCTA&)> Shell) : FShell(std::move(Shell)) {}
+
+protected:
+    int ShellFileOperation(SHFILEOPSTRUCTA& Operation) override { return FShell(Operation); }
+
+private:
+    std::function<int(SHFILEOPSTRUCTA&)> FShell;
+};
+
+// A symbolic link to a directory, as a half-moved junction or link would be.
+bool MakeDirectoryLink(const std::string& Link, const std::string& Target) {
+    return CreateSymbolicLinkW(Vek_codepage::ToWide(Link).c_str(),
+                               Vek_codepage::ToWide(Target).c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE;
+}
+
+// A name the process code page holds in both letter cases beyond a to z: a
+// full-width letter where it has one (code page 932), else an accented one.
+std::string TwinName(bool Upper) {
+    const std::string FullWidth = Vek_codepage::FromWide(Upper ? L"\uFF21.txt" : L"\uFF41.txt");
+    if (FullWidth.find('?') == std::string::npos)
+        return FullWidth;
+    return Vek_codepage::FromWide(Upper ? L"\u00C9.txt" : L"\u00E9.txt");
+}
+
+// The clean-up after a move never destroys: each case moves from Source (on
+// C:) to Target (on D:) through a shell of its own and ends with the files
+// it names, each with its bytes, and the boxes it names.
+TEST(App_fileoperation_TFileOperator, CleanUpDeletesOnlyCopiesItProvedIncompleteDbcs) {
+    struct TCase {
+        const char* Name;
+        // Makes the files; gives the pairs' sources and destinations, relative.
+        std::function<void(TTempDir& Source, TTempDir& Target)> Make;
+        std::vector<std::pair<std::string, std::string>> Pairs;
+        std::function<int(SHFILEOPSTRUCTA&, TTempDir& Source, TTempDir& Target)> Shell;
+        // "S\name" or "T\name", and its bytes after the move.
+        std::vector<std::pair<std::string, std::string>> Expected;
+        std::size_t Boxes;
+    };
+    // The copy of the last case, held open from the shell's end on.
+    HANDLE Held = INVALID_HANDLE_VALUE;
+    const std::vector<TCase> Cases{
+        {"a read-only copy cut short on a full drive goes",
+         [](TTempDir& Source, TTempDir&) {
+             TestSupport::WriteFile(Source / "a.txt", "all of a");
+             SetFileAttributesA((Source / "a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         {{"a.txt", "a.txt"}},
+         [](SHFILEOPSTRUCTA&, TTempDir&, TTempDir& Target) {
+             TestSupport::WriteFile(Target / "a.txt", "all");
+             SetFileAttributesA((Target / "a.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+             return 0x70;
+         },
+         {{"S\\a.txt", "all of a"}, {"T\\a.txt", ""}},
+         0},
+        {"a source made anew during a real move keeps the moved original",
+         [](TTempDir& Source, TTempDir&) {
+             Vek_file::MakeDirectory(Source / "Logs");
+             TestSupport::WriteFile(Source / "Logs\\app.log", "the old log");
+         },
+         {{"Logs", "Logs"}},
+         [](SHFILEOPSTRUCTA& Operation, TTempDir& Source, TTempDir&) {
+             const int Result = SHFileOperationA(&Operation);
+             Vek_file::MakeDirectory(Source / "Logs");
+             TestSupport::WriteFile(Source / "Logs\\app.log", "a new log");
+             return Result;
+         },
+         {{"S\\Logs\\app.log", "a new log"}, {"T\\Logs\\app.log", "the old log"}},
+         0},
+        {"a file of the other letter case stood in the folder before",
+         [](TTempDir& Source, TTempDir& Target) {
+             Vek_file::MakeDirectory(Source / "Dir");
+             TestSupport::WriteFile(Source / ("Dir\\" + TwinName(false)), "the new one");
+             Vek_file::MakeDirectory(Target / "Dir");
+             TestSupport::WriteFile(Target / ("Dir\\" + TwinName(true)), "there before");
+         },
+         {{"Dir", "Dir"}},
+         [](SHFILEOPSTRUCTA&, TTempDir&, TTempDir&) { return 0; },
+         {{"S\\Dir\\" + TwinName(false), "the new one"},
+          {"T\\Dir\\" + TwinName(true), "there before"}},
+         0},
+        {"two pairs aim at one path, one moved, the other not",
+         [](TTempDir& Source, TTempDir&) {
+             TestSupport::WriteFile(Source / "v2.txt", "version 2");
+             TestSupport::WriteFile(Source / "v1.txt", "version 1");
+         },
+         {{"v2.txt", "report.txt"}, {"v1.txt", "report.txt"}},
+         [](SHFILEOPSTRUCTA&, TTempDir& Source, TTempDir& Target) {
+             MoveFileExA((Source / "v2.txt").c_str(), (Target / "report.txt").c_str(),
+                         MOVEFILE_COPY_ALLOWED);
+             return 0;
+         },
+         {{"S\\v1.txt", "version 1"}, {"T\\report.txt", "version 2"}},
+         0},
+        {"a partial copy held open is reported by its path",
+         [](TTempDir& Source, TTempDir&) { TestSupport::WriteFile(Source / "b.txt", "all of b"); },
+         {{"b.txt", "b.txt"}},
+         [&Held](SHFILEOPSTRUCTA&, TTempDir&, TTempDir& Target) {
+             TestSupport::WriteFile(Target / "b.txt", "al");
+             Held = CreateFileA((Target / "b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+             return 0x70;
+         },
+         {{"S\\b.txt", "all of b"}, {"T\\b.txt", "al"}},
+         1},
+    };
+    for (const TCase& Case : Cases) {
+        TTempDir Source;
+        TTempDir Target("D:\\");
+        Case.Make(Source, Target);
+        TCaseShell Operator([&Case, &Source, &Target](SHFILEOPSTRUCTA& Operation) {
+            return Case.Shell(Operation, Source, Target);
+        });
+        for (const auto& Pair : Case.Pairs) {
+            Operator.Sources().push_back(Source / Pair.first);
+            Operator.Destinations().push_back(Target / Pair.second);
+        }
+        Operator.SetFunc(1);
+        Operator.SetFlags(PutFlags);
+        TBoxRecorder Boxes;
+        Operator.Execute();
+        if (Held != INVALID_HANDLE_VALUE)
+            CloseHandle(Held);
+        Held = INVALID_HANDLE_VALUE;
+        for (const auto& File : Case.Expected) {
+            const std::string Path =
+                (File.first[0] == 'S' ? Source : Target) / File.first.substr(2);
+            if (File.second.empty())
+                EXPECT_FALSE(TestSupport::Exists(Path)) << Case.Name << ": " << Path;
+            else
+                EXPECT_EQ(TestSupport::Exists(Path) ? TestSupport::ReadFile(Path) : "(gone)",
+                          File.second)
+                    << Case.Name << ": " << Path;
+        }
+        const std::vector<std::string> Ours = OurBoxes(Boxes);
+        EXPECT_EQ(Ours.size(), Case.Boxes) << Case.Name;
+        if (Case.Boxes > 0 && !Ours.empty()) {
+            EXPECT_EQ(Ours.front(), "Tovel Bin|The program could not remove the partial copy \"" +
+                                        (Target / "b.txt") + "\".")
+                << Case.Name;
+        }
+    }
+}
+
+// A half-moved link at the destination leads to the same files as the one
+// at the source; a walk into either would take them for partial copies.
+TEST(App_fileoperation_TFileOperator, CleanUpNeverWalksIntoALink) {
+    TTempDir Source;
+    TTempDir Target("D:\\");
+    Vek_file::MakeDirectory(Target / "Out");
+    TestSupport::WriteFile(Target / "Out\\o.txt", "outside");
+    Vek_file::MakeDirectory(Source / "Dir");
+    if (!MakeDirectoryLink(Source / "Dir\\L", Target / "Out") ||
+        !TestSupport::Exists(Source / "Dir\\L\\o.txt"))
+        GTEST_SKIP() << "this system makes no directory links (Wine 8 does not)";
+    TCaseShell Operator([&Target](SHFILEOPSTRUCTA&) {
+        Vek_file::MakeDirectory(Target / "Dir");
+        MakeDirectoryLink(Target / "Dir\\L", Target / "Out");
+        return 0x70;
+    });
+    Operator.Sources() = {Source / "Dir"};
+    Operator.Destinations() = {Target / "Dir"};
+    Operator.SetFunc(1);
+    Operator.SetFlags(PutFlags);
+    TBoxRecorder Boxes;
+    Operator.Execute();
+    EXPECT_EQ(TestSupport::ReadFile(Target / "Out\\o.txt"), "outside");
+    EXPECT_TRUE(OurBoxes(Boxes).empty());
 }
 
 TEST(App_fileoperation_TFileOperator, MovesEveryPairAndMakesTheMissingTargetDirectories) {

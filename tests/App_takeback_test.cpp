@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -233,12 +237,249 @@ TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
     EXPECT_EQ(Names(App_takeback::ecFrom, true), "Abc");
 }
 
+namespace {
+
+using App_takeback::TConflictAnswer;
+using App_takeback::TConflictChoice;
+using App_takeback::TConflictQuestion;
+using App_takeback::TEntryToPlan;
+using App_takeback::TItemFacts;
+using App_takeback::TPlannedWorld;
+using App_takeback::TSettledMove;
+
+// Letter case aside, a to z: enough for the names of these tests.
+std::string Key(const std::string& Path) {
+    std::string Upper = Path;
+    for (char& Each : Upper)
+        Each = static_cast<char>(std::toupper(static_cast<unsigned char>(Each)));
+    return Upper;
+}
+
+// Several entries planned as one over a disk of Origins, and settled by
+// answering each conflict with Choice: the moves as "source>destination",
+// what went aside, and the questions in their order.
+struct TOneMove {
+    std::map<std::string, TOriginKind> Origins;
+    std::vector<TEntryToPlan> Entries;
+    std::vector<TConflictQuestion> Asked;
+    TTakeBackPlan Plan;
+
+    TSettledMove Settle(TConflictChoice Choice, bool ForAll = false) {
+        const auto Disk = [this](const std::string& Path) {
+            const auto Found = Origins.find(Path);
+            return Found == Origins.end() ? TOriginKind::okMissing : Found->second;
+        };
+        TPlannedWorld World(Disk, Key);
+        Plan = TTakeBackPlan();
+        App_takeback::PlanAsOne(
+            Entries, std::string(), [](char) { return true; }, World, Plan);
+        // An item of an entry is as large as its entry's number: "E5" 5 bytes.
+        const auto Facts = [this, &Disk](const std::string& Path) {
+            TItemFacts Facts;
+            if (Path.size() > 1 && Path[1] == ':') {
+                Facts.Kind = Disk(Path);
+                return Facts;
+            }
+            const std::string Entry = Path.substr(0, Path.find('\\'));
+            for (const TEntryToPlan& Each : Entries)
+                if (Each.Selection.EntryPath == Entry)
+                    if (const TEntryNode* Node =
+                            App_takeback::FindNode(Each.Tree, Path.substr(Entry.size() + 1))) {
+                        Facts.Kind =
+                            Node->Directory ? TOriginKind::okDirectory : TOriginKind::okFile;
+                        Facts.Size = std::stoul(Entry.substr(1));
+                    }
+            return Facts;
+        };
+        return App_takeback::SettleConflicts(Plan, World, Facts, true,
+                                             [this, Choice, ForAll](const TConflictQuestion& Q) {
+                                                 Asked.push_back(Q);
+                                                 return TConflictAnswer{Choice, ForAll};
+                                             });
+    }
+};
+
+std::vector<std::string> Pairs(const TSettledMove& Move) {
+    std::vector<std::string> Lines;
+    for (std::size_t Index = 0; Index < Move.Sources.size(); ++Index)
+        Lines.push_back(Move.Sources[Index] + ">" + Move.Destinations[Index]);
+    return Lines;
+}
+
+} // namespace
+
+TEST(App_takeback_KeepBoth, TheExplorersNameOfACopyAtTheNextFreeNumber) {
+    struct TCase {
+        std::string Path;
+        bool Directory;
+        std::vector<std::string> Taken;
+        std::string Expected;
+    };
+    const std::vector<TCase> Cases{
+        {"C:\\Data\\report.txt", false, {}, "C:\\Data\\report (2).txt"},
+        {"C:\\Data\\report.txt", false, {"C:\\DATA\\REPORT (2).TXT"}, "C:\\Data\\report (3).txt"},
+        {"C:\\Data", true, {}, "C:\\Data (2)"},
+        {"C:\\v1.2", true, {"C:\\V1.2 (2)", "C:\\V1.2 (3)"}, "C:\\v1.2 (4)"},
+        {"C:\\archive.tar.gz", false, {}, "C:\\archive.tar (2).gz"},
+        {"C:\\README", false, {}, "C:\\README (2)"},
+        {"C:\\.profile", false, {}, "C:\\.profile (2)"},
+        {"D:\\a b\\x.", false, {}, "D:\\a b\\x (2)."},
+    };
+    for (const TCase& Case : Cases) {
+        const std::string Got =
+            App_takeback::KeepBothPath(Case.Path, Case.Directory, [&Case](const std::string& Path) {
+                return std::find(Case.Taken.begin(), Case.Taken.end(), Key(Path)) !=
+                       Case.Taken.end();
+            });
+        EXPECT_EQ(Got, Case.Expected) << Case.Path;
+    }
+}
+
+// Newest first, whatever order the entries were chosen in: two versions of
+// one path meet, and each answer keeps both somewhere.
+TEST(App_takeback_PlanAsOne, TwoVersionsOfOnePathMeetAndNoAnswerLosesOne) {
+    struct TCase {
+        TConflictChoice Choice;
+        std::vector<std::string> Moves;
+        std::size_t Stayed;
+    };
+    const std::vector<TCase> Cases{
+        {TConflictChoice::ccKeepBoth,
+         {"E6\\C\\Data\\report.txt>C:\\Data\\report.txt",
+          "E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt"},
+         0},
+        // The newer stays in its entry; the older comes to the place.
+        {TConflictChoice::ccReplace, {"E5\\C\\Data\\report.txt>C:\\Data\\report.txt"}, 1},
+        {TConflictChoice::ccSkip, {"E6\\C\\Data\\report.txt>C:\\Data\\report.txt"}, 1},
+    };
+    for (const TCase& Case : Cases) {
+        TOneMove Move;
+        Move.Origins = {{"C:\\Data", Dir}};
+        Move.Entries = {{{"E5", {}}, Tree({"C\\Data\\report.txt"}), 5},
+                        {{"E6", {}}, Tree({"C\\Data\\report.txt"}), 6}};
+        const TSettledMove Settled = Move.Settle(Case.Choice);
+        EXPECT_EQ(Pairs(Settled), Case.Moves);
+        EXPECT_EQ(Settled.Stayed, Case.Stayed);
+        EXPECT_TRUE(Settled.PutAside.empty());
+        ASSERT_EQ(Move.Asked.size(), 1u);
+        EXPECT_TRUE(Move.Asked[0].StandingComesBack);
+        EXPECT_TRUE(Move.Asked[0].ReplaceOffered);
+        EXPECT_EQ(Move.Asked[0].Standing.Size, 6u);
+        EXPECT_EQ(Move.Asked[0].Coming.Size, 5u);
+    }
+}
+
+// A folder of one entry and a file below it in another, either one newer;
+// a file that meets a folder; something on disk that Replace puts aside.
+TEST(App_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
+    TOneMove FolderOlder;
+    FolderOlder.Entries = {{{"E5", {}}, Tree({"C\\Data\\report.txt", "C\\Data\\other.txt"}), 5},
+                           {{"E6", {}}, Tree({"C\\Data\\report.txt"}), 6}};
+    EXPECT_EQ(Pairs(FolderOlder.Settle(TConflictChoice::ccKeepBoth)),
+              (std::vector<std::string>{"E6\\C\\Data>C:\\Data",
+                                        "E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt",
+                                        "E5\\C\\Data\\other.txt>C:\\Data\\other.txt"}));
+
+    // What comes inside a whole folder cannot be replaced: it moves with it.
+    TOneMove FolderNewer;
+    FolderNewer.Entries = {{{"E6", {}}, Tree({"C\\Data\\report.txt", "C\\Data\\other.txt"}), 6},
+                           {{"E5", {}}, Tree({"C\\Data\\report.txt"}), 5}};
+    EXPECT_EQ(Pairs(FolderNewer.Settle(TConflictChoice::ccReplace)),
+              std::vector<std::string>{"E6\\C\\Data>C:\\Data"});
+    ASSERT_EQ(FolderNewer.Asked.size(), 1u);
+    EXPECT_FALSE(FolderNewer.Asked[0].ReplaceOffered);
+    EXPECT_EQ(Pairs(FolderNewer.Settle(TConflictChoice::ccKeepBoth)),
+              (std::vector<std::string>{"E6\\C\\Data>C:\\Data",
+                                        "E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt"}));
+
+    TOneMove Disk;
+    Disk.Origins = {{"C:\\Data", Dir},
+                    {"C:\\Data\\report.txt", File},
+                    {"C:\\Data\\Dir", Dir},
+                    {"C:\\Data\\Dir (2)", Dir}};
+    Disk.Entries = {{{"E5", {}}, Tree({"C\\Data\\report.txt", "C\\Data\\Dir"}), 5}};
+    const TSettledMove Replaced = Disk.Settle(TConflictChoice::ccReplace, true);
+    EXPECT_EQ(Pairs(Replaced),
+              std::vector<std::string>{"E5\\C\\Data\\report.txt>C:\\Data\\report.txt"});
+    EXPECT_EQ(Replaced.PutAside, std::vector<std::string>{"C:\\Data\\report.txt"});
+    // The file that meets a folder is asked on its own; for all stops there.
+    ASSERT_EQ(Disk.Asked.size(), 2u);
+    EXPECT_EQ(Disk.Asked[0].Following, 1u);
+    EXPECT_FALSE(Disk.Asked[1].ReplaceOffered);
+    EXPECT_EQ(Disk.Asked[1].Standing.Kind, Dir);
+    EXPECT_EQ(Pairs(Disk.Settle(TConflictChoice::ccKeepBoth, true)),
+              (std::vector<std::string>{"E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt",
+                                        "E5\\C\\Data\\Dir>C:\\Data\\Dir (3)"}));
+    EXPECT_EQ(Disk.Asked.size(), 3u);
+}
+
+// Generated: random entries over few colliding names, random disks and
+// answers. However answered, no two pairs aim at one path, none aims at or
+// below anything that stands there unless it went aside, and every pair
+// either moves or stays.
+TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
+    // Entries of few names that collide: as files, as folders, inside each other.
+    const std::vector<std::vector<std::string>> Shapes{
+        {"C\\A\\x.txt"},         {"C\\A\\x.txt", "C\\A\\y\\x.txt"}, {"C\\A\\x.txt\\z.txt"},
+        {"C\\A\\y", "C\\b.txt"}, {"C\\b.txt", "C\\A\\y\\"},         {"C\\b.txt\\x.txt"}};
+    std::uint32_t Seed = 20261208;
+    const auto Next = [&Seed](std::uint32_t Below) {
+        Seed = Seed * 1103515245u + 12345u;
+        return (Seed >> 16) % Below;
+    };
+    for (int Round = 0; Round < 500; ++Round) {
+        TOneMove Move;
+        for (const char* Path : {"C:\\A", "C:\\A\\x.txt", "C:\\b.txt", "C:\\A\\y"})
+            if (Next(2))
+                Move.Origins[Path] = std::string(Path).find('.') == std::string::npos ? Dir : File;
+        if (Move.Origins.count("C:\\A") == 0) {
+            Move.Origins.erase("C:\\A\\x.txt");
+            Move.Origins.erase("C:\\A\\y");
+        }
+        const std::size_t Count = 1 + Next(4);
+        for (std::size_t Index = 0; Index < Count; ++Index)
+            Move.Entries.push_back({{"E" + std::to_string(Index + 1), {}},
+                                    Tree(Shapes[Next(static_cast<std::uint32_t>(Shapes.size()))]),
+                                    static_cast<std::uint64_t>(Next(3))});
+        const TConflictChoice Choice = static_cast<TConflictChoice>(Next(3));
+        const TSettledMove Settled = Move.Settle(Choice, Next(2) == 0);
+        std::set<std::string> Aimed;
+        for (std::size_t Index = 0; Index < Settled.Destinations.size(); ++Index) {
+            const std::string& Destination = Settled.Destinations[Index];
+            EXPECT_TRUE(Aimed.insert(Key(Destination)).second) << Round << " " << Destination;
+            const bool Aside = std::find(Settled.PutAside.begin(), Settled.PutAside.end(),
+                                         Destination) != Settled.PutAside.end();
+            EXPECT_TRUE(Aside || Move.Origins.count(Destination) == 0)
+                << Round << " " << Destination;
+            // Below another pair's folder only where that folder holds nothing of its name.
+            for (std::size_t Outer = 0; Outer < Settled.Destinations.size(); ++Outer) {
+                const std::string Prefix = Settled.Destinations[Outer] + "\\";
+                if (Key(Destination).compare(0, Prefix.size(), Key(Prefix)) != 0)
+                    continue;
+                const std::string& Source = Settled.Sources[Outer];
+                const TEntryNode* Folder = nullptr;
+                for (const TEntryToPlan& Entry : Move.Entries)
+                    if (Source.compare(0, Entry.Selection.EntryPath.size() + 1,
+                                       Entry.Selection.EntryPath + "\\") == 0)
+                        Folder = App_takeback::FindNode(
+                            Entry.Tree, Source.substr(Entry.Selection.EntryPath.size() + 1));
+                ASSERT_NE(Folder, nullptr) << Round;
+                EXPECT_EQ(App_takeback::FindNode(*Folder, Destination.substr(Prefix.size())),
+                          nullptr)
+                    << Round << " " << Destination;
+            }
+        }
+        EXPECT_EQ(Settled.Sources.size() + Settled.Stayed, Move.Plan.Sources.size()) << Round;
+    }
+}
+
 #ifdef _WIN32
 
 #include "app/App_bin.h"
 #include "app/App_guarddialog.h"
 #include "app/App_record.h"
 #include "gui/Gui_application.h"
+#include "res/resource.h"
 #include "tests/PortableSupport.h"
 #include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
@@ -284,6 +525,24 @@ char MissingDrive() {
     throw std::runtime_error("every drive letter is taken");
 }
 
+// A take back whose conflicts Answer settles; it keeps every question.
+class TAnsweringTask : public TTakeBackTask {
+public:
+    TAnsweringTask(std::vector<App_takeback::TTakeBackSelection> Selections,
+                   std::function<TConflictAnswer(const TConflictQuestion&)> Answer)
+        : TTakeBackTask(std::move(Selections)), FAnswer(std::move(Answer)) {}
+    std::vector<TConflictQuestion> Asked;
+
+protected:
+    TConflictAnswer ChooseConflict(const TConflictQuestion& Question) override {
+        Asked.push_back(Question);
+        return FAnswer(Question);
+    }
+
+private:
+    std::function<TConflictAnswer(const TConflictQuestion&)> FAnswer;
+};
+
 class App_takeback_Disk : public testing::Test {
 protected:
     void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
@@ -298,6 +557,19 @@ protected:
     }
 
     std::vector<std::string> Print() const { return FilePrint({C, D, BinDirectory()}); }
+
+    // The contents of every file on C:, D: and in the bin, wherever it is,
+    // sorted: what a take back may move but never lose. Records aside.
+    std::vector<std::string> Contents() const {
+        std::vector<std::string> All;
+        for (const std::string& Root : {C, D, BinDirectory()})
+            for (const std::string& Path : TestSupport::ListTree(Root))
+                if (Path.back() != '\\' &&
+                    !App_record::IsRecordFile(Path.substr(Path.rfind('\\') + 1)))
+                    All.push_back(TestSupport::ReadFile(Root + "\\" + Path));
+        std::sort(All.begin(), All.end());
+        return All;
+    }
 
     // A path as a record and a selection name it: below the entry.
     static std::string Below(const std::string& Path) { return Path.substr(0, 1) + Path.substr(2); }
@@ -392,64 +664,172 @@ TEST_F(App_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
-// Each pair whose target exists is asked about before the move; Windows'
-// shell then asks once more for what the user agreed to, Wine's (8.0) does
-// not ask at all and would replace unasked.
-TEST_F(App_takeback_Disk, ConflictsAreAskedAndDeclinedOnesStay) {
+// Every conflict is answered before the move: Replace puts what stands
+// there into the bin as a put of its own, Keep Both brings the item beside
+// it, Skip leaves it in its entry. Nothing is gone afterwards: every file
+// that was there before is still somewhere.
+TEST_F(App_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
     MakeFile(C + "\\replace.txt", "old replace");
-    MakeFile(C + "\\decline.txt", "old decline");
+    MakeFile(C + "\\skip.txt", "old skip");
+    MakeFile(C + "\\both.txt", "old both");
     MakeFile(C + "\\free.txt", "free");
-    Bin.Put({C + "\\replace.txt", C + "\\decline.txt", C + "\\free.txt"});
-    MakeFile(C + "\\replace.txt", "new replacement");
-    MakeFile(C + "\\decline.txt", "new decline");
-    const std::vector<std::string> Before = Print();
+    Bin.Put({C + "\\replace.txt", C + "\\skip.txt", C + "\\both.txt", C + "\\free.txt"});
+    MakeFile(C + "\\replace.txt", "newer replace");
+    MakeFile(C + "\\skip.txt", "newer skip");
+    MakeFile(C + "\\both.txt", "newer both");
+    const std::vector<std::string> Before = Contents();
 
-    std::mutex Lock;
-    std::vector<std::string> Asked;
-    TestSupport::TDialogWatcher Watcher([&Lock, &Asked](HWND Box) {
-        const std::string Text = TestSupport::MessageBoxText(Box);
-        {
-            std::lock_guard<std::mutex> Guard(Lock);
-            Asked.push_back(TestSupport::WindowText(Box) + "|" + Text);
-        }
-        TestSupport::PressButton(Box, Text.find("replace.txt") != std::string::npos ? IDYES : IDNO);
-    });
-    TakeBack({Entry("Tovel #0000")});
-    std::vector<std::string> Ours;
-    {
-        std::lock_guard<std::mutex> Guard(Lock);
-        Ours = OurBoxes(Asked);
+    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}),
+                        [](const TConflictQuestion& Question) {
+                            const std::string& At = Question.Destination;
+                            return TConflictAnswer{At.find("replace") != std::string::npos
+                                                       ? TConflictChoice::ccReplace
+                                                   : At.find("skip") != std::string::npos
+                                                       ? TConflictChoice::ccSkip
+                                                       : TConflictChoice::ccKeepBoth,
+                                                   false};
+                        });
+    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { Bin.Put(Paths); };
+    TBoxRecorder Boxes;
+    Task.Execute();
+    EXPECT_EQ(Task.Asked.size(), 3u);
+    for (const TConflictQuestion& Question : Task.Asked) {
+        EXPECT_TRUE(Question.ReplaceOffered);
+        EXPECT_FALSE(Question.StandingComesBack);
+        EXPECT_EQ(Question.Standing.Kind, TOriginKind::okFile);
+        EXPECT_EQ(Question.Standing.Size, Question.Coming.Size + 2);
+        EXPECT_NE(Question.Standing.LastWritten, 0u);
     }
-    std::sort(Ours.begin(), Ours.end());
-    EXPECT_EQ(Ours, (std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\decline.txt"),
-                                              App_takeback::ReplaceQuestion(C + "\\replace.txt")}));
-
-    const std::string InC = InEntry(Entry("Tovel #0000"), C);
+    EXPECT_EQ(Task.Asked[0].Following, 2u);
     EXPECT_EQ(TestSupport::ReadFile(C + "\\free.txt"), "free");
-    EXPECT_EQ(TestSupport::ReadFile(C + "\\decline.txt"), "new decline");
-    EXPECT_EQ(TestSupport::ReadFile(InC + "\\decline.txt"), "old decline");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\replace.txt"), "old replace");
-    EXPECT_FALSE(TestSupport::Exists(InC + "\\replace.txt"));
-    // Only the file the user agreed to replace is gone.
-    const std::vector<std::string> After = Print();
-    std::vector<std::string> Gone;
-    std::set_difference(Before.begin(), Before.end(), After.begin(), After.end(),
-                        std::back_inserter(Gone));
-    ASSERT_EQ(Gone.size(), 1u);
-    EXPECT_EQ(Gone.front().substr(0, Gone.front().rfind('|')), "replace.txt|15");
-    EXPECT_EQ(Minus(Before, Gone.front()), After);
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0001"), C) + "\\replace.txt"),
+              "newer replace");
+    EXPECT_EQ(RecordOf("Tovel #0001"),
+              (std::vector<std::string>{"done", Below(C) + "\\replace.txt"}));
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\skip.txt"), "newer skip");
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), C) + "\\skip.txt"), "old skip");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\both.txt"), "newer both");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\both (2).txt"), "old both");
+    EXPECT_EQ(Contents(), Before);
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
-TEST_F(App_takeback_Disk, CancelAtAConflictMovesNothing) {
+// A file whose place is a folder now, and a folder whose place is a file:
+// only Keep Both and Skip are offered, and the folder's own file of the
+// item's name stays untouched.
+TEST_F(App_takeback_Disk, FileMeetsFolderAndFolderMeetsFileComeBackBeside) {
+    MakeFile(C + "\\report.txt", "the old report");
+    MakeFile(C + "\\Data\\a.txt", "a");
+    Bin.Put({C + "\\report.txt", C + "\\Data"});
+    MakeFile(C + "\\report.txt\\report.txt", "inside the new folder");
+    MakeFile(C + "\\Data", "a file now");
+    const std::vector<std::string> Before = Contents();
+    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}),
+                        [](const TConflictQuestion&) {
+                            return TConflictAnswer{TConflictChoice::ccSkip, true};
+                        });
+    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { Bin.Put(Paths); };
+    Task.Execute();
+    // One answer for both.
+    ASSERT_EQ(Task.Asked.size(), 1u);
+    EXPECT_FALSE(Task.Asked[0].ReplaceOffered);
+    EXPECT_EQ(Task.Asked[0].Following, 1u);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\report.txt\\report.txt"), "inside the new folder");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data"), "a file now");
+    EXPECT_EQ(Contents(), Before);
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
+
+    TAnsweringTask Beside(App_takeback::WholeEntries({Entry("Tovel #0000")}),
+                          [](const TConflictQuestion&) {
+                              return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
+                          });
+    Beside.Execute();
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\report (2).txt"), "the old report");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data (2)\\a.txt"), "a");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\report.txt\\report.txt"), "inside the new folder");
+    EXPECT_EQ(Contents(), Before);
+    EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
+}
+
+// Two versions of one path in two entries, chosen together, and a folder of
+// one entry with a file below it in another: the newest lands at the place,
+// the older beside it, whichever way round the entries were chosen.
+TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
+    MakeFile(C + "\\Data\\report.txt", "version 1");
+    Bin.Put({C + "\\Data\\report.txt"});
+    MakeFile(C + "\\Data\\report.txt", "version 2");
+    Bin.Put({C + "\\Data\\report.txt"});
+    MakeFile(C + "\\Data\\report.txt", "version 3");
+    MakeFile(C + "\\Data\\other.txt", "other 3");
+    Bin.Put({C + "\\Data"});
+    MakeFile(C + "\\Data\\report.txt", "version 4");
+    Bin.Put({C + "\\Data\\report.txt"});
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Data\\report.txt"));
+    const std::vector<std::string> Before = Contents();
+    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000"), Entry("Tovel #0002"),
+                                                    Entry("Tovel #0003"), Entry("Tovel #0001")}),
+                        [](const TConflictQuestion&) {
+                            return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
+                        });
+    TBoxRecorder Boxes;
+    Task.Execute();
+    EXPECT_EQ(Task.Asked.size(), 3u);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report.txt"), "version 4");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (2).txt"), "version 3");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (3).txt"), "version 2");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (4).txt"), "version 1");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\other.txt"), "other 3");
+    EXPECT_EQ(Contents(), Before);
+    EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
+
+    // The newer entry holds the whole folder: it comes back first, as it
+    // is, and the older file lands inside it, beside its namesake.
+    Bin.Put({C + "\\Data\\report.txt"});
+    MakeFile(C + "\\Data\\report.txt", "version 5");
+    const std::vector<std::string> WithFifth = Contents();
+    Bin.Put({C + "\\Data"});
+    ASSERT_FALSE(TestSupport::Exists(C + "\\Data"));
+    TAnsweringTask Inside(App_takeback::WholeEntries({Entry("Tovel #0004"), Entry("Tovel #0005")}),
+                          [](const TConflictQuestion&) {
+                              return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
+                          });
+    Inside.Execute();
+    ASSERT_EQ(Inside.Asked.size(), 1u);
+    EXPECT_TRUE(Inside.Asked[0].StandingComesBack);
+    EXPECT_FALSE(Inside.Asked[0].ReplaceOffered);
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report.txt"), "version 5");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (5).txt"), "version 4");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (2).txt"), "version 3");
+    EXPECT_EQ(Contents(), WithFifth);
+    EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
+    EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
+}
+
+// Escape at the real conflict question cancels the whole take back before
+// anything moves, also the items that met no conflict.
+TEST_F(App_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     MakeFile(C + "\\a.txt", "old a");
     MakeFile(C + "\\b.txt", "b");
     Bin.Put({C + "\\a.txt", C + "\\b.txt"});
     MakeFile(C + "\\a.txt", "new a");
     const std::vector<std::string> Before = Print();
-    TBoxRecorder Boxes(IDCANCEL);
+    std::mutex Lock;
+    std::vector<std::string> Asked;
+    TestSupport::TDialogWatcher Watcher([&Lock, &Asked](HWND Dialog) {
+        {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Asked.push_back(TestSupport::WindowText(Dialog) + "|" +
+                            TestSupport::WindowText(GetDlgItem(Dialog, IDC_CONFLICT_TEXT)));
+        }
+        PostMessageA(Dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
     EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }), "EAbort");
-    EXPECT_EQ(OurBoxes(Boxes.Boxes()),
-              std::vector<std::string>{App_takeback::ReplaceQuestion(C + "\\a.txt")});
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        ASSERT_EQ(Asked.size(), 1u);
+        EXPECT_EQ(Asked[0].find("Tovel Bin|Something is already at \"" + C + "\\a.txt\"."), 0u);
+    }
     EXPECT_EQ(Print(), Before);
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
 }

@@ -101,6 +101,17 @@ std::string UpperCaseName(const std::string& Name) {
     return Narrow(Upper, CP_UTF8);
 }
 
+// The invariant upper case of the wide text, as the file system's own table
+// maps it, whatever the process code page.
+std::string FileSystemKey(const std::string& Path) {
+    const std::wstring Wide = ToWide(Path);
+    std::wstring Upper(Wide.size(), L'\0');
+    if (!Wide.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, Wide.data(), static_cast<int>(Wide.size()),
+                     &Upper[0], static_cast<int>(Upper.size()));
+    return Narrow(Upper, CP_UTF8);
+}
+
 // The A forms of the locale's services read their bytes in the code page of
 // the locale, which under a UTF-8 process is not the process's own: "Ċ" and
 // "Ě" would come out as one text there. So the texts are widened first.

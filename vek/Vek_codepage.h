@@ -40,6 +40,10 @@ bool IsTooLongForTheShell(const std::string& Path, unsigned CodePage = 0);
 // Vek_file::UpperCasePath does. The length in bytes may change under UTF-8.
 std::string UpperCaseName(const std::string& Name);
 
+// Path as the file system compares names, letter case aside in every
+// script (full-width letters too): a key to compare, not a text to show.
+std::string FileSystemKey(const std::string& Path);
+
 // Whether two texts of the process code page are one text in the user's
 // locale, letter case aside (C:\Été and C:\été are; C:\Ċ and C:\Ě are not).
 bool SameTextIgnoringCase(const std::string& A, const std::string& B);

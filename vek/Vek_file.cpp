@@ -261,6 +261,52 @@ void ListDirectory(const std::string& Directory,
         throw EFileError("The program could not list the directory.");
 }
 
+namespace {
+
+std::uint64_t Joined64(DWORD High, DWORD Low) {
+    return (static_cast<std::uint64_t>(High) << 32) | Low;
+}
+
+} // namespace
+
+// The attributes first: most paths asked about are gone after a move, and
+// that takes one call to learn. Then the file is opened for its attributes
+// only, which no sharing mode refuses, for its index; where even that fails,
+// the identity has none.
+bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity) {
+    const std::wstring Wide = Vek_codepage::ToWide(Path);
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(Wide.c_str(), GetFileExInfoStandard, &Data))
+        return false;
+    Identity = TFileIdentity();
+    Identity.Attributes = Data.dwFileAttributes;
+    Identity.Size = Joined64(Data.nFileSizeHigh, Data.nFileSizeLow);
+    Identity.LastWritten =
+        Joined64(Data.ftLastWriteTime.dwHighDateTime, Data.ftLastWriteTime.dwLowDateTime);
+    const HANDLE File = CreateFileW(
+        Wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return true;
+    const std::unique_ptr<void, decltype(&CloseHandle)> Owner(File, &CloseHandle);
+    BY_HANDLE_FILE_INFORMATION Information;
+    if (GetFileInformationByHandle(File, &Information)) {
+        Identity.Volume = Information.dwVolumeSerialNumber;
+        Identity.Index = Joined64(Information.nFileIndexHigh, Information.nFileIndexLow);
+    }
+    return true;
+}
+
+bool IsSameFile(const TFileIdentity& A, const TFileIdentity& B) {
+    return A.Index != 0 && A.Index == B.Index && A.Volume == B.Volume;
+}
+
+bool IsSameVersion(const TFileIdentity& A, const TFileIdentity& B) {
+    if (A.Size != B.Size || A.LastWritten != B.LastWritten)
+        return false;
+    return A.Index == 0 || B.Index == 0 || IsSameFile(A, B);
+}
+
 std::string GetCurrentDirectoryPath() {
     return QueryPath(
         [](DWORD Size, wchar_t* Buffer) { return GetCurrentDirectoryW(Size, Buffer); });

@@ -79,6 +79,30 @@ struct TFindData {
 void ListDirectory(const std::string& Directory,
                    const std::function<void(const TFindData& Data)>& Visit);
 
+// What tells one file, and one version of it, from another: its attributes,
+// bytes and last write, and the volume's serial and the file's index where
+// the volume gives one (0 where it does not).
+struct TFileIdentity {
+    DWORD Attributes = 0;
+    std::uint32_t Volume = 0;
+    std::uint64_t Index = 0;
+    std::uint64_t Size = 0;
+    std::uint64_t LastWritten = 0;
+
+    bool IsRegularFile() const {
+        return !(Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    }
+};
+
+// The identity of what stands at Path itself (a link is not followed);
+// false when nothing does.
+bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity);
+// One file under two paths: the same index on the same volume.
+bool IsSameFile(const TFileIdentity& A, const TFileIdentity& B);
+// The file as it was: the same bytes and last write, and where both have an
+// index, the same file.
+bool IsSameVersion(const TFileIdentity& A, const TFileIdentity& B);
+
 // While it lives, a drive without a disk makes calls fail instead of asking
 // the user to insert one.
 class TCriticalErrorsSuppressed {

@@ -1,0 +1,152 @@
+#include "app/App_conflictdialog.h"
+
+#include "gui/Gui_application.h"
+#include "res/resource.h"
+#include "vek/Vek_codepage.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+namespace App_conflictdialog {
+
+using App_takeback::TConflictChoice;
+using App_takeback::TConflictQuestion;
+using App_takeback::TItemFacts;
+using App_takeback::TOriginKind;
+
+namespace {
+
+std::string Described(const TItemFacts& Facts, const std::string& Time,
+                      const std::string& Separator) {
+    std::string Text = Facts.Kind == TOriginKind::okDirectory
+                           ? "a folder"
+                           : "a file of " + App_takeback::FormatKilobytes(Facts.Size, Separator);
+    if (!Time.empty())
+        Text += ", changed " + Time;
+    return Text;
+}
+
+// The locale's texts come wide and are converted once; false when the
+// locale gives none.
+bool LocaleText(const std::function<int(LPWSTR Buffer, int Size)>& Query, std::string& Text) {
+    const int Size = Query(nullptr, 0);
+    if (Size <= 0)
+        return false;
+    std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
+    const int Length = Query(&Wide[0], Size);
+    if (Length <= 0)
+        return false;
+    Wide.resize(static_cast<std::size_t>(Length) - 1);
+    Text = Vek_codepage::FromWide(Wide);
+    return true;
+}
+
+// A last write in the user's local date and time; empty when not known.
+std::string TimeText(std::uint64_t Written) {
+    FILETIME Utc{static_cast<DWORD>(Written), static_cast<DWORD>(Written >> 32)};
+    FILETIME Local;
+    SYSTEMTIME Time;
+    if (Written == 0 || !FileTimeToLocalFileTime(&Utc, &Local) ||
+        !FileTimeToSystemTime(&Local, &Time))
+        return std::string();
+    std::string Date;
+    std::string Clock;
+    LocaleText(
+        [&Time](LPWSTR Buffer, int Size) {
+            return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer,
+                                  Size);
+        },
+        Date);
+    LocaleText(
+        [&Time](LPWSTR Buffer, int Size) {
+            return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer,
+                                  Size);
+        },
+        Clock);
+    return Date + " " + Clock;
+}
+
+std::string ThousandSeparator() {
+    std::string Separator;
+    if (!LocaleText(
+            [](LPWSTR Buffer, int Size) {
+                return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Buffer, Size);
+            },
+            Separator))
+        return ",";
+    return Separator;
+}
+
+void ShowControl(HWND Control, bool Shown) {
+    ShowWindow(Control, Shown ? SW_SHOW : SW_HIDE);
+    EnableWindow(Control, Shown ? TRUE : FALSE);
+}
+
+} // namespace
+
+std::string ConflictText(const TConflictQuestion& Question, const std::string& StandingTime,
+                         const std::string& ComingTime, const std::string& Separator) {
+    const std::string Standing = Described(Question.Standing, StandingTime, Separator);
+    const std::string Coming = Described(Question.Coming, ComingTime, Separator);
+    return "Something is already at \"" + Question.Destination + "\".\r\n\r\n" +
+           (Question.StandingComesBack ? "Taken back there first: " : "There now: ") + Standing +
+           "\r\nComing back: " + Coming;
+}
+
+TAppConflictDialog::TAppConflictDialog(TConflictQuestion Question)
+    : TDialog(IDD_CONFLICT), FQuestion(std::move(Question)) {}
+
+int TAppConflictDialog::Execute() {
+    return ShowModal();
+}
+
+void TAppConflictDialog::InitDialog() {
+    const std::string Text =
+        ConflictText(FQuestion, TimeText(FQuestion.Standing.LastWritten),
+                     TimeText(FQuestion.Coming.LastWritten), ThousandSeparator());
+    SetWindowTextW(Item(IDC_CONFLICT_TEXT), Vek_codepage::ToWide(Text).c_str());
+    ShowControl(Item(IDC_CONFLICT_REPLACE), FQuestion.ReplaceOffered);
+    ShowControl(Item(IDC_CONFLICT_ALL), FQuestion.Following > 0);
+    SetForegroundWindow(Handle());
+    FocusControl(Item(IDC_CONFLICT_KEEP_BOTH));
+}
+
+void TAppConflictDialog::Command(int Id, int Code, HWND Control) {
+    if (Code != BN_CLICKED)
+        return;
+    switch (Id) {
+    case IDC_CONFLICT_REPLACE:
+        if (FQuestion.ReplaceOffered)
+            Choose(TConflictChoice::ccReplace);
+        break;
+    case IDC_CONFLICT_KEEP_BOTH:
+    case IDOK:
+        Choose(TConflictChoice::ccKeepBoth);
+        break;
+    case IDC_CONFLICT_SKIP:
+        Choose(TConflictChoice::ccSkip);
+        break;
+    default:
+        TDialog::Command(Id, Code, Control);
+        break;
+    }
+}
+
+// The focus was set on Keep Both: FALSE keeps the dialog manager from
+// moving it to the first control that takes it.
+INT_PTR TAppConflictDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
+    const INT_PTR Result = TDialog::DialogProc(Message, WParam, LParam);
+    return Message == WM_INITDIALOG ? FALSE : Result;
+}
+
+void TAppConflictDialog::Choose(TConflictChoice Choice) {
+    FAnswer.Choice = Choice;
+    FAnswer.ForAll =
+        FQuestion.Following > 0 && IsDlgButtonChecked(Handle(), IDC_CONFLICT_ALL) == BST_CHECKED;
+    SetModalResult(IDOK);
+}
+
+} // namespace App_conflictdialog

@@ -1,0 +1,38 @@
+// The question of one conflict of a take back: what stands at an item's
+// place now and what comes back, answered by Replace, Keep Both or Skip,
+// once or for all conflicts that follow.
+#pragma once
+
+#include "app/App_takeback.h"
+#include "gui/Gui_dialog.h"
+
+#include <string>
+
+namespace App_conflictdialog {
+
+// The dialog's text: the place, then what stands there and what comes back,
+// each with its size and last change as TimeText gives it.
+std::string ConflictText(const App_takeback::TConflictQuestion& Question,
+                         const std::string& StandingTime, const std::string& ComingTime,
+                         const std::string& Separator);
+
+class TAppConflictDialog : public Gui_dialog::TDialog {
+public:
+    explicit TAppConflictDialog(App_takeback::TConflictQuestion Question);
+
+    // IDOK once an answer is chosen; IDCANCEL for Escape or closing.
+    virtual int Execute();
+    const App_takeback::TConflictAnswer& Answer() const { return FAnswer; }
+
+protected:
+    void InitDialog() override;
+    void Command(int Id, int Code, HWND Control) override;
+    INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
+
+private:
+    void Choose(App_takeback::TConflictChoice Choice);
+    App_takeback::TConflictQuestion FQuestion;
+    App_takeback::TConflictAnswer FAnswer;
+};
+
+} // namespace App_conflictdialog

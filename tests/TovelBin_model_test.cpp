@@ -131,59 +131,6 @@ private:
     std::unordered_map<std::size_t, TVersion> FVersions;
 };
 
-// Memory in the program's process: a list view of another process reads and
-// writes only its own.
-class TRemoteMemory {
-public:
-    TRemoteMemory(HANDLE Process, std::size_t Size)
-        : FProcess(Process),
-          FAddress(static_cast<char*>(
-              VirtualAllocEx(Process, nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
-        if (!FAddress)
-            throw std::runtime_error("cannot allocate memory in the program");
-    }
-    ~TRemoteMemory() { VirtualFreeEx(FProcess, FAddress, 0, MEM_RELEASE); }
-    TRemoteMemory(const TRemoteMemory&) = delete;
-    TRemoteMemory& operator=(const TRemoteMemory&) = delete;
-    char* At(std::size_t Offset) const { return FAddress + Offset; }
-    void Write(const void* Data, std::size_t Size) const {
-        WriteProcessMemory(FProcess, FAddress, Data, Size, nullptr);
-    }
-    void Read(std::size_t Offset, void* Data, std::size_t Size) const {
-        ReadProcessMemory(FProcess, FAddress + Offset, Data, Size, nullptr);
-    }
-
-private:
-    HANDLE FProcess;
-    char* FAddress;
-};
-
-std::string RowName(const TProgram& Program, HWND List, int Row) {
-    const std::size_t Length = 256;
-    TRemoteMemory Remote(Program.Process(), sizeof(LVITEMW) + Length * sizeof(wchar_t));
-    LVITEMW Item{};
-    Item.pszText = reinterpret_cast<wchar_t*>(Remote.At(sizeof Item));
-    Item.cchTextMax = Length;
-    Remote.Write(&Item, sizeof Item);
-    SendMessageW(List, LVM_GETITEMTEXTW, Row, reinterpret_cast<LPARAM>(Remote.At(0)));
-    std::wstring Text(Length, L'\0');
-    Remote.Read(sizeof Item, &Text[0], Length * sizeof(wchar_t));
-    return Vek_codepage::FromWide(Text.c_str());
-}
-
-void SelectRows(const TProgram& Program, HWND List, const std::vector<int>& Rows) {
-    TRemoteMemory Remote(Program.Process(), sizeof(LVITEMW));
-    LVITEMW Item{};
-    Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    Remote.Write(&Item, sizeof Item);
-    SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(Remote.At(0)));
-    Item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    Remote.Write(&Item, sizeof Item);
-    for (int Row : Rows)
-        SendMessageW(List, LVM_SETITEMSTATE, Row, reinterpret_cast<LPARAM>(Remote.At(0)));
-}
-
 struct TSettings {
     unsigned Seed = 20240601;
     double Seconds = 60;
@@ -307,8 +254,13 @@ void TModel::Run() {
     while (!FStopped && GetTickCount() - Start < FSettings.Seconds * 1000) {
         const TStepKind& Kind = *Kinds[Pick(Kinds.size())];
         FLog.push_back(std::to_string(FLog.size() + 1) + " " + Kind.Name + ":");
+        const DWORD Began = GetTickCount();
         (this->*Kind.Run)();
         Check();
+        // A step that waits that long waited for something that never came.
+        if (GetTickCount() - Began > 10000)
+            std::cout << "model: slow step (" << (GetTickCount() - Began) / 1000
+                      << " s): " << FLog.back() << std::endl;
     }
 }
 
@@ -425,7 +377,7 @@ void TModel::TakeBackLastPutAndKill() {
     PostMessageA(FMain, WM_COMMAND, IDM_BIN_TAKE_BACK_LAST_PUT, 0);
     AnswerUntil([&] { return FAnswered > Before; }, nullptr);
     if (Chance(50))
-        WaitFor([&] { return Guarded() || Idle(FMain) || !FProgram->Running(); }, Patience);
+        AnswerUntil([&] { return Guarded() || Idle(FMain); }, nullptr);
     FYesOnly = false;
     FProgram->Kill();
     Say(" killed");
@@ -464,9 +416,10 @@ void TModel::EntriesCommand(int Button, std::size_t Rows) {
         Chosen.push_back(Row);
     std::shuffle(Chosen.begin(), Chosen.end(), FRandom);
     Chosen.resize(std::min(Rows, Count));
+    const std::vector<std::string> Shown = ListViewRows(*FProgram, List);
     for (int Row : Chosen)
-        Say(" " + RowName(*FProgram, List, Row));
-    SelectRows(*FProgram, List, Chosen);
+        Say(" " + Shown[Row]);
+    SelectListViewRows(*FProgram, List, Chosen);
     const std::size_t Before = FAnswered;
     PressButton(Entries, Button);
     if (!AnswerUntil([&] { return FAnswered > Before; }, Entries))
@@ -581,7 +534,8 @@ void TModel::Answer(HWND Box) {
             PostMessageA(GetDlgItem(Box, IDC_CONFLICT_ALL), BM_CLICK, 0, 0);
             Say(" [for all]");
         }
-        if (IsWindowEnabled(GetDlgItem(Box, IDC_CONFLICT_REPLACE)))
+        const HWND Replace = GetDlgItem(Box, IDC_CONFLICT_REPLACE);
+        if (Replace && IsWindowVisible(Replace) && IsWindowEnabled(Replace))
             Choices.push_back({IDC_CONFLICT_REPLACE, "Replace"});
         Choices.push_back({IDC_CONFLICT_KEEP_BOTH, "Keep Both"});
         if (!FYesOnly)

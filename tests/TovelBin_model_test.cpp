@@ -15,7 +15,6 @@
 #include "TestSupport.h"
 
 #include "res/resource.h"
-#include "vek/Vek_codepage.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +27,6 @@
 #include <iostream>
 #include <memory>
 #include <random>
-#include <stdexcept>
 #include <unordered_map>
 
 // The conflict question of the take back: Replace, Keep Both, Skip and
@@ -84,12 +82,11 @@ std::string TrashDirectory() {
 }
 
 // The directories directly in Location.
-std::vector<std::string> EntryNames(const std::string& Location) {
-    std::vector<std::string> Entries;
-    for (const std::string& Path : ListTree(Location))
-        if (Path.back() == '\\' && Path.find('\\') == Path.size() - 1)
-            Entries.push_back(Path.substr(0, Path.size() - 1));
-    return Entries;
+std::size_t CountEntries(const std::string& Location) {
+    const std::vector<std::string> Paths = ListTree(Location);
+    return static_cast<std::size_t>(
+        std::count_if(Paths.begin(), Paths.end(),
+                      [](const std::string& Path) { return Path.find('\\') == Path.size() - 1; }));
 }
 
 // Every version by the hash of its bytes.
@@ -105,7 +102,6 @@ public:
         FVersions[std::hash<std::string>()(Bytes)] = TVersion{Path, Step, Bytes};
     }
     void Retire(const std::string& Bytes) { FVersions.erase(std::hash<std::string>()(Bytes)); }
-    std::size_t Size() const { return FVersions.size(); }
     // The versions no file below the roots holds byte for byte.
     std::vector<TVersion> Missing(const std::vector<std::string>& Roots) const {
         std::unordered_map<std::size_t, const TVersion*> Left;
@@ -394,7 +390,7 @@ void TModel::Close() {
 // The Entries dialog: Rows entries chosen at random (as many as there are,
 // if fewer), then Button, every question answered, and Close.
 void TModel::EntriesCommand(int Button, std::size_t Rows) {
-    const std::size_t Count = EntryNames(FInstalled.Bin()).size();
+    const std::size_t Count = CountEntries(FInstalled.Bin());
     if (Count == 0)
         return Say(" no entry");
     EnsureRunning();

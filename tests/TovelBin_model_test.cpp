@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <random>
 #include <unordered_map>
@@ -158,6 +159,13 @@ public:
     std::size_t Steps() const { return FLog.size(); }
     std::size_t Versions() const { return FVersionsMade; }
     std::size_t Losses() const { return FLosses; }
+    // How often each answer was given: "Keep Both 4, No 7, ...".
+    std::string Answers() const {
+        std::string Text;
+        for (const auto& Answer : FAnswers)
+            Text += (Text.empty() ? "" : ", ") + Answer.first + " " + std::to_string(Answer.second);
+        return Text;
+    }
 
 private:
     struct TStepKind {
@@ -219,6 +227,7 @@ private:
     std::size_t FVersionsMade = 0;
     std::size_t FLosses = 0;
     std::size_t FAnswered = 0;
+    std::map<std::string, std::size_t> FAnswers;
     bool FYesOnly = false;
     bool FStopped = false;
 };
@@ -447,8 +456,9 @@ void TModel::EnsureRunning() {
 // The entry the next put makes: the running program shows it; a stopped one
 // kept its index in its settings as soon as a put had made its entry.
 std::string TModel::NextEntry() {
+    const std::string Label = "Next: ";
     if (FProgram && FProgram->Running())
-        return NextLabel(FMain).substr(std::string("Next: ").size());
+        return NextLabel(FMain).substr(std::min(Label.size(), NextLabel(FMain).size()));
     const std::string Settings =
         Exists(FInstalled.Settings()) ? ReadFile(FInstalled.Settings()) : "";
     const std::size_t At = Settings.find("\r\nIndex=");
@@ -529,6 +539,7 @@ void TModel::Answer(HWND Box) {
         if (!FYesOnly && Chance(30) && IsWindowVisible(GetDlgItem(Box, IDC_CONFLICT_ALL))) {
             PostMessageA(GetDlgItem(Box, IDC_CONFLICT_ALL), BM_CLICK, 0, 0);
             Say(" [for all]");
+            ++FAnswers["for all"];
         }
         const HWND Replace = GetDlgItem(Box, IDC_CONFLICT_REPLACE);
         if (Replace && IsWindowVisible(Replace) && IsWindowEnabled(Replace))
@@ -556,6 +567,7 @@ void TModel::Answer(HWND Box) {
     Say(" [" + Text + " -> " + Choice.second + "]");
     PressButton(Box, Choice.first);
     ++FAnswered;
+    ++FAnswers[Choice.second];
     WaitFor([&] { return !IsWindow(Box) || !IsWindowVisible(Box); }, 10000);
 }
 
@@ -581,6 +593,7 @@ TEST(TovelBin_Model, EveryVersionOfEveryFileIsAlwaysSomewhere) {
     TModel Model(Settings);
     Model.Run();
     std::cout << "model: steps " << Model.Steps() << ", versions tracked " << Model.Versions()
-              << ", losses found " << Model.Losses() << "\n";
+              << ", losses found " << Model.Losses() << "\nmodel: answers " << Model.Answers()
+              << "\n";
     EXPECT_EQ(Model.Losses(), 0u);
 }

@@ -2,6 +2,7 @@
 
 #include "vek/Vek_codepage.h"
 
+#include <commctrl.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -163,6 +164,71 @@ std::string NextLabel(HWND MainWindow) {
     HWND Label = nullptr;
     EnumChildWindows(MainWindow, FindLabel, reinterpret_cast<LPARAM>(&Label));
     return Label ? WindowText(Label) : std::string();
+}
+
+namespace {
+
+// Memory in another program's process: a list view reads and writes only
+// the memory of its own.
+class TRemoteMemory {
+public:
+    TRemoteMemory(HANDLE Process, std::size_t Size)
+        : FProcess(Process),
+          FAddress(static_cast<char*>(
+              VirtualAllocEx(Process, nullptr, Size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
+        if (!FAddress)
+            throw std::runtime_error("cannot allocate memory in another program");
+    }
+    ~TRemoteMemory() { VirtualFreeEx(FProcess, FAddress, 0, MEM_RELEASE); }
+    TRemoteMemory(const TRemoteMemory&) = delete;
+    TRemoteMemory& operator=(const TRemoteMemory&) = delete;
+    char* At(std::size_t Offset) const { return FAddress + Offset; }
+    void Write(const void* Data, std::size_t Size) const {
+        WriteProcessMemory(FProcess, FAddress, Data, Size, nullptr);
+    }
+    void Read(std::size_t Offset, void* Data, std::size_t Size) const {
+        ReadProcessMemory(FProcess, FAddress + Offset, Data, Size, nullptr);
+    }
+
+private:
+    HANDLE FProcess;
+    char* FAddress;
+};
+
+} // namespace
+
+std::vector<std::string> ListViewRows(const TProgram& Program, HWND List) {
+    const int Length = 512;
+    TRemoteMemory Remote(Program.Process(), sizeof(LVITEMW) + Length * sizeof(wchar_t));
+    LVITEMW Item{};
+    Item.pszText = reinterpret_cast<wchar_t*>(Remote.At(sizeof Item));
+    Item.cchTextMax = Length;
+    Remote.Write(&Item, sizeof Item);
+    std::vector<std::string> Rows;
+    const int Count = static_cast<int>(SendMessageW(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row) {
+        std::wstring Text(Length, L'\0');
+        const LRESULT Got =
+            SendMessageW(List, LVM_GETITEMTEXTW, Row, reinterpret_cast<LPARAM>(Remote.At(0)));
+        Remote.Read(sizeof Item, &Text[0], static_cast<std::size_t>(Got) * sizeof(wchar_t));
+        Text.resize(static_cast<std::size_t>(Got));
+        Rows.push_back(Vek_codepage::FromWide(Text));
+    }
+    return Rows;
+}
+
+void SelectListViewRows(const TProgram& Program, HWND List, const std::vector<int>& Rows) {
+    TRemoteMemory Remote(Program.Process(), sizeof(LVITEMW));
+    LVITEMW Item{};
+    Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    Remote.Write(&Item, sizeof Item);
+    SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(Remote.At(0)));
+    Item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    Remote.Write(&Item, sizeof Item);
+    for (int Row : Rows)
+        SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(Row),
+                     reinterpret_cast<LPARAM>(Remote.At(0)));
 }
 
 TInstalled::TInstalled(const std::string& Folder) {

@@ -60,6 +60,12 @@ HWND WaitForMainWindow(const TProgram& Program, DWORD Timeout = 15000);
 // The text of the main window's "Next: " label; empty when there is none.
 std::string NextLabel(HWND MainWindow);
 
+// The texts of the first column of another program's list view, top to
+// bottom; the list keeps them in the memory of its own process.
+std::vector<std::string> ListViewRows(const TProgram& Program, HWND List);
+// Selects exactly the given rows of another program's list view.
+void SelectListViewRows(const TProgram& Program, HWND List, const std::vector<int>& Rows);
+
 // A program folder holding a copy of TovelBin.exe, directly in a temporary
 // directory or in a folder of the given relative path below it.
 class TInstalled {

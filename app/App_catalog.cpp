@@ -1,0 +1,413 @@
+#include "App_catalog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <utility>
+
+namespace App_catalog {
+
+using App_record::TRecordNode;
+
+namespace {
+
+// Pairs of capital and small letters side by side, the capital on the even
+// (or, from an odd start, the odd) code point.
+bool InPairs(char32_t Char, char32_t First, char32_t Last) {
+    return Char >= First && Char <= Last && (Char - First) % 2 == 0;
+}
+
+char32_t FoldChar(char32_t C) {
+    if (C < 0x80)
+        return C >= 'A' && C <= 'Z' ? C + 32 : C;
+    if ((C >= 0xC0 && C <= 0xDE && C != 0xD7) || (C >= 0x391 && C <= 0x3AB && C != 0x3A2) ||
+        (C >= 0x410 && C <= 0x42F) || (C >= 0xFF21 && C <= 0xFF3A))
+        return C + 32;
+    if (C >= 0x400 && C <= 0x40F)
+        return C + 80;
+    if (C >= 0x531 && C <= 0x556)
+        return C + 48;
+    if (C >= 0x388 && C <= 0x38A)
+        return C + 37;
+    if (C >= 0x2160 && C <= 0x216F)
+        return C + 16;
+    if (C >= 0x24B6 && C <= 0x24CF)
+        return C + 26;
+    switch (C) {
+    case 0x130: // Capital I with dot: the small i
+        return 'i';
+    case 0x178:
+        return 0xFF;
+    case 0x17F: // Long s
+        return 's';
+    case 0x386:
+        return 0x3AC;
+    case 0x38C:
+        return 0x3CC;
+    case 0x38E:
+    case 0x38F:
+        return C + 63;
+    case 0x3C2: // Final sigma
+        return 0x3C3;
+    case 0x1E9E: // Capital sharp s
+        return 0xDF;
+    }
+    if (InPairs(C, 0x100, 0x12E) || InPairs(C, 0x132, 0x136) || InPairs(C, 0x139, 0x147) ||
+        InPairs(C, 0x14A, 0x176) || InPairs(C, 0x179, 0x17D) || InPairs(C, 0x1CD, 0x1DB) ||
+        InPairs(C, 0x1DE, 0x1EE) || InPairs(C, 0x1F8, 0x21E) || InPairs(C, 0x3D8, 0x3EE) ||
+        InPairs(C, 0x460, 0x480) || InPairs(C, 0x48A, 0x4BE) || InPairs(C, 0x4C1, 0x4CD) ||
+        InPairs(C, 0x4D0, 0x52E) || InPairs(C, 0x1E00, 0x1E94) || InPairs(C, 0x1EA0, 0x1EFE))
+        return C + 1;
+    return C;
+}
+
+// The code point at Index and its length in bytes; a byte that starts no
+// valid sequence is taken alone, as itself (Valid false).
+std::size_t DecodeAt(std::string_view Text, std::size_t Index, char32_t& Char, bool& Valid) {
+    const auto Byte = [&Text](std::size_t At) { return static_cast<unsigned char>(Text[At]); };
+    const unsigned char Lead = Byte(Index);
+    Valid = true;
+    if (Lead < 0x80) {
+        Char = Lead;
+        return 1;
+    }
+    std::size_t Length = 0;
+    char32_t Least = 0;
+    if ((Lead & 0xE0) == 0xC0) {
+        Length = 2, Char = Lead & 0x1F, Least = 0x80;
+    } else if ((Lead & 0xF0) == 0xE0) {
+        Length = 3, Char = Lead & 0x0F, Least = 0x800;
+    } else if ((Lead & 0xF8) == 0xF0) {
+        Length = 4, Char = Lead & 0x07, Least = 0x10000;
+    }
+    if (Length == 0 || Index + Length > Text.size()) {
+        Valid = false;
+        return 1;
+    }
+    for (std::size_t Next = 1; Next < Length; ++Next) {
+        if ((Byte(Index + Next) & 0xC0) != 0x80) {
+            Valid = false;
+            return 1;
+        }
+        Char = (Char << 6) | (Byte(Index + Next) & 0x3F);
+    }
+    if (Char < Least || Char > 0x10FFFF)
+        Valid = false;
+    return Valid ? Length : 1;
+}
+
+void Encode(char32_t Char, std::string& Out) {
+    if (Char < 0x80) {
+        Out += static_cast<char>(Char);
+    } else if (Char < 0x800) {
+        Out += static_cast<char>(0xC0 | (Char >> 6));
+        Out += static_cast<char>(0x80 | (Char & 0x3F));
+    } else if (Char < 0x10000) {
+        Out += static_cast<char>(0xE0 | (Char >> 12));
+        Out += static_cast<char>(0x80 | ((Char >> 6) & 0x3F));
+        Out += static_cast<char>(0x80 | (Char & 0x3F));
+    } else {
+        Out += static_cast<char>(0xF0 | (Char >> 18));
+        Out += static_cast<char>(0x80 | ((Char >> 12) & 0x3F));
+        Out += static_cast<char>(0x80 | ((Char >> 6) & 0x3F));
+        Out += static_cast<char>(0x80 | (Char & 0x3F));
+    }
+}
+
+// The length of the UTF-8 character at Index, at least 1.
+std::size_t CharLength(std::string_view Text, std::size_t Index) {
+    char32_t Char;
+    bool Valid;
+    return DecodeAt(Text, Index, Char, Valid);
+}
+
+char AsciiUpper(char C) {
+    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C;
+}
+
+std::string AsciiUpper(const std::string& Text) {
+    std::string Upper = Text;
+    std::transform(Upper.begin(), Upper.end(), Upper.begin(), [](char C) { return AsciiUpper(C); });
+    return Upper;
+}
+
+void MergeInto(TRecordNode& Into, const TRecordNode& From) {
+    Into.Item = Into.Item || From.Item;
+    if (From.Kind != TRecordNode::nkDirectory) {
+        Into.Kind = From.Kind;
+        Into.Size = From.Size;
+    }
+    for (const TRecordNode& Child : From.Children) {
+        const std::string Key = AsciiUpper(Child.Name);
+        auto Same =
+            std::find_if(Into.Children.begin(), Into.Children.end(),
+                         [&Key](const TRecordNode& Each) { return AsciiUpper(Each.Name) == Key; });
+        if (Same == Into.Children.end() || Same->Kind != Child.Kind)
+            Into.Children.push_back(Child);
+        else
+            MergeInto(*Same, Child);
+    }
+}
+
+// Each name folded once, not at every comparison.
+void SortChildren(TRecordNode& Node) {
+    std::vector<std::pair<std::string, std::size_t>> Keys;
+    Keys.reserve(Node.Children.size());
+    for (std::size_t Index = 0; Index < Node.Children.size(); ++Index)
+        Keys.emplace_back(FoldText(Node.Children[Index].Name), Index);
+    std::sort(Keys.begin(), Keys.end());
+    std::vector<TRecordNode> Sorted;
+    Sorted.reserve(Keys.size());
+    for (const auto& Key : Keys)
+        Sorted.push_back(std::move(Node.Children[Key.second]));
+    Node.Children = std::move(Sorted);
+    for (TRecordNode& Child : Node.Children)
+        SortChildren(Child);
+}
+
+std::uint64_t BytesBelow(const TRecordNode& Node) {
+    if (Node.Kind == TRecordNode::nkFile)
+        return Node.Size;
+    std::uint64_t Bytes = 0;
+    for (const TRecordNode& Child : Node.Children)
+        Bytes += BytesBelow(Child);
+    return Bytes;
+}
+
+} // namespace
+
+std::string FoldText(std::string_view Text) {
+    std::string Folded;
+    Folded.reserve(Text.size());
+    for (std::size_t Index = 0; Index < Text.size();) {
+        if (static_cast<unsigned char>(Text[Index]) < 0x80) {
+            Folded += static_cast<char>(FoldChar(static_cast<unsigned char>(Text[Index])));
+            ++Index;
+            continue;
+        }
+        char32_t Char;
+        bool Valid;
+        const std::size_t Length = DecodeAt(Text, Index, Char, Valid);
+        if (Valid)
+            Encode(FoldChar(Char), Folded);
+        else
+            Folded.append(Text.substr(Index, Length));
+        Index += Length;
+    }
+    return Folded;
+}
+
+bool WildcardMatch(std::string_view Pattern, std::string_view Text) {
+    std::size_t P = 0;
+    std::size_t T = 0;
+    std::size_t StarP = std::string_view::npos;
+    std::size_t StarT = 0;
+    while (T < Text.size()) {
+        if (P < Pattern.size() && Pattern[P] == '*') {
+            StarP = P++;
+            StarT = T;
+        } else if (P < Pattern.size() && Pattern[P] == '?') {
+            ++P;
+            T += CharLength(Text, T);
+        } else if (P < Pattern.size() && Pattern[P] == Text[T]) {
+            ++P;
+            ++T;
+        } else if (StarP != std::string_view::npos) {
+            // The last star takes one more character, and the rest is tried again.
+            P = StarP + 1;
+            StarT += CharLength(Text, StarT);
+            T = StarT;
+        } else {
+            return false;
+        }
+    }
+    while (P < Pattern.size() && Pattern[P] == '*')
+        ++P;
+    return P == Pattern.size();
+}
+
+TSearchPattern::TSearchPattern(std::string_view Text)
+    : FFolded(FoldText(Text)), FWildcards(FFolded.find_first_of("*?") != std::string::npos) {}
+
+bool TSearchPattern::Matches(std::string_view FoldedPath, std::string_view FoldedName) const {
+    if (!FWildcards)
+        return FoldedPath.find(FFolded) != std::string_view::npos;
+    return WildcardMatch(FFolded, FoldedName) || WildcardMatch(FFolded, FoldedPath);
+}
+
+TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts) {
+    TRecordNode Tree;
+    if (Puts.size() == 1)
+        Tree = Puts.front().Tree;
+    else
+        for (const App_record::TPutSection& Put : Puts)
+            MergeInto(Tree, Put.Tree);
+    SortChildren(Tree);
+    return Tree;
+}
+
+std::size_t TCatalog::AddEntry(const std::string& Name, const std::string& Path,
+                               std::uint64_t Created) {
+    TCatalogEntry Entry;
+    Entry.Name = Name;
+    Entry.Path = Path;
+    Entry.Created = Created;
+    FEntries.push_back(std::move(Entry));
+    FFirstNode.push_back(0);
+    FNodeCount.push_back(0);
+    return FEntries.size() - 1;
+}
+
+void TCatalog::SetRecord(std::size_t Entry, const App_record::TRecord& Record, bool Unfinished) {
+    TCatalogEntry& Info = FEntries[Entry];
+    if (Info.Known)
+        return;
+    Info.Known = true;
+    Info.Unfinished = Unfinished;
+    std::vector<std::string> Items;
+    for (const App_record::TPutSection& Put : Record.Puts) {
+        Info.Created = std::max(Info.Created, Put.Time);
+        App_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);
+        for (const std::string& Path : App_record::ItemPaths(Put.Tree))
+            Items.push_back(Path);
+    }
+    Info.Items = Items.size();
+    if (!Items.empty()) {
+        Info.FirstItem = Items.front().substr(0, 1) + ":" + Items.front().substr(1);
+        Info.MoreItems = Items.size() - 1;
+    }
+    FFirstNode[Entry] = static_cast<std::uint32_t>(FNodes.size());
+    std::string Path;
+    for (const TRecordNode& Drive : MergeTrees(Record.Puts).Children)
+        AddTree(static_cast<std::uint32_t>(Entry), Drive, NoParent, 0, false, Path);
+    FNodeCount[Entry] = static_cast<std::uint32_t>(FNodes.size()) - FFirstNode[Entry];
+}
+
+// Depth first, so that the nodes of an entry lie together in the order of
+// its tree. The drive level reads "C:", the levels below "\name".
+void TCatalog::AddTree(std::uint32_t Entry, const TRecordNode& Node, std::uint32_t Parent,
+                       std::uint32_t Depth, bool Moved, std::string& FoldedPath) {
+    const std::size_t Before = FoldedPath.size();
+    const std::string FoldedName = FoldText(Node.Name);
+    FoldedPath += Depth == 0 ? FoldedName + ":" : "\\" + FoldedName;
+    TCatalogNode Flat;
+    Flat.Entry = Entry;
+    Flat.Parent = Parent;
+    Flat.Depth = Depth;
+    Flat.Kind = Node.Kind;
+    Flat.Item = Node.Item;
+    Flat.Moved = Moved || Node.Item;
+    Flat.Size = BytesBelow(Node);
+    Flat.PathStart = static_cast<std::uint32_t>(FFolded.size());
+    Flat.PathLength = static_cast<std::uint32_t>(FoldedPath.size());
+    Flat.NameLength = static_cast<std::uint32_t>(FoldedName.size());
+    Flat.NameStart = static_cast<std::uint32_t>(FNames.size());
+    FFolded += FoldedPath;
+    FNames += Node.Name;
+    FNames += '\0';
+    const auto Index = static_cast<std::uint32_t>(FNodes.size());
+    FNodes.push_back(Flat);
+    for (const TRecordNode& Child : Node.Children)
+        AddTree(Entry, Child, Index, Depth + 1, Flat.Moved, FoldedPath);
+    FoldedPath.resize(Before);
+}
+
+std::vector<std::uint32_t> TCatalog::EntryNodes(std::size_t Entry) const {
+    std::vector<std::uint32_t> Nodes(FNodeCount[Entry]);
+    for (std::uint32_t Index = 0; Index < Nodes.size(); ++Index)
+        Nodes[Index] = FFirstNode[Entry] + Index;
+    return Nodes;
+}
+
+std::vector<std::uint32_t> TCatalog::Search(const TSearchPattern& Pattern) const {
+    std::vector<std::uint32_t> Found;
+    if (Pattern.Empty())
+        return Found;
+    const std::string_view Folded(FFolded);
+    for (std::uint32_t Index = 0; Index < FNodes.size(); ++Index) {
+        const TCatalogNode& Node = FNodes[Index];
+        if (!Node.Moved)
+            continue;
+        const std::string_view Path = Folded.substr(Node.PathStart, Node.PathLength);
+        if (Pattern.Matches(Path, Path.substr(Path.size() - Node.NameLength)))
+            Found.push_back(Index);
+    }
+    return Found;
+}
+
+std::string_view TCatalog::Name(std::uint32_t Node) const {
+    return std::string_view(FNames.data() + FNodes[Node].NameStart);
+}
+
+std::string TCatalog::OriginalPath(std::uint32_t Node) const {
+    std::string Path = EntryRelativePath(Node);
+    return Path.substr(0, 1) + ":" + Path.substr(1);
+}
+
+std::string TCatalog::OriginalPlace(std::uint32_t Node) const {
+    const std::uint32_t Parent = FNodes[Node].Parent;
+    return Parent == NoParent ? std::string() : OriginalPath(Parent);
+}
+
+std::string TCatalog::EntryRelativePath(std::uint32_t Node) const {
+    std::vector<std::uint32_t> Chain;
+    for (std::uint32_t At = Node; At != NoParent; At = FNodes[At].Parent)
+        Chain.push_back(At);
+    std::string Path;
+    for (auto At = Chain.rbegin(); At != Chain.rend(); ++At) {
+        if (!Path.empty())
+            Path += '\\';
+        Path += Name(*At);
+    }
+    return Path;
+}
+
+TTotals TCatalog::Totals() const {
+    TTotals Totals;
+    Totals.Entries = FEntries.size();
+    for (const TCatalogEntry& Entry : FEntries) {
+        Totals.Files += Entry.Files;
+        Totals.Bytes += Entry.Bytes;
+    }
+    return Totals;
+}
+
+std::string GroupDigits(std::uint64_t Value, const std::string& Thousands) {
+    const std::string Digits = std::to_string(Value);
+    std::string Grouped;
+    for (std::size_t Index = 0; Index < Digits.size(); ++Index) {
+        if (Index > 0 && (Digits.size() - Index) % 3 == 0)
+            Grouped += Thousands;
+        Grouped += Digits[Index];
+    }
+    return Grouped;
+}
+
+std::string SizeText(std::uint64_t Bytes, const std::string& Thousands,
+                     const std::string& Decimal) {
+    if (Bytes < 1024)
+        return GroupDigits(Bytes, Thousands) + (Bytes == 1 ? " byte" : " bytes");
+    static const char* const Units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    std::size_t Unit = 0;
+    double Divisor = 1024;
+    // Tenths of the unit, rounded; 1,024.0 of one unit reads as 1.0 of the next.
+    while (Unit + 1 < std::size(Units) &&
+           std::llround(static_cast<double>(Bytes) * 10 / Divisor) >= 1024 * 10) {
+        Divisor *= 1024;
+        ++Unit;
+    }
+    const auto Tenths =
+        static_cast<std::uint64_t>(std::llround(static_cast<double>(Bytes) * 10 / Divisor));
+    return GroupDigits(Tenths / 10, Thousands) + Decimal + std::to_string(Tenths % 10) + " " +
+           Units[Unit];
+}
+
+std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
+                       const std::string& Decimal) {
+    return GroupDigits(Totals.Entries, Thousands) +
+           (Totals.Entries == 1 ? " entry, " : " entries, ") +
+           GroupDigits(Totals.Files, Thousands) + (Totals.Files == 1 ? " file, " : " files, ") +
+           SizeText(Totals.Bytes, Thousands, Decimal);
+}
+
+} // namespace App_catalog

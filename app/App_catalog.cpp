@@ -1,6 +1,13 @@
 #include "App_catalog.h"
 
+#ifdef _WIN32
+#include "app/App_takeback.h"
+#include "vek/Vek_file.h"
+#endif
+
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cmath>
 #include <iterator>
 #include <utility>
@@ -235,6 +242,37 @@ bool TSearchPattern::Matches(std::string_view FoldedPath, std::string_view Folde
     return WildcardMatch(FFolded, FoldedName) || WildcardMatch(FFolded, FoldedPath);
 }
 
+void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
+                   std::vector<std::uint32_t>& Rows) {
+    const auto Compare = [&Entries, Column](std::uint32_t Left, std::uint32_t Right) {
+        const TCatalogEntry& A = Entries[Left];
+        const TCatalogEntry& B = Entries[Right];
+        const auto Order = [](auto X, auto Y) { return X < Y ? -1 : Y < X ? 1 : 0; };
+        switch (Column) {
+        case 1:
+            return Order(A.Created, B.Created);
+        case 2:
+            return Order(A.Items, B.Items);
+        case 3:
+            return Order(A.Bytes, B.Bytes);
+        case 4:
+            return Order(FoldText(A.FirstItem), FoldText(B.FirstItem));
+        default:
+            return 0;
+        }
+    };
+    std::vector<std::string> Names(Entries.size());
+    for (std::size_t Index = 0; Index < Entries.size(); ++Index)
+        Names[Index] = FoldText(Entries[Index].Name);
+    std::stable_sort(Rows.begin(), Rows.end(), [&](std::uint32_t A, std::uint32_t B) {
+        const int Order = Compare(A, B);
+        if (Order != 0)
+            return Descending ? Order > 0 : Order < 0;
+        const int ByName = Names[A].compare(Names[B]);
+        return Column == 0 && Descending ? ByName > 0 : ByName < 0;
+    });
+}
+
 TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts) {
     TRecordNode Tree;
     if (Puts.size() == 1)
@@ -409,5 +447,107 @@ std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
            GroupDigits(Totals.Files, Thousands) + (Totals.Files == 1 ? " file, " : " files, ") +
            SizeText(Totals.Bytes, Thousands, Decimal);
 }
+
+#ifdef _WIN32
+
+namespace {
+
+bool IsDriveLevel(const TRecordNode& Node) {
+    return Node.Kind == TRecordNode::nkDirectory && Node.Name.size() == 1 &&
+           std::isalpha(static_cast<unsigned char>(Node.Name[0]));
+}
+
+bool HasUnfinishedPut(const App_record::TRecord& Record) {
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(), App_record::IsUnfinished);
+}
+
+} // namespace
+
+TListing ListCatalog(const std::string& Location) {
+    TListing Listing;
+    if (!Vek_file::IsDirectory(Location))
+        return Listing;
+    for (const App_takeback::TEntryInfo& Info : App_takeback::ListEntryDirectories(Location)) {
+        const std::size_t Entry = Listing.Catalog.AddEntry(Info.Name, Info.Path, Info.Created);
+        App_record::TRecord Record;
+        if (App_record::ReadRecord(Info.Path, Record))
+            Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
+        else
+            Listing.Unread.push_back(Entry);
+    }
+    return Listing;
+}
+
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record::TRecord& Record) {
+    TRecordNode Tree;
+    try {
+        Tree = App_record::ReadEntry(EntryPath);
+    } catch (const Base_system::Exception&) {
+        return false;
+    }
+    App_record::TPutSection Section;
+    char Id[40];
+    std::snprintf(Id, sizeof Id, "%016llX-00000000", static_cast<unsigned long long>(Created));
+    Section.Id = Id;
+    Section.Time = Created;
+    Section.State = App_record::TPutState::psDone;
+    // What a take back without a record finds: each thing in a drive
+    // directory is an item; anything else in the entry is none of the put's.
+    for (TRecordNode& Level : Tree.Children) {
+        if (!IsDriveLevel(Level))
+            continue;
+        for (TRecordNode& Item : Level.Children)
+            Item.Item = true;
+        Section.Tree.Children.push_back(std::move(Level));
+    }
+    Section.Items = App_record::CountItems(Section.Tree);
+    Record.Puts = {std::move(Section)};
+    try {
+        App_record::WriteRecord(EntryPath, Record);
+    } catch (const Base_system::Exception&) {
+        // Read again at the next opening.
+    }
+    return true;
+}
+
+TCatalogFiller::TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries,
+                               TReader Reader, std::function<void()> Ready)
+    : FEntries(std::move(Entries)), FReader(std::move(Reader)), FReady(std::move(Ready)) {
+    if (!FEntries.empty())
+        FThread = std::thread([this] { Run(); });
+}
+
+TCatalogFiller::~TCatalogFiller() {
+    FStop = true;
+    if (FThread.joinable())
+        FThread.join();
+}
+
+std::vector<TCatalogFiller::TRead> TCatalogFiller::Take() {
+    const std::lock_guard<std::mutex> Guard(FLock);
+    return std::move(FDone);
+}
+
+// Nothing may escape a thread: a failure leaves the entry without figures.
+void TCatalogFiller::Run() {
+    for (const auto& [Entry, Info] : FEntries) {
+        if (FStop)
+            return;
+        TRead Read;
+        Read.Entry = Entry;
+        try {
+            Read.Recorded = FReader(Info, Read.Record);
+        } catch (...) {
+            Read.Recorded = false;
+        }
+        {
+            const std::lock_guard<std::mutex> Guard(FLock);
+            FDone.push_back(std::move(Read));
+        }
+        FReady();
+    }
+}
+
+#endif
 
 } // namespace App_catalog

@@ -12,10 +12,15 @@
 
 #include "app/App_record.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace App_catalog {
@@ -125,6 +130,12 @@ private:
     std::string FNames;
 };
 
+// The entries' order for a list sorted by Column (that of the entries list:
+// name, put, items, size, from), the other way round with Descending; rows
+// that tie keep the order of their names.
+void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
+                   std::vector<std::uint32_t>& Rows);
+
 // The puts' trees as one: the same level (ASCII letter case aside) once,
 // children in order of their names.
 App_record::TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts);
@@ -136,5 +147,58 @@ std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
 // "1.5 KB", "12.3 GB".
 std::string SizeText(std::uint64_t Bytes, const std::string& Thousands, const std::string& Decimal);
 std::string GroupDigits(std::uint64_t Value, const std::string& Thousands);
+
+#ifdef _WIN32
+
+// The bin as the Entries dialog lists it: the entries whose records were
+// read, and those (their indexes) that have none to trust yet.
+struct TListing {
+    TCatalog Catalog;
+    std::vector<std::size_t> Unread;
+};
+
+// One listing of the bin's directory and each entry's record; no entry's
+// tree is walked. A bin that does not exist lists nothing.
+TListing ListCatalog(const std::string& Location);
+
+// Walks an entry without a record and gives it one: a put of what lies in
+// its drive directories, done at the time the entry was made. False when the
+// entry cannot be listed; a record that cannot be written is only not kept.
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record::TRecord& Record);
+
+// Reads entries in a thread of its own, one at a time, and hands each
+// result over once it is ready; Ready is called in that thread after each.
+class TCatalogFiller {
+public:
+    struct TRead {
+        std::size_t Entry = 0;
+        bool Recorded = false;
+        App_record::TRecord Record;
+    };
+    using TReader = std::function<bool(const TCatalogEntry& Entry, App_record::TRecord& Record)>;
+
+    TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries, TReader Reader,
+                   std::function<void()> Ready);
+    // Stops after the entry being read, and waits for that.
+    ~TCatalogFiller();
+    TCatalogFiller(const TCatalogFiller&) = delete;
+    TCatalogFiller& operator=(const TCatalogFiller&) = delete;
+
+    // What is ready, taken out.
+    std::vector<TRead> Take();
+
+private:
+    void Run();
+
+    const std::vector<std::pair<std::size_t, TCatalogEntry>> FEntries;
+    const TReader FReader;
+    const std::function<void()> FReady;
+    std::mutex FLock;
+    std::vector<TRead> FDone;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+#endif
 
 } // namespace App_catalog

@@ -618,11 +618,30 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
          "Left=" + std::to_string(Bounds.left), "Top=" + std::to_string(Bounds.top), ""});
     EXPECT_EQ(Text.substr(0, Head.size()), Head);
     // The entries dialog's section comes last, after every older one.
-    const std::string View = SettingsText(
-        {"[MainForm.ViewHandler]", "ShowToolbar=1", "ShowCenterPanel=1", "ShowStatusBar=1",
-         "StayTopmost=0", "", "[MainForm.BinHandler.EntriesDialog]", "Left=0", "Top=0", "Width=0",
-         "Height=0", "EntryWidth=0", "PutWidth=0", "ItemsWidth=0", "SizeWidth=0", "FromWidth=0",
-         "SortColumn=1", "SortDescending=1", ""});
+    const std::string View = SettingsText({"[MainForm.ViewHandler]",
+                                           "ShowToolbar=1",
+                                           "ShowCenterPanel=1",
+                                           "ShowStatusBar=1",
+                                           "StayTopmost=0",
+                                           "",
+                                           "[MainForm.BinHandler.EntriesDialog]",
+                                           "Left=0",
+                                           "Top=0",
+                                           "Width=0",
+                                           "Height=0",
+                                           "EntryWidth=0",
+                                           "PutWidth=0",
+                                           "ItemsWidth=0",
+                                           "SizeWidth=0",
+                                           "FromWidth=0",
+                                           "ItemNameWidth=0",
+                                           "ItemPlaceWidth=0",
+                                           "ItemEntryWidth=0",
+                                           "ItemPutWidth=0",
+                                           "ItemSizeWidth=0",
+                                           "SortColumn=1",
+                                           "SortDescending=1",
+                                           ""});
     ASSERT_GE(Text.size(), View.size());
     EXPECT_EQ(Text.substr(Text.size() - View.size()), View);
 }

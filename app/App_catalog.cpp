@@ -1,8 +1,10 @@
 #include "App_catalog.h"
 
 #ifdef _WIN32
-#include "app/App_takeback.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
+
+#include <windows.h>
 #endif
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <utility>
 
 namespace App_catalog {
@@ -234,12 +237,27 @@ bool WildcardMatch(std::string_view Pattern, std::string_view Text) {
 }
 
 TSearchPattern::TSearchPattern(std::string_view Text)
-    : FFolded(FoldText(Text)), FWildcards(FFolded.find_first_of("*?") != std::string::npos) {}
+    : FFolded(FoldText(Text)), FWildcards(FFolded.find_first_of("*?") != std::string::npos) {
+    if (!FWildcards)
+        return;
+    FPrefix = FFolded.substr(0, FFolded.find_first_of("*?"));
+    const std::size_t LastStar = FFolded.rfind('*');
+    if (LastStar != std::string::npos && FFolded.find('?', LastStar) == std::string::npos)
+        FSuffix = FFolded.substr(LastStar + 1);
+}
+
+// A quick test that most texts fail before the whole match is tried.
+bool TSearchPattern::Fits(std::string_view Text) const {
+    return Text.size() >= FPrefix.size() + FSuffix.size() &&
+           Text.compare(0, FPrefix.size(), FPrefix) == 0 &&
+           Text.compare(Text.size() - FSuffix.size(), FSuffix.size(), FSuffix) == 0;
+}
 
 bool TSearchPattern::Matches(std::string_view FoldedPath, std::string_view FoldedName) const {
     if (!FWildcards)
         return FoldedPath.find(FFolded) != std::string_view::npos;
-    return WildcardMatch(FFolded, FoldedName) || WildcardMatch(FFolded, FoldedPath);
+    return (Fits(FoldedName) && WildcardMatch(FFolded, FoldedName)) ||
+           (Fits(FoldedPath) && WildcardMatch(FFolded, FoldedPath));
 }
 
 void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
@@ -357,17 +375,31 @@ std::vector<std::uint32_t> TCatalog::EntryNodes(std::size_t Entry) const {
     return Nodes;
 }
 
+// A node's path is its parent's and one more name, and the parent comes
+// first: a text found in the parent's path is in the node's, and otherwise
+// only the end of the node's path, from just before its name, is read.
 std::vector<std::uint32_t> TCatalog::Search(const TSearchPattern& Pattern) const {
     std::vector<std::uint32_t> Found;
     if (Pattern.Empty())
         return Found;
     const std::string_view Folded(FFolded);
+    const std::string& Text = Pattern.Folded();
+    std::vector<char> Holds(Pattern.HasWildcards() ? 0 : FNodes.size());
     for (std::uint32_t Index = 0; Index < FNodes.size(); ++Index) {
         const TCatalogNode& Node = FNodes[Index];
-        if (!Node.Moved)
-            continue;
         const std::string_view Path = Folded.substr(Node.PathStart, Node.PathLength);
-        if (Pattern.Matches(Path, Path.substr(Path.size() - Node.NameLength)))
+        bool Match = false;
+        if (Pattern.HasWildcards()) {
+            Match = Node.Moved && Pattern.Matches(Path, Path.substr(Path.size() - Node.NameLength));
+        } else {
+            const bool InParent = Node.Parent != NoParent && Holds[Node.Parent];
+            const std::size_t Above = Node.Parent == NoParent ? 0 : FNodes[Node.Parent].PathLength;
+            const std::size_t From = Above + 1 >= Text.size() ? Above + 1 - Text.size() : 0;
+            Match = InParent || Path.find(Text, From) != std::string_view::npos;
+            Holds[Index] = Match;
+            Match = Match && Node.Moved;
+        }
+        if (Match)
             Found.push_back(Index);
     }
     return Found;
@@ -448,9 +480,73 @@ std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
            SizeText(Totals.Bytes, Thousands, Decimal);
 }
 
+namespace {
+
+const char CatalogHeader[] = "Tovel Bin catalog 1\r\n";
+
+// Decimal digits only, at least one, within 64 bits.
+bool ParseNumber(std::string_view Text, std::uint64_t& Value) {
+    Value = 0;
+    if (Text.empty())
+        return false;
+    for (char C : Text) {
+        if (C < '0' || C > '9')
+            return false;
+        const auto Digit = static_cast<std::uint64_t>(C - '0');
+        if (Value > (UINT64_MAX - Digit) / 10)
+            return false;
+        Value = Value * 10 + Digit;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string FormatCatalogFile(const std::vector<std::pair<std::string, TCachedRecord>>& Records) {
+    std::string Text = CatalogHeader;
+    for (const auto& [Name, Record] : Records)
+        Text += std::to_string(Record.Changed) + " " + std::to_string(Record.Text.size()) + " " +
+                Name + "\r\n" + Record.Text;
+    return Text;
+}
+
+// Each record as "<changed> <bytes> <entry name>" CR LF and then its bytes.
+bool ParseCatalogFile(const std::string& Text,
+                      std::vector<std::pair<std::string, TCachedRecord>>& Records) {
+    Records.clear();
+    const std::string Header = CatalogHeader;
+    if (Text.compare(0, Header.size(), Header) != 0)
+        return false;
+    for (std::size_t At = Header.size(); At < Text.size();) {
+        const std::size_t End = Text.find("\r\n", At);
+        if (End == std::string::npos)
+            return false;
+        const std::string Line = Text.substr(At, End - At);
+        const std::size_t First = Line.find(' ');
+        const std::size_t Second = First == std::string::npos ? First : Line.find(' ', First + 1);
+        TCachedRecord Record;
+        std::uint64_t Bytes = 0;
+        if (Second == std::string::npos ||
+            !ParseNumber(std::string_view(Line).substr(0, First), Record.Changed) ||
+            !ParseNumber(std::string_view(Line).substr(First + 1, Second - First - 1), Bytes))
+            return false;
+        At = End + 2;
+        if (Bytes > Text.size() - At)
+            return false;
+        Record.Text = Text.substr(At, static_cast<std::size_t>(Bytes));
+        At += Bytes;
+        Records.emplace_back(Line.substr(Second + 1), std::move(Record));
+    }
+    return true;
+}
+
 #ifdef _WIN32
 
+const char CatalogFileName[] = "TovelBin.catalog";
+
 namespace {
+
+const char NewCatalogSuffix[] = ".new";
 
 bool IsDriveLevel(const TRecordNode& Node) {
     return Node.Kind == TRecordNode::nkDirectory && Node.Name.size() == 1 &&
@@ -463,18 +559,95 @@ bool HasUnfinishedPut(const App_record::TRecord& Record) {
 
 } // namespace
 
+bool IsCatalogFile(const std::string& Name) {
+    const std::string Given = FoldText(Name);
+    const std::string Catalog = FoldText(CatalogFileName);
+    return Given == Catalog || Given == Catalog + NewCatalogSuffix;
+}
+
+namespace {
+
+std::wstring WidePath(const std::string& Path) {
+    return Vek_codepage::ToWide(Path);
+}
+
+std::string ReadCatalogFile(const std::string& Path) {
+    const HANDLE File =
+        CreateFileW(WidePath(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return std::string();
+    std::string Bytes;
+    LARGE_INTEGER Size;
+    if (GetFileSizeEx(File, &Size) && Size.QuadPart < (1LL << 30)) {
+        Bytes.resize(static_cast<std::size_t>(Size.QuadPart));
+        DWORD Read = 0;
+        if (!Bytes.empty() &&
+            (!ReadFile(File, &Bytes[0], static_cast<DWORD>(Bytes.size()), &Read, nullptr) ||
+             Read != Bytes.size()))
+            Bytes.clear();
+    }
+    CloseHandle(File);
+    return Bytes;
+}
+
+// Written beside the old one and renamed over it; a catalogue that cannot
+// be written is only read from the entries again next time.
+void WriteCatalogFile(const std::string& Path, const std::string& Text) {
+    const std::string New = Path + NewCatalogSuffix;
+    const HANDLE File = CreateFileW(WidePath(New).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (File == INVALID_HANDLE_VALUE)
+        return;
+    DWORD Written = 0;
+    const bool Complete =
+        WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
+        Written == Text.size();
+    CloseHandle(File);
+    if (!Complete ||
+        !MoveFileExW(WidePath(New).c_str(), WidePath(Path).c_str(), MOVEFILE_REPLACE_EXISTING))
+        DeleteFileW(WidePath(New).c_str());
+}
+
+} // namespace
+
 TListing ListCatalog(const std::string& Location) {
     TListing Listing;
     if (!Vek_file::IsDirectory(Location))
         return Listing;
-    for (const App_takeback::TEntryInfo& Info : App_takeback::ListEntryDirectories(Location)) {
-        const std::size_t Entry = Listing.Catalog.AddEntry(Info.Name, Info.Path, Info.Created);
+    const std::string CatalogPath =
+        Vek_file::IncludeTrailingDelimiter(Location, '\\') + CatalogFileName;
+    std::vector<std::pair<std::string, TCachedRecord>> Cached;
+    ParseCatalogFile(ReadCatalogFile(CatalogPath), Cached);
+    std::map<std::string, const TCachedRecord*> ByName;
+    for (const auto& [Name, Record] : Cached)
+        ByName.emplace(Name, &Record);
+    std::vector<std::pair<std::string, TCachedRecord>> Kept;
+    bool Changed = false;
+    Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
+        if (!Data.IsDirectory() || Data.IsReparsePoint())
+            return;
+        const std::string Path = Vek_file::IncludeTrailingDelimiter(Location, '\\') + Data.Name;
+        const std::size_t Entry = Listing.Catalog.AddEntry(Data.Name, Path, Data.Created);
+        const auto Found = ByName.find(Data.Name);
         App_record::TRecord Record;
-        if (App_record::ReadRecord(Info.Path, Record))
-            Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
-        else
-            Listing.Unread.push_back(Entry);
-    }
+        TCachedRecord Fresh;
+        if (Found != ByName.end() && Found->second->Changed == Data.LastWritten &&
+            App_record::ParseRecord(Found->second->Text, Record)) {
+            Fresh = *Found->second;
+        } else {
+            Changed = true;
+            if (!App_record::ReadRecord(Path, Record)) {
+                Listing.Unread.push_back(Entry);
+                return;
+            }
+            Fresh = TCachedRecord{Data.LastWritten, App_record::FormatRecord(Record)};
+        }
+        Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
+        Kept.emplace_back(Data.Name, std::move(Fresh));
+    });
+    if (Changed || Kept.size() != Cached.size())
+        WriteCatalogFile(CatalogPath, FormatCatalogFile(Kept));
     return Listing;
 }
 

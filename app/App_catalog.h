@@ -38,10 +38,17 @@ public:
     bool Empty() const { return FFolded.empty(); }
     // Path and Name are folded already; Name is the tail of Path.
     bool Matches(std::string_view FoldedPath, std::string_view FoldedName) const;
+    bool HasWildcards() const { return FWildcards; }
+    const std::string& Folded() const { return FFolded; }
 
 private:
+    bool Fits(std::string_view Text) const;
     std::string FFolded;
     bool FWildcards = false;
+    // What every match begins and ends with: the text before the first
+    // wildcard, and after the last "*" when no "?" follows it.
+    std::string FPrefix;
+    std::string FSuffix;
 };
 
 // "*" and "?" over UTF-8: "?" takes one character, whatever its bytes.
@@ -148,6 +155,16 @@ std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
 std::string SizeText(std::uint64_t Bytes, const std::string& Thousands, const std::string& Decimal);
 std::string GroupDigits(std::uint64_t Value, const std::string& Thousands);
 
+// The catalogue file's text, and the records it holds by entry name; false
+// for a text that is no catalogue (the file is then only read no more).
+struct TCachedRecord {
+    std::uint64_t Changed = 0;
+    std::string Text;
+};
+std::string FormatCatalogFile(const std::vector<std::pair<std::string, TCachedRecord>>& Records);
+bool ParseCatalogFile(const std::string& Text,
+                      std::vector<std::pair<std::string, TCachedRecord>>& Records);
+
 #ifdef _WIN32
 
 // The bin as the Entries dialog lists it: the entries whose records were
@@ -157,8 +174,18 @@ struct TListing {
     std::vector<std::size_t> Unread;
 };
 
-// One listing of the bin's directory and each entry's record; no entry's
-// tree is walked. A bin that does not exist lists nothing.
+// The bin's catalogue file, hidden in the bin beside its entries: the
+// records of the entries as last read, each under its entry's name and the
+// time its directory last changed (which a new record, written beside the
+// old one and renamed over it, changes). Whether Name, directly in the bin,
+// is it or the new one about to take its place, letter case aside.
+extern const char CatalogFileName[];
+bool IsCatalogFile(const std::string& Name);
+
+// One listing of the bin's directory, and each entry's record from the
+// catalogue file while its directory has not changed since, else from the
+// entry (and the catalogue file is written anew); no entry's tree is
+// walked. A bin that does not exist lists nothing.
 TListing ListCatalog(const std::string& Location);
 
 // Walks an entry without a record and gives it one: a put of what lies in

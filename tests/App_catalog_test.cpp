@@ -3,6 +3,8 @@
 // run natively as well.
 #include "app/App_catalog.h"
 
+#include "PortableSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -258,3 +260,73 @@ TEST(App_catalog, TotalsAndSizesReadAsTheStatusLineShowsThem) {
     EXPECT_EQ(Totals.Files, 4u);
     EXPECT_EQ(Totals.Bytes, 4524u);
 }
+
+TEST(App_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
+    const std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Records = {
+        {"Tovel #0000", {133000000000000000ull, App_record::FormatRecord(ProjectRecord())}},
+        {"\xE6\x97\xA5 x", {1, ""}},
+        {"Tovel #0002", {18446744073709551615ull, "a\r\nb"}}};
+    const std::string Text = App_catalog::FormatCatalogFile(Records);
+    std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Read;
+    ASSERT_TRUE(App_catalog::ParseCatalogFile(Text, Read));
+    ASSERT_EQ(Read.size(), Records.size());
+    for (std::size_t Index = 0; Index < Read.size(); ++Index) {
+        EXPECT_EQ(Read[Index].first, Records[Index].first);
+        EXPECT_EQ(Read[Index].second.Changed, Records[Index].second.Changed);
+        EXPECT_EQ(Read[Index].second.Text, Records[Index].second.Text);
+    }
+    // Every cut of the text short of an end of a record, and hostile lines.
+    const std::size_t Header = std::string("Tovel Bin catalog 1\r\n").size();
+    for (std::size_t Length = 0; Length < Text.size(); ++Length) {
+        const bool AtEnd = Length == Header || Length == Text.size();
+        const bool Parsed = App_catalog::ParseCatalogFile(Text.substr(0, Length), Read);
+        if (!AtEnd && Parsed) {
+            EXPECT_LT(Read.size(), Records.size()) << Length;
+        }
+    }
+    for (const char* Hostile :
+         {"Tovel Bin catalog 2\r\n", "Tovel Bin catalog 1\r\n1 9 a\r\nshort",
+          "Tovel Bin catalog 1\r\n18446744073709551616 0 a\r\n",
+          "Tovel Bin catalog 1\r\n-1 0 a\r\n", "Tovel Bin catalog 1\r\n1 0\r\n",
+          "Tovel Bin catalog 1\r\n 1 0 a\r\n"})
+        EXPECT_FALSE(App_catalog::ParseCatalogFile(Hostile, Read)) << Hostile;
+}
+
+#ifdef _WIN32
+
+// The catalogue file stands for an entry's record only while the entry's
+// directory has not changed since; a new record is read from the entry.
+TEST(App_catalog, ListingTakesRecordsFromTheCatalogFileUntilTheEntryChanges) {
+    PortableSupport::TTempDir Bin;
+    const std::string Entry = Bin.Path() + "\\Tovel #0000";
+    CreateDirectoryA(Entry.c_str(), nullptr);
+    App_record::WriteRecord(Entry, ProjectRecord());
+    App_catalog::TListing First = App_catalog::ListCatalog(Bin.Path());
+    ASSERT_EQ(First.Catalog.Entries().size(), 1u);
+    EXPECT_EQ(First.Catalog.Entries()[0].Files, 4u);
+    const std::string CatalogPath = Bin.Path() + "\\" + App_catalog::CatalogFileName;
+    std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Cached;
+    ASSERT_TRUE(App_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
+    ASSERT_EQ(Cached.size(), 1u);
+
+    // A record in the catalogue file that the entry does not hold is what
+    // the listing shows: it read no record of the entry's own.
+    TRecord Other;
+    Other.Puts.push_back(Put(300, {Node("D", {Node("only.txt", {}, true, 7)})}));
+    Cached[0].second.Text = App_record::FormatRecord(Other);
+    TestSupport::WriteFile(CatalogPath, App_catalog::FormatCatalogFile(Cached));
+    EXPECT_EQ(App_catalog::ListCatalog(Bin.Path()).Catalog.Entries()[0].Files, 1u);
+
+    // The entry's record written anew: its directory changed.
+    TRecord Newer = ProjectRecord();
+    Newer.Puts.pop_back();
+    App_record::WriteRecord(Entry, Newer);
+    const App_catalog::TListing After = App_catalog::ListCatalog(Bin.Path());
+    EXPECT_EQ(After.Catalog.Entries()[0].Files, 3u);
+    EXPECT_EQ(After.Catalog.Entries()[0].Items, 1u);
+    // A bin's catalogue file is no entry.
+    EXPECT_EQ(After.Catalog.Entries().size(), 1u);
+    EXPECT_TRUE(App_catalog::IsCatalogFile("tovelbin.CATALOG"));
+}
+
+#endif

@@ -161,6 +161,10 @@ void MergeInto(TRecordNode& Into, const TRecordNode& From) {
 
 // Each name folded once, not at every comparison.
 void SortChildren(TRecordNode& Node) {
+    if (Node.Children.size() == 1)
+        SortChildren(Node.Children.front());
+    if (Node.Children.size() < 2)
+        return;
     std::vector<std::pair<std::string, std::size_t>> Keys;
     Keys.reserve(Node.Children.size());
     for (std::size_t Index = 0; Index < Node.Children.size(); ++Index)
@@ -344,8 +348,13 @@ void TCatalog::SetRecord(std::size_t Entry, const App_record::TRecord& Record, b
 void TCatalog::AddTree(std::uint32_t Entry, const TRecordNode& Node, std::uint32_t Parent,
                        std::uint32_t Depth, bool Moved, std::string& FoldedPath) {
     const std::size_t Before = FoldedPath.size();
-    const std::string FoldedName = FoldText(Node.Name);
-    FoldedPath += Depth == 0 ? FoldedName + ":" : "\\" + FoldedName;
+    if (Depth > 0)
+        FoldedPath += '\\';
+    const std::size_t NameStart = FoldedPath.size();
+    FoldedPath += FoldText(Node.Name);
+    const std::size_t NameLength = FoldedPath.size() - NameStart;
+    if (Depth == 0)
+        FoldedPath += ':';
     TCatalogNode Flat;
     Flat.Entry = Entry;
     Flat.Parent = Parent;
@@ -356,7 +365,7 @@ void TCatalog::AddTree(std::uint32_t Entry, const TRecordNode& Node, std::uint32
     Flat.Size = BytesBelow(Node);
     Flat.PathStart = static_cast<std::uint32_t>(FFolded.size());
     Flat.PathLength = static_cast<std::uint32_t>(FoldedPath.size());
-    Flat.NameLength = static_cast<std::uint32_t>(FoldedName.size());
+    Flat.NameLength = static_cast<std::uint32_t>(NameLength);
     Flat.NameStart = static_cast<std::uint32_t>(FNames.size());
     FFolded += FoldedPath;
     FNames += Node.Name;

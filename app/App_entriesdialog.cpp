@@ -38,11 +38,11 @@ const TColumn EntryColumns[App_takeback::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
                                                      {"Items", 34, LVCFMT_RIGHT},
                                                      {"Size", 44, LVCFMT_RIGHT},
                                                      {"From", 160, LVCFMT_LEFT}};
-const TColumn ItemColumns[icCount] = {{"Name", 110, LVCFMT_LEFT},
-                                      {"Original place", 130, LVCFMT_LEFT},
-                                      {"Entry", 56, LVCFMT_LEFT},
-                                      {"Put", 72, LVCFMT_LEFT},
-                                      {"Size", 44, LVCFMT_RIGHT}};
+const TColumn ItemColumns[icCount] = {{"Name", 96, LVCFMT_LEFT},
+                                      {"Original place", 110, LVCFMT_LEFT},
+                                      {"Entry", 50, LVCFMT_LEFT},
+                                      {"Put", 70, LVCFMT_LEFT},
+                                      {"Size", 40, LVCFMT_RIGHT}};
 
 const int BottomButtons[] = {IDC_ENTRIES_BACK,    IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO,
                              IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD,   IDCANCEL};

@@ -95,6 +95,7 @@ protected:
             ListView_SetItemState(ListView1(), 0, LVIS_FOCUSED | LVIS_SELECTED,
                                   LVIS_FOCUSED | LVIS_SELECTED);
             OpenFocused();
+            ListView_SetItemState(ListView1(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
             ListView_SetItemState(ListView1(), 5, LVIS_FOCUSED | LVIS_SELECTED,
                                   LVIS_FOCUSED | LVIS_SELECTED);
         }

@@ -985,3 +985,37 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("main.cpp")).size(), 1u);
     EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("hand.txt")).size(), 1u);
 }
+
+// Take Back To... asks for a folder and takes the chosen item into it under
+// its own name; the rest of the put stays in its entry.
+TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked) {
+    const std::string Project = Source + "\\Projects\\x";
+    Vek_file::MakeDirectory(Project + "\\notes");
+    const std::string Todo = MakeFile("Projects\\x\\notes\\todo.txt", "todo");
+    const std::string Main = MakeFile("Projects\\x\\main.cpp", "main");
+    PutEach({Project});
+    Vek_file::MakeDirectory(Dir / "Restore");
+    const std::string Folder = Vek_file::GetLongPath(Dir / "Restore");
+    std::mutex Lock;
+    std::vector<std::string> Seen;
+    TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Seen.push_back(TestSupport::MessageBoxText(Window));
+        if (IsFolderBrowser(Window)) {
+            TestSupport::SelectFolder(Window, Folder);
+            TestSupport::PressButton(Window, IDOK);
+        } else {
+            TestSupport::PressButton(Window, IDYES);
+        }
+    });
+    const std::string Item = Todo.substr(0, 1) + Todo.substr(2);
+    Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}});
+    std::lock_guard<std::mutex> Guard(Lock);
+    EXPECT_EQ(Seen, (std::vector<std::string>{"Specify the folder to take back into.",
+                                              "Take back \"Tovel #0000\" (1 item) to \"" + Folder +
+                                                  "\"?"}));
+    EXPECT_EQ(TestSupport::ReadFile(Folder + "\\todo.txt"), "todo");
+    EXPECT_FALSE(TestSupport::Exists(Todo));
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
+    EXPECT_EQ(Application().LastDirectory(), Folder);
+}

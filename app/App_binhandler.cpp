@@ -1,7 +1,9 @@
 #include "App_binhandler.h"
 
 #include "app/App_binpropsdialog.h"
+#include "app/App_catalog.h"
 #include "app/App_cleanupdialog.h"
+#include "app/App_record.h"
 #include "app/App_takeback.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
@@ -29,6 +31,8 @@ const char EntriesDialogSection[] = "MainForm.BinHandler.EntriesDialog";
 const char CleanUpSection[] = "MainForm.BinHandler.CleanUp";
 const char* const ColumnWidthKeys[App_takeback::ecCount] = {"EntryWidth", "PutWidth", "ItemsWidth",
                                                             "SizeWidth", "FromWidth"};
+const char* const ItemColumnWidthKeys[App_entriesdialog::icCount] = {
+    "ItemNameWidth", "ItemPlaceWidth", "ItemEntryWidth", "ItemPutWidth", "ItemSizeWidth"};
 
 const char Quote = '"';
 
@@ -231,6 +235,9 @@ void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
     for (int Column = 0; Column < App_takeback::ecCount; ++Column)
         Settings.ColumnWidths[Column] = Ini.ReadInteger(
             EntriesDialogSection, ColumnWidthKeys[Column], Settings.ColumnWidths[Column]);
+    for (int Column = 0; Column < App_entriesdialog::icCount; ++Column)
+        Settings.ItemColumnWidths[Column] = Ini.ReadInteger(
+            EntriesDialogSection, ItemColumnWidthKeys[Column], Settings.ItemColumnWidths[Column]);
     // A column the list does not have keeps the current order.
     const std::int32_t SortColumn =
         Ini.ReadInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
@@ -249,6 +256,9 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
     for (int Column = 0; Column < App_takeback::ecCount; ++Column)
         Ini.WriteInteger(EntriesDialogSection, ColumnWidthKeys[Column],
                          Settings.ColumnWidths[Column]);
+    for (int Column = 0; Column < App_entriesdialog::icCount; ++Column)
+        Ini.WriteInteger(EntriesDialogSection, ItemColumnWidthKeys[Column],
+                         Settings.ItemColumnWidths[Column]);
     Ini.WriteInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
     Ini.WriteBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
 }
@@ -357,27 +367,36 @@ void TBinHandler::NoticeUnfinishedPuts() {
                                                   MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
+// The dialog lists the bin from the records; an entry without one gets
+// one in the dialog's background reader.
 void TBinHandler::ShowEntries() {
     const std::string Location = FBin->GetLocation();
-    std::vector<App_takeback::TEntryInfo> First = App_takeback::ListEntries(Location);
-    bool Listed = false;
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.Settings = FEntriesDialogSettings;
-    // The first listing ran under the command's hourglass, before the dialog.
-    Dialog.OnList = [&First, &Listed, &Location] {
-        if (!Listed) {
-            Listed = true;
-            return std::move(First);
-        }
-        return App_takeback::ListEntries(Location);
+    Dialog.OnList = [&Location] { return App_catalog::ListCatalog(Location); };
+    Dialog.OnReadEntry = [](const App_catalog::TCatalogEntry& Entry, App_record::TRecord& Record) {
+        return App_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
     };
-    Dialog.OnTakeBack = [this](const std::vector<std::string>& Paths) { TakeBackEntries(Paths); };
+    Dialog.OnTakeBack = [this](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+        TakeBack(Selections);
+    };
+    Dialog.OnTakeBackTo = [this](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+        TakeBackTo(Selections);
+    };
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
     Dialog.Execute();
     FEntriesDialogSettings = Dialog.Settings;
+}
+
+void TBinHandler::TakeBackTo(const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+    std::string Folder = Gui_application::Application().LastDirectory();
+    if (!Gui_shell::BrowseForFolder("Specify the folder to take back into.", std::string(), Folder))
+        throw Base_system::EAbort();
+    Gui_application::Application().SetLastDirectory(Folder);
+    TakeBack(Selections, Folder);
 }
 
 void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {

@@ -58,6 +58,8 @@ public:
     // entries and the items; a No raises Base_system::EAbort.
     virtual void TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
                           const std::string& TargetFolder = std::string());
+    // Asks for a folder and takes the selected items into it.
+    virtual void TakeBackTo(const std::vector<App_takeback::TTakeBackSelection>& Selections);
     // At the program's start: tells in one box of every put into the bin
     // that did not finish (the bin of the fixed location only: nothing is
     // asked of the user for it).

@@ -1,5 +1,6 @@
 #include "App_entriesdialog.h"
 
+#include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
@@ -7,15 +8,24 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <exception>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace App_entriesdialog {
 
-using App_takeback::TEntryInfo;
+using App_catalog::TCatalogEntry;
+using App_catalog::TCatalogNode;
 using Gui_application::Application;
 
 namespace {
+
+// The background reader's note that rows are ready.
+const UINT WM_ENTRIES_FILLED = WM_APP + 1;
+const UINT_PTR KeySubclassId = 1;
+// The opened entry's tree: this many blanks per level.
+const int IndentBlanks = 4;
 
 // Column captions and design widths in dialog units.
 struct TColumn {
@@ -23,11 +33,19 @@ struct TColumn {
     int Width;
     int Format;
 };
-const TColumn Columns[App_takeback::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
-                                                {"Put", 78, LVCFMT_LEFT},
-                                                {"Items", 34, LVCFMT_RIGHT},
-                                                {"Size", 44, LVCFMT_RIGHT},
-                                                {"From", 160, LVCFMT_LEFT}};
+const TColumn EntryColumns[App_takeback::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
+                                                     {"Put", 78, LVCFMT_LEFT},
+                                                     {"Items", 34, LVCFMT_RIGHT},
+                                                     {"Size", 44, LVCFMT_RIGHT},
+                                                     {"From", 160, LVCFMT_LEFT}};
+const TColumn ItemColumns[icCount] = {{"Name", 96, LVCFMT_LEFT},
+                                      {"Original place", 110, LVCFMT_LEFT},
+                                      {"Entry", 50, LVCFMT_LEFT},
+                                      {"Put", 70, LVCFMT_LEFT},
+                                      {"Size", 40, LVCFMT_RIGHT}};
+
+const int BottomButtons[] = {IDC_ENTRIES_BACK,    IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO,
+                             IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD,   IDCANCEL};
 
 // The dialog leaves the hourglass to its own commands: while it waits for
 // the user, the ordinary cursor shows, also inside the command that opened it.
@@ -96,40 +114,39 @@ std::string PutTimeText(std::uint64_t Created) {
     return Date + " " + Clock;
 }
 
-std::string ThousandSeparator() {
-    std::string Separator;
+std::string LocaleInfo(LCTYPE Type, const std::string& Default) {
+    std::string Text;
     if (!LocaleText(
-            [](LPWSTR Buffer, int Size) {
-                return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Buffer, Size);
+            [Type](LPWSTR Buffer, int Size) {
+                return GetLocaleInfoW(LOCALE_USER_DEFAULT, Type, Buffer, Size);
             },
-            Separator))
-        return ",";
-    return Separator;
+            Text))
+        return Default;
+    return Text;
 }
 
-std::string CellText(const TEntryInfo& Entry, int Column) {
-    switch (Column) {
-    case App_takeback::ecPut:
-        return PutTimeText(Entry.Created);
-    case App_takeback::ecItems:
-        return std::to_string(Entry.Items);
-    case App_takeback::ecSize:
-        return App_takeback::FormatKilobytes(Entry.Size, ThousandSeparator());
-    case App_takeback::ecFrom:
-        // The mark of an entry whose put was cut short: the user decides
-        // what becomes of it.
-        if (Entry.Unfinished)
-            return "Did not finish" + (Entry.From.empty() ? std::string() : ": " + Entry.From);
-        return Entry.From;
-    default:
-        return Entry.Name;
-    }
+// The mark of figures not read yet, in the process code page.
+std::string Pending() {
+    return Vek_codepage::FromWide(L"\u2026");
 }
 
 SIZE WindowSize(HWND Window) {
     RECT Bounds;
     GetWindowRect(Window, &Bounds);
     return SIZE{Bounds.right - Bounds.left, Bounds.bottom - Bounds.top};
+}
+
+int DialogUnits(HWND Dialog, int Units) {
+    RECT Width{Units, 0, 0, 0};
+    MapDialogRect(Dialog, &Width);
+    return Width.left;
+}
+
+std::string WindowText(HWND Window) {
+    const int Length = GetWindowTextLengthW(Window);
+    std::wstring Text(static_cast<std::size_t>(Length) + 1, L'\0');
+    Text.resize(static_cast<std::size_t>(GetWindowTextW(Window, &Text[0], Length + 1)));
+    return Vek_codepage::FromWide(Text);
 }
 
 } // namespace
@@ -139,63 +156,93 @@ TAppEntriesDialog::TAppEntriesDialog() : TDialog(IDD_ENTRIES) {
     InitCommonControlsEx(&Controls);
 }
 
+TAppEntriesDialog::~TAppEntriesDialog() = default;
+
 void TAppEntriesDialog::Execute() {
     const TScreenCursorOff NormalCursor;
     ShowModal();
 }
 
 void TAppEntriesDialog::InitDialog() {
-    RECT Units{DLG_MARGIN, DLG_GAP, 0, 0};
-    MapDialogRect(Handle(), &Units);
-    FMargin = Units.left;
-    FGap = Units.top;
-    FButtonSize = WindowSize(Item(IDCANCEL));
+    FMargin = DialogUnits(Handle(), DLG_MARGIN);
+    FGap = DialogUnits(Handle(), DLG_GAP);
+    FButtons.clear();
+    int ButtonsWidth = 0;
+    for (int Id : BottomButtons) {
+        FButtons.emplace_back(Id, static_cast<int>(WindowSize(Item(Id)).cx));
+        ButtonsWidth += FButtons.back().second + FGap;
+    }
+    FButtonHeight = WindowSize(Item(IDCANCEL)).cy;
+    FEditHeight = WindowSize(SearchEdit()).cy;
+    FStatusHeight = WindowSize(Item(IDC_ENTRIES_STATUS)).cy;
+    FLabelWidth = WindowSize(Item(IDC_ENTRIES_SEARCH_LABEL)).cx;
+    FThousands = LocaleInfo(LOCALE_STHOUSAND, ",");
+    FDecimal = LocaleInfo(LOCALE_SDECIMAL, ".");
     // Small enough to tuck away, never so small that the buttons overlap.
     const SIZE Design = WindowSize(Handle());
     RECT Client;
     GetClientRect(Handle(), &Client);
-    FMinSize.cx = Design.cx - Client.right + 2 * FMargin + 4 * FButtonSize.cx + 4 * FGap;
+    FMinSize.cx = Design.cx - Client.right + 2 * FMargin + ButtonsWidth;
     FMinSize.cy = Design.cy / 2;
 
     const HWND List = ListView1();
     SendMessageA(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP);
+    for (HWND Child = GetWindow(Handle(), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT))
+        SetWindowSubclass(Child, KeyProc, KeySubclassId, reinterpret_cast<DWORD_PTR>(this));
     PlaceFromSettings();
     ArrangeControls();
     CreateColumns();
     Refresh();
-    if (!FEntries.empty())
+    if (!FRows.empty())
         ListView_SetItemState(List, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     FocusControl(List);
 }
 
-// The design widths leave the rest of the list's width to From, the column
-// whose texts are longest.
+// The design widths leave the rest of the list's width to the column whose
+// texts are longest: From of the entries, Original place of the items.
 void TAppEntriesDialog::CreateColumns() {
-    int Widths[App_takeback::ecCount];
+    const bool Entries = FView == vwEntries;
+    const int Count = ColumnCount();
+    const TColumn* Columns = Entries ? EntryColumns : ItemColumns;
+    const int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
+    const int Widest = Entries ? static_cast<int>(App_takeback::ecFrom) : static_cast<int>(icPlace);
+    const HWND List = ListView1();
+    while (SendMessageA(List, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    std::vector<int> Widths;
     int Used = 0;
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
-        RECT Width{Columns[Column].Width, 0, 0, 0};
-        MapDialogRect(Handle(), &Width);
-        Widths[Column] = Width.left;
-        if (Column != App_takeback::ecFrom)
-            Used += Width.left;
+    for (int Column = 0; Column < Count; ++Column) {
+        Widths.push_back(DialogUnits(Handle(), Columns[Column].Width));
+        if (Column != Widest)
+            Used += Widths.back();
     }
     RECT Client;
-    GetClientRect(ListView1(), &Client);
-    Widths[App_takeback::ecFrom] =
-        std::max(Widths[App_takeback::ecFrom],
-                 static_cast<int>(Client.right) - Used - GetSystemMetrics(SM_CXVSCROLL));
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
+    GetClientRect(List, &Client);
+    Widths[Widest] = std::max(Widths[Widest], static_cast<int>(Client.right) - Used -
+                                                  GetSystemMetrics(SM_CXVSCROLL));
+    for (int Column = 0; Column < Count; ++Column) {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         Info.fmt = Columns[Column].Format;
-        Info.cx =
-            Settings.ColumnWidths[Column] > 0 ? Settings.ColumnWidths[Column] : Widths[Column];
+        Info.cx = Kept[Column] > 0 ? Kept[Column] : Widths[Column];
         Info.pszText = const_cast<char*>(Columns[Column].Caption);
         Info.iSubItem = Column;
-        SendMessageA(ListView1(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
+        SendMessageA(List, LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
     }
+}
+
+int TAppEntriesDialog::ColumnCount() const {
+    return FView == vwEntries ? static_cast<int>(App_takeback::ecCount) : static_cast<int>(icCount);
+}
+
+// The widths the user left, into the settings of the columns shown now.
+void TAppEntriesDialog::KeepColumnWidths() {
+    const bool Entries = FView == vwEntries;
+    int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
+    const int Count = ColumnCount();
+    for (int Column = 0; Column < Count; ++Column)
+        Kept[Column] = static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
 }
 
 // The kept bounds, if any, never smaller than the template; a place that
@@ -213,38 +260,161 @@ void TAppEntriesDialog::PlaceFromSettings() {
                  Bounds.bottom - Bounds.top, Flags);
 }
 
+// From the top: the search row, the list, the buttons, the status line.
 void TAppEntriesDialog::ArrangeControls() {
     RECT Client;
     GetClientRect(Handle(), &Client);
-    const int ButtonTop = Client.bottom - FMargin - FButtonSize.cy;
-    SetWindowPos(ListView1(), nullptr, FMargin, FMargin,
-                 std::max(0, static_cast<int>(Client.right) - 2 * FMargin),
-                 std::max(0, ButtonTop - FGap - FMargin), SWP_NOZORDER | SWP_NOACTIVATE);
-    int Left = FMargin;
-    for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD}) {
-        SetWindowPos(Item(Id), nullptr, Left, ButtonTop, FButtonSize.cx, FButtonSize.cy,
+    const int Width = std::max(0, static_cast<int>(Client.right) - 2 * FMargin);
+    const auto Place = [this](HWND Control, int Left, int Top, int Width, int Height) {
+        SetWindowPos(Control, nullptr, Left, Top, std::max(0, Width), std::max(0, Height),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        Left += FButtonSize.cx + FGap;
+    };
+    const int LabelHeight = WindowSize(Item(IDC_ENTRIES_SEARCH_LABEL)).cy;
+    Place(Item(IDC_ENTRIES_SEARCH_LABEL), FMargin, FMargin + (FEditHeight - LabelHeight) / 2,
+          FLabelWidth, LabelHeight);
+    const int EditLeft = FMargin + FLabelWidth + FGap;
+    Place(SearchEdit(), EditLeft, FMargin, Client.right - FMargin - EditLeft, FEditHeight);
+    const int StatusTop = Client.bottom - FMargin - FStatusHeight;
+    const int ButtonTop = StatusTop - FGap - FButtonHeight;
+    const int ListTop = FMargin + FEditHeight + FGap;
+    Place(ListView1(), FMargin, ListTop, Width, ButtonTop - FGap - ListTop);
+    int Left = FMargin;
+    for (const auto& [Id, ButtonWidth] : FButtons) {
+        const int At = Id == IDCANCEL ? Client.right - FMargin - ButtonWidth : Left;
+        Place(Item(Id), At, ButtonTop, ButtonWidth, FButtonHeight);
+        Left += ButtonWidth + FGap;
     }
-    SetWindowPos(Item(IDCANCEL), nullptr, Client.right - FMargin - FButtonSize.cx, ButtonTop,
-                 FButtonSize.cx, FButtonSize.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    Place(Item(IDC_ENTRIES_STATUS), FMargin, StatusTop, Width, FStatusHeight);
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+// The bin read again: the records at once, the rest in the background.
 void TAppEntriesDialog::Refresh() {
-    const std::vector<std::string> Selected = SelectedPaths();
+    const std::vector<std::string> Selected = SelectedKeys();
+    FFiller.reset();
+    App_catalog::TListing Listing;
     if (OnList) {
         const THourglass Hourglass;
-        FEntries = OnList();
-    } else {
-        FEntries.clear();
+        Listing = OnList();
     }
-    App_takeback::SortEntries(FEntries, Settings.SortColumn, Settings.SortDescending);
+    FCatalog = std::move(Listing.Catalog);
+    if (FView == vwOpened && FOpenedEntry >= FCatalog.Entries().size())
+        FView = vwEntries;
+    FillRows();
     FillList(Selected);
+    StartFiller(Listing.Unread);
+}
+
+void TAppEntriesDialog::StartFiller(const std::vector<std::size_t>& Unread) {
+    if (Unread.empty() || !OnReadEntry)
+        return;
+    std::vector<std::pair<std::size_t, TCatalogEntry>> Entries;
+    for (std::size_t Entry : Unread)
+        Entries.emplace_back(Entry, FCatalog.Entries()[Entry]);
+    const HWND Dialog = Handle();
+    FFiller =
+        std::make_unique<App_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, [Dialog] {
+            PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0);
+        });
+}
+
+// Rows whose figures arrived are drawn again; a search sees their items.
+void TAppEntriesDialog::TakeFilled() {
+    if (!FFiller)
+        return;
+    const std::vector<App_catalog::TCatalogFiller::TRead> Filled = FFiller->Take();
+    if (Filled.empty())
+        return;
+    for (const App_catalog::TCatalogFiller::TRead& Read : Filled)
+        if (Read.Recorded)
+            FCatalog.SetRecord(Read.Entry, Read.Record, false);
+    if (FView == vwSearch) {
+        const std::vector<std::string> Selected = SelectedKeys();
+        FillRows();
+        FillList(Selected);
+    } else {
+        InvalidateRect(ListView1(), nullptr, FALSE);
+        ShowStatus();
+    }
+}
+
+void TAppEntriesDialog::FillRows() {
+    FRows.clear();
+    switch (FView) {
+    case vwEntries:
+        for (std::uint32_t Entry = 0; Entry < FCatalog.Entries().size(); ++Entry)
+            FRows.push_back(Entry);
+        App_catalog::SortEntryRows(FCatalog.Entries(), Settings.SortColumn, Settings.SortDescending,
+                                   FRows);
+        break;
+    case vwSearch:
+        FRows = FCatalog.Search(
+            App_catalog::TSearchPattern(App_record::ToRecordText(WindowText(SearchEdit()))));
+        break;
+    case vwOpened:
+        FRows = FCatalog.EntryNodes(FOpenedEntry);
+        break;
+    }
+}
+
+// A row's identity across a new listing: its entry's path, and the item's
+// path below it.
+std::string TAppEntriesDialog::RowKey(int Row) const {
+    const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
+    if (FView == vwEntries)
+        return FCatalog.Entries()[Index].Path;
+    return FCatalog.Entries()[FCatalog.Nodes()[Index].Entry].Path + "|" +
+           FCatalog.EntryRelativePath(Index);
+}
+
+std::vector<std::string> TAppEntriesDialog::SelectedKeys() const {
+    std::vector<std::string> Keys;
+    if (!Handle())
+        return Keys;
+    for (int Row = ListView_GetNextItem(ListView1(), -1, LVNI_SELECTED);
+         Row >= 0 && Row < RowCount(); Row = ListView_GetNextItem(ListView1(), Row, LVNI_SELECTED))
+        Keys.push_back(RowKey(Row));
+    return Keys;
+}
+
+void TAppEntriesDialog::FillList(const std::vector<std::string>& Selected) {
+    const HWND List = ListView1();
+    const std::set<std::string> Keep(Selected.begin(), Selected.end());
+    ListView_SetItemState(List, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(List, static_cast<int>(FRows.size()), 0);
+    bool Focused = false;
+    if (!Keep.empty())
+        for (int Row = 0; Row < RowCount(); ++Row) {
+            if (!Keep.count(RowKey(Row)))
+                continue;
+            ListView_SetItemState(List, Row, LVIS_SELECTED | (Focused ? 0 : LVIS_FOCUSED),
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            if (!Focused)
+                ListView_EnsureVisible(List, Row, FALSE);
+            Focused = true;
+        }
+    InvalidateRect(List, nullptr, TRUE);
+    ShowSortMark();
+    ShowStatus();
+    UpdateButtons();
+}
+
+void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Selected) {
+    const bool NewColumns = (View == vwEntries) != (FView == vwEntries);
+    if (NewColumns)
+        KeepColumnWidths();
+    FView = View;
+    if (NewColumns)
+        CreateColumns();
+    FillRows();
+    FillList(Selected);
+    if (!FRows.empty() && ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED) < 0)
+        ListView_SetItemState(ListView1(), 0, LVIS_FOCUSED | LVIS_SELECTED,
+                              LVIS_FOCUSED | LVIS_SELECTED);
 }
 
 void TAppEntriesDialog::SortBy(int Column) {
-    if (Column < 0 || Column >= App_takeback::ecCount)
+    if (FView != vwEntries || Column < 0 || Column >= App_takeback::ecCount)
         return;
     if (Column == Settings.SortColumn) {
         Settings.SortDescending = !Settings.SortDescending;
@@ -254,99 +424,208 @@ void TAppEntriesDialog::SortBy(int Column) {
         Settings.SortDescending = Column == App_takeback::ecPut ||
                                   Column == App_takeback::ecItems || Column == App_takeback::ecSize;
     }
-    const std::vector<std::string> Selected = SelectedPaths();
-    App_takeback::SortEntries(FEntries, Settings.SortColumn, Settings.SortDescending);
+    const std::vector<std::string> Selected = SelectedKeys();
+    FillRows();
     FillList(Selected);
 }
 
-void TAppEntriesDialog::FillList(const std::vector<std::string>& Selected) {
-    const HWND List = ListView1();
-    const std::set<std::string> Keep(Selected.begin(), Selected.end());
-    SendMessageA(List, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(List);
-    for (std::size_t Row = 0; Row < FEntries.size(); ++Row) {
-        const TEntryInfo& Entry = FEntries[Row];
-        std::string Text = CellText(Entry, 0);
-        LVITEMA Item{};
-        Item.mask = LVIF_TEXT | LVIF_STATE;
-        Item.iItem = static_cast<int>(Row);
-        Item.pszText = const_cast<char*>(Text.c_str());
-        Item.state = Keep.count(Entry.Path) ? LVIS_SELECTED : 0;
-        Item.stateMask = LVIS_SELECTED;
-        SendMessageA(List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&Item));
-        for (int Column = 1; Column < App_takeback::ecCount; ++Column) {
-            Text = CellText(Entry, Column);
-            Item.mask = LVIF_TEXT;
-            Item.iSubItem = Column;
-            Item.pszText = const_cast<char*>(Text.c_str());
-            SendMessageA(List, LVM_SETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
-        }
+std::string TAppEntriesDialog::CellText(int Row, int Column) const {
+    if (Row < 0 || Row >= RowCount())
+        return std::string();
+    const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
+    return FView == vwEntries ? EntryCellText(FCatalog.Entries()[Index], Column)
+                              : ItemCellText(Index, Column);
+}
+
+std::string TAppEntriesDialog::EntryCellText(const TCatalogEntry& Entry, int Column) const {
+    if (Column == App_takeback::ecEntry)
+        return Entry.Name;
+    if (Column == App_takeback::ecPut)
+        return PutTimeText(Entry.Created);
+    if (!Entry.Known)
+        return Pending();
+    switch (Column) {
+    case App_takeback::ecItems:
+        return App_catalog::GroupDigits(Entry.Items, FThousands);
+    case App_takeback::ecSize:
+        return App_takeback::FormatKilobytes(Entry.Bytes, FThousands);
+    default: {
+        std::string From = App_record::FromRecordText(Entry.FirstItem);
+        if (Entry.MoreItems > 0)
+            From += " and " + std::to_string(Entry.MoreItems) + " more";
+        // The mark of an entry whose put was cut short: the user decides
+        // what becomes of it.
+        if (Entry.Unfinished)
+            return "Did not finish" + (From.empty() ? std::string() : ": " + From);
+        return From;
     }
-    SendMessageA(List, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(List, nullptr, TRUE);
-    ShowSortMark();
-    UpdateButtons();
+    }
+}
+
+std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) const {
+    const TCatalogNode& Node = FCatalog.Nodes()[Index];
+    const TCatalogEntry& Entry = FCatalog.Entries()[Node.Entry];
+    switch (Column) {
+    case icName: {
+        const std::string Indent =
+            FView == vwOpened ? std::string(Node.Depth * IndentBlanks, ' ') : std::string();
+        return Indent + App_record::FromRecordText(std::string(FCatalog.Name(Index))) +
+               (Node.Parent == App_catalog::NoParent ? ":" : "");
+    }
+    case icPlace:
+        return App_record::FromRecordText(FCatalog.OriginalPlace(Index));
+    case icEntry:
+        return Entry.Name;
+    case icPut:
+        return PutTimeText(Entry.Created);
+    default:
+        return Node.Kind == App_record::TRecordNode::nkLink
+                   ? std::string()
+                   : App_takeback::FormatKilobytes(Node.Size, FThousands);
+    }
 }
 
 void TAppEntriesDialog::ShowSortMark() {
     const HWND Header = ListView_GetHeader(ListView1());
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
+    const int Count = static_cast<int>(SendMessageA(Header, HDM_GETITEMCOUNT, 0, 0));
+    for (int Column = 0; Column < Count; ++Column) {
         HDITEMA Item{};
         Item.mask = HDI_FORMAT;
         SendMessageA(Header, HDM_GETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
         Item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (Column == Settings.SortColumn)
+        if (FView == vwEntries && Column == Settings.SortColumn)
             Item.fmt |= Settings.SortDescending ? HDF_SORTDOWN : HDF_SORTUP;
         SendMessageA(Header, HDM_SETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
     }
 }
 
+void TAppEntriesDialog::ShowStatus() {
+    std::string Text;
+    if (FCatalog.Entries().empty())
+        Text = "The bin is empty.";
+    else
+        Text = App_catalog::TotalsText(FCatalog.Totals(), FThousands, FDecimal);
+    if (FView == vwSearch)
+        Text = App_catalog::GroupDigits(FRows.size(), FThousands) +
+               (FRows.size() == 1 ? " found; " : " found; ") + Text;
+    SetWindowTextA(Item(IDC_ENTRIES_STATUS), Text.c_str());
+}
+
 void TAppEntriesDialog::UpdateButtons() {
     const bool Any = ListView_GetSelectedCount(ListView1()) > 0;
-    for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD})
+    for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE})
         EnableWindow(Item(Id), Any);
+    EnableWindow(Item(IDC_ENTRIES_DISCARD), Any && FView == vwEntries);
+    EnableWindow(Item(IDC_ENTRIES_BACK), FView != vwEntries);
+}
+
+std::vector<App_takeback::TTakeBackSelection> TAppEntriesDialog::SelectedItems() const {
+    std::vector<App_takeback::TTakeBackSelection> Selections;
+    std::map<std::uint32_t, std::size_t> OfEntry;
+    if (!Handle())
+        return Selections;
+    for (int Row = ListView_GetNextItem(ListView1(), -1, LVNI_SELECTED);
+         Row >= 0 && Row < RowCount();
+         Row = ListView_GetNextItem(ListView1(), Row, LVNI_SELECTED)) {
+        const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
+        if (FView == vwEntries) {
+            Selections.push_back({FCatalog.Entries()[Index].Path, {}});
+            continue;
+        }
+        const std::uint32_t Entry = FCatalog.Nodes()[Index].Entry;
+        const auto Known = OfEntry.emplace(Entry, Selections.size());
+        if (Known.second)
+            Selections.push_back({FCatalog.Entries()[Entry].Path, {}});
+        Selections[Known.first->second].Items.push_back(
+            App_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
+    }
+    return Selections;
 }
 
 std::vector<std::string> TAppEntriesDialog::SelectedPaths() const {
     std::vector<std::string> Paths;
-    if (!Handle())
-        return Paths;
-    for (int Row = ListView_GetNextItem(ListView1(), -1, LVNI_SELECTED); Row >= 0;
-         Row = ListView_GetNextItem(ListView1(), Row, LVNI_SELECTED)) {
-        if (static_cast<std::size_t>(Row) < FEntries.size())
-            Paths.push_back(FEntries[Row].Path);
-    }
+    for (const App_takeback::TTakeBackSelection& Selection : SelectedItems())
+        Paths.push_back(Selection.EntryPath);
     return Paths;
 }
 
-// Whatever the command did, the list shows the bin as it is now; a failure
-// is then reported by the top level and the dialog stays.
-void TAppEntriesDialog::RunCommand(const TPathsEvent& Event,
-                                   const std::vector<std::string>& Paths) {
-    if (Paths.empty() || !Event)
+void TAppEntriesDialog::OpenFocused() {
+    const int Focused = ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED);
+    if (FView != vwEntries || Focused < 0 || Focused >= RowCount())
         return;
+    FOpenedEntry = FRows[static_cast<std::size_t>(Focused)];
+    ShowView(vwOpened, {});
+}
+
+// Up one step: from an opened entry to the list it was opened from (a
+// search's results, when a search is typed), from a search to the entries.
+void TAppEntriesDialog::Back() {
+    if (FView == vwEntries)
+        return;
+    if (FView == vwOpened && !WindowText(SearchEdit()).empty()) {
+        ShowView(vwSearch, {});
+        return;
+    }
+    const std::string Opened =
+        FView == vwOpened ? FCatalog.Entries()[FOpenedEntry].Path : std::string();
+    if (FView == vwSearch)
+        SetWindowTextA(SearchEdit(), "");
+    ShowView(vwEntries, Opened.empty() ? std::vector<std::string>() : std::vector{Opened});
+}
+
+// Each keystroke: the results of what the box holds now, or the entries
+// again once it is empty.
+void TAppEntriesDialog::Search() {
+    const bool Empty = WindowText(SearchEdit()).empty();
+    if (Empty && FView == vwSearch)
+        ShowView(vwEntries, {});
+    else if (!Empty)
+        ShowView(vwSearch, {});
+}
+
+// Whatever the command did, the list shows the bin as it is now, with the
+// focus and the selection where they were; a failure is then reported by
+// the top level and the dialog stays. The background reader stops first:
+// nothing else writes a record while a command runs.
+void TAppEntriesDialog::RunCommand(const std::function<void()>& Command) {
+    FFiller.reset();
     try {
         const THourglass Hourglass;
-        Event(Paths);
+        Command();
     } catch (...) {
         Refresh();
+        FocusControl(ListView1());
         throw;
     }
     Refresh();
+    FocusControl(ListView1());
 }
 
 void TAppEntriesDialog::TakeBackClick() {
-    RunCommand(OnTakeBack, SelectedPaths());
+    const std::vector<App_takeback::TTakeBackSelection> Selections = SelectedItems();
+    if (Selections.empty() || !OnTakeBack)
+        return;
+    RunCommand([this, &Selections] { OnTakeBack(Selections); });
+}
+
+void TAppEntriesDialog::TakeBackToClick() {
+    const std::vector<App_takeback::TTakeBackSelection> Selections = SelectedItems();
+    if (Selections.empty() || !OnTakeBackTo)
+        return;
+    RunCommand([this, &Selections] { OnTakeBackTo(Selections); });
 }
 
 // The entry under the focus, else the first selected one.
 void TAppEntriesDialog::ExploreClick() {
     const int Focused = ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED | LVNI_SELECTED);
     std::vector<std::string> Paths = SelectedPaths();
-    if (Focused >= 0 && static_cast<std::size_t>(Focused) < FEntries.size())
-        Paths = {FEntries[Focused].Path};
-    else if (Paths.size() > 1)
+    if (Focused >= 0 && Focused < RowCount()) {
+        const std::uint32_t Index = FRows[static_cast<std::size_t>(Focused)];
+        Paths = {
+            FCatalog.Entries()[FView == vwEntries ? Index : FCatalog.Nodes()[Index].Entry].Path};
+    } else if (Paths.size() > 1) {
         Paths.resize(1);
+    }
     if (Paths.empty() || !OnExplore)
         return;
     const THourglass Hourglass;
@@ -354,20 +633,42 @@ void TAppEntriesDialog::ExploreClick() {
 }
 
 void TAppEntriesDialog::DiscardClick() {
-    RunCommand(OnDiscard, SelectedPaths());
+    const std::vector<std::string> Paths = SelectedPaths();
+    if (FView != vwEntries || Paths.empty() || !OnDiscard)
+        return;
+    RunCommand([this, &Paths] { OnDiscard(Paths); });
 }
 
 void TAppEntriesDialog::Command(int Id, int Code, HWND Control) {
+    if (Id == IDC_ENTRIES_SEARCH && Code == EN_CHANGE) {
+        Search();
+        return;
+    }
     if (Code != BN_CLICKED) {
         TDialog::Command(Id, Code, Control);
         return;
     }
     switch (Id) {
+    case IDC_ENTRIES_BACK:
+        Back();
+        FocusControl(ListView1());
+        break;
     case IDC_ENTRIES_TAKE_BACK:
         TakeBackClick();
         break;
-    // Enter comes as the default button's command, or as IDOK.
+    case IDC_ENTRIES_TAKE_BACK_TO:
+        TakeBackToClick();
+        break;
+    // Enter, with no default button: in the search box it goes to the
+    // results, on an entry it opens it, on an item it explores its entry.
     case IDOK:
+        if (GetFocus() == SearchEdit())
+            FocusControl(ListView1());
+        else if (FView == vwEntries)
+            OpenFocused();
+        else
+            ExploreClick();
+        break;
     case IDC_ENTRIES_EXPLORE:
         ExploreClick();
         break;
@@ -379,19 +680,92 @@ void TAppEntriesDialog::Command(int Id, int Code, HWND Control) {
     }
 }
 
+LRESULT CALLBACK TAppEntriesDialog::KeyProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam,
+                                            UINT_PTR, DWORD_PTR Data) {
+    LRESULT Result = 0;
+    // Exceptions never cross into Windows: the top level reports them.
+    try {
+        if (reinterpret_cast<TAppEntriesDialog*>(Data)->Key(Window, Message, WParam, LParam,
+                                                            Result))
+            return Result;
+    } catch (...) {
+        Application().HandleException(std::current_exception());
+        return 0;
+    }
+    if (Message == WM_NCDESTROY)
+        RemoveWindowSubclass(Window, KeyProc, KeySubclassId);
+    return DefSubclassProc(Window, Message, WParam, LParam);
+}
+
+// The keys of the whole dialog, whichever control has the focus: Ctrl+F
+// goes to the search box; in the list, typing goes there too and Backspace
+// goes up; Escape in the search box clears a search before it closes.
+bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam,
+                            LRESULT& Result) {
+    const bool Ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool InList = Control == ListView1();
+    const bool InSearch = Control == SearchEdit();
+    if (Message == WM_KEYDOWN && WParam == 'F' && Ctrl) {
+        FocusControl(SearchEdit());
+        return true;
+    }
+    if (InList && Message == WM_KEYDOWN && WParam == VK_BACK) {
+        Back();
+        return true;
+    }
+    if (InList && Message == WM_CHAR && WParam >= L' ' && WParam != 0x7F && !Ctrl) {
+        SetFocus(SearchEdit());
+        const int End = GetWindowTextLengthA(SearchEdit());
+        SendMessageA(SearchEdit(), EM_SETSEL, End, End);
+        SendMessageA(SearchEdit(), WM_CHAR, WParam, LParam);
+        return true;
+    }
+    if (InSearch && Message == WM_GETDLGCODE && LParam) {
+        const MSG& Pending = *reinterpret_cast<const MSG*>(LParam);
+        if (Pending.message == WM_KEYDOWN && Pending.wParam == VK_ESCAPE &&
+            GetWindowTextLengthA(SearchEdit()) > 0) {
+            Result = DefSubclassProc(Control, Message, WParam, LParam) | DLGC_WANTMESSAGE;
+            return true;
+        }
+    }
+    if (InSearch && Message == WM_KEYDOWN && WParam == VK_ESCAPE) {
+        SetWindowTextA(SearchEdit(), "");
+        return true;
+    }
+    if (InSearch && Message == WM_KEYDOWN && WParam == VK_DOWN) {
+        FocusControl(ListView1());
+        return true;
+    }
+    return false;
+}
+
 bool TAppEntriesDialog::Notify(const NMHDR& Header) {
     if (Header.idFrom != IDC_ENTRIES_LISTVIEW1)
         return false;
     switch (Header.code) {
+    case LVN_GETDISPINFOA: {
+        LVITEMA& Item =
+            const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(Header)).item;
+        if (Item.mask & LVIF_TEXT) {
+            FCellBuffer = CellText(Item.iItem, Item.iSubItem);
+            lstrcpynA(Item.pszText, FCellBuffer.c_str(), Item.cchTextMax);
+        }
+        return true;
+    }
     case LVN_COLUMNCLICK:
         SortBy(reinterpret_cast<const NMLISTVIEW&>(Header).iSubItem);
         return true;
     case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
         UpdateButtons();
         return true;
     case NM_DBLCLK:
-        if (reinterpret_cast<const NMITEMACTIVATE&>(Header).iItem >= 0)
-            ExploreClick();
+        if (reinterpret_cast<const NMITEMACTIVATE&>(Header).iItem >= 0) {
+            if (FView == vwEntries)
+                OpenFocused();
+            else
+                ExploreClick();
+        }
         return true;
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey == VK_DELETE) {
@@ -411,9 +785,7 @@ void TAppEntriesDialog::KeepSettings() {
     Settings.Top = Bounds.top;
     Settings.Width = Bounds.right - Bounds.left;
     Settings.Height = Bounds.bottom - Bounds.top;
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column)
-        Settings.ColumnWidths[Column] =
-            static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
+    KeepColumnWidths();
 }
 
 // The system scales the dialog, its font and its controls; the layout's own
@@ -424,9 +796,15 @@ void TAppEntriesDialog::DpiChanged(int OldDpi, int NewDpi) {
     };
     FMargin = Rescale(FMargin);
     FGap = Rescale(FGap);
-    FButtonSize = SIZE{Rescale(FButtonSize.cx), Rescale(FButtonSize.cy)};
+    FButtonHeight = Rescale(FButtonHeight);
+    FEditHeight = Rescale(FEditHeight);
+    FStatusHeight = Rescale(FStatusHeight);
+    FLabelWidth = Rescale(FLabelWidth);
+    for (auto& Button : FButtons)
+        Button.second = Rescale(Button.second);
     FMinSize = SIZE{Rescale(FMinSize.cx), Rescale(FMinSize.cy)};
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column) {
+    const int Count = ColumnCount();
+    for (int Column = 0; Column < Count; ++Column) {
         const auto Width =
             static_cast<LONG>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
         SendMessageA(ListView1(), LVM_SETCOLUMNWIDTH, Column, Rescale(Width));
@@ -435,6 +813,11 @@ void TAppEntriesDialog::DpiChanged(int OldDpi, int NewDpi) {
 
 INT_PTR TAppEntriesDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
+    // FALSE: the list keeps the focus that InitDialog gave it, rather than
+    // the first control in the Tab order, the search box.
+    case WM_INITDIALOG:
+        TDialog::DialogProc(Message, WParam, LParam);
+        return FALSE;
     case WM_SIZE:
         if (FMargin > 0)
             ArrangeControls();
@@ -448,7 +831,11 @@ INT_PTR TAppEntriesDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam
         return TRUE;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<const NMHDR*>(LParam)) ? TRUE : FALSE;
+    case WM_ENTRIES_FILLED:
+        TakeFilled();
+        return TRUE;
     case WM_DESTROY:
+        FFiller.reset();
         KeepSettings();
         break;
     }

@@ -1,45 +1,66 @@
 // "Entries": the bin's entries in a report list (name, when put, how many
-// items a take back would move, size, where they came from), sortable by any
-// column, with Take Back, Explore and Discard on the selected entries. The
-// dialog only shows and selects; its owner lists the entries and carries out
-// the commands.
+// items, size, where they came from), sortable by any column. A search box
+// above the list finds files and directories in every entry by name or
+// original path; Enter on an entry opens it as a tree of its items. Take
+// Back, Take Back To..., Explore and Discard act on what is selected; the
+// status line at the foot gives the bin's totals. The list comes from the
+// put records at once; entries without a record are read in the background
+// afterwards, one row at a time. The dialog only shows and selects; its
+// owner lists the bin and carries out the commands.
 #pragma once
 
+#include "app/App_catalog.h"
 #include "app/App_takeback.h"
 #include "gui/Gui_dialog.h"
 #include "res/resource.h"
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace App_entriesdialog {
 
+// The columns of a search's results and of an opened entry, in their order.
+enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
+
 // What the dialog keeps between uses: its bounds in pixels (a width of 0
 // means the template's size, centred), the column widths in pixels (0: the
-// design width) and the sort order.
+// design width) of the entries and of the items, and the entries' order.
 struct TEntriesDialogSettings {
     int Left = 0;
     int Top = 0;
     int Width = 0;
     int Height = 0;
     int ColumnWidths[App_takeback::ecCount] = {};
+    int ItemColumnWidths[icCount] = {};
     int SortColumn = App_takeback::ecPut;
     bool SortDescending = true;
 };
 
 using TPathsEvent = std::function<void(const std::vector<std::string>& Paths)>;
+using TSelectionsEvent =
+    std::function<void(const std::vector<App_takeback::TTakeBackSelection>& Selections)>;
 
 class TAppEntriesDialog : public Gui_dialog::TDialog {
 public:
+    // The entries list, a search's results, or the items of one entry.
+    enum TView { vwEntries, vwSearch, vwOpened };
+
     TAppEntriesDialog();
+    ~TAppEntriesDialog() override;
 
     TEntriesDialogSettings Settings;
-    // The rows, read again after every command.
-    std::function<std::vector<App_takeback::TEntryInfo>()> OnList;
-    TPathsEvent OnTakeBack;
+    // The bin, listed on opening and again after every command.
+    std::function<App_catalog::TListing()> OnList;
+    // Reads an entry that the listing left unread; runs in a thread of its own.
+    App_catalog::TCatalogFiller::TReader OnReadEntry;
+    TSelectionsEvent OnTakeBack;
+    TSelectionsEvent OnTakeBackTo;
     TPathsEvent OnExplore;
     TPathsEvent OnDiscard;
 
@@ -47,14 +68,27 @@ public:
     void Execute();
 
     HWND ListView1() const { return Item(IDC_ENTRIES_LISTVIEW1); }
-    // The rows as the list shows them, top to bottom.
-    const std::vector<App_takeback::TEntryInfo>& Entries() const { return FEntries; }
+    HWND SearchEdit() const { return Item(IDC_ENTRIES_SEARCH); }
+    const App_catalog::TCatalog& Catalog() const { return FCatalog; }
+    TView View() const { return FView; }
+    // The text of a row's cell as the list shows it.
+    std::string CellText(int Row, int Column) const;
+    int RowCount() const { return static_cast<int>(FRows.size()); }
+    // The selection as a take back takes it: whole entries, or the chosen
+    // items of each entry.
+    std::vector<App_takeback::TTakeBackSelection> SelectedItems() const;
+    // The entries of the selected rows, each once.
     std::vector<std::string> SelectedPaths() const;
-    // A click on a column header: that column, or the other way round.
+    // A click on a column header of the entries: that column, or the other way round.
     void SortBy(int Column);
     void Refresh();
+    // The items of the entry of the focused row, or a search's results
+    // while a search is typed; Back goes up one of these steps.
+    void OpenFocused();
+    void Back();
 
     void TakeBackClick();
+    void TakeBackToClick();
     void ExploreClick();
     void DiscardClick();
 
@@ -65,19 +99,47 @@ protected:
     void DpiChanged(int OldDpi, int NewDpi) override;
 
 private:
+    static LRESULT CALLBACK KeyProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam,
+                                    UINT_PTR Id, DWORD_PTR Data);
+    bool Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam, LRESULT& Result);
+    int ColumnCount() const;
     void CreateColumns();
+    void KeepColumnWidths();
+    void ShowView(TView View, const std::vector<std::string>& Selected);
+    void FillRows();
     void FillList(const std::vector<std::string>& Selected);
+    std::string RowKey(int Row) const;
+    std::vector<std::string> SelectedKeys() const;
+    std::string EntryCellText(const App_catalog::TCatalogEntry& Entry, int Column) const;
+    std::string ItemCellText(std::uint32_t Node, int Column) const;
     void ShowSortMark();
+    void ShowStatus();
     void UpdateButtons();
     void PlaceFromSettings();
     void ArrangeControls();
     void KeepSettings();
     bool Notify(const NMHDR& Header);
-    void RunCommand(const TPathsEvent& Event, const std::vector<std::string>& Paths);
+    void Search();
+    void StartFiller(const std::vector<std::size_t>& Unread);
+    void TakeFilled();
+    void RunCommand(const std::function<void()>& Command);
 
-    std::vector<App_takeback::TEntryInfo> FEntries;
+    App_catalog::TCatalog FCatalog;
+    std::unique_ptr<App_catalog::TCatalogFiller> FFiller;
+    TView FView = vwEntries;
+    std::size_t FOpenedEntry = 0;
+    // Entry indexes in the entries list, node indexes otherwise.
+    std::vector<std::uint32_t> FRows;
+    mutable std::string FCellBuffer;
+    std::string FThousands;
+    std::string FDecimal;
     SIZE FMinSize{};
-    SIZE FButtonSize{};
+    // The buttons of the bottom row in their order, each with its width.
+    std::vector<std::pair<int, int>> FButtons;
+    int FButtonHeight = 0;
+    int FEditHeight = 0;
+    int FStatusHeight = 0;
+    int FLabelWidth = 0;
     int FMargin = 0;
     int FGap = 0;
 };

@@ -3,6 +3,7 @@
 #include "PortableSupport.h"
 #include "TestSupport.h"
 #include "app/App_binpropsdialog.h"
+#include "app/App_catalog.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_inifile.h"
 #include "res/resource.h"
@@ -739,7 +740,9 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     const std::string Defaults = "[MainForm.BinHandler.EntriesDialog]\r\n"
                                  "Left=0\r\nTop=0\r\nWidth=0\r\nHeight=0\r\n"
                                  "EntryWidth=0\r\nPutWidth=0\r\nItemsWidth=0\r\nSizeWidth=0\r\n"
-                                 "FromWidth=0\r\nSortColumn=1\r\nSortDescending=1\r\n\r\n";
+                                 "FromWidth=0\r\nItemNameWidth=0\r\nItemPlaceWidth=0\r\n"
+                                 "ItemEntryWidth=0\r\nItemPutWidth=0\r\nItemSizeWidth=0\r\n"
+                                 "SortColumn=1\r\nSortDescending=1\r\n\r\n";
     {
         Gui_inifile::TMemIniFile Ini(FileName());
         Handler.SaveEntriesDialogSettings(Ini);
@@ -752,6 +755,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     Settings.Height = 480;
     const int Widths[App_takeback::ecCount] = {90, 120, 40, 60, 300};
     std::copy(std::begin(Widths), std::end(Widths), Settings.ColumnWidths);
+    const int ItemWidths[App_entriesdialog::icCount] = {150, 250, 70, 90, 65};
+    std::copy(std::begin(ItemWidths), std::end(ItemWidths), Settings.ItemColumnWidths);
     Settings.SortColumn = App_takeback::ecFrom;
     Settings.SortDescending = false;
     // The bin's own sections do not change by a byte.
@@ -773,6 +778,9 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     EXPECT_EQ(Loaded.Height, 480);
     EXPECT_EQ(std::vector<int>(std::begin(Loaded.ColumnWidths), std::end(Loaded.ColumnWidths)),
               std::vector<int>(std::begin(Widths), std::end(Widths)));
+    EXPECT_EQ(
+        std::vector<int>(std::begin(Loaded.ItemColumnWidths), std::end(Loaded.ItemColumnWidths)),
+        std::vector<int>(std::begin(ItemWidths), std::end(ItemWidths)));
     EXPECT_EQ(Loaded.SortColumn, App_takeback::ecFrom);
     EXPECT_FALSE(Loaded.SortDescending);
 
@@ -905,4 +913,135 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
     // What the dialog leaves is kept for its next use.
     EXPECT_GT(Handler.EntriesDialogSettings().Width, 0);
     EXPECT_GT(Handler.EntriesDialogSettings().ColumnWidths[0], 0);
+}
+
+namespace {
+
+std::string ListCell(HWND List, int Row, int Column) {
+    char Text[512] = "";
+    LVITEMA Item{};
+    Item.iSubItem = Column;
+    Item.pszText = Text;
+    Item.cchTextMax = sizeof Text;
+    SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+    return Text;
+}
+
+std::vector<std::string> ListColumn(HWND List, int Column) {
+    std::vector<std::string> Cells;
+    const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row)
+        Cells.push_back(ListCell(List, Row, Column));
+    return Cells;
+}
+
+void SelectRow(HWND List, int Row) {
+    LVITEMA Item{};
+    Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(List, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&Item));
+    Item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(List, LVM_SETITEMSTATE, Row, reinterpret_cast<LPARAM>(&Item));
+}
+
+} // namespace
+
+// The user finds a file of a folder put whole by part of its name, takes
+// back just that file, and everything else stays in its entry; an entry
+// made by hand gets its record while the dialog shows.
+TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
+    const std::string Project = Source + "\\Projects\\x";
+    Vek_file::MakeDirectory(Project + "\\notes");
+    const std::string Todo = MakeFile("Projects\\x\\notes\\todo.txt", "todo");
+    const std::string Main = MakeFile("Projects\\x\\main.cpp", "main");
+    PutEach({Project, MakeFile("other.txt", "other")});
+    const std::string ByHand = InEntry(Entry("By hand"), Source + "\\hand.txt");
+    Vek_file::MakeDirectory(Vek_file::ExtractDirectory(ByHand));
+    TestSupport::WriteFile(ByHand, "hand");
+    const std::vector<std::string> Before = Print();
+
+    std::mutex Lock;
+    std::vector<std::string> Opened, Found, Boxes, Filled;
+    HWND Entries = nullptr;
+    TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        if (TestSupport::WindowText(Window) != "Entries") {
+            Boxes.push_back(TestSupport::MessageBoxText(Window));
+            TestSupport::PressButton(Window, IDYES);
+            // The dialog closes once the take back has run.
+            TestSupport::PressButton(Entries, IDCANCEL);
+            return;
+        }
+        Entries = Window;
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const auto Row = [List](const std::string& Name) {
+            const std::vector<std::string> Names = ListColumn(List, 0);
+            return static_cast<int>(std::find(Names.begin(), Names.end(), Name) - Names.begin());
+        };
+        // The entry without a record is read after the list shows.
+        EXPECT_TRUE(
+            TestSupport::PumpUntil([&] { return ListCell(List, Row("By hand"), 2) == "1"; }));
+        Filled = {ListCell(List, Row("By hand"), 2), ListCell(List, Row("Tovel #0000"), 2)};
+        SelectRow(List, Row("Tovel #0000"));
+        SendMessageA(Window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        Opened = ListColumn(List, 0);
+        SendMessageA(List, WM_KEYDOWN, VK_BACK, 0);
+        SetDlgItemTextA(Window, IDC_ENTRIES_SEARCH, "TODO");
+        Found = ListColumn(List, 0);
+        SelectRow(List, 0);
+        TestSupport::PressButton(Window, IDC_ENTRIES_TAKE_BACK);
+    });
+    Handler.ShowEntries();
+    std::lock_guard<std::mutex> Guard(Lock);
+    EXPECT_EQ(Filled, (std::vector<std::string>{"1", "1"}));
+    const std::string Drive = Source.substr(0, 1) + ":";
+    ASSERT_GE(Opened.size(), 5u) << testing::PrintToString(Opened);
+    EXPECT_EQ(Opened.front(), Drive);
+    EXPECT_EQ(Opened.back(), std::string(4 * (Opened.size() - 2), ' ') + "todo.txt");
+    EXPECT_EQ(Found, std::vector<std::string>{"todo.txt"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"Tovel #0000\" (1 item) to where they "
+                                              "came from?"});
+    EXPECT_EQ(TestSupport::ReadFile(Todo), "todo");
+    EXPECT_FALSE(TestSupport::Exists(Main));
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
+    EXPECT_EQ(Print(), Before);
+    // The record follows: the file taken back is found no more, the rest is.
+    App_catalog::TListing After = App_catalog::ListCatalog(Dir / "Bin");
+    EXPECT_TRUE(After.Unread.empty());
+    EXPECT_TRUE(After.Catalog.Search(App_catalog::TSearchPattern("todo")).empty());
+    EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("main.cpp")).size(), 1u);
+    EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("hand.txt")).size(), 1u);
+}
+
+// Take Back To... asks for a folder and takes the chosen item into it under
+// its own name; the rest of the put stays in its entry.
+TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked) {
+    const std::string Project = Source + "\\Projects\\x";
+    Vek_file::MakeDirectory(Project + "\\notes");
+    const std::string Todo = MakeFile("Projects\\x\\notes\\todo.txt", "todo");
+    const std::string Main = MakeFile("Projects\\x\\main.cpp", "main");
+    PutEach({Project});
+    Vek_file::MakeDirectory(Dir / "Restore");
+    const std::string Folder = Vek_file::GetLongPath(Dir / "Restore");
+    std::mutex Lock;
+    std::vector<std::string> Seen;
+    TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Seen.push_back(TestSupport::MessageBoxText(Window));
+        if (IsFolderBrowser(Window)) {
+            TestSupport::SelectFolder(Window, Folder);
+            TestSupport::PressButton(Window, IDOK);
+        } else {
+            TestSupport::PressButton(Window, IDYES);
+        }
+    });
+    const std::string Item = Todo.substr(0, 1) + Todo.substr(2);
+    Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}});
+    std::lock_guard<std::mutex> Guard(Lock);
+    EXPECT_EQ(Seen, (std::vector<std::string>{"Specify the folder to take back into.",
+                                              "Take back \"Tovel #0000\" (1 item) to \"" + Folder +
+                                                  "\"?"}));
+    EXPECT_EQ(TestSupport::ReadFile(Folder + "\\todo.txt"), "todo");
+    EXPECT_FALSE(TestSupport::Exists(Todo));
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
+    EXPECT_EQ(Application().LastDirectory(), Folder);
 }

@@ -1,12 +1,14 @@
-// The entries dialog on rows made up by the test: what each column shows,
-// sorting by header clicks, the kept bounds and widths, and which paths the
-// commands receive. The dialog is driven from the watcher's thread with sent
-// messages, so that each step has run before the next one starts.
+// The entries dialog on a bin made up by the test: what each column shows,
+// sorting by header clicks, the kept bounds and widths, which selections the
+// commands receive, the search, an opened entry, the keys and the entries
+// read in the background. The dialog is driven from the watcher's thread with
+// sent messages, so that each step has run before the next one starts.
 #include "app/App_entriesdialog.h"
 
 #include "TestSupport.h"
 #include "gui/Gui_dpi.h"
 #include "gui/Gui_window.h"
+#include "vek/Vek_codepage.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -14,13 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
 using App_entriesdialog::TAppEntriesDialog;
-using App_takeback::TEntryInfo;
+using App_record::TRecord;
+using App_record::TRecordNode;
 
 namespace {
 
@@ -35,10 +40,50 @@ std::uint64_t SomeTime(int MinutesLater) {
     return (static_cast<std::uint64_t>(File.dwHighDateTime) << 32) | File.dwLowDateTime;
 }
 
-std::vector<TEntryInfo> Rows() {
-    return {{"Tovel #0001", "B\\Tovel #0001", SomeTime(1), 3, 1025, "C:\\a and 2 more"},
-            {"Tovel #0000", "B\\Tovel #0000", SomeTime(0), 1, 0, "D:\\z", true},
-            {"Other", "B\\Other", SomeTime(2), 12, 5 * 1024, ""}};
+TRecordNode Tree(const std::string& Name, std::vector<TRecordNode> Children, bool Item = false,
+                 std::uint64_t Size = 0) {
+    TRecordNode Node;
+    Node.Name = Name;
+    Node.Kind = Size > 0 ? TRecordNode::nkFile : TRecordNode::nkDirectory;
+    Node.Item = Item;
+    Node.Size = Size;
+    Node.Children = std::move(Children);
+    return Node;
+}
+
+TRecord Record(std::uint64_t Time, TRecordNode Drive,
+               App_record::TPutState State = App_record::TPutState::psDone) {
+    TRecord Made;
+    Made.Puts.emplace_back();
+    Made.Puts.back().Id = "1";
+    Made.Puts.back().Time = Time;
+    Made.Puts.back().State = State;
+    Made.Puts.back().Tree.Children.push_back(std::move(Drive));
+    return Made;
+}
+
+// Three entries: #0001 put three files, #0000 did not finish, Other holds a
+// directory put whole.
+App_catalog::TListing Rows() {
+    App_catalog::TListing Listing;
+    App_catalog::TCatalog& Catalog = Listing.Catalog;
+    Catalog.SetRecord(Catalog.AddEntry("Tovel #0001", "B\\Tovel #0001", 0),
+                      Record(SomeTime(1), Tree("C", {Tree("a", {}, true, 1), Tree("b", {}, true, 1),
+                                                     Tree("c", {}, true, 1023)})),
+                      false);
+    Catalog.SetRecord(Catalog.AddEntry("Tovel #0000", "B\\Tovel #0000", 0),
+                      Record(SomeTime(0), Tree("D", {Tree("z", {}, true)})), true);
+    Catalog.SetRecord(
+        Catalog.AddEntry("Other", "B\\Other", 0),
+        Record(
+            SomeTime(2),
+            Tree("E", {Tree("Projects", {Tree("x",
+                                              {Tree("notes", {Tree("todo.txt", {}, false, 4096),
+                                                              Tree("Todo2.txt", {}, false, 1024)}),
+                                               Tree("main.cpp", {}, false, 100)},
+                                              true)})})),
+        false);
+    return Listing;
 }
 
 std::string Cell(HWND List, int Row, int Column) {
@@ -101,6 +146,25 @@ bool Enabled(HWND Dialog, int Id) {
     return IsWindowEnabled(GetDlgItem(Dialog, Id)) != FALSE;
 }
 
+// The control with the focus in the dialog's own thread.
+HWND FocusOf(HWND Dialog) {
+    GUITHREADINFO Info{};
+    Info.cbSize = sizeof Info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(Dialog, nullptr), &Info);
+    return Info.hwndFocus;
+}
+
+// The rows of a search or an opened entry: name, entry and size.
+std::vector<std::string> ItemsShown(HWND Dialog) {
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    std::vector<std::string> Lines;
+    const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
+    for (int Row = 0; Row < Count; ++Row)
+        Lines.push_back(Cell(List, Row, 0) + "|" + Cell(List, Row, 1) + "|" + Cell(List, Row, 2) +
+                        "|" + Cell(List, Row, 4));
+    return Lines;
+}
+
 // Runs Steps on the dialog "Entries" once it shows, then closes it.
 void RunDialog(TAppEntriesDialog& Dialog, const std::function<void(HWND)>& Steps) {
     TestSupport::TDialogWatcher Watcher([&Steps](HWND Window) {
@@ -143,18 +207,18 @@ TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
     EXPECT_EQ(Headers, (std::vector<std::string>{"Entry", "Put", "Items", "Size", "From"}));
     ASSERT_EQ(Seen.size(), 4u);
     // Newest first to begin with.
-    EXPECT_EQ(Seen[0],
-              (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                        "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
-    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|12|5 KB|",
+    EXPECT_EQ(Seen[0], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
+                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
                                                  "Tovel #0000|1|0 KB|Did not finish: D:\\z",
                                                  "Tovel #0001|3|2 KB|C:\\a and 2 more"}));
     EXPECT_EQ(Seen[2], (std::vector<std::string>{"Tovel #0001|3|2 KB|C:\\a and 2 more",
                                                  "Tovel #0000|1|0 KB|Did not finish: D:\\z",
-                                                 "Other|12|5 KB|"}));
-    EXPECT_EQ(Seen[3],
-              (std::vector<std::string>{"Other|12|5 KB|", "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                        "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
+                                                 "Other|1|6 KB|E:\\Projects\\x"}));
+    EXPECT_EQ(Seen[3], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
+                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
     // The local date and time of the newest entry, in the user's format.
     EXPECT_NE(PutText.find("2026"), std::string::npos) << PutText;
     EXPECT_EQ(Dialog.Settings.SortColumn, App_takeback::ecSize);
@@ -241,7 +305,7 @@ TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
         EXPECT_NEAR(After[Index], 2 * Before[Index], 1) << Index;
 }
 
-TEST(App_entriesdialog, CommandsGetTheSelectedEntriesAndTheListIsReadAgain) {
+TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
     TAppEntriesDialog Dialog;
     int Listed = 0;
     Dialog.OnList = [&Listed] {
@@ -249,10 +313,18 @@ TEST(App_entriesdialog, CommandsGetTheSelectedEntriesAndTheListIsReadAgain) {
         return Rows();
     };
     std::vector<std::string> Calls;
-    Dialog.OnTakeBack = [&Calls](const std::vector<std::string>& Paths) {
-        for (const std::string& Path : Paths)
-            Calls.push_back("take back " + Path);
+    const auto Note = [&Calls](const std::string& Name) {
+        return [&Calls, Name](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+            for (const auto& Selection : Selections) {
+                std::string Call = Name + " " + Selection.EntryPath;
+                for (const std::string& Item : Selection.Items)
+                    Call += " " + Item;
+                Calls.push_back(Call);
+            }
+        };
     };
+    Dialog.OnTakeBack = Note("take back");
+    Dialog.OnTakeBackTo = Note("take back to");
     Dialog.OnDiscard = [&Calls](const std::vector<std::string>& Paths) {
         for (const std::string& Path : Paths)
             Calls.push_back("discard " + Path);
@@ -262,28 +334,157 @@ TEST(App_entriesdialog, CommandsGetTheSelectedEntriesAndTheListIsReadAgain) {
             Calls.push_back("explore " + Path);
     };
     std::vector<bool> Buttons;
+    std::vector<int> Selected;
     RunDialog(Dialog, [&](HWND Window) {
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
         // The newest entry is selected when the dialog opens.
         Buttons.push_back(Enabled(Window, IDC_ENTRIES_TAKE_BACK));
         Select(Window, {0, 2});
         Click(Window, IDC_ENTRIES_TAKE_BACK);
-        // What was selected stays selected after the list is read again.
+        // What was selected stays selected, the focus where it was.
+        Selected.push_back(static_cast<int>(SendMessageA(List, LVM_GETSELECTEDCOUNT, 0, 0)));
+        Selected.push_back(FocusOf(Window) == List);
         Click(Window, IDC_ENTRIES_DISCARD);
         Select(Window, {1});
         PressKey(Window, VK_DELETE);
-        // Enter arrives as the default button's command.
-        Click(Window, IDOK);
+        Click(Window, IDC_ENTRIES_EXPLORE);
+        Click(Window, IDC_ENTRIES_TAKE_BACK_TO);
+        // Single items of a search's results, of two entries.
+        SetDlgItemTextA(Window, IDC_ENTRIES_SEARCH, "?");
+        Select(Window, {0, 4});
+        Click(Window, IDC_ENTRIES_TAKE_BACK);
+        Buttons.push_back(Enabled(Window, IDC_ENTRIES_DISCARD));
         Select(Window, {});
-        for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD})
+        for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE,
+                       IDC_ENTRIES_DISCARD})
             Buttons.push_back(Enabled(Window, Id));
         Click(Window, IDC_ENTRIES_TAKE_BACK);
         PressKey(Window, VK_DELETE);
     });
-    EXPECT_EQ(Calls,
-              (std::vector<std::string>{"take back B\\Other", "take back B\\Tovel #0000",
-                                        "discard B\\Other", "discard B\\Tovel #0000",
-                                        "discard B\\Tovel #0001", "explore B\\Tovel #0001"}));
-    EXPECT_EQ(Buttons, (std::vector<bool>{true, false, false, false}));
-    // Once on opening and once after each of the three commands that change the bin.
-    EXPECT_EQ(Listed, 4);
+    EXPECT_EQ(Calls, (std::vector<std::string>{
+                         "take back B\\Other", "take back B\\Tovel #0000", "discard B\\Other",
+                         "discard B\\Tovel #0000", "discard B\\Tovel #0001",
+                         "explore B\\Tovel #0001", "take back to B\\Tovel #0001",
+                         "take back B\\Tovel #0001 C\\a", "take back B\\Other E\\Projects\\x"}));
+    EXPECT_EQ(Selected, (std::vector<int>{2, 1}));
+    EXPECT_EQ(Buttons, (std::vector<bool>{true, false, false, false, false, false}));
+    // Once on opening and once after each of the five commands that change the bin.
+    EXPECT_EQ(Listed, 6);
+}
+
+// The search, an opened entry and the way back, by the keys a user presses.
+TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
+    TAppEntriesDialog Dialog;
+    Dialog.OnList = Rows;
+    std::vector<std::vector<std::string>> Seen;
+    std::vector<std::string> Status;
+    std::vector<int> Views;
+    RunDialog(Dialog, [&](HWND Window) {
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND Search = GetDlgItem(Window, IDC_ENTRIES_SEARCH);
+        std::vector<HWND> Focus;
+        const auto Look = [&] {
+            Seen.push_back(Dialog.View() == TAppEntriesDialog::vwEntries ? Shown(Window)
+                                                                         : ItemsShown(Window));
+            Status.push_back(TestSupport::WindowText(GetDlgItem(Window, IDC_ENTRIES_STATUS)));
+            Views.push_back(Dialog.View());
+        };
+        Look();
+        // Typing in the list goes to the search box.
+        for (char Typed : std::string("TODO"))
+            SendMessageA(List, WM_CHAR, static_cast<WPARAM>(Typed), 0);
+        Look();
+        SendMessageA(Search, WM_KEYDOWN, VK_ESCAPE, 0);
+        Look();
+        SetWindowTextA(Search, "*.cpp");
+        Look();
+        SetWindowTextA(Search, "");
+        // Down goes from the box to the list; there Enter on the entry Other
+        // opens it, and Backspace goes up again.
+        Focus.push_back(FocusOf(Window));
+        SendMessageA(Search, WM_KEYDOWN, VK_DOWN, 0);
+        Focus.push_back(FocusOf(Window));
+        Select(Window, {0});
+        Click(Window, IDOK);
+        Look();
+        SendMessageA(List, WM_KEYDOWN, VK_BACK, 0);
+        Look();
+        EXPECT_EQ(Focus, (std::vector<HWND>{Search, List}));
+    });
+    ASSERT_EQ(Seen.size(), 6u);
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"todo.txt|E:\\Projects\\x\\notes|Other|4 KB",
+                                                 "Todo2.txt|E:\\Projects\\x\\notes|Other|1 KB"}));
+    EXPECT_EQ(Status[0], "3 entries, 6 files, 6.1 KB");
+    EXPECT_EQ(Status[1], "2 found; 3 entries, 6 files, 6.1 KB");
+    EXPECT_EQ(Seen[2], Seen[0]);
+    EXPECT_EQ(Seen[3], (std::vector<std::string>{"main.cpp|E:\\Projects\\x|Other|1 KB"}));
+    EXPECT_EQ(Seen[4], (std::vector<std::string>{
+                           "E:||Other|6 KB", "    Projects|E:|Other|6 KB",
+                           "        x|E:\\Projects|Other|6 KB",
+                           "            main.cpp|E:\\Projects\\x|Other|1 KB",
+                           "            notes|E:\\Projects\\x|Other|5 KB",
+                           "                todo.txt|E:\\Projects\\x\\notes|Other|4 KB",
+                           "                Todo2.txt|E:\\Projects\\x\\notes|Other|1 KB"}));
+    EXPECT_EQ(Seen[5], Seen[0]);
+    EXPECT_EQ(Views, (std::vector<int>{TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
+                                       TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
+                                       TAppEntriesDialog::vwOpened, TAppEntriesDialog::vwEntries}));
+}
+
+// Entries without a record show "..." at once and their figures as the
+// reader hands them over, one row at a time; an empty bin says so.
+TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
+    TAppEntriesDialog Dialog;
+    Dialog.OnList = [] {
+        App_catalog::TListing Listing = Rows();
+        for (const char* Name : {"Made by hand", "Older"})
+            Listing.Unread.push_back(Listing.Catalog.AddEntry(Name, std::string("B\\") + Name, 0));
+        return Listing;
+    };
+    std::mutex Lock;
+    std::condition_variable Released;
+    bool Go = false;
+    Dialog.OnReadEntry = [&](const App_catalog::TCatalogEntry& Entry, TRecord& Made) {
+        std::unique_lock<std::mutex> Guard(Lock);
+        Released.wait(Guard, [&Go] { return Go; });
+        Made = Record(SomeTime(9), Tree("F", {Tree(Entry.Name, {}, true, 2048)}));
+        return true;
+    };
+    std::vector<std::string> Before, After;
+    std::string Status;
+    RunDialog(Dialog, [&](HWND Window) {
+        const auto Rows = [Window] {
+            std::vector<std::string> Lines = Shown(Window);
+            std::sort(Lines.begin(), Lines.end());
+            return std::vector<std::string>(Lines.begin(), Lines.begin() + 2);
+        };
+        Before = Rows();
+        {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Go = true;
+        }
+        Released.notify_all();
+        // The rows fill as the reader goes: wait for the last one.
+        EXPECT_TRUE(TestSupport::PumpUntil([&Rows] {
+            return Rows()[0].find("F:") != std::string::npos &&
+                   Rows()[1].find("F:") != std::string::npos;
+        }));
+        After = Rows();
+        Status = TestSupport::WindowText(GetDlgItem(Window, IDC_ENTRIES_STATUS));
+    });
+    const std::string Pending = Vek_codepage::FromWide(L"\u2026");
+    EXPECT_EQ(Before,
+              (std::vector<std::string>{"Made by hand|" + Pending + "|" + Pending + "|" + Pending,
+                                        "Older|" + Pending + "|" + Pending + "|" + Pending}));
+    EXPECT_EQ(After, (std::vector<std::string>{"Made by hand|1|2 KB|F:\\Made by hand",
+                                               "Older|1|2 KB|F:\\Older"}));
+    EXPECT_EQ(Status, "5 entries, 8 files, 10.1 KB");
+
+    TAppEntriesDialog Empty;
+    RunDialog(Empty, [&](HWND Window) {
+        Status = TestSupport::WindowText(GetDlgItem(Window, IDC_ENTRIES_STATUS));
+        Before = Shown(Window);
+    });
+    EXPECT_EQ(Status, "The bin is empty.");
+    EXPECT_TRUE(Before.empty());
 }

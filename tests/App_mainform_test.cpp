@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -640,6 +641,11 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
                                            "ItemsWidth=0",
                                            "SizeWidth=0",
                                            "FromWidth=0",
+                                           "ItemNameWidth=0",
+                                           "ItemPlaceWidth=0",
+                                           "ItemEntryWidth=0",
+                                           "ItemPutWidth=0",
+                                           "ItemSizeWidth=0",
                                            "SortColumn=1",
                                            "SortDescending=1",
                                            "",
@@ -891,18 +897,35 @@ TEST_F(App_mainform, CtrlZTakesBackTheLastPutAfterAYes) {
     EXPECT_EQ(Application().ScreenCursor(), nullptr);
 }
 
-TEST_F(App_mainform, TakeBackAndEntriesOfABinWithoutEntriesSayWhy) {
+// Entries of a bin not made yet is an empty list that says so.
+TEST_F(App_mainform, TakeBackOfABinWithoutEntriesSaysWhyAndEntriesShowsItEmpty) {
     WriteBinSettings();
     Open();
-    TBoxRecorder Boxes;
+    std::mutex Lock;
+    std::vector<std::string> Boxes;
+    TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        if (TestSupport::WindowText(Window) == "Entries") {
+            Boxes.push_back("Entries|" +
+                            TestSupport::WindowText(GetDlgItem(Window, IDC_ENTRIES_STATUS)));
+            TestSupport::PressButton(Window, IDCANCEL);
+            return;
+        }
+        Boxes.push_back(TestSupport::WindowText(Window) + "|" +
+                        TestSupport::MessageBoxText(Window));
+        TestSupport::PressButton(Window, IDOK);
+    });
     Command(IDM_BIN_ENTRIES);
     Command(IDM_BIN_TAKE_BACK_LAST_PUT);
     CreateDirectoryA(BinDir.c_str(), nullptr);
     Command(IDM_BIN_TAKE_BACK_LAST_PUT);
-    EXPECT_EQ(Boxes.Boxes(),
-              (std::vector<std::string>{"Tovel Bin|The bin does not exist.",
+    Command(IDM_BIN_ENTRIES);
+    std::lock_guard<std::mutex> Guard(Lock);
+    EXPECT_EQ(Boxes,
+              (std::vector<std::string>{"Entries|The bin is empty.",
                                         "Tovel Bin|The program cannot find an entry in the bin.",
-                                        "Tovel Bin|The program cannot find an entry in the bin."}));
+                                        "Tovel Bin|The program cannot find an entry in the bin.",
+                                        "Entries|The bin is empty."}));
 }
 
 TEST_F(App_mainform, SendToItemNamesWhatItWillDo) {

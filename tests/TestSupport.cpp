@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "app/App_catalog.h"
 #include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_file.h"
@@ -136,7 +137,7 @@ void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
             PrintInto(Path, Out);
             return;
         }
-        if (App_record::IsRecordFile(Name))
+        if (App_record::IsRecordFile(Name) || App_catalog::IsCatalogFile(Name))
             return;
         const std::string Bytes = ReadFile(Path);
         Out.push_back(Name + "|" + std::to_string(Bytes.size()) + "|" +

@@ -53,7 +53,7 @@ std::vector<std::string> ListTree(const std::string& Root);
 // size and the CRC-32 of its content ("name|size|crc"), sorted, duplicates
 // kept. A file that moved from a source to an entry (or back) keeps its line;
 // a file lost, truncated or changed does not. Roots that do not exist add
-// nothing. The bin's put records are left out: they are the bin's own,
+// nothing. The bin's put records and its catalogue are left out: they are the bin's own,
 // made and changed by every put and take back, and no user's file. Files
 // that cannot be read (held open without sharing) are read after the test
 // releases them, so take the second print only then.

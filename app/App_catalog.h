@@ -1,0 +1,231 @@
+// The bin's catalogue: its entries with their figures, taken from the put
+// records, and one flat index of every file and directory the records name,
+// for the Entries dialog's list, its search and its opened entries.
+//
+// The index keeps each path's original form ("C:\Data\report.txt") once,
+// case-folded, in one buffer: a search reads it from start to end and never
+// folds a recorded path again. Folding is the program's own simple case
+// folding of the scripts that have letter case (Latin, Greek, Cyrillic,
+// Armenian, the full-width forms), so that a search finds the same on every
+// system. Everything here is pure; the records come from the caller.
+#pragma once
+
+#include "app/App_record.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace App_catalog {
+
+// UTF-8 text, every letter in its folded (small) form; bytes that are no
+// UTF-8 stay as they are.
+std::string FoldText(std::string_view Text);
+
+// What the user typed, folded once. Without "*" or "?" it finds a path
+// that holds it anywhere; with them, a name or a whole original path that
+// it matches, "*" standing for any run of characters and "?" for one.
+class TSearchPattern {
+public:
+    explicit TSearchPattern(std::string_view Text);
+    bool Empty() const { return FFolded.empty(); }
+    // Path and Name are folded already; Name is the tail of Path.
+    bool Matches(std::string_view FoldedPath, std::string_view FoldedName) const;
+    bool HasWildcards() const { return FWildcards; }
+    const std::string& Folded() const { return FFolded; }
+
+private:
+    bool Fits(std::string_view Text) const;
+    std::string FFolded;
+    bool FWildcards = false;
+    // What every match begins and ends with: the text before the first
+    // wildcard, and after the last "*" when no "?" follows it.
+    std::string FPrefix;
+    std::string FSuffix;
+};
+
+// "*" and "?" over UTF-8: "?" takes one character, whatever its bytes.
+bool WildcardMatch(std::string_view Pattern, std::string_view Text);
+
+// One entry of the bin. Until Known its figures are not read yet.
+struct TCatalogEntry {
+    std::string Name;
+    std::string Path;
+    // FILETIME as one number: of the newest put of its record, else of the
+    // entry's directory.
+    std::uint64_t Created = 0;
+    bool Known = false;
+    std::size_t Items = 0;
+    std::uint64_t Files = 0;
+    std::uint64_t Bytes = 0;
+    // The first item's original path (UTF-8) and how many follow it.
+    std::string FirstItem;
+    std::size_t MoreItems = 0;
+    bool Unfinished = false;
+};
+
+// One file, directory or link of an entry, as its record names it.
+struct TCatalogNode {
+    std::uint32_t Entry = 0;
+    // The node it lies in; NoParent for a drive level.
+    std::uint32_t Parent = 0;
+    std::uint32_t Depth = 0;
+    App_record::TRecordNode::TKind Kind = App_record::TRecordNode::nkDirectory;
+    // One of the puts' own items, or below one: what a search can find.
+    bool Moved = false;
+    bool Item = false;
+    // A file's bytes; a directory's, those of every file below it.
+    std::uint64_t Size = 0;
+    // The folded original path in the catalogue's buffer; the name is its tail.
+    std::uint32_t PathStart = 0;
+    std::uint32_t PathLength = 0;
+    std::uint32_t NameLength = 0;
+    // The name as the record gives it.
+    std::uint32_t NameStart = 0;
+};
+
+const std::uint32_t NoParent = 0xFFFFFFFFu;
+
+struct TTotals {
+    std::size_t Entries = 0;
+    std::uint64_t Files = 0;
+    std::uint64_t Bytes = 0;
+};
+
+class TCatalog {
+public:
+    // Adds an entry whose figures are not known yet; its index.
+    std::size_t AddEntry(const std::string& Name, const std::string& Path, std::uint64_t Created);
+    // The entry's figures and nodes from its record: the puts' trees merged
+    // into one, names in order. Once per entry.
+    void SetRecord(std::size_t Entry, const App_record::TRecord& Record, bool Unfinished);
+
+    const std::vector<TCatalogEntry>& Entries() const { return FEntries; }
+    const std::vector<TCatalogNode>& Nodes() const { return FNodes; }
+    // The nodes of an entry in the order of its tree, parents first.
+    std::vector<std::uint32_t> EntryNodes(std::size_t Entry) const;
+    // The moved nodes whose name or original path the pattern matches.
+    std::vector<std::uint32_t> Search(const TSearchPattern& Pattern) const;
+
+    std::string_view Name(std::uint32_t Node) const;
+    // "C:\Data\report.txt", UTF-8, as the record spells it.
+    std::string OriginalPath(std::uint32_t Node) const;
+    // "C:\Data": the directory the node came from.
+    std::string OriginalPlace(std::uint32_t Node) const;
+    // "C\Data\report.txt": the node's path below its entry, as a take back
+    // names an item.
+    std::string EntryRelativePath(std::uint32_t Node) const;
+
+    TTotals Totals() const;
+
+private:
+    void AddTree(std::uint32_t Entry, const App_record::TRecordNode& Node, std::uint32_t Parent,
+                 std::uint32_t Depth, bool Moved, std::string& FoldedPath);
+
+    std::vector<TCatalogEntry> FEntries;
+    std::vector<std::uint32_t> FFirstNode;
+    std::vector<std::uint32_t> FNodeCount;
+    std::vector<TCatalogNode> FNodes;
+    std::string FFolded;
+    std::string FNames;
+};
+
+// The entries' order for a list sorted by Column (that of the entries list:
+// name, put, items, size, from), the other way round with Descending; rows
+// that tie keep the order of their names.
+void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
+                   std::vector<std::uint32_t>& Rows);
+
+// The puts' trees as one: the same level (ASCII letter case aside) once,
+// children in order of their names.
+App_record::TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts);
+
+// "1,204 entries, 38,411 files, 12.3 GB".
+std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
+                       const std::string& Decimal);
+// Bytes in the largest unit that keeps a number of at least 1: "512 bytes",
+// "1.5 KB", "12.3 GB".
+std::string SizeText(std::uint64_t Bytes, const std::string& Thousands, const std::string& Decimal);
+std::string GroupDigits(std::uint64_t Value, const std::string& Thousands);
+
+// The catalogue file's text, and the records it holds by entry name; false
+// for a text that is no catalogue (the file is then only read no more).
+struct TCachedRecord {
+    std::uint64_t Changed = 0;
+    std::string Text;
+};
+std::string FormatCatalogFile(const std::vector<std::pair<std::string, TCachedRecord>>& Records);
+bool ParseCatalogFile(const std::string& Text,
+                      std::vector<std::pair<std::string, TCachedRecord>>& Records);
+
+#ifdef _WIN32
+
+// The bin as the Entries dialog lists it: the entries whose records were
+// read, and those (their indexes) that have none to trust yet.
+struct TListing {
+    TCatalog Catalog;
+    std::vector<std::size_t> Unread;
+};
+
+// The bin's catalogue file, hidden in the bin beside its entries: the
+// records of the entries as last read, each under its entry's name and the
+// time its directory last changed (which a new record, written beside the
+// old one and renamed over it, changes). Whether Name, directly in the bin,
+// is it or the new one about to take its place, letter case aside.
+extern const char CatalogFileName[];
+bool IsCatalogFile(const std::string& Name);
+
+// One listing of the bin's directory, and each entry's record from the
+// catalogue file while its directory has not changed since, else from the
+// entry (and the catalogue file is written anew); no entry's tree is
+// walked. A bin that does not exist lists nothing.
+TListing ListCatalog(const std::string& Location);
+
+// Walks an entry without a record and gives it one: a put of what lies in
+// its drive directories, done at the time the entry was made. False when the
+// entry cannot be listed; a record that cannot be written is only not kept.
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record::TRecord& Record);
+
+// Reads entries in a thread of its own, one at a time, and hands each
+// result over once it is ready; Ready is called in that thread after each.
+class TCatalogFiller {
+public:
+    struct TRead {
+        std::size_t Entry = 0;
+        bool Recorded = false;
+        App_record::TRecord Record;
+    };
+    using TReader = std::function<bool(const TCatalogEntry& Entry, App_record::TRecord& Record)>;
+
+    TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries, TReader Reader,
+                   std::function<void()> Ready);
+    // Stops after the entry being read, and waits for that.
+    ~TCatalogFiller();
+    TCatalogFiller(const TCatalogFiller&) = delete;
+    TCatalogFiller& operator=(const TCatalogFiller&) = delete;
+
+    // What is ready, taken out.
+    std::vector<TRead> Take();
+
+private:
+    void Run();
+
+    const std::vector<std::pair<std::size_t, TCatalogEntry>> FEntries;
+    const TReader FReader;
+    const std::function<void()> FReady;
+    std::mutex FLock;
+    std::vector<TRead> FDone;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+#endif
+
+} // namespace App_catalog

@@ -7,9 +7,8 @@
 // a version.
 //
 // TOVEL_MODEL_SEED repeats a run, TOVEL_MODEL_SECONDS sets its length (60 s
-// by default), TOVEL_MODEL_SKIP_KNOWN=1 leaves out the steps that trip the
-// losses already known of the take back. A loss prints the seed and every
-// step so far, with every question seen and the answer given.
+// by default). A loss prints the seed and every step so far, with every
+// question seen and the answer given.
 
 #include "ProgramSupport.h"
 #include "TestSupport.h"
@@ -29,21 +28,6 @@
 #include <memory>
 #include <random>
 #include <unordered_map>
-
-// The conflict question of the take back: Replace, Keep Both, Skip and
-// "Do this for all conflicts".
-#ifndef IDC_CONFLICT_REPLACE
-#define IDC_CONFLICT_REPLACE 1501
-#endif
-#ifndef IDC_CONFLICT_KEEP_BOTH
-#define IDC_CONFLICT_KEEP_BOTH 1502
-#endif
-#ifndef IDC_CONFLICT_SKIP
-#define IDC_CONFLICT_SKIP 1503
-#endif
-#ifndef IDC_CONFLICT_ALL
-#define IDC_CONFLICT_ALL 1504
-#endif
 
 using namespace ProgramSupport;
 using namespace TestSupport;
@@ -131,7 +115,6 @@ private:
 struct TSettings {
     unsigned Seed = 20240601;
     double Seconds = 60;
-    bool SkipKnown = false;
 };
 
 TSettings ReadSettings() {
@@ -140,7 +123,6 @@ TSettings ReadSettings() {
         Settings.Seed = static_cast<unsigned>(std::stoul(Environment("TOVEL_MODEL_SEED")));
     if (!Environment("TOVEL_MODEL_SECONDS").empty())
         Settings.Seconds = std::stod(Environment("TOVEL_MODEL_SECONDS"));
-    Settings.SkipKnown = Environment("TOVEL_MODEL_SKIP_KNOWN") == "1";
     return Settings;
 }
 
@@ -171,8 +153,6 @@ private:
     struct TStepKind {
         const char* Name;
         int Weight;
-        // Trips a loss known of today's take back.
-        bool Known;
         void (TModel::*Run)();
     };
     static const TStepKind StepKinds[];
@@ -232,24 +212,22 @@ private:
     bool FStopped = false;
 };
 
-// Several entries of one path taken back together, and Yes to today's
-// replace question, lose versions that the take back is still to keep.
 const TModel::TStepKind TModel::StepKinds[] = {
-    {"write", 5, false, &TModel::Write},
-    {"put", 5, false, &TModel::Put},
-    {"put, killed", 1, false, &TModel::PutAndKill},
-    {"take back the last put", 3, false, &TModel::TakeBackLastPut},
-    {"take back the last put, killed", 1, false, &TModel::TakeBackLastPutAndKill},
-    {"take back one entry", 2, false, &TModel::TakeBackOneEntry},
-    {"take back several entries", 2, true, &TModel::TakeBackSeveralEntries},
-    {"discard", 1, false, &TModel::Discard},
-    {"close", 1, false, &TModel::Close},
+    {"write", 5, &TModel::Write},
+    {"put", 5, &TModel::Put},
+    {"put, killed", 1, &TModel::PutAndKill},
+    {"take back the last put", 3, &TModel::TakeBackLastPut},
+    {"take back the last put, killed", 1, &TModel::TakeBackLastPutAndKill},
+    {"take back one entry", 2, &TModel::TakeBackOneEntry},
+    {"take back several entries", 2, &TModel::TakeBackSeveralEntries},
+    {"discard", 1, &TModel::Discard},
+    {"close", 1, &TModel::Close},
 };
 
 void TModel::Run() {
     std::vector<const TStepKind*> Kinds;
     for (const TStepKind& Kind : StepKinds)
-        for (int Weight = 0; Weight < Kind.Weight && !(FSettings.SkipKnown && Kind.Known); ++Weight)
+        for (int Weight = 0; Weight < Kind.Weight; ++Weight)
             Kinds.push_back(&Kind);
     const DWORD Start = GetTickCount();
     for (int First = 0; First < 4; ++First) {
@@ -548,17 +526,14 @@ void TModel::Answer(HWND Box) {
         if (!FYesOnly)
             Choices.insert(Choices.end(), {{IDC_CONFLICT_SKIP, "Skip"}, {IDCANCEL, "Escape"}});
     } else if (GetDlgItem(Box, IDYES)) {
-        // Yes to today's replace question replaces for good: a known loss.
-        const bool Replaces = MessageBoxText(Box).rfind("Something is already at", 0) == 0;
-        if (!(Replaces && FSettings.SkipKnown))
-            Choices.push_back({IDYES, "Yes"});
-        if (!FYesOnly || Choices.empty()) {
+        Choices.push_back({IDYES, "Yes"});
+        if (!FYesOnly) {
             Choices.push_back({IDNO, "No"});
             if (GetDlgItem(Box, IDCANCEL))
                 Choices.push_back({IDCANCEL, "Cancel"});
         }
         // The question before a take back: mostly Yes, so that steps get done.
-        if (!Replaces && Choices.front().first == IDYES && Chance(70))
+        if (Chance(70))
             Choices.resize(1);
     } else {
         Choices.push_back({GetDlgItem(Box, IDOK) ? IDOK : IDCANCEL, "OK"});
@@ -587,9 +562,6 @@ TEST(TovelBin_Model, EveryVersionOfEveryFileIsAlwaysSomewhere) {
     const TSettings Settings = ReadSettings();
     std::cout << "model: seed " << Settings.Seed << " (TOVEL_MODEL_SEED repeats it), "
               << Settings.Seconds << " s, Recycle Bin at " << TrashDirectory() << "\n";
-    if (Settings.SkipKnown)
-        std::cout << "model: known losses left out: several entries of one path taken back "
-                     "together; Yes to the replace question of the take back\n";
     TModel Model(Settings);
     Model.Run();
     std::cout << "model: steps " << Model.Steps() << ", versions tracked " << Model.Versions()

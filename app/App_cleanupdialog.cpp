@@ -3,6 +3,7 @@
 #include "app/App_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_codepage.h"
+#include "vek/Vek_locale.h"
 
 #include <commctrl.h>
 
@@ -39,28 +40,10 @@ private:
     HCURSOR FSaved;
 };
 
-// The locale's date and time come wide and are converted once.
-std::string LocaleTime(const SYSTEMTIME& Time, bool Date) {
-    wchar_t Buffer[128];
-    const int Length =
-        Date ? GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer, 128)
-             : GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer, 128);
-    return Length > 0 ? Vek_codepage::FromWide(std::wstring(Buffer, Length - 1)) : std::string();
-}
-
-std::string PutText(std::uint64_t Put) {
-    FILETIME Utc{static_cast<DWORD>(Put), static_cast<DWORD>(Put >> 32)};
-    FILETIME Local;
-    SYSTEMTIME Time;
-    if (!FileTimeToLocalFileTime(&Utc, &Local) || !FileTimeToSystemTime(&Local, &Time))
-        return std::string();
-    return LocaleTime(Time, true) + " " + LocaleTime(Time, false);
-}
-
 std::string CellText(const TCleanUpEntry& Entry, int Column) {
     switch (Column) {
     case 1:
-        return PutText(Entry.Put);
+        return Vek_locale::LocalTimeText(Entry.Put);
     case 2:
         return App_cleanup::FormatSize(Entry.Size);
     default:

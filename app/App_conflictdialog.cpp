@@ -3,11 +3,11 @@
 #include "gui/Gui_application.h"
 #include "res/resource.h"
 #include "vek/Vek_codepage.h"
+#include "vek/Vek_locale.h"
 
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <utility>
 
 namespace App_conflictdialog {
@@ -27,57 +27,6 @@ std::string Described(const TItemFacts& Facts, const std::string& Time,
     if (!Time.empty())
         Text += ", changed " + Time;
     return Text;
-}
-
-// The locale's texts come wide and are converted once; false when the
-// locale gives none.
-bool LocaleText(const std::function<int(LPWSTR Buffer, int Size)>& Query, std::string& Text) {
-    const int Size = Query(nullptr, 0);
-    if (Size <= 0)
-        return false;
-    std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
-    const int Length = Query(&Wide[0], Size);
-    if (Length <= 0)
-        return false;
-    Wide.resize(static_cast<std::size_t>(Length) - 1);
-    Text = Vek_codepage::FromWide(Wide);
-    return true;
-}
-
-// A last write in the user's local date and time; empty when not known.
-std::string TimeText(std::uint64_t Written) {
-    FILETIME Utc{static_cast<DWORD>(Written), static_cast<DWORD>(Written >> 32)};
-    FILETIME Local;
-    SYSTEMTIME Time;
-    if (Written == 0 || !FileTimeToLocalFileTime(&Utc, &Local) ||
-        !FileTimeToSystemTime(&Local, &Time))
-        return std::string();
-    std::string Date;
-    std::string Clock;
-    LocaleText(
-        [&Time](LPWSTR Buffer, int Size) {
-            return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer,
-                                  Size);
-        },
-        Date);
-    LocaleText(
-        [&Time](LPWSTR Buffer, int Size) {
-            return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer,
-                                  Size);
-        },
-        Clock);
-    return Date + " " + Clock;
-}
-
-std::string ThousandSeparator() {
-    std::string Separator;
-    if (!LocaleText(
-            [](LPWSTR Buffer, int Size) {
-                return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Buffer, Size);
-            },
-            Separator))
-        return ",";
-    return Separator;
 }
 
 void ShowControl(HWND Control, bool Shown) {
@@ -105,8 +54,9 @@ int TAppConflictDialog::Execute() {
 
 void TAppConflictDialog::InitDialog() {
     const std::string Text =
-        ConflictText(FQuestion, TimeText(FQuestion.Standing.LastWritten),
-                     TimeText(FQuestion.Coming.LastWritten), ThousandSeparator());
+        ConflictText(FQuestion, Vek_locale::LocalTimeText(FQuestion.Standing.LastWritten),
+                     Vek_locale::LocalTimeText(FQuestion.Coming.LastWritten),
+                     Vek_locale::LocaleInfo(LOCALE_STHOUSAND, ","));
     SetWindowTextW(Item(IDC_CONFLICT_TEXT), Vek_codepage::ToWide(Text).c_str());
     ShowControl(Item(IDC_CONFLICT_REPLACE), FQuestion.ReplaceOffered);
     ShowControl(Item(IDC_CONFLICT_ALL), FQuestion.Following > 0);

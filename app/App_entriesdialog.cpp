@@ -4,6 +4,7 @@
 #include "gui/Gui_application.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
+#include "vek/Vek_locale.h"
 
 #include <commctrl.h>
 
@@ -75,56 +76,6 @@ private:
     HCURSOR FSaved;
 };
 
-// The locale's texts come wide and are converted once: the ANSI services
-// would give them in the locale's code page, not the process's. False when
-// the locale gives none.
-bool LocaleText(const std::function<int(LPWSTR Buffer, int Size)>& Query, std::string& Text) {
-    const int Size = Query(nullptr, 0);
-    if (Size <= 0)
-        return false;
-    std::wstring Wide(static_cast<std::size_t>(Size), L'\0');
-    const int Length = Query(&Wide[0], Size);
-    if (Length <= 0)
-        return false;
-    Wide.resize(static_cast<std::size_t>(Length) - 1);
-    Text = Vek_codepage::FromWide(Wide);
-    return true;
-}
-
-std::string PutTimeText(std::uint64_t Created) {
-    FILETIME Utc{static_cast<DWORD>(Created), static_cast<DWORD>(Created >> 32)};
-    FILETIME Local;
-    SYSTEMTIME Time;
-    if (!FileTimeToLocalFileTime(&Utc, &Local) || !FileTimeToSystemTime(&Local, &Time))
-        return std::string();
-    std::string Date;
-    std::string Clock;
-    LocaleText(
-        [&Time](LPWSTR Buffer, int Size) {
-            return GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Time, nullptr, Buffer,
-                                  Size);
-        },
-        Date);
-    LocaleText(
-        [&Time](LPWSTR Buffer, int Size) {
-            return GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Time, nullptr, Buffer,
-                                  Size);
-        },
-        Clock);
-    return Date + " " + Clock;
-}
-
-std::string LocaleInfo(LCTYPE Type, const std::string& Default) {
-    std::string Text;
-    if (!LocaleText(
-            [Type](LPWSTR Buffer, int Size) {
-                return GetLocaleInfoW(LOCALE_USER_DEFAULT, Type, Buffer, Size);
-            },
-            Text))
-        return Default;
-    return Text;
-}
-
 // The mark of figures not read yet, in the process code page.
 std::string Pending() {
     return Vek_codepage::FromWide(L"\u2026");
@@ -176,8 +127,8 @@ void TAppEntriesDialog::InitDialog() {
     FEditHeight = WindowSize(SearchEdit()).cy;
     FStatusHeight = WindowSize(Item(IDC_ENTRIES_STATUS)).cy;
     FLabelWidth = WindowSize(Item(IDC_ENTRIES_SEARCH_LABEL)).cx;
-    FThousands = LocaleInfo(LOCALE_STHOUSAND, ",");
-    FDecimal = LocaleInfo(LOCALE_SDECIMAL, ".");
+    FThousands = Vek_locale::LocaleInfo(LOCALE_STHOUSAND, ",");
+    FDecimal = Vek_locale::LocaleInfo(LOCALE_SDECIMAL, ".");
     // Small enough to tuck away, never so small that the buttons overlap.
     const SIZE Design = WindowSize(Handle());
     RECT Client;
@@ -441,7 +392,7 @@ std::string TAppEntriesDialog::EntryCellText(const TCatalogEntry& Entry, int Col
     if (Column == App_takeback::ecEntry)
         return Entry.Name;
     if (Column == App_takeback::ecPut)
-        return PutTimeText(Entry.Created);
+        return Vek_locale::LocalTimeText(Entry.Created);
     if (!Entry.Known)
         return Pending();
     switch (Column) {
@@ -477,7 +428,7 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     case icEntry:
         return Entry.Name;
     case icPut:
-        return PutTimeText(Entry.Created);
+        return Vek_locale::LocalTimeText(Entry.Created);
     default:
         return Node.Kind == App_record::TRecordNode::nkLink
                    ? std::string()

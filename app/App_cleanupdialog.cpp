@@ -25,21 +25,6 @@ const TColumn Columns[] = {
     {"Entry", 0, LVCFMT_LEFT}, {"Put", 90, LVCFMT_LEFT}, {"Size", 60, LVCFMT_RIGHT}};
 const int ColumnCount = 3;
 
-// While the dialog waits for the user, the ordinary cursor shows, also
-// inside the command that opened it.
-class TScreenCursorOff {
-public:
-    TScreenCursorOff() : FSaved(Application().ScreenCursor()) {
-        Application().SetScreenCursor(nullptr);
-    }
-    ~TScreenCursorOff() { Application().SetScreenCursor(FSaved); }
-    TScreenCursorOff(const TScreenCursorOff&) = delete;
-    TScreenCursorOff& operator=(const TScreenCursorOff&) = delete;
-
-private:
-    HCURSOR FSaved;
-};
-
 std::string CellText(const TCleanUpEntry& Entry, int Column) {
     switch (Column) {
     case 1:
@@ -61,7 +46,7 @@ std::string RangeMessage(std::int32_t Min, std::int32_t Max) {
 TAppCleanUpDialog::TAppCleanUpDialog() : TDialog(IDD_CLEANUP) {}
 
 void TAppCleanUpDialog::Execute() {
-    const TScreenCursorOff NormalCursor;
+    const Gui_application::TScreenCursorOff NormalCursor;
     ShowModal();
 }
 

@@ -48,21 +48,6 @@ const TColumn ItemColumns[icCount] = {{"Name", 96, LVCFMT_LEFT},
 const int BottomButtons[] = {IDC_ENTRIES_BACK,    IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO,
                              IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD,   IDCANCEL};
 
-// The dialog leaves the hourglass to its own commands: while it waits for
-// the user, the ordinary cursor shows, also inside the command that opened it.
-class TScreenCursorOff {
-public:
-    TScreenCursorOff() : FSaved(Application().ScreenCursor()) {
-        Application().SetScreenCursor(nullptr);
-    }
-    ~TScreenCursorOff() { Application().SetScreenCursor(FSaved); }
-    TScreenCursorOff(const TScreenCursorOff&) = delete;
-    TScreenCursorOff& operator=(const TScreenCursorOff&) = delete;
-
-private:
-    HCURSOR FSaved;
-};
-
 // The hourglass at once, not only when the mouse next moves.
 class THourglass {
 public:
@@ -110,7 +95,7 @@ TAppEntriesDialog::TAppEntriesDialog() : TDialog(IDD_ENTRIES) {
 TAppEntriesDialog::~TAppEntriesDialog() = default;
 
 void TAppEntriesDialog::Execute() {
-    const TScreenCursorOff NormalCursor;
+    const Gui_application::TScreenCursorOff NormalCursor;
     ShowModal();
 }
 

@@ -195,4 +195,12 @@ TCursorScope::~TCursorScope() {
     Application().SetScreenCursor(FSaved);
 }
 
+TScreenCursorOff::TScreenCursorOff() : FSaved(Application().ScreenCursor()) {
+    Application().SetScreenCursor(nullptr);
+}
+
+TScreenCursorOff::~TScreenCursorOff() {
+    Application().SetScreenCursor(FSaved);
+}
+
 } // namespace Gui_application

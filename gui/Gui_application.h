@@ -125,4 +125,18 @@ private:
     HCURSOR FSaved;
 };
 
+// Shows the ordinary cursor while it lives, then restores the one set
+// before: a dialog waiting for the user, also inside a command that set the
+// hourglass.
+class TScreenCursorOff {
+public:
+    TScreenCursorOff();
+    ~TScreenCursorOff();
+    TScreenCursorOff(const TScreenCursorOff&) = delete;
+    TScreenCursorOff& operator=(const TScreenCursorOff&) = delete;
+
+private:
+    HCURSOR FSaved;
+};
+
 } // namespace Gui_application

@@ -917,21 +917,11 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
 
 namespace {
 
-std::string ListCell(HWND List, int Row, int Column) {
-    char Text[512] = "";
-    LVITEMA Item{};
-    Item.iSubItem = Column;
-    Item.pszText = Text;
-    Item.cchTextMax = sizeof Text;
-    SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
-    return Text;
-}
-
 std::vector<std::string> ListColumn(HWND List, int Column) {
     std::vector<std::string> Cells;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row)
-        Cells.push_back(ListCell(List, Row, Column));
+        Cells.push_back(TestSupport::ListViewCell(List, Row, Column));
     return Cells;
 }
 
@@ -978,9 +968,10 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
             return static_cast<int>(std::find(Names.begin(), Names.end(), Name) - Names.begin());
         };
         // The entry without a record is read after the list shows.
-        EXPECT_TRUE(
-            TestSupport::PumpUntil([&] { return ListCell(List, Row("By hand"), 2) == "1"; }));
-        Filled = {ListCell(List, Row("By hand"), 2), ListCell(List, Row("Tovel #0000"), 2)};
+        EXPECT_TRUE(TestSupport::PumpUntil(
+            [&] { return TestSupport::ListViewCell(List, Row("By hand"), 2) == "1"; }));
+        Filled = {TestSupport::ListViewCell(List, Row("By hand"), 2),
+                  TestSupport::ListViewCell(List, Row("Tovel #0000"), 2)};
         SelectRow(List, Row("Tovel #0000"));
         SendMessageA(Window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         Opened = ListColumn(List, 0);

@@ -29,6 +29,8 @@ using App_record::TRecordNode;
 
 namespace {
 
+using TestSupport::ListViewCell;
+
 testing::Environment* const ApplicationEnvironment =
     testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
@@ -86,24 +88,14 @@ App_catalog::TListing Rows() {
     return Listing;
 }
 
-std::string Cell(HWND List, int Row, int Column) {
-    char Text[512] = "";
-    LVITEMA Item{};
-    Item.iSubItem = Column;
-    Item.pszText = Text;
-    Item.cchTextMax = sizeof Text;
-    SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
-    return Text;
-}
-
 // Each row as its cells joined by "|", the Put column left out.
 std::vector<std::string> Shown(HWND Dialog) {
     const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
     std::vector<std::string> Lines;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row)
-        Lines.push_back(Cell(List, Row, 0) + "|" + Cell(List, Row, 2) + "|" + Cell(List, Row, 3) +
-                        "|" + Cell(List, Row, 4));
+        Lines.push_back(ListViewCell(List, Row, 0) + "|" + ListViewCell(List, Row, 2) + "|" +
+                        ListViewCell(List, Row, 3) + "|" + ListViewCell(List, Row, 4));
     return Lines;
 }
 
@@ -160,8 +152,8 @@ std::vector<std::string> ItemsShown(HWND Dialog) {
     std::vector<std::string> Lines;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row)
-        Lines.push_back(Cell(List, Row, 0) + "|" + Cell(List, Row, 1) + "|" + Cell(List, Row, 2) +
-                        "|" + Cell(List, Row, 4));
+        Lines.push_back(ListViewCell(List, Row, 0) + "|" + ListViewCell(List, Row, 1) + "|" +
+                        ListViewCell(List, Row, 2) + "|" + ListViewCell(List, Row, 4));
     return Lines;
 }
 
@@ -187,7 +179,7 @@ TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
     RunDialog(Dialog, [&](HWND Window) {
         Seen.push_back(Shown(Window));
         const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
-        PutText = Cell(List, 0, 1);
+        PutText = ListViewCell(List, 0, 1);
         for (int Column = 0; Column < 5; ++Column) {
             char Text[64] = "";
             LVCOLUMNA Info{};

@@ -985,15 +985,10 @@ TEST_F(App_mainform, CleanUpAtStartTellsTheStatusLineWhatWent) {
     EXPECT_FALSE(TestSupport::Exists(BinDir + "\\" + Prefix + "0000"));
     EXPECT_FALSE(TestSupport::Exists(BinDir + "\\" + Prefix + "0001"));
     EXPECT_TRUE(TestSupport::Exists(BinDir + "\\" + Prefix + "0002"));
-    char Home[MAX_PATH] = "";
-    if (GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home)) {
-        std::string Trash = Home;
-        if (Trash.rfind("\\??\\", 0) == 0)
-            Trash.erase(0, 4);
+    const std::string Trash = TestSupport::TrashDirectory();
+    if (!Trash.empty())
         for (const std::string Number : {"0000", "0001"}) {
-            TestSupport::RemoveTree(Trash + "\\.local\\share\\Trash\\files\\" + Prefix + Number);
-            DeleteFileA((Trash + "\\.local\\share\\Trash\\info\\" + Prefix + Number + ".trashinfo")
-                            .c_str());
+            TestSupport::RemoveTree(Trash + "\\files\\" + Prefix + Number);
+            DeleteFileA((Trash + "\\info\\" + Prefix + Number + ".trashinfo").c_str());
         }
-    }
 }

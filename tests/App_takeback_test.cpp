@@ -937,13 +937,9 @@ TEST_F(App_takeback_Disk, ListingCountsItemsAndSizesAsTheFilesAre) {
 // Under Wine the Recycle Bin is the desktop's trash folder in the home
 // directory; an entry name of this run's own keeps clear of what lies there.
 TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingElse) {
-    char Home[MAX_PATH] = "";
-    if (!GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home))
+    const std::string Trash = TestSupport::TrashDirectory();
+    if (Trash.empty())
         GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
-    std::string Trash = Home;
-    if (Trash.rfind("\\??\\", 0) == 0)
-        Trash.erase(0, 4);
-    Trash += "\\.local\\share\\Trash";
     const std::string Name = "Tovel discard " + std::to_string(GetCurrentProcessId()) + " #0";
     Bin.EntryName().SetPrefix("Tovel discard " + std::to_string(GetCurrentProcessId()) + " #");
     Bin.EntryName().ResetIndex(0, 9, 0);

@@ -10,6 +10,7 @@
 #include "vek/Vek_hash.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 #include <stdexcept>
 
@@ -296,6 +297,30 @@ bool BrowserSettled(HWND Tree) {
 }
 
 } // namespace
+
+std::string ListViewCell(HWND List, int Row, int Column) {
+    char Text[512] = "";
+    LVITEMA Item{};
+    Item.iSubItem = Column;
+    Item.pszText = Text;
+    Item.cchTextMax = sizeof Text;
+    SendMessageA(List, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&Item));
+    return Text;
+}
+
+std::string TrashDirectory() {
+    const char* DataHome = std::getenv("XDG_DATA_HOME");
+    if (DataHome && DataHome[0] == '/') {
+        std::string Path = std::string("Z:") + DataHome;
+        std::replace(Path.begin(), Path.end(), '/', '\\');
+        return Path + "\\Trash";
+    }
+    const char* Home = std::getenv("WINEHOMEDIR");
+    std::string Path = Home ? Home : "";
+    if (Path.rfind("\\??\\", 0) == 0)
+        Path.erase(0, 4);
+    return Path.empty() ? std::string() : Path + "\\.local\\share\\Trash";
+}
 
 // Chooses once, in the tree by its items, when the browser has settled, and
 // checks that the selection took; a browser that shows another folder fails

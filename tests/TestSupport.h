@@ -69,6 +69,11 @@ std::string WindowText(HWND Window);
 std::string ClassName(HWND Window);
 // The text of a message box: its longest static text.
 std::string MessageBoxText(HWND Box);
+// The text of one cell of a list view of this process.
+std::string ListViewCell(HWND List, int Row, int Column);
+// Where Wine's shell keeps the Recycle Bin: the user's XDG trash; the empty
+// text when this Wine names no home directory.
+std::string TrashDirectory();
 // Waits until the shell's folder browser, of this program or another, has
 // made its own first selection, so that a button pressed now acts on that;
 // false when it does not come up.

@@ -52,20 +52,6 @@ std::string Environment(const char* Name) {
     return Value ? Value : std::string();
 }
 
-// Where Wine's shell keeps the Recycle Bin: the XDG trash of the user.
-std::string TrashDirectory() {
-    const std::string DataHome = Environment("XDG_DATA_HOME");
-    if (!DataHome.empty() && DataHome.front() == '/') {
-        std::string Path = "Z:" + DataHome;
-        std::replace(Path.begin(), Path.end(), '/', '\\');
-        return Path + "\\Trash";
-    }
-    std::string Home = Environment("WINEHOMEDIR");
-    if (Home.rfind("\\??\\", 0) == 0)
-        Home = Home.substr(4);
-    return Home.empty() ? std::string() : Home + "\\.local\\share\\Trash";
-}
-
 // The directories directly in Location.
 std::size_t CountEntries(const std::string& Location) {
     const std::vector<std::string> Paths = ListTree(Location);

@@ -301,13 +301,9 @@ TEST(TovelBin_Program, AKilledProgramNeverHandsAnEntryNameOutTwice) {
 // file, which is then the last put, and sends the older, larger entry to
 // Wine's Recycle Bin (the desktop's trash in the home directory) whole.
 TEST(TovelBin_Program, CleanUpAtStartSendsTheOldestEntryToTheRecycleBinByteForByte) {
-    char Home[MAX_PATH] = "";
-    if (!GetEnvironmentVariableA("WINEHOMEDIR", Home, sizeof Home))
+    const std::string Trash = TrashDirectory();
+    if (Trash.empty())
         GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
-    std::string Trash = Home;
-    if (Trash.rfind("\\??\\", 0) == 0)
-        Trash.erase(0, 4);
-    Trash += "\\.local\\share\\Trash";
     const std::string Prefix = "Tovel clean-up " + std::to_string(GetCurrentProcessId()) + " #";
     TInstalled Program;
     WriteFile(Program.Settings(), "[MainForm.BinHandler.Bin.EntryName]\r\nPrefix=\"" + Prefix +

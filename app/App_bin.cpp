@@ -11,7 +11,7 @@
 
 #ifdef _WIN32
 #include "app/App_fileoperation.h"
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
 #include "vek/Vek_codepage.h"
@@ -439,13 +439,13 @@ bool IsPlainDirectory(DWORD Attributes) {
 }
 
 bool IsPutWritingInto(const std::string& EntryPath) {
-    App_record::TRecord Record;
-    if (!App_record::ReadRecord(EntryPath, Record))
+    Engine_record::TRecord Record;
+    if (!Engine_record::ReadRecord(EntryPath, Record))
         return false;
     return std::any_of(Record.Puts.begin(), Record.Puts.end(),
-                       [](const App_record::TPutSection& Section) {
-                           return Section.State == App_record::TPutState::psBegun &&
-                                  App_record::IsPutRunning(Section);
+                       [](const Engine_record::TPutSection& Section) {
+                           return Section.State == Engine_record::TPutState::psBegun &&
+                                  Engine_record::IsPutRunning(Section);
                        });
 }
 
@@ -477,7 +477,7 @@ void TPutTask::Execute() {
     BuildSources(*Operator);
     // The walk comes before anything is made: a listing that fails ends the
     // put with the index as it was.
-    App_record::TPutRecorder Recorder(Operator->Sources());
+    Engine_record::TPutRecorder Recorder(Operator->Sources());
     BuildDestinations(*Operator);
     Recorder.Begin(FEntryPath);
     Operator->SetFunc(App_fileoperation::FileOperationMove);

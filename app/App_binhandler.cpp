@@ -1,14 +1,17 @@
 #include "App_binhandler.h"
 
 #include "app/App_binpropsdialog.h"
-#include "app/App_catalog.h"
 #include "app/App_cleanupdialog.h"
-#include "app/App_record.h"
-#include "app/App_takeback.h"
+#include "app/App_conflictdialog.h"
+#include "app/App_fileoperation.h"
+#include "engine/Engine_catalog.h"
+#include "engine/Engine_record.h"
+#include "engine/Engine_takeback.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
+#include "vek/Vek_locale.h"
 #include "vek/Vek_string.h"
 
 #include <windows.h>
@@ -29,10 +32,15 @@ const char PutRegularFilesSection[] = "MainForm.BinHandler.PutRegularFilesDialog
 const char PutImportPathsSection[] = "MainForm.BinHandler.PutImportPathsDialog";
 const char EntriesDialogSection[] = "MainForm.BinHandler.EntriesDialog";
 const char CleanUpSection[] = "MainForm.BinHandler.CleanUp";
-const char* const ColumnWidthKeys[App_takeback::ecCount] = {"EntryWidth", "PutWidth", "ItemsWidth",
-                                                            "SizeWidth", "FromWidth"};
+const char* const ColumnWidthKeys[Engine_catalog::ecCount] = {
+    "EntryWidth", "PutWidth", "ItemsWidth", "SizeWidth", "FromWidth"};
 const char* const ItemColumnWidthKeys[App_entriesdialog::icCount] = {
     "ItemNameWidth", "ItemPlaceWidth", "ItemEntryWidth", "ItemPutWidth", "ItemSizeWidth"};
+
+// "Tovel #0007" for the entry at C:\Bin\Tovel #0007.
+std::string EntryNameOf(const std::string& EntryPath) {
+    return EntryPath.substr(Vek_file::ExtractDirectoryPath(EntryPath).size());
+}
 
 const char Quote = '"';
 
@@ -232,7 +240,7 @@ void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
     Settings.Top = Ini.ReadInteger(EntriesDialogSection, "Top", Settings.Top);
     Settings.Width = Ini.ReadInteger(EntriesDialogSection, "Width", Settings.Width);
     Settings.Height = Ini.ReadInteger(EntriesDialogSection, "Height", Settings.Height);
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column)
+    for (int Column = 0; Column < Engine_catalog::ecCount; ++Column)
         Settings.ColumnWidths[Column] = Ini.ReadInteger(
             EntriesDialogSection, ColumnWidthKeys[Column], Settings.ColumnWidths[Column]);
     for (int Column = 0; Column < App_entriesdialog::icCount; ++Column)
@@ -241,7 +249,7 @@ void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
     // A column the list does not have keeps the current order.
     const std::int32_t SortColumn =
         Ini.ReadInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
-    if (SortColumn >= 0 && SortColumn < App_takeback::ecCount)
+    if (SortColumn >= 0 && SortColumn < Engine_catalog::ecCount)
         Settings.SortColumn = SortColumn;
     Settings.SortDescending =
         Ini.ReadBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
@@ -253,7 +261,7 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteInteger(EntriesDialogSection, "Top", Settings.Top);
     Ini.WriteInteger(EntriesDialogSection, "Width", Settings.Width);
     Ini.WriteInteger(EntriesDialogSection, "Height", Settings.Height);
-    for (int Column = 0; Column < App_takeback::ecCount; ++Column)
+    for (int Column = 0; Column < Engine_catalog::ecCount; ++Column)
         Ini.WriteInteger(EntriesDialogSection, ColumnWidthKeys[Column],
                          Settings.ColumnWidths[Column]);
     for (int Column = 0; Column < App_entriesdialog::icCount; ++Column)
@@ -266,20 +274,20 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
 // A missing section leaves both rules off; a number out of range keeps the
 // one the rules have.
 void TBinHandler::LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
-    App_cleanup::TCleanUpRules& Rules = FCleanUpRules;
+    Engine_cleanup::TCleanUpRules& Rules = FCleanUpRules;
     Rules.ByAge = Ini.ReadBool(CleanUpSection, "ByAge", Rules.ByAge);
     const std::int32_t Days = Ini.ReadInteger(CleanUpSection, "Days", Rules.Days);
-    if (Days >= App_cleanup::MinDays && Days <= App_cleanup::MaxDays)
+    if (Days >= Engine_cleanup::MinDays && Days <= Engine_cleanup::MaxDays)
         Rules.Days = Days;
     Rules.BySize = Ini.ReadBool(CleanUpSection, "BySize", Rules.BySize);
     const std::int32_t Megabytes = Ini.ReadInteger(CleanUpSection, "Megabytes", Rules.Megabytes);
-    if (Megabytes >= App_cleanup::MinMegabytes && Megabytes <= App_cleanup::MaxMegabytes)
+    if (Megabytes >= Engine_cleanup::MinMegabytes && Megabytes <= Engine_cleanup::MaxMegabytes)
         Rules.Megabytes = Megabytes;
     Rules.AtStart = Ini.ReadBool(CleanUpSection, "AtStart", Rules.AtStart);
 }
 
 void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
-    const App_cleanup::TCleanUpRules& Rules = FCleanUpRules;
+    const Engine_cleanup::TCleanUpRules& Rules = FCleanUpRules;
     Ini.WriteBool(CleanUpSection, "ByAge", Rules.ByAge);
     Ini.WriteInteger(CleanUpSection, "Days", Rules.Days);
     Ini.WriteBool(CleanUpSection, "BySize", Rules.BySize);
@@ -293,7 +301,7 @@ void TBinHandler::ShowCleanUp() {
         throw Base_system::Exception("The bin does not exist.");
     App_cleanupdialog::TAppCleanUpDialog Dialog;
     Dialog.Rules = FCleanUpRules;
-    Dialog.OnList = [&Location] { return App_cleanup::ReadEntries(Location); };
+    Dialog.OnList = [&Location] { return Engine_cleanup::ReadEntries(Location); };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
     Dialog.Execute();
     FCleanUpRules = Dialog.Rules;
@@ -302,7 +310,7 @@ void TBinHandler::ShowCleanUp() {
 void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {
     DoStatus("Discarding entries...");
     try {
-        App_cleanup::DiscardEntries(EntryPaths);
+        App_fileoperation::Recycle(EntryPaths);
     } catch (...) {
         DoStatus("");
         throw;
@@ -312,18 +320,21 @@ void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {
 
 // Only the bin of the fixed location: nothing may be asked of the user.
 bool TBinHandler::StartCleanUp(HWND Window, UINT Message) {
-    const App_cleanup::TCleanUpRules Rules = FCleanUpRules;
+    const Engine_cleanup::TCleanUpRules Rules = FCleanUpRules;
     if (!Rules.AtStart || !(Rules.ByAge || Rules.BySize) || FCleanUpThread.joinable() ||
         FBin->LocationType() != App_bin::bltFixed)
         return false;
     const std::string Location = FBin->GetLocation();
     if (!Vek_file::IsDirectory(Location))
         return false;
-    FCleanUpResult = App_cleanup::TStartUpCleanUp::TResult();
+    FCleanUpResult = Engine_cleanup::TStartUpCleanUp::TResult();
     FCleanUpFailure = nullptr;
     FCleanUpThread = std::thread([this, Location, Rules, Window, Message] {
         try {
-            App_cleanup::TStartUpCleanUp CleanUp(Location, Rules);
+            Engine_cleanup::TStartUpCleanUp CleanUp(
+                Location, Rules, [](const std::vector<std::string>& Paths) {
+                    App_fileoperation::Recycle(Paths, App_fileoperation::TRecycleRun::rrWindowless);
+                });
             FCleanUpResult = CleanUp.Run();
         } catch (...) {
             FCleanUpFailure = std::current_exception();
@@ -338,16 +349,17 @@ std::string TBinHandler::FinishCleanUp() {
         FCleanUpThread.join();
     if (FCleanUpFailure)
         std::rethrow_exception(std::exchange(FCleanUpFailure, nullptr));
-    const App_cleanup::TStartUpCleanUp::TResult& Result = FCleanUpResult;
+    const Engine_cleanup::TStartUpCleanUp::TResult& Result = FCleanUpResult;
     if (Result.Busy || (Result.Count == 0 && Result.Left == 0))
         return std::string();
-    return App_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left);
+    return Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left,
+                                            Vek_locale::NumberFormat());
 }
 
 void TBinHandler::TakeBackLastPut() {
     const std::string Location = FBin->GetLocation();
-    App_takeback::TTakeBackSelection Last;
-    if (!Vek_file::IsDirectory(Location) || !App_takeback::FindLastPut(Location, Last))
+    Engine_takeback::TTakeBackSelection Last;
+    if (!Vek_file::IsDirectory(Location) || !Engine_takeback::FindLastPut(Location, Last))
         throw Base_system::Exception("The program cannot find an entry in the bin.");
     TakeBack({Last});
 }
@@ -358,11 +370,11 @@ void TBinHandler::NoticeUnfinishedPuts() {
     const std::string Location = FBin->GetLocation();
     if (!Vek_file::IsDirectory(Location))
         return;
-    const std::vector<App_takeback::TUnfinishedPut> Puts =
-        App_takeback::NoticeUnfinishedPuts(Location);
+    const std::vector<Engine_takeback::TUnfinishedPut> Puts =
+        Engine_takeback::NoticeUnfinishedPuts(Location);
     if (Puts.empty())
         return;
-    Gui_application::Application().ShowMessageBox(App_takeback::UnfinishedMessage(Puts),
+    Gui_application::Application().ShowMessageBox(Engine_takeback::UnfinishedMessage(Puts),
                                                   Gui_application::Application().Title(),
                                                   MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
@@ -373,16 +385,18 @@ void TBinHandler::ShowEntries() {
     const std::string Location = FBin->GetLocation();
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.Settings = FEntriesDialogSettings;
-    Dialog.OnList = [&Location] { return App_catalog::ListCatalog(Location); };
-    Dialog.OnReadEntry = [](const App_catalog::TCatalogEntry& Entry, App_record::TRecord& Record) {
-        return App_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+    Dialog.OnList = [&Location] { return Engine_catalog::ListCatalog(Location); };
+    Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry,
+                            Engine_record::TRecord& Record) {
+        return Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
     };
-    Dialog.OnTakeBack = [this](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+    Dialog.OnTakeBack = [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
         TakeBack(Selections);
     };
-    Dialog.OnTakeBackTo = [this](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
-        TakeBackTo(Selections);
-    };
+    Dialog.OnTakeBackTo =
+        [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+            TakeBackTo(Selections);
+        };
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
     };
@@ -391,7 +405,7 @@ void TBinHandler::ShowEntries() {
     FEntriesDialogSettings = Dialog.Settings;
 }
 
-void TBinHandler::TakeBackTo(const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+void TBinHandler::TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
     std::string Folder = Gui_application::Application().LastDirectory();
     if (!Gui_shell::BrowseForFolder("Specify the folder to take back into.", std::string(), Folder))
         throw Base_system::EAbort();
@@ -399,26 +413,20 @@ void TBinHandler::TakeBackTo(const std::vector<App_takeback::TTakeBackSelection>
     TakeBack(Selections, Folder);
 }
 
-void TBinHandler::TakeBackEntries(const std::vector<std::string>& EntryPaths) {
-    TakeBack(App_takeback::WholeEntries(EntryPaths));
-}
-
-void TBinHandler::TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
+void TBinHandler::TakeBack(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
                            const std::string& TargetFolder) {
-    App_takeback::TTakeBackTask Task(Selections, TargetFolder);
-    // What a Replace sets aside is put as any put is, into an entry of its own.
-    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { FBin->Put(Paths); };
+    TWindowsTakeBackHost Host(FBin.get());
+    Engine_takeback::TTakeBackTask Task(Selections, Host, TargetFolder);
     std::vector<std::string> Names;
-    for (const App_takeback::TTakeBackSelection& Selection : Selections) {
-        const std::string& Path = Selection.EntryPath;
-        const std::string Name = Path.substr(Vek_file::ExtractDirectoryPath(Path).size());
+    for (const Engine_takeback::TTakeBackSelection& Selection : Selections) {
+        const std::string Name = EntryNameOf(Selection.EntryPath);
         if (std::find(Names.begin(), Names.end(), Name) == Names.end())
             Names.push_back(Name);
     }
     const std::size_t Items = Task.Plan().Sources.size();
-    const std::string Question = TargetFolder.empty()
-                                     ? App_takeback::TakeBackQuestion(Names, Items)
-                                     : App_takeback::TakeBackToQuestion(Names, Items, TargetFolder);
+    const std::string Question =
+        TargetFolder.empty() ? Engine_takeback::TakeBackQuestion(Names, Items)
+                             : Engine_takeback::TakeBackToQuestion(Names, Items, TargetFolder);
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
@@ -440,14 +448,47 @@ void TBinHandler::ExploreEntry(const std::string& EntryPath) {
 }
 
 void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
+    if (EntryPaths.empty())
+        return;
+    const std::string What = EntryPaths.size() == 1
+                                 ? "\"" + EntryNameOf(EntryPaths.front()) + "\""
+                                 : std::to_string(EntryPaths.size()) + " entries";
+    if (Gui_application::Application().ShowMessageBox(
+            "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
+            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+        throw Base_system::EAbort();
     DoStatus("Discarding entries...");
     try {
-        App_takeback::DiscardEntries(EntryPaths);
+        App_fileoperation::Recycle(EntryPaths);
     } catch (...) {
         DoStatus("");
         throw;
     }
     DoStatus("");
+}
+
+Engine_takeback::TConflictAnswer
+TWindowsTakeBackHost::ChooseConflict(const Engine_takeback::TConflictQuestion& Question) {
+    App_conflictdialog::TAppConflictDialog Dialog(Question);
+    if (Dialog.Execute() != IDOK)
+        throw Base_system::EAbort();
+    return Dialog.Answer();
+}
+
+void TWindowsTakeBackHost::TellTooLong(const std::string& Path) {
+    Gui_application::Application().ShowMessage("Too long: [" + Path + "]");
+}
+
+// What a Replace sets aside is put as any put is, into an entry of its own.
+void TWindowsTakeBackHost::PutAside(const std::vector<std::string>& Paths) {
+    FBin->Put(Paths);
+}
+
+void TWindowsTakeBackHost::Move(const std::vector<std::string>& Sources,
+                                const std::vector<std::string>& Destinations) {
+    App_fileoperation::TFileOperator Operator;
+    App_fileoperation::SetPairedMove(Operator, Sources, Destinations);
+    Operator.Execute();
 }
 
 } // namespace App_binhandler

@@ -4,13 +4,13 @@
 #pragma once
 
 #include "app/App_bin.h"
-#include "app/App_cleanup.h"
 #include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
-#include "app/App_takeback.h"
+#include "base/Base_stringlist.h"
+#include "engine/Engine_cleanup.h"
+#include "engine/Engine_takeback.h"
 #include "gui/Gui_inifile.h"
 #include "gui/Gui_opendialog.h"
-#include "base/Base_stringlist.h"
 
 #include <windows.h>
 
@@ -21,6 +21,25 @@
 #include <vector>
 
 namespace App_binhandler {
+
+// The program's windows as the host of a take back: the conflict question,
+// the "Too long" box, a put into Bin for what a Replace sets aside (none
+// without a bin) and the shell's move behind the guard dialog.
+class TWindowsTakeBackHost : public Engine_takeback::TTakeBackHost {
+public:
+    explicit TWindowsTakeBackHost(App_bin::TBin* Bin = nullptr) : FBin(Bin) {}
+
+    Engine_takeback::TConflictAnswer
+    ChooseConflict(const Engine_takeback::TConflictQuestion& Question) override;
+    void TellTooLong(const std::string& Path) override;
+    bool CanPutAside() const override { return FBin != nullptr; }
+    void PutAside(const std::vector<std::string>& Paths) override;
+    void Move(const std::vector<std::string>& Sources,
+              const std::vector<std::string>& Destinations) override;
+
+private:
+    App_bin::TBin* FBin;
+};
 
 class TBinHandler : public App_handler::THandler {
 public:
@@ -50,28 +69,28 @@ public:
     virtual void TakeBackLastPut();
     // The entries dialog over the bin, made for this use only.
     virtual void ShowEntries();
-    // The commands of the entries dialog. A No to the question raises
+    // The commands of the entries dialog. A No to a question raises
     // Base_system::EAbort; items that stayed are reported as a failure.
-    virtual void TakeBackEntries(const std::vector<std::string>& EntryPaths);
     // Takes back the selected items, to where they came from or, given a
     // TargetFolder, into it, after a Yes/No question that names the
     // entries and the items; a No raises Base_system::EAbort.
-    virtual void TakeBack(const std::vector<App_takeback::TTakeBackSelection>& Selections,
+    virtual void TakeBack(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
                           const std::string& TargetFolder = std::string());
     // Asks for a folder and takes the selected items into it.
-    virtual void TakeBackTo(const std::vector<App_takeback::TTakeBackSelection>& Selections);
+    virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
     // At the program's start: tells in one box of every put into the bin
     // that did not finish (the bin of the fixed location only: nothing is
     // asked of the user for it).
     virtual void NoticeUnfinishedPuts();
     virtual void ExploreEntry(const std::string& EntryPath);
+    // Sends the entries to the Recycle Bin after a Yes/No question that
+    // names them.
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
 
     // The clean-up dialog over the bin, made for this use only; the rules
     // the user leaves in it are kept.
     virtual void ShowCleanUp();
-    // Sends the entries to the Recycle Bin; the shell asks only before it
-    // would delete one for good.
+    // Sends the entries to the Recycle Bin; the dialog has asked already.
     virtual void CleanUpEntries(const std::vector<std::string>& EntryPaths);
     // At the program's start, when the rules say so: the clean-up of the
     // bin of the fixed location runs on a thread of its own, which posts
@@ -82,7 +101,7 @@ public:
     // raised here.
     std::string FinishCleanUp();
 
-    App_cleanup::TCleanUpRules& CleanUpRules() { return FCleanUpRules; }
+    Engine_cleanup::TCleanUpRules& CleanUpRules() { return FCleanUpRules; }
     // The clean-up's section, written after the entries dialog's.
     void LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini);
     void SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini);
@@ -109,10 +128,10 @@ private:
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutRegularFilesDialog;
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
     App_entriesdialog::TEntriesDialogSettings FEntriesDialogSettings;
-    App_cleanup::TCleanUpRules FCleanUpRules;
+    Engine_cleanup::TCleanUpRules FCleanUpRules;
     // The start-up's clean-up: its thread, and what it found or raised.
     std::thread FCleanUpThread;
-    App_cleanup::TStartUpCleanUp::TResult FCleanUpResult;
+    Engine_cleanup::TStartUpCleanUp::TResult FCleanUpResult;
     std::exception_ptr FCleanUpFailure;
 };
 

@@ -1,6 +1,6 @@
 #include "App_cleanupdialog.h"
 
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_locale.h"
@@ -9,8 +9,8 @@
 
 namespace App_cleanupdialog {
 
-using App_cleanup::TCleanUpEntry;
-using App_cleanup::TCleanUpRules;
+using Engine_cleanup::TCleanUpEntry;
+using Engine_cleanup::TCleanUpRules;
 using Gui_application::Application;
 
 namespace {
@@ -30,7 +30,7 @@ std::string CellText(const TCleanUpEntry& Entry, int Column) {
     case 1:
         return Vek_locale::LocalTimeText(Entry.Put);
     case 2:
-        return App_cleanup::FormatSize(Entry.Size);
+        return Vek_locale::SizeText(Entry.Size);
     default:
         return Entry.Name;
     }
@@ -46,12 +46,12 @@ std::string RangeMessage(std::int32_t Min, std::int32_t Max) {
 TAppCleanUpDialog::TAppCleanUpDialog() : TDialog(IDD_CLEANUP) {}
 
 void TAppCleanUpDialog::Execute() {
-    const Gui_application::TScreenCursorOff NormalCursor;
+    const Gui_application::TOrdinaryCursor NormalCursor;
     ShowModal();
 }
 
 void TAppCleanUpDialog::InitDialog() {
-    SendMessageA(ListView1(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+    SendMessageA(PreviewList(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     CreateColumns();
     WriteControls(Rules);
@@ -60,7 +60,7 @@ void TAppCleanUpDialog::InitDialog() {
 
 void TAppCleanUpDialog::CreateColumns() {
     RECT Client;
-    GetClientRect(ListView1(), &Client);
+    GetClientRect(PreviewList(), &Client);
     int Rest = Client.right - GetSystemMetrics(SM_CXVSCROLL);
     int Widths[ColumnCount];
     for (int Column = ColumnCount - 1; Column >= 0; --Column) {
@@ -76,7 +76,7 @@ void TAppCleanUpDialog::CreateColumns() {
         Info.cx = Widths[Column];
         Info.pszText = const_cast<char*>(Columns[Column].Caption);
         Info.iSubItem = Column;
-        SendMessageA(ListView1(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
+        SendMessageA(PreviewList(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
     }
 }
 
@@ -123,27 +123,29 @@ TCleanUpRules TAppCleanUpDialog::ReadControls() {
     TCleanUpRules Result = Rules;
     Result.ByAge = Checked(IDC_CLEANUP_BY_AGE);
     if (Result.ByAge)
-        Result.Days = CheckedNumber(IDC_CLEANUP_DAYS, App_cleanup::MinDays, App_cleanup::MaxDays);
+        Result.Days =
+            CheckedNumber(IDC_CLEANUP_DAYS, Engine_cleanup::MinDays, Engine_cleanup::MaxDays);
     Result.BySize = Checked(IDC_CLEANUP_BY_SIZE);
     if (Result.BySize)
-        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, App_cleanup::MinMegabytes,
-                                         App_cleanup::MaxMegabytes);
+        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, Engine_cleanup::MinMegabytes,
+                                         Engine_cleanup::MaxMegabytes);
     Result.AtStart = Checked(IDC_CLEANUP_AT_START);
     return Result;
 }
 
 TCleanUpRules TAppCleanUpDialog::PreviewRules() const {
     TCleanUpRules Result = Rules;
-    Result.ByAge = Checked(IDC_CLEANUP_BY_AGE) && ReadNumber(IDC_CLEANUP_DAYS, App_cleanup::MinDays,
-                                                             App_cleanup::MaxDays, Result.Days);
-    Result.BySize =
-        Checked(IDC_CLEANUP_BY_SIZE) && ReadNumber(IDC_CLEANUP_MEGABYTES, App_cleanup::MinMegabytes,
-                                                   App_cleanup::MaxMegabytes, Result.Megabytes);
+    Result.ByAge =
+        Checked(IDC_CLEANUP_BY_AGE) &&
+        ReadNumber(IDC_CLEANUP_DAYS, Engine_cleanup::MinDays, Engine_cleanup::MaxDays, Result.Days);
+    Result.BySize = Checked(IDC_CLEANUP_BY_SIZE) &&
+                    ReadNumber(IDC_CLEANUP_MEGABYTES, Engine_cleanup::MinMegabytes,
+                               Engine_cleanup::MaxMegabytes, Result.Megabytes);
     return Result;
 }
 
 std::uint64_t TAppCleanUpDialog::Now() const {
-    return OnNow ? OnNow() : App_record::CurrentTime();
+    return OnNow ? OnNow() : Engine_record::CurrentTime();
 }
 
 void TAppCleanUpDialog::Refresh() {
@@ -152,8 +154,8 @@ void TAppCleanUpDialog::Refresh() {
 }
 
 void TAppCleanUpDialog::UpdatePreview() {
-    FPreview = App_cleanup::ChooseEntries(FEntries, PreviewRules(), Now());
-    const HWND List = ListView1();
+    FPreview = Engine_cleanup::ChooseEntries(FEntries, PreviewRules(), Now());
+    const HWND List = PreviewList();
     SendMessageA(List, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(List);
     for (std::size_t Row = 0; Row < FPreview.size(); ++Row) {
@@ -170,9 +172,10 @@ void TAppCleanUpDialog::UpdatePreview() {
     }
     SendMessageA(List, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(List, nullptr, TRUE);
-    SetDlgItemTextA(
-        Handle(), IDC_CLEANUP_TOTAL,
-        App_cleanup::FreedText(FPreview.size(), App_cleanup::TotalSize(FPreview)).c_str());
+    SetDlgItemTextA(Handle(), IDC_CLEANUP_TOTAL,
+                    Engine_cleanup::FreedText(FPreview.size(), Engine_cleanup::TotalSize(FPreview),
+                                              Vek_locale::NumberFormat())
+                        .c_str());
     UpdateControls();
 }
 
@@ -189,7 +192,7 @@ void TAppCleanUpDialog::Discard(const std::vector<std::string>& Paths) {
     if (Paths.empty() || !OnDiscard)
         return;
     try {
-        const Gui_application::TCursorScope Hourglass;
+        const Gui_application::THourglassCursor Hourglass;
         OnDiscard(Paths);
     } catch (...) {
         Refresh();
@@ -212,7 +215,8 @@ void TAppCleanUpDialog::EmptyBinClick() {
     if (FEntries.empty())
         return;
     if (Application().ShowMessageBox(
-            App_cleanup::EmptyBinQuestion(FEntries.size(), App_cleanup::TotalSize(FEntries)),
+            Engine_cleanup::EmptyBinQuestion(FEntries.size(), Engine_cleanup::TotalSize(FEntries),
+                                             Vek_locale::NumberFormat()),
             Application().Title(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
         return;
     std::vector<std::string> Paths;
@@ -252,11 +256,11 @@ bool TAppCleanUpDialog::CloseQuery() {
     return true;
 }
 
-void TAppCleanUpDialog::DpiChanged(int OldDpi, int NewDpi) {
+void TAppCleanUpDialog::ScaleLayout(int OldDpi, int NewDpi) {
     for (int Column = 0; Column < ColumnCount; ++Column) {
         const auto Width =
-            static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
-        SendMessageA(ListView1(), LVM_SETCOLUMNWIDTH, Column, MulDiv(Width, NewDpi, OldDpi));
+            static_cast<int>(SendMessageA(PreviewList(), LVM_GETCOLUMNWIDTH, Column, 0));
+        SendMessageA(PreviewList(), LVM_SETCOLUMNWIDTH, Column, MulDiv(Width, NewDpi, OldDpi));
     }
 }
 

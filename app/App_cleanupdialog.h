@@ -6,7 +6,7 @@
 // its owner lists the entries and discards them.
 #pragma once
 
-#include "app/App_cleanup.h"
+#include "engine/Engine_cleanup.h"
 #include "gui/Gui_dialog.h"
 #include "res/resource.h"
 
@@ -24,9 +24,9 @@ public:
     TAppCleanUpDialog();
 
     // In: the rules to show; out, once closed: the rules the user left.
-    App_cleanup::TCleanUpRules Rules;
+    Engine_cleanup::TCleanUpRules Rules;
     // The bin's entries, read again after every discard.
-    std::function<std::vector<App_cleanup::TCleanUpEntry>()> OnList;
+    std::function<std::vector<Engine_cleanup::TCleanUpEntry>()> OnList;
     // Sends the entries to the Recycle Bin.
     std::function<void(const std::vector<std::string>& Paths)> OnDiscard;
     // The time the ages count from; now, by default.
@@ -35,13 +35,13 @@ public:
     // Shows the dialog until Close.
     void Execute();
 
-    HWND ListView1() const { return Item(IDC_CLEANUP_LISTVIEW1); }
+    HWND PreviewList() const { return Item(IDC_CLEANUP_PREVIEW); }
     // The entries the preview lists, top to bottom.
-    const std::vector<App_cleanup::TCleanUpEntry>& Preview() const { return FPreview; }
+    const std::vector<Engine_cleanup::TCleanUpEntry>& Preview() const { return FPreview; }
 
     // The rules as the controls hold them; a number out of range (of a rule
     // that is on) moves the focus to its box and raises.
-    App_cleanup::TCleanUpRules ReadControls();
+    Engine_cleanup::TCleanUpRules ReadControls();
     void CleanUpClick();
     void EmptyBinClick();
 
@@ -49,13 +49,13 @@ protected:
     void InitDialog() override;
     void Command(int Id, int Code, HWND Control) override;
     bool CloseQuery() override;
-    void DpiChanged(int OldDpi, int NewDpi) override;
+    void ScaleLayout(int OldDpi, int NewDpi) override;
 
 private:
-    void WriteControls(const App_cleanup::TCleanUpRules& Value);
+    void WriteControls(const Engine_cleanup::TCleanUpRules& Value);
     // The rules the preview shows: a number that is no valid one turns its
     // rule off for the preview.
-    App_cleanup::TCleanUpRules PreviewRules() const;
+    Engine_cleanup::TCleanUpRules PreviewRules() const;
     void CreateColumns();
     void Refresh();
     void UpdatePreview();
@@ -67,8 +67,8 @@ private:
     bool Checked(int Id) const;
     std::uint64_t Now() const;
 
-    std::vector<App_cleanup::TCleanUpEntry> FEntries;
-    std::vector<App_cleanup::TCleanUpEntry> FPreview;
+    std::vector<Engine_cleanup::TCleanUpEntry> FEntries;
+    std::vector<Engine_cleanup::TCleanUpEntry> FPreview;
     bool FWriting = false;
 };
 

@@ -12,18 +12,18 @@
 
 namespace App_conflictdialog {
 
-using App_takeback::TConflictChoice;
-using App_takeback::TConflictQuestion;
-using App_takeback::TItemFacts;
-using App_takeback::TOriginKind;
+using Engine_takeback::TConflictChoice;
+using Engine_takeback::TConflictQuestion;
+using Engine_takeback::TItemFacts;
+using Engine_takeback::TOriginKind;
 
 namespace {
 
 std::string Described(const TItemFacts& Facts, const std::string& Time,
-                      const std::string& Separator) {
+                      const Vek_string::TNumberFormat& Format) {
     std::string Text = Facts.Kind == TOriginKind::okDirectory
                            ? "a folder"
-                           : "a file of " + App_takeback::FormatKilobytes(Facts.Size, Separator);
+                           : "a file of " + Vek_string::SizeText(Facts.Size, Format);
     if (!Time.empty())
         Text += ", changed " + Time;
     return Text;
@@ -37,9 +37,9 @@ void ShowControl(HWND Control, bool Shown) {
 } // namespace
 
 std::string ConflictText(const TConflictQuestion& Question, const std::string& StandingTime,
-                         const std::string& ComingTime, const std::string& Separator) {
-    const std::string Standing = Described(Question.Standing, StandingTime, Separator);
-    const std::string Coming = Described(Question.Coming, ComingTime, Separator);
+                         const std::string& ComingTime, const Vek_string::TNumberFormat& Format) {
+    const std::string Standing = Described(Question.Standing, StandingTime, Format);
+    const std::string Coming = Described(Question.Coming, ComingTime, Format);
     return "Something is already at \"" + Question.Destination + "\".\r\n\r\n" +
            (Question.StandingComesBack ? "Taken back there first: " : "There now: ") + Standing +
            "\r\nComing back: " + Coming;
@@ -53,10 +53,9 @@ int TAppConflictDialog::Execute() {
 }
 
 void TAppConflictDialog::InitDialog() {
-    const std::string Text =
-        ConflictText(FQuestion, Vek_locale::LocalTimeText(FQuestion.Standing.LastWritten),
-                     Vek_locale::LocalTimeText(FQuestion.Coming.LastWritten),
-                     Vek_locale::LocaleInfo(LOCALE_STHOUSAND, ","));
+    const std::string Text = ConflictText(
+        FQuestion, Vek_locale::LocalTimeText(FQuestion.Standing.LastWritten),
+        Vek_locale::LocalTimeText(FQuestion.Coming.LastWritten), Vek_locale::NumberFormat());
     SetWindowTextW(Item(IDC_CONFLICT_TEXT), Vek_codepage::ToWide(Text).c_str());
     ShowControl(Item(IDC_CONFLICT_REPLACE), FQuestion.ReplaceOffered);
     ShowControl(Item(IDC_CONFLICT_ALL), FQuestion.Following > 0);

@@ -3,7 +3,8 @@
 // once or for all conflicts that follow.
 #pragma once
 
-#include "app/App_takeback.h"
+#include "engine/Engine_takeback.h"
+#include "vek/Vek_string.h"
 #include "gui/Gui_dialog.h"
 
 #include <string>
@@ -12,17 +13,17 @@ namespace App_conflictdialog {
 
 // The dialog's text: the place, then what stands there and what comes back,
 // each with its size and last change as TimeText gives it.
-std::string ConflictText(const App_takeback::TConflictQuestion& Question,
+std::string ConflictText(const Engine_takeback::TConflictQuestion& Question,
                          const std::string& StandingTime, const std::string& ComingTime,
-                         const std::string& Separator);
+                         const Vek_string::TNumberFormat& Format);
 
 class TAppConflictDialog : public Gui_dialog::TDialog {
 public:
-    explicit TAppConflictDialog(App_takeback::TConflictQuestion Question);
+    explicit TAppConflictDialog(Engine_takeback::TConflictQuestion Question);
 
     // IDOK once an answer is chosen; IDCANCEL for Escape or closing.
     virtual int Execute();
-    const App_takeback::TConflictAnswer& Answer() const { return FAnswer; }
+    const Engine_takeback::TConflictAnswer& Answer() const { return FAnswer; }
 
 protected:
     void InitDialog() override;
@@ -30,9 +31,9 @@ protected:
     INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
 
 private:
-    void Choose(App_takeback::TConflictChoice Choice);
-    App_takeback::TConflictQuestion FQuestion;
-    App_takeback::TConflictAnswer FAnswer;
+    void Choose(Engine_takeback::TConflictChoice Choice);
+    Engine_takeback::TConflictQuestion FQuestion;
+    Engine_takeback::TConflictAnswer FAnswer;
 };
 
 } // namespace App_conflictdialog

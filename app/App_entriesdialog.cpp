@@ -1,6 +1,6 @@
 #include "App_entriesdialog.h"
 
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
@@ -16,8 +16,8 @@
 
 namespace App_entriesdialog {
 
-using App_catalog::TCatalogEntry;
-using App_catalog::TCatalogNode;
+using Engine_catalog::TCatalogEntry;
+using Engine_catalog::TCatalogNode;
 using Gui_application::Application;
 
 namespace {
@@ -34,11 +34,11 @@ struct TColumn {
     int Width;
     int Format;
 };
-const TColumn EntryColumns[App_takeback::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
-                                                     {"Put", 78, LVCFMT_LEFT},
-                                                     {"Items", 34, LVCFMT_RIGHT},
-                                                     {"Size", 44, LVCFMT_RIGHT},
-                                                     {"From", 160, LVCFMT_LEFT}};
+const TColumn EntryColumns[Engine_catalog::ecCount] = {{"Entry", 62, LVCFMT_LEFT},
+                                                       {"Put", 78, LVCFMT_LEFT},
+                                                       {"Items", 34, LVCFMT_RIGHT},
+                                                       {"Size", 44, LVCFMT_RIGHT},
+                                                       {"From", 160, LVCFMT_LEFT}};
 const TColumn ItemColumns[icCount] = {{"Name", 96, LVCFMT_LEFT},
                                       {"Original place", 110, LVCFMT_LEFT},
                                       {"Entry", 50, LVCFMT_LEFT},
@@ -47,19 +47,6 @@ const TColumn ItemColumns[icCount] = {{"Name", 96, LVCFMT_LEFT},
 
 const int BottomButtons[] = {IDC_ENTRIES_BACK,    IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO,
                              IDC_ENTRIES_EXPLORE, IDC_ENTRIES_DISCARD,   IDCANCEL};
-
-// The hourglass at once, not only when the mouse next moves.
-class THourglass {
-public:
-    THourglass() : FSaved(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
-    ~THourglass() { SetCursor(FSaved); }
-    THourglass(const THourglass&) = delete;
-    THourglass& operator=(const THourglass&) = delete;
-
-private:
-    const Gui_application::TCursorScope FScope;
-    HCURSOR FSaved;
-};
 
 // The mark of figures not read yet, in the process code page.
 std::string Pending() {
@@ -95,7 +82,7 @@ TAppEntriesDialog::TAppEntriesDialog() : TDialog(IDD_ENTRIES) {
 TAppEntriesDialog::~TAppEntriesDialog() = default;
 
 void TAppEntriesDialog::Execute() {
-    const Gui_application::TScreenCursorOff NormalCursor;
+    const Gui_application::TOrdinaryCursor NormalCursor;
     ShowModal();
 }
 
@@ -112,8 +99,7 @@ void TAppEntriesDialog::InitDialog() {
     FEditHeight = WindowSize(SearchEdit()).cy;
     FStatusHeight = WindowSize(Item(IDC_ENTRIES_STATUS)).cy;
     FLabelWidth = WindowSize(Item(IDC_ENTRIES_SEARCH_LABEL)).cx;
-    FThousands = Vek_locale::LocaleInfo(LOCALE_STHOUSAND, ",");
-    FDecimal = Vek_locale::LocaleInfo(LOCALE_SDECIMAL, ".");
+    FNumberFormat = Vek_locale::NumberFormat();
     // Small enough to tuck away, never so small that the buttons overlap.
     const SIZE Design = WindowSize(Handle());
     RECT Client;
@@ -121,7 +107,7 @@ void TAppEntriesDialog::InitDialog() {
     FMinSize.cx = Design.cx - Client.right + 2 * FMargin + ButtonsWidth;
     FMinSize.cy = Design.cy / 2;
 
-    const HWND List = ListView1();
+    const HWND List = EntriesList();
     SendMessageA(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP);
     for (HWND Child = GetWindow(Handle(), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT))
@@ -142,8 +128,9 @@ void TAppEntriesDialog::CreateColumns() {
     const int Count = ColumnCount();
     const TColumn* Columns = Entries ? EntryColumns : ItemColumns;
     const int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
-    const int Widest = Entries ? static_cast<int>(App_takeback::ecFrom) : static_cast<int>(icPlace);
-    const HWND List = ListView1();
+    const int Widest =
+        Entries ? static_cast<int>(Engine_catalog::ecFrom) : static_cast<int>(icPlace);
+    const HWND List = EntriesList();
     while (SendMessageA(List, LVM_DELETECOLUMN, 0, 0)) {
     }
     std::vector<int> Widths;
@@ -169,7 +156,8 @@ void TAppEntriesDialog::CreateColumns() {
 }
 
 int TAppEntriesDialog::ColumnCount() const {
-    return FView == vwEntries ? static_cast<int>(App_takeback::ecCount) : static_cast<int>(icCount);
+    return FView == vwEntries ? static_cast<int>(Engine_catalog::ecCount)
+                              : static_cast<int>(icCount);
 }
 
 // The widths the user left, into the settings of the columns shown now.
@@ -178,7 +166,7 @@ void TAppEntriesDialog::KeepColumnWidths() {
     int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
     const int Count = ColumnCount();
     for (int Column = 0; Column < Count; ++Column)
-        Kept[Column] = static_cast<int>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
+        Kept[Column] = static_cast<int>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0));
 }
 
 // The kept bounds, if any, never smaller than the template; a place that
@@ -213,7 +201,7 @@ void TAppEntriesDialog::ArrangeControls() {
     const int StatusTop = Client.bottom - FMargin - FStatusHeight;
     const int ButtonTop = StatusTop - FGap - FButtonHeight;
     const int ListTop = FMargin + FEditHeight + FGap;
-    Place(ListView1(), FMargin, ListTop, Width, ButtonTop - FGap - ListTop);
+    Place(EntriesList(), FMargin, ListTop, Width, ButtonTop - FGap - ListTop);
     int Left = FMargin;
     for (const auto& [Id, ButtonWidth] : FButtons) {
         const int At = Id == IDCANCEL ? Client.right - FMargin - ButtonWidth : Left;
@@ -228,9 +216,9 @@ void TAppEntriesDialog::ArrangeControls() {
 void TAppEntriesDialog::Refresh() {
     const std::vector<std::string> Selected = SelectedKeys();
     FFiller.reset();
-    App_catalog::TListing Listing;
+    Engine_catalog::TListing Listing;
     if (OnList) {
-        const THourglass Hourglass;
+        const Gui_application::THourglassCursor Hourglass;
         Listing = OnList();
     }
     FCatalog = std::move(Listing.Catalog);
@@ -249,7 +237,7 @@ void TAppEntriesDialog::StartFiller(const std::vector<std::size_t>& Unread) {
         Entries.emplace_back(Entry, FCatalog.Entries()[Entry]);
     const HWND Dialog = Handle();
     FFiller =
-        std::make_unique<App_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, [Dialog] {
+        std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, [Dialog] {
             PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0);
         });
 }
@@ -258,10 +246,10 @@ void TAppEntriesDialog::StartFiller(const std::vector<std::size_t>& Unread) {
 void TAppEntriesDialog::TakeFilled() {
     if (!FFiller)
         return;
-    const std::vector<App_catalog::TCatalogFiller::TRead> Filled = FFiller->Take();
+    const std::vector<Engine_catalog::TCatalogFiller::TRead> Filled = FFiller->Take();
     if (Filled.empty())
         return;
-    for (const App_catalog::TCatalogFiller::TRead& Read : Filled)
+    for (const Engine_catalog::TCatalogFiller::TRead& Read : Filled)
         if (Read.Recorded)
             FCatalog.SetRecord(Read.Entry, Read.Record, false);
     if (FView == vwSearch) {
@@ -269,7 +257,7 @@ void TAppEntriesDialog::TakeFilled() {
         FillRows();
         FillList(Selected);
     } else {
-        InvalidateRect(ListView1(), nullptr, FALSE);
+        InvalidateRect(EntriesList(), nullptr, FALSE);
         ShowStatus();
     }
 }
@@ -280,12 +268,12 @@ void TAppEntriesDialog::FillRows() {
     case vwEntries:
         for (std::uint32_t Entry = 0; Entry < FCatalog.Entries().size(); ++Entry)
             FRows.push_back(Entry);
-        App_catalog::SortEntryRows(FCatalog.Entries(), Settings.SortColumn, Settings.SortDescending,
-                                   FRows);
+        Engine_catalog::SortEntryRows(FCatalog.Entries(), Settings.SortColumn,
+                                      Settings.SortDescending, FRows);
         break;
     case vwSearch:
         FRows = FCatalog.Search(
-            App_catalog::TSearchPattern(App_record::ToRecordText(WindowText(SearchEdit()))));
+            Engine_catalog::TSearchPattern(Engine_record::ToRecordText(WindowText(SearchEdit()))));
         break;
     case vwOpened:
         FRows = FCatalog.EntryNodes(FOpenedEntry);
@@ -307,14 +295,15 @@ std::vector<std::string> TAppEntriesDialog::SelectedKeys() const {
     std::vector<std::string> Keys;
     if (!Handle())
         return Keys;
-    for (int Row = ListView_GetNextItem(ListView1(), -1, LVNI_SELECTED);
-         Row >= 0 && Row < RowCount(); Row = ListView_GetNextItem(ListView1(), Row, LVNI_SELECTED))
+    for (int Row = ListView_GetNextItem(EntriesList(), -1, LVNI_SELECTED);
+         Row >= 0 && Row < RowCount();
+         Row = ListView_GetNextItem(EntriesList(), Row, LVNI_SELECTED))
         Keys.push_back(RowKey(Row));
     return Keys;
 }
 
 void TAppEntriesDialog::FillList(const std::vector<std::string>& Selected) {
-    const HWND List = ListView1();
+    const HWND List = EntriesList();
     const std::set<std::string> Keep(Selected.begin(), Selected.end());
     ListView_SetItemState(List, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_SetItemCountEx(List, static_cast<int>(FRows.size()), 0);
@@ -344,21 +333,22 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
         CreateColumns();
     FillRows();
     FillList(Selected);
-    if (!FRows.empty() && ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED) < 0)
-        ListView_SetItemState(ListView1(), 0, LVIS_FOCUSED | LVIS_SELECTED,
+    if (!FRows.empty() && ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED) < 0)
+        ListView_SetItemState(EntriesList(), 0, LVIS_FOCUSED | LVIS_SELECTED,
                               LVIS_FOCUSED | LVIS_SELECTED);
 }
 
 void TAppEntriesDialog::SortBy(int Column) {
-    if (FView != vwEntries || Column < 0 || Column >= App_takeback::ecCount)
+    if (FView != vwEntries || Column < 0 || Column >= Engine_catalog::ecCount)
         return;
     if (Column == Settings.SortColumn) {
         Settings.SortDescending = !Settings.SortDescending;
     } else {
         Settings.SortColumn = Column;
         // Times and amounts start with the largest, texts from A.
-        Settings.SortDescending = Column == App_takeback::ecPut ||
-                                  Column == App_takeback::ecItems || Column == App_takeback::ecSize;
+        Settings.SortDescending = Column == Engine_catalog::ecPut ||
+                                  Column == Engine_catalog::ecItems ||
+                                  Column == Engine_catalog::ecSize;
     }
     const std::vector<std::string> Selected = SelectedKeys();
     FillRows();
@@ -374,19 +364,19 @@ std::string TAppEntriesDialog::CellText(int Row, int Column) const {
 }
 
 std::string TAppEntriesDialog::EntryCellText(const TCatalogEntry& Entry, int Column) const {
-    if (Column == App_takeback::ecEntry)
+    if (Column == Engine_catalog::ecEntry)
         return Entry.Name;
-    if (Column == App_takeback::ecPut)
+    if (Column == Engine_catalog::ecPut)
         return Vek_locale::LocalTimeText(Entry.Created);
     if (!Entry.Known)
         return Pending();
     switch (Column) {
-    case App_takeback::ecItems:
-        return App_catalog::GroupDigits(Entry.Items, FThousands);
-    case App_takeback::ecSize:
-        return App_takeback::FormatKilobytes(Entry.Bytes, FThousands);
+    case Engine_catalog::ecItems:
+        return Vek_string::GroupDigits(Entry.Items, FNumberFormat);
+    case Engine_catalog::ecSize:
+        return Vek_string::SizeText(Entry.Bytes, FNumberFormat);
     default: {
-        std::string From = App_record::FromRecordText(Entry.FirstItem);
+        std::string From = Engine_record::FromRecordText(Entry.FirstItem);
         if (Entry.MoreItems > 0)
             From += " and " + std::to_string(Entry.MoreItems) + " more";
         // The mark of an entry whose put was cut short: the user decides
@@ -405,24 +395,24 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     case icName: {
         const std::string Indent =
             FView == vwOpened ? std::string(Node.Depth * IndentBlanks, ' ') : std::string();
-        return Indent + App_record::FromRecordText(std::string(FCatalog.Name(Index))) +
-               (Node.Parent == App_catalog::NoParent ? ":" : "");
+        return Indent + Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
+               (Node.Parent == Engine_catalog::NoParent ? ":" : "");
     }
     case icPlace:
-        return App_record::FromRecordText(FCatalog.OriginalPlace(Index));
+        return Engine_record::FromRecordText(FCatalog.OriginalPlace(Index));
     case icEntry:
         return Entry.Name;
     case icPut:
         return Vek_locale::LocalTimeText(Entry.Created);
     default:
-        return Node.Kind == App_record::TRecordNode::nkLink
+        return Node.Kind == Engine_record::TRecordNode::nkLink
                    ? std::string()
-                   : App_takeback::FormatKilobytes(Node.Size, FThousands);
+                   : Vek_string::SizeText(Node.Size, FNumberFormat);
     }
 }
 
 void TAppEntriesDialog::ShowSortMark() {
-    const HWND Header = ListView_GetHeader(ListView1());
+    const HWND Header = ListView_GetHeader(EntriesList());
     const int Count = static_cast<int>(SendMessageA(Header, HDM_GETITEMCOUNT, 0, 0));
     for (int Column = 0; Column < Count; ++Column) {
         HDITEMA Item{};
@@ -440,29 +430,29 @@ void TAppEntriesDialog::ShowStatus() {
     if (FCatalog.Entries().empty())
         Text = "The bin is empty.";
     else
-        Text = App_catalog::TotalsText(FCatalog.Totals(), FThousands, FDecimal);
+        Text = Engine_catalog::TotalsText(FCatalog.Totals(), FNumberFormat);
     if (FView == vwSearch)
-        Text = App_catalog::GroupDigits(FRows.size(), FThousands) +
+        Text = Vek_string::GroupDigits(FRows.size(), FNumberFormat) +
                (FRows.size() == 1 ? " found; " : " found; ") + Text;
     SetWindowTextA(Item(IDC_ENTRIES_STATUS), Text.c_str());
 }
 
 void TAppEntriesDialog::UpdateButtons() {
-    const bool Any = ListView_GetSelectedCount(ListView1()) > 0;
+    const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
     for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE})
         EnableWindow(Item(Id), Any);
     EnableWindow(Item(IDC_ENTRIES_DISCARD), Any && FView == vwEntries);
     EnableWindow(Item(IDC_ENTRIES_BACK), FView != vwEntries);
 }
 
-std::vector<App_takeback::TTakeBackSelection> TAppEntriesDialog::SelectedItems() const {
-    std::vector<App_takeback::TTakeBackSelection> Selections;
+std::vector<Engine_takeback::TTakeBackSelection> TAppEntriesDialog::SelectedItems() const {
+    std::vector<Engine_takeback::TTakeBackSelection> Selections;
     std::map<std::uint32_t, std::size_t> OfEntry;
     if (!Handle())
         return Selections;
-    for (int Row = ListView_GetNextItem(ListView1(), -1, LVNI_SELECTED);
+    for (int Row = ListView_GetNextItem(EntriesList(), -1, LVNI_SELECTED);
          Row >= 0 && Row < RowCount();
-         Row = ListView_GetNextItem(ListView1(), Row, LVNI_SELECTED)) {
+         Row = ListView_GetNextItem(EntriesList(), Row, LVNI_SELECTED)) {
         const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
         if (FView == vwEntries) {
             Selections.push_back({FCatalog.Entries()[Index].Path, {}});
@@ -473,20 +463,20 @@ std::vector<App_takeback::TTakeBackSelection> TAppEntriesDialog::SelectedItems()
         if (Known.second)
             Selections.push_back({FCatalog.Entries()[Entry].Path, {}});
         Selections[Known.first->second].Items.push_back(
-            App_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
+            Engine_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
     }
     return Selections;
 }
 
 std::vector<std::string> TAppEntriesDialog::SelectedPaths() const {
     std::vector<std::string> Paths;
-    for (const App_takeback::TTakeBackSelection& Selection : SelectedItems())
+    for (const Engine_takeback::TTakeBackSelection& Selection : SelectedItems())
         Paths.push_back(Selection.EntryPath);
     return Paths;
 }
 
 void TAppEntriesDialog::OpenFocused() {
-    const int Focused = ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED);
+    const int Focused = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED);
     if (FView != vwEntries || Focused < 0 || Focused >= RowCount())
         return;
     FOpenedEntry = FRows[static_cast<std::size_t>(Focused)];
@@ -526,26 +516,26 @@ void TAppEntriesDialog::Search() {
 void TAppEntriesDialog::RunCommand(const std::function<void()>& Command) {
     FFiller.reset();
     try {
-        const THourglass Hourglass;
+        const Gui_application::THourglassCursor Hourglass;
         Command();
     } catch (...) {
         Refresh();
-        FocusControl(ListView1());
+        FocusControl(EntriesList());
         throw;
     }
     Refresh();
-    FocusControl(ListView1());
+    FocusControl(EntriesList());
 }
 
 void TAppEntriesDialog::TakeBackClick() {
-    const std::vector<App_takeback::TTakeBackSelection> Selections = SelectedItems();
+    const std::vector<Engine_takeback::TTakeBackSelection> Selections = SelectedItems();
     if (Selections.empty() || !OnTakeBack)
         return;
     RunCommand([this, &Selections] { OnTakeBack(Selections); });
 }
 
 void TAppEntriesDialog::TakeBackToClick() {
-    const std::vector<App_takeback::TTakeBackSelection> Selections = SelectedItems();
+    const std::vector<Engine_takeback::TTakeBackSelection> Selections = SelectedItems();
     if (Selections.empty() || !OnTakeBackTo)
         return;
     RunCommand([this, &Selections] { OnTakeBackTo(Selections); });
@@ -553,7 +543,7 @@ void TAppEntriesDialog::TakeBackToClick() {
 
 // The entry under the focus, else the first selected one.
 void TAppEntriesDialog::ExploreClick() {
-    const int Focused = ListView_GetNextItem(ListView1(), -1, LVNI_FOCUSED | LVNI_SELECTED);
+    const int Focused = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
     std::vector<std::string> Paths = SelectedPaths();
     if (Focused >= 0 && Focused < RowCount()) {
         const std::uint32_t Index = FRows[static_cast<std::size_t>(Focused)];
@@ -564,7 +554,7 @@ void TAppEntriesDialog::ExploreClick() {
     }
     if (Paths.empty() || !OnExplore)
         return;
-    const THourglass Hourglass;
+    const Gui_application::THourglassCursor Hourglass;
     OnExplore(Paths);
 }
 
@@ -587,7 +577,7 @@ void TAppEntriesDialog::Command(int Id, int Code, HWND Control) {
     switch (Id) {
     case IDC_ENTRIES_BACK:
         Back();
-        FocusControl(ListView1());
+        FocusControl(EntriesList());
         break;
     case IDC_ENTRIES_TAKE_BACK:
         TakeBackClick();
@@ -599,7 +589,7 @@ void TAppEntriesDialog::Command(int Id, int Code, HWND Control) {
     // results, on an entry it opens it, on an item it explores its entry.
     case IDOK:
         if (GetFocus() == SearchEdit())
-            FocusControl(ListView1());
+            FocusControl(EntriesList());
         else if (FView == vwEntries)
             OpenFocused();
         else
@@ -639,7 +629,7 @@ LRESULT CALLBACK TAppEntriesDialog::KeyProc(HWND Window, UINT Message, WPARAM WP
 bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam,
                             LRESULT& Result) {
     const bool Ctrl = GetKeyState(VK_CONTROL) < 0;
-    const bool InList = Control == ListView1();
+    const bool InList = Control == EntriesList();
     const bool InSearch = Control == SearchEdit();
     if (Message == WM_KEYDOWN && WParam == 'F' && Ctrl) {
         FocusControl(SearchEdit());
@@ -669,14 +659,14 @@ bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LP
         return true;
     }
     if (InSearch && Message == WM_KEYDOWN && WParam == VK_DOWN) {
-        FocusControl(ListView1());
+        FocusControl(EntriesList());
         return true;
     }
     return false;
 }
 
 bool TAppEntriesDialog::Notify(const NMHDR& Header) {
-    if (Header.idFrom != IDC_ENTRIES_LISTVIEW1)
+    if (Header.idFrom != IDC_ENTRIES_LIST)
         return false;
     switch (Header.code) {
     case LVN_GETDISPINFOA: {
@@ -726,7 +716,7 @@ void TAppEntriesDialog::KeepSettings() {
 
 // The system scales the dialog, its font and its controls; the layout's own
 // measures and the columns' widths follow the same way.
-void TAppEntriesDialog::DpiChanged(int OldDpi, int NewDpi) {
+void TAppEntriesDialog::ScaleLayout(int OldDpi, int NewDpi) {
     const auto Rescale = [OldDpi, NewDpi](LONG Size) {
         return static_cast<int>(MulDiv(Size, NewDpi, OldDpi));
     };
@@ -742,8 +732,8 @@ void TAppEntriesDialog::DpiChanged(int OldDpi, int NewDpi) {
     const int Count = ColumnCount();
     for (int Column = 0; Column < Count; ++Column) {
         const auto Width =
-            static_cast<LONG>(SendMessageA(ListView1(), LVM_GETCOLUMNWIDTH, Column, 0));
-        SendMessageA(ListView1(), LVM_SETCOLUMNWIDTH, Column, Rescale(Width));
+            static_cast<LONG>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0));
+        SendMessageA(EntriesList(), LVM_SETCOLUMNWIDTH, Column, Rescale(Width));
     }
 }
 

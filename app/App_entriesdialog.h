@@ -9,8 +9,8 @@
 // owner lists the bin and carries out the commands.
 #pragma once
 
-#include "app/App_catalog.h"
-#include "app/App_takeback.h"
+#include "engine/Engine_catalog.h"
+#include "engine/Engine_takeback.h"
 #include "gui/Gui_dialog.h"
 #include "res/resource.h"
 
@@ -36,15 +36,15 @@ struct TEntriesDialogSettings {
     int Top = 0;
     int Width = 0;
     int Height = 0;
-    int ColumnWidths[App_takeback::ecCount] = {};
+    int ColumnWidths[Engine_catalog::ecCount] = {};
     int ItemColumnWidths[icCount] = {};
-    int SortColumn = App_takeback::ecPut;
+    int SortColumn = Engine_catalog::ecPut;
     bool SortDescending = true;
 };
 
 using TPathsEvent = std::function<void(const std::vector<std::string>& Paths)>;
 using TSelectionsEvent =
-    std::function<void(const std::vector<App_takeback::TTakeBackSelection>& Selections)>;
+    std::function<void(const std::vector<Engine_takeback::TTakeBackSelection>& Selections)>;
 
 class TAppEntriesDialog : public Gui_dialog::TDialog {
 public:
@@ -56,9 +56,9 @@ public:
 
     TEntriesDialogSettings Settings;
     // The bin, listed on opening and again after every command.
-    std::function<App_catalog::TListing()> OnList;
+    std::function<Engine_catalog::TListing()> OnList;
     // Reads an entry that the listing left unread; runs in a thread of its own.
-    App_catalog::TCatalogFiller::TReader OnReadEntry;
+    Engine_catalog::TCatalogFiller::TReader OnReadEntry;
     TSelectionsEvent OnTakeBack;
     TSelectionsEvent OnTakeBackTo;
     TPathsEvent OnExplore;
@@ -67,16 +67,16 @@ public:
     // Shows the dialog until Close; Settings then hold what the user left.
     void Execute();
 
-    HWND ListView1() const { return Item(IDC_ENTRIES_LISTVIEW1); }
+    HWND EntriesList() const { return Item(IDC_ENTRIES_LIST); }
     HWND SearchEdit() const { return Item(IDC_ENTRIES_SEARCH); }
-    const App_catalog::TCatalog& Catalog() const { return FCatalog; }
+    const Engine_catalog::TCatalog& Catalog() const { return FCatalog; }
     TView View() const { return FView; }
     // The text of a row's cell as the list shows it.
     std::string CellText(int Row, int Column) const;
     int RowCount() const { return static_cast<int>(FRows.size()); }
     // The selection as a take back takes it: whole entries, or the chosen
     // items of each entry.
-    std::vector<App_takeback::TTakeBackSelection> SelectedItems() const;
+    std::vector<Engine_takeback::TTakeBackSelection> SelectedItems() const;
     // The entries of the selected rows, each once.
     std::vector<std::string> SelectedPaths() const;
     // A click on a column header of the entries: that column, or the other way round.
@@ -96,7 +96,7 @@ protected:
     void InitDialog() override;
     void Command(int Id, int Code, HWND Control) override;
     INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
-    void DpiChanged(int OldDpi, int NewDpi) override;
+    void ScaleLayout(int OldDpi, int NewDpi) override;
 
 private:
     static LRESULT CALLBACK KeyProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam,
@@ -110,7 +110,7 @@ private:
     void FillList(const std::vector<std::string>& Selected);
     std::string RowKey(int Row) const;
     std::vector<std::string> SelectedKeys() const;
-    std::string EntryCellText(const App_catalog::TCatalogEntry& Entry, int Column) const;
+    std::string EntryCellText(const Engine_catalog::TCatalogEntry& Entry, int Column) const;
     std::string ItemCellText(std::uint32_t Node, int Column) const;
     void ShowSortMark();
     void ShowStatus();
@@ -124,15 +124,14 @@ private:
     void TakeFilled();
     void RunCommand(const std::function<void()>& Command);
 
-    App_catalog::TCatalog FCatalog;
-    std::unique_ptr<App_catalog::TCatalogFiller> FFiller;
+    Engine_catalog::TCatalog FCatalog;
+    std::unique_ptr<Engine_catalog::TCatalogFiller> FFiller;
     TView FView = vwEntries;
     std::size_t FOpenedEntry = 0;
     // Entry indexes in the entries list, node indexes otherwise.
     std::vector<std::uint32_t> FRows;
     mutable std::string FCellBuffer;
-    std::string FThousands;
-    std::string FDecimal;
+    Vek_string::TNumberFormat FNumberFormat;
     SIZE FMinSize{};
     // The buttons of the bottom row in their order, each with its width.
     std::vector<std::pair<int, int>> FButtons;

@@ -45,7 +45,9 @@ static_assert(FileOperationMove == FO_MOVE && FileOperationDelete == FO_DELETE &
                   FileOperationAllowUndo == FOF_ALLOWUNDO &&
                   FileOperationNoConfirmMakeDirectory == FOF_NOCONFIRMMKDIR &&
                   FileOperationNoConfirmation == FOF_NOCONFIRMATION &&
-                  FileOperationWantNukeWarning == FOF_WANTNUKEWARNING,
+                  FileOperationWantNukeWarning == FOF_WANTNUKEWARNING &&
+                  RecycleFlags == (FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI |
+                                   FOF_WANTNUKEWARNING),
               "the shell's own values");
 
 using App_guarddialog::AppGuardDialog;
@@ -265,7 +267,9 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
 }
 
 int TFileOperator::ShellFileOperation(SHFILEOPSTRUCTA& Operation) {
-    return SHFileOperationA(&Operation);
+    const int Result = SHFileOperationA(&Operation);
+    // A cancel that the shell reports as success is none.
+    return Result == 0 && Operation.fAnyOperationsAborted ? ERROR_CANCELLED : Result;
 }
 
 // Windows' shell makes missing target directories itself when told not to
@@ -284,6 +288,34 @@ void TFileOperator::MakeTargetDirectories() const {
     } else if (!FDestinations.empty()) {
         MakeDirectoryOnce(FDestinations.front(), Known, {});
     }
+}
+
+void SetPairedMove(TFileOperator& Operator, std::vector<std::string> Sources,
+                   std::vector<std::string> Destinations) {
+    Operator.Sources() = std::move(Sources);
+    Operator.Destinations() = std::move(Destinations);
+    Operator.SetFunc(FileOperationMove);
+    Operator.SetFlags(FileOperationMultipleDestinations | FileOperationNoConfirmMakeDirectory);
+}
+
+void Recycle(const std::vector<std::string>& Paths, TRecycleRun Run) {
+    TFileOperator Operator;
+    for (const std::string& Path : Paths)
+        if (GetFileAttributesW(Vek_codepage::ToWide(Path).c_str()) != INVALID_FILE_ATTRIBUTES)
+            Operator.Sources().push_back(Path);
+    if (Operator.Sources().empty())
+        return;
+    Operator.SetFunc(FileOperationDelete);
+    Operator.SetFlags(RecycleFlags);
+    try {
+        if (Run == TRecycleRun::rrGuarded)
+            Operator.Execute();
+        else
+            Operator.PerformOperation(nullptr);
+    } catch (const Base_system::EAbort&) {
+    }
+    if (!Operator.Succeeded())
+        throw Base_system::Exception("The program could not send the items to the Recycle Bin.");
 }
 
 #endif

@@ -73,6 +73,26 @@ private:
     int FResult = -1;
 };
 
+// Fills Operator for the one move of a put or a take back: Sources[i] to
+// Destinations[i], missing parents made without asking, and never "yes to
+// all", so that the shell asks before it replaces anything.
+void SetPairedMove(TFileOperator& Operator, std::vector<std::string> Sources,
+                   std::vector<std::string> Destinations);
+
+// How a run to the Recycle Bin holds the program: behind the guard dialog
+// on the window's thread, or with no window at all on a thread of its own.
+enum class TRecycleRun { rrGuarded, rrWindowless };
+
+// The one way to the Recycle Bin: one shell delete of those of Paths that
+// are still there (a path gone already is no failure), undoable, asking
+// nothing and showing no error, except the shell's warning before it would
+// delete anything for good. Raises "The program could not send the items to
+// the Recycle Bin." when the shell reports a failure or a cancel.
+void Recycle(const std::vector<std::string>& Paths, TRecycleRun Run = TRecycleRun::rrGuarded);
+const std::uint16_t RecycleFlags = FileOperationAllowUndo | FileOperationNoConfirmation |
+                                   0x0004 /* silent */ | 0x0400 /* no error window */ |
+                                   FileOperationWantNukeWarning;
+
 #endif
 
 } // namespace App_fileoperation

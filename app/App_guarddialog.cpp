@@ -102,7 +102,7 @@ INT_PTR TAppGuardDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) 
 void TAppGuardDialog::Run() {
     try {
         TRunningScope Running(FRunning);
-        Gui_application::TCursorScope Hourglass;
+        Gui_application::THourglassCursor Hourglass;
         DoExecute();
     } catch (...) {
         SetModalResult(IDOK);

@@ -318,7 +318,7 @@ void TAppMainForm::LoadToolImages() {
 // The window went to a monitor of another DPI, or its monitor's DPI changed:
 // all is drawn anew at the new DPI, the window takes the bounds the system
 // suggests for it, and its height fits the bars again.
-void TAppMainForm::DpiChanged(int Dpi, const RECT& Suggested) {
+void TAppMainForm::MoveToDpi(int Dpi, const RECT& Suggested) {
     FDpi = Dpi;
     ApplyDpi();
     SetWindowPos(Handle(), nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
@@ -430,7 +430,7 @@ void TAppMainForm::ExecuteAction(TAction& Action) {
 }
 
 void TAppMainForm::ActionList1Execute(TAction& Action, bool& Handled) {
-    const Gui_application::TCursorScope Hourglass;
+    const Gui_application::THourglassCursor Hourglass;
     Handled = true;
     (this->*Action.OnExecute)(Action);
 }

@@ -131,7 +131,7 @@ public:
 
 protected:
     LRESULT WndProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
-    void DpiChanged(int Dpi, const RECT& Suggested) override;
+    void MoveToDpi(int Dpi, const RECT& Suggested) override;
 
 private:
     void CreateForm();

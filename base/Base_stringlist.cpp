@@ -1,12 +1,8 @@
 #include "base/Base_stringlist.h"
 
-#include <algorithm>
+#include "base/Base_file.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fstream>
-#endif
+#include <algorithm>
 
 namespace Base_stringlist {
 
@@ -38,58 +34,12 @@ std::vector<std::string> SplitLines(const std::string& Text) {
     return Lines;
 }
 
-#ifdef _WIN32
-
-class THandleOwner {
-public:
-    explicit THandleOwner(HANDLE Handle) : FHandle(Handle) {}
-    ~THandleOwner() {
-        if (FHandle != INVALID_HANDLE_VALUE)
-            CloseHandle(FHandle);
-    }
-    THandleOwner(const THandleOwner&) = delete;
-    THandleOwner& operator=(const THandleOwner&) = delete;
-    HANDLE Get() const { return FHandle; }
-
-private:
-    HANDLE FHandle;
-};
-
 std::string ReadWholeFile(const std::string& FileName) {
-    // Readers may share the file, writers may not: the content cannot change under us.
-    THandleOwner File(CreateFileA(FileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (File.Get() == INVALID_HANDLE_VALUE)
-        throw EStreamError(ReadFailedMessage);
-    LARGE_INTEGER Size;
-    if (!GetFileSizeEx(File.Get(), &Size) || Size.QuadPart > 0x7FFFFFFF)
-        throw EStreamError(ReadFailedMessage);
-    std::string Bytes(static_cast<std::size_t>(Size.QuadPart), '\0');
-    DWORD Read = 0;
-    if (!Bytes.empty() &&
-        (!ReadFile(File.Get(), &Bytes[0], static_cast<DWORD>(Bytes.size()), &Read, nullptr) ||
-         Read != Bytes.size()))
-        throw EStreamError(ReadFailedMessage);
-    return Bytes;
-}
-
-#else
-
-std::string ReadWholeFile(const std::string& FileName) {
-    std::ifstream File(FileName, std::ios::binary);
-    if (!File)
-        throw EStreamError(ReadFailedMessage);
     std::string Bytes;
-    char Buffer[65536];
-    while (File.read(Buffer, sizeof Buffer) || File.gcount() > 0)
-        Bytes.append(Buffer, static_cast<std::size_t>(File.gcount()));
-    // A directory opens, but reading it fails: that is no empty file.
-    if (File.bad())
+    if (!Base_file::ReadWholeFile(FileName, Bytes))
         throw EStreamError(ReadFailedMessage);
     return Bytes;
 }
-
-#endif
 
 } // namespace
 

@@ -3,7 +3,7 @@
 // its trees; and every path it names passes rules checked here apart from
 // the unit: a drive letter first, then names no system would take for
 // anything but a plain name below it.
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "fuzz/FuzzSupport.h"
 
 #include <cctype>
@@ -13,7 +13,7 @@
 
 namespace {
 
-using App_record::TRecordNode;
+using Engine_record::TRecordNode;
 
 bool ReferenceName(const std::string& Name) {
     if (Name.empty() || Name == "." || Name == ".." || Name.back() == '.' || Name.back() == ' ')
@@ -83,35 +83,35 @@ std::size_t TreeLines(const std::string& Text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* Data, std::size_t Size) {
     const std::string Text = FuzzSupport::FromBytes(Data, Size);
-    App_record::TRecord Record;
-    if (!App_record::ParseRecord(Text, Record)) {
+    Engine_record::TRecord Record;
+    if (!Engine_record::ParseRecord(Text, Record)) {
         FUZZ_CHECK(Record.Puts.empty());
         return 0;
     }
     FUZZ_CHECK(!Record.Puts.empty());
     std::size_t Nodes = 0;
-    for (const App_record::TPutSection& Section : Record.Puts) {
+    for (const Engine_record::TPutSection& Section : Record.Puts) {
         for (const TRecordNode& Drive : Section.Tree.Children) {
             FUZZ_CHECK(Drive.Name.size() == 1 && !Drive.Item);
             FUZZ_CHECK(std::isalpha(static_cast<unsigned char>(Drive.Name[0])));
             Nodes += 1 + CheckNames(Drive);
         }
-        FUZZ_CHECK(App_record::CountItems(Section.Tree) <= Section.Items);
-        for (const std::string& Path : App_record::ItemPaths(Section.Tree))
+        FUZZ_CHECK(Engine_record::CountItems(Section.Tree) <= Section.Items);
+        for (const std::string& Path : Engine_record::ItemPaths(Section.Tree))
             FUZZ_CHECK(ReferencePath(Path));
     }
     FUZZ_CHECK(Nodes == TreeLines(Text));
 
-    const std::string Written = App_record::FormatRecord(Record);
-    App_record::TRecord Again;
-    FUZZ_CHECK(App_record::ParseRecord(Written, Again));
-    FUZZ_CHECK(App_record::FormatRecord(Again) == Written);
+    const std::string Written = Engine_record::FormatRecord(Record);
+    Engine_record::TRecord Again;
+    FUZZ_CHECK(Engine_record::ParseRecord(Written, Again));
+    FUZZ_CHECK(Engine_record::FormatRecord(Again) == Written);
     FUZZ_CHECK(Again.Puts.size() == Record.Puts.size());
     for (std::size_t Each = 0; Each < Record.Puts.size(); ++Each) {
         FUZZ_CHECK(Again.Puts[Each].Time == Record.Puts[Each].Time);
         FUZZ_CHECK(Again.Puts[Each].Id == Record.Puts[Each].Id);
-        FUZZ_CHECK(App_record::ItemPaths(Again.Puts[Each].Tree) ==
-                   App_record::ItemPaths(Record.Puts[Each].Tree));
+        FUZZ_CHECK(Engine_record::ItemPaths(Again.Puts[Each].Tree) ==
+                   Engine_record::ItemPaths(Record.Puts[Each].Tree));
     }
     return 0;
 }

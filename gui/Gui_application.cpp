@@ -187,19 +187,19 @@ TModalScope::~TModalScope() {
         SetActiveWindow(FActive);
 }
 
-TCursorScope::TCursorScope() : FSaved(Application().ScreenCursor()) {
+THourglassCursor::THourglassCursor() : FSaved(Application().ScreenCursor()) {
     Application().SetScreenCursor(LoadCursorA(nullptr, IDC_WAIT));
 }
 
-TCursorScope::~TCursorScope() {
+THourglassCursor::~THourglassCursor() {
     Application().SetScreenCursor(FSaved);
 }
 
-TScreenCursorOff::TScreenCursorOff() : FSaved(Application().ScreenCursor()) {
+TOrdinaryCursor::TOrdinaryCursor() : FSaved(Application().ScreenCursor()) {
     Application().SetScreenCursor(nullptr);
 }
 
-TScreenCursorOff::~TScreenCursorOff() {
+TOrdinaryCursor::~TOrdinaryCursor() {
     Application().SetScreenCursor(FSaved);
 }
 

@@ -114,12 +114,12 @@ private:
 
 // Shows the hourglass as the screen cursor while it lives, then restores
 // the cursor that was set before.
-class TCursorScope {
+class THourglassCursor {
 public:
-    TCursorScope();
-    ~TCursorScope();
-    TCursorScope(const TCursorScope&) = delete;
-    TCursorScope& operator=(const TCursorScope&) = delete;
+    THourglassCursor();
+    ~THourglassCursor();
+    THourglassCursor(const THourglassCursor&) = delete;
+    THourglassCursor& operator=(const THourglassCursor&) = delete;
 
 private:
     HCURSOR FSaved;
@@ -128,12 +128,12 @@ private:
 // Shows the ordinary cursor while it lives, then restores the one set
 // before: a dialog waiting for the user, also inside a command that set the
 // hourglass.
-class TScreenCursorOff {
+class TOrdinaryCursor {
 public:
-    TScreenCursorOff();
-    ~TScreenCursorOff();
-    TScreenCursorOff(const TScreenCursorOff&) = delete;
-    TScreenCursorOff& operator=(const TScreenCursorOff&) = delete;
+    TOrdinaryCursor();
+    ~TOrdinaryCursor();
+    TOrdinaryCursor(const TOrdinaryCursor&) = delete;
+    TOrdinaryCursor& operator=(const TOrdinaryCursor&) = delete;
 
 private:
     HCURSOR FSaved;

@@ -51,7 +51,7 @@ INT_PTR TDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
         const int OldDpi = FDpi;
         FDpi = HIWORD(WParam);
         if (OldDpi > 0 && OldDpi != FDpi)
-            DpiChanged(OldDpi, FDpi);
+            ScaleLayout(OldDpi, FDpi);
         // Not handled: the system goes on to scale the dialog.
         return FALSE;
     }
@@ -70,7 +70,7 @@ INT_PTR TDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
     }
 }
 
-void TDialog::DpiChanged(int, int) {}
+void TDialog::ScaleLayout(int, int) {}
 
 void TDialog::FocusControl(HWND Control) {
     SendMessageA(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control), TRUE);

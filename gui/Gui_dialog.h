@@ -38,7 +38,7 @@ protected:
     // awareness). The system then scales the dialog, its font and its
     // controls; sizes in pixels that the dialog keeps itself follow here,
     // just before that.
-    virtual void DpiChanged(int OldDpi, int NewDpi);
+    virtual void ScaleLayout(int OldDpi, int NewDpi);
     int Dpi() const { return FDpi; }
 
 private:

@@ -1,5 +1,6 @@
 #include "Gui_inifile.h"
 
+#include "base/Base_file.h"
 #include "base/Base_stringlist.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_string.h"
@@ -51,107 +52,16 @@ bool PathExists(const std::string& Path) {
 #endif
 }
 
-// A file made for the new content beside the target; it is removed again
-// unless it has taken the target's place.
-class TTempFile {
-public:
-    explicit TTempFile(const std::string& Target);
-    ~TTempFile();
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-
-    void Write(const std::string& Bytes);
-    void ReplaceTarget();
-
-private:
-    std::string FTarget;
-    std::string FName;
-    bool FMoved = false;
-};
-
-std::string TempName(const std::string& Target, int Attempt) {
-    return Target + ".~" + std::to_string(Attempt) + ".tmp";
-}
-
-const int MaxTempAttempts = 100;
-
-#ifdef _WIN32
-
-TTempFile::TTempFile(const std::string& Target) : FTarget(Target) {}
-
-TTempFile::~TTempFile() {
-    if (!FName.empty() && !FMoved)
-        DeleteFileA(FName.c_str());
-}
-
-void TTempFile::Write(const std::string& Bytes) {
-    HANDLE File = INVALID_HANDLE_VALUE;
-    // CREATE_NEW never touches a file of the same name that someone else owns.
-    for (int Attempt = 0; File == INVALID_HANDLE_VALUE; ++Attempt) {
-        if (Attempt == MaxTempAttempts)
-            throw EStreamError(WriteFailedMessage);
-        const std::string Name = TempName(FTarget, Attempt);
-        File = CreateFileA(Name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (File != INVALID_HANDLE_VALUE)
-            FName = Name;
-        else if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            throw EStreamError(WriteFailedMessage);
+// A name beside the target that nothing has: the new content never goes
+// over a file someone else left there.
+std::string FreeTempName(const std::string& Target) {
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Name = Target + ".~" + std::to_string(Attempt) + ".tmp";
+        if (!PathExists(Name))
+            return Name;
     }
-    DWORD Written = 0;
-    const bool Complete =
-        (Bytes.empty() ||
-         (::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr) &&
-          Written == Bytes.size())) &&
-        FlushFileBuffers(File);
-    const bool Closed = CloseHandle(File) != FALSE;
-    if (!Complete || !Closed)
-        throw EStreamError(WriteFailedMessage);
+    throw EStreamError(WriteFailedMessage);
 }
-
-void TTempFile::ReplaceTarget() {
-    if (!MoveFileExA(FName.c_str(), FTarget.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw EStreamError(WriteFailedMessage);
-    FMoved = true;
-}
-
-#else
-
-TTempFile::TTempFile(const std::string& Target) : FTarget(Target) {}
-
-TTempFile::~TTempFile() {
-    if (!FName.empty() && !FMoved)
-        std::remove(FName.c_str());
-}
-
-void TTempFile::Write(const std::string& Bytes) {
-    std::FILE* File = nullptr;
-    // "x" opens only a file that did not exist before.
-    for (int Attempt = 0; !File; ++Attempt) {
-        if (Attempt == MaxTempAttempts)
-            throw EStreamError(WriteFailedMessage);
-        const std::string Name = TempName(FTarget, Attempt);
-        File = std::fopen(Name.c_str(), "wbx");
-        if (File)
-            FName = Name;
-        else if (!PathExists(Name))
-            throw EStreamError(WriteFailedMessage);
-    }
-    const bool Complete =
-        std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size() && std::fflush(File) == 0;
-    const bool Closed = std::fclose(File) == 0;
-    if (!Complete || !Closed)
-        throw EStreamError(WriteFailedMessage);
-}
-
-void TTempFile::ReplaceTarget() {
-    if (std::rename(FName.c_str(), FTarget.c_str()) != 0)
-        throw EStreamError(WriteFailedMessage);
-    FMoved = true;
-}
-
-#endif
 
 // A file written while the process code page was a legacy one is read in
 // that code page; one that an editor saved with a byte-order mark still
@@ -230,9 +140,8 @@ void TMemIniFile::Clear() {
 }
 
 void TMemIniFile::UpdateFile() {
-    TTempFile Temp(FFileName);
-    Temp.Write(GetText());
-    Temp.ReplaceTarget();
+    if (!Base_file::WriteFileAtomically(FFileName, FreeTempName(FFileName), GetText()))
+        throw EStreamError(WriteFailedMessage);
 }
 
 std::string TMemIniFile::GetText() const {

@@ -45,13 +45,13 @@ LRESULT TWindow::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {
         return TRUE;
     }
     if (Message == WM_DPICHANGED) {
-        DpiChanged(HIWORD(WParam), *reinterpret_cast<const RECT*>(LParam));
+        MoveToDpi(HIWORD(WParam), *reinterpret_cast<const RECT*>(LParam));
         return 0;
     }
     return DefWindowProcA(FHandle, Message, WParam, LParam);
 }
 
-void TWindow::DpiChanged(int, const RECT& Suggested) {
+void TWindow::MoveToDpi(int, const RECT& Suggested) {
     SetWindowPos(FHandle, nullptr, Suggested.left, Suggested.top, Suggested.right - Suggested.left,
                  Suggested.bottom - Suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }

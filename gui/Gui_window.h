@@ -38,7 +38,7 @@ protected:
     // A top-level window's DPI changed (it went to another monitor, or its
     // monitor's scale changed; only under per-monitor awareness). Suggested
     // is the system's bounds for it at the new DPI, which the default takes.
-    virtual void DpiChanged(int Dpi, const RECT& Suggested);
+    virtual void MoveToDpi(int Dpi, const RECT& Suggested);
 
 private:
     static LRESULT CALLBACK Thunk(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);

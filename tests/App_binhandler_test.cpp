@@ -3,7 +3,7 @@
 #include "PortableSupport.h"
 #include "TestSupport.h"
 #include "app/App_binpropsdialog.h"
-#include "app/App_catalog.h"
+#include "engine/Engine_catalog.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_inifile.h"
 #include "res/resource.h"
@@ -753,11 +753,11 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     Settings.Top = 20;
     Settings.Width = 640;
     Settings.Height = 480;
-    const int Widths[App_takeback::ecCount] = {90, 120, 40, 60, 300};
+    const int Widths[Engine_catalog::ecCount] = {90, 120, 40, 60, 300};
     std::copy(std::begin(Widths), std::end(Widths), Settings.ColumnWidths);
     const int ItemWidths[App_entriesdialog::icCount] = {150, 250, 70, 90, 65};
     std::copy(std::begin(ItemWidths), std::end(ItemWidths), Settings.ItemColumnWidths);
-    Settings.SortColumn = App_takeback::ecFrom;
+    Settings.SortColumn = Engine_catalog::ecFrom;
     Settings.SortDescending = false;
     // The bin's own sections do not change by a byte.
     EXPECT_EQ(SavedText(Handler), DefaultText);
@@ -781,17 +781,17 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     EXPECT_EQ(
         std::vector<int>(std::begin(Loaded.ItemColumnWidths), std::end(Loaded.ItemColumnWidths)),
         std::vector<int>(std::begin(ItemWidths), std::end(ItemWidths)));
-    EXPECT_EQ(Loaded.SortColumn, App_takeback::ecFrom);
+    EXPECT_EQ(Loaded.SortColumn, Engine_catalog::ecFrom);
     EXPECT_FALSE(Loaded.SortDescending);
 
     // A column the list does not have, and garbage, keep what is there.
     Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=5\r\nWidth=wide\r\n");
     Other.LoadEntriesDialogSettings(Ini);
-    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, App_takeback::ecFrom);
+    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, Engine_catalog::ecFrom);
     EXPECT_EQ(Other.EntriesDialogSettings().Width, 640);
     Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=-1\r\n");
     Other.LoadEntriesDialogSettings(Ini);
-    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, App_takeback::ecFrom);
+    EXPECT_EQ(Other.EntriesDialogSettings().SortColumn, Engine_catalog::ecFrom);
 }
 
 TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntry) {
@@ -870,7 +870,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
         std::lock_guard<std::mutex> Guard(Lock);
         if (TestSupport::WindowText(Window) == "Entries") {
             Entries = Window;
-            const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+            const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
             const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
             for (int Row = 0; Row < Count; ++Row) {
                 char Name[128] = "";
@@ -962,7 +962,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
             return;
         }
         Entries = Window;
-        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
         const auto Row = [List](const std::string& Name) {
             const std::vector<std::string> Names = ListColumn(List, 0);
             return static_cast<int>(std::find(Names.begin(), Names.end(), Name) - Names.begin());
@@ -996,11 +996,11 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
     EXPECT_EQ(Print(), Before);
     // The record follows: the file taken back is found no more, the rest is.
-    App_catalog::TListing After = App_catalog::ListCatalog(Dir / "Bin");
+    Engine_catalog::TListing After = Engine_catalog::ListCatalog(Dir / "Bin");
     EXPECT_TRUE(After.Unread.empty());
-    EXPECT_TRUE(After.Catalog.Search(App_catalog::TSearchPattern("todo")).empty());
-    EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("main.cpp")).size(), 1u);
-    EXPECT_EQ(After.Catalog.Search(App_catalog::TSearchPattern("hand.txt")).size(), 1u);
+    EXPECT_TRUE(After.Catalog.Search(Engine_catalog::TSearchPattern("todo")).empty());
+    EXPECT_EQ(After.Catalog.Search(Engine_catalog::TSearchPattern("main.cpp")).size(), 1u);
+    EXPECT_EQ(After.Catalog.Search(Engine_catalog::TSearchPattern("hand.txt")).size(), 1u);
 }
 
 // Take Back To... asks for a folder and takes the chosen item into it under

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-using App_cleanup::Day;
-using App_cleanup::TCleanUpEntry;
 using App_cleanupdialog::TAppCleanUpDialog;
+using Engine_cleanup::Day;
+using Engine_cleanup::TCleanUpEntry;
 
 namespace {
 
@@ -40,7 +40,7 @@ std::vector<TCleanUpEntry> Bin() {
 }
 
 std::string Shown(HWND Dialog) {
-    const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_LISTVIEW1);
+    const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW);
     std::string Names;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row) {
@@ -172,7 +172,7 @@ TEST(App_cleanupdialog, PreviewFollowsTheRulesAndCleanUpDiscardsExactlyIt) {
                         "|Nothing to clean up.",
                     }));
     EXPECT_EQ(Test.Discarded, (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c"}}));
-    App_cleanup::TCleanUpRules Kept;
+    Engine_cleanup::TCleanUpRules Kept;
     Kept.ByAge = true;
     Kept.Days = 15;
     Kept.BySize = true;
@@ -196,5 +196,5 @@ TEST(App_cleanupdialog, EmptyBinDiscardsEveryEntryAfterAQuestionNamingCountAndSi
     EXPECT_EQ(Test.Discarded,
               (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c", "B\\d"}}));
     // Rules the user did not touch stay as they were: both off.
-    EXPECT_TRUE(Test.Dialog.Rules == App_cleanup::TCleanUpRules());
+    EXPECT_TRUE(Test.Dialog.Rules == Engine_cleanup::TCleanUpRules());
 }

@@ -14,9 +14,9 @@
 #include <vector>
 
 using App_conflictdialog::TAppConflictDialog;
-using App_takeback::TConflictChoice;
-using App_takeback::TConflictQuestion;
-using App_takeback::TOriginKind;
+using Engine_takeback::TConflictChoice;
+using Engine_takeback::TConflictQuestion;
+using Engine_takeback::TOriginKind;
 
 namespace {
 
@@ -43,17 +43,17 @@ bool Shown(HWND Dialog, int Id) {
 TEST(App_conflictdialog, TextNamesThePlaceWhatStandsThereAndWhatComesBack) {
     TConflictQuestion Asked = Question(true, 0);
     Asked.Coming.Size = 1;
-    EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "12/8/2026 9:50 PM", "", "."),
+    EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "12/8/2026 9:50 PM", "", {}),
               "Something is already at \"C:\\Data\\report.txt\".\r\n\r\n"
-              "There now: a file of 12 KB, changed 12/8/2026 9:50 PM\r\n"
-              "Coming back: a file of 1 KB");
+              "There now: a file of 11.7 KB, changed 12/8/2026 9:50 PM\r\n"
+              "Coming back: a file of 1 byte");
     Asked.StandingComesBack = true;
     Asked.Standing = {TOriginKind::okDirectory, 0, 0};
     Asked.Standing.Size = 1234567;
-    EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "", "1/2/2026 3:04 AM", "."),
+    EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "", "1/2/2026 3:04 AM", {}),
               "Something is already at \"C:\\Data\\report.txt\".\r\n\r\n"
               "Taken back there first: a folder\r\n"
-              "Coming back: a file of 1 KB, changed 1/2/2026 3:04 AM");
+              "Coming back: a file of 1 byte, changed 1/2/2026 3:04 AM");
 }
 
 // Each way of answering, with the controls the question shows: Replace only

@@ -24,8 +24,8 @@
 #include <vector>
 
 using App_entriesdialog::TAppEntriesDialog;
-using App_record::TRecord;
-using App_record::TRecordNode;
+using Engine_record::TRecord;
+using Engine_record::TRecordNode;
 
 namespace {
 
@@ -54,7 +54,7 @@ TRecordNode Tree(const std::string& Name, std::vector<TRecordNode> Children, boo
 }
 
 TRecord Record(std::uint64_t Time, TRecordNode Drive,
-               App_record::TPutState State = App_record::TPutState::psDone) {
+               Engine_record::TPutState State = Engine_record::TPutState::psDone) {
     TRecord Made;
     Made.Puts.emplace_back();
     Made.Puts.back().Id = "1";
@@ -66,9 +66,9 @@ TRecord Record(std::uint64_t Time, TRecordNode Drive,
 
 // Three entries: #0001 put three files, #0000 did not finish, Other holds a
 // directory put whole.
-App_catalog::TListing Rows() {
-    App_catalog::TListing Listing;
-    App_catalog::TCatalog& Catalog = Listing.Catalog;
+Engine_catalog::TListing Rows() {
+    Engine_catalog::TListing Listing;
+    Engine_catalog::TCatalog& Catalog = Listing.Catalog;
     Catalog.SetRecord(Catalog.AddEntry("Tovel #0001", "B\\Tovel #0001", 0),
                       Record(SomeTime(1), Tree("C", {Tree("a", {}, true, 1), Tree("b", {}, true, 1),
                                                      Tree("c", {}, true, 1023)})),
@@ -90,7 +90,7 @@ App_catalog::TListing Rows() {
 
 // Each row as its cells joined by "|", the Put column left out.
 std::vector<std::string> Shown(HWND Dialog) {
-    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
     std::vector<std::string> Lines;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row)
@@ -101,25 +101,25 @@ std::vector<std::string> Shown(HWND Dialog) {
 
 void ClickHeader(HWND Dialog, int Column) {
     NMLISTVIEW Notice{};
-    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
-    Notice.hdr.idFrom = IDC_ENTRIES_LISTVIEW1;
+    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
+    Notice.hdr.idFrom = IDC_ENTRIES_LIST;
     Notice.hdr.code = LVN_COLUMNCLICK;
     Notice.iItem = -1;
     Notice.iSubItem = Column;
-    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LISTVIEW1, reinterpret_cast<LPARAM>(&Notice));
+    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LIST, reinterpret_cast<LPARAM>(&Notice));
 }
 
 void PressKey(HWND Dialog, WORD Key) {
     NMLVKEYDOWN Notice{};
-    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
-    Notice.hdr.idFrom = IDC_ENTRIES_LISTVIEW1;
+    Notice.hdr.hwndFrom = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
+    Notice.hdr.idFrom = IDC_ENTRIES_LIST;
     Notice.hdr.code = LVN_KEYDOWN;
     Notice.wVKey = Key;
-    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LISTVIEW1, reinterpret_cast<LPARAM>(&Notice));
+    SendMessageA(Dialog, WM_NOTIFY, IDC_ENTRIES_LIST, reinterpret_cast<LPARAM>(&Notice));
 }
 
 void Select(HWND Dialog, const std::vector<int>& Rows) {
-    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
     LVITEMA Item{};
     Item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     Item.state = 0;
@@ -148,7 +148,7 @@ HWND FocusOf(HWND Dialog) {
 
 // The rows of a search or an opened entry: name, entry and size.
 std::vector<std::string> ItemsShown(HWND Dialog) {
-    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LISTVIEW1);
+    const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
     std::vector<std::string> Lines;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
     for (int Row = 0; Row < Count; ++Row)
@@ -178,7 +178,7 @@ TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
     std::string PutText;
     RunDialog(Dialog, [&](HWND Window) {
         Seen.push_back(Shown(Window));
-        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
         PutText = ListViewCell(List, 0, 1);
         for (int Column = 0; Column < 5; ++Column) {
             char Text[64] = "";
@@ -189,31 +189,31 @@ TEST(App_entriesdialog, ColumnsShowTheRowsAndHeaderClicksSortBothWays) {
             SendMessageA(List, LVM_GETCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
             Headers.push_back(Text);
         }
-        ClickHeader(Window, App_takeback::ecEntry);
+        ClickHeader(Window, Engine_catalog::ecEntry);
         Seen.push_back(Shown(Window));
-        ClickHeader(Window, App_takeback::ecEntry);
+        ClickHeader(Window, Engine_catalog::ecEntry);
         Seen.push_back(Shown(Window));
-        ClickHeader(Window, App_takeback::ecSize);
+        ClickHeader(Window, Engine_catalog::ecSize);
         Seen.push_back(Shown(Window));
     });
     EXPECT_EQ(Headers, (std::vector<std::string>{"Entry", "Put", "Items", "Size", "From"}));
     ASSERT_EQ(Seen.size(), 4u);
     // Newest first to begin with.
-    EXPECT_EQ(Seen[0], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
-                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
-    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
-                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z",
-                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more"}));
-    EXPECT_EQ(Seen[2], (std::vector<std::string>{"Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z",
-                                                 "Other|1|6 KB|E:\\Projects\\x"}));
-    EXPECT_EQ(Seen[3], (std::vector<std::string>{"Other|1|6 KB|E:\\Projects\\x",
-                                                 "Tovel #0001|3|2 KB|C:\\a and 2 more",
-                                                 "Tovel #0000|1|0 KB|Did not finish: D:\\z"}));
+    EXPECT_EQ(Seen[0], (std::vector<std::string>{"Other|1|5.1 KB|E:\\Projects\\x",
+                                                 "Tovel #0001|3|1.0 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 bytes|Did not finish: D:\\z"}));
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"Other|1|5.1 KB|E:\\Projects\\x",
+                                                 "Tovel #0000|1|0 bytes|Did not finish: D:\\z",
+                                                 "Tovel #0001|3|1.0 KB|C:\\a and 2 more"}));
+    EXPECT_EQ(Seen[2], (std::vector<std::string>{"Tovel #0001|3|1.0 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 bytes|Did not finish: D:\\z",
+                                                 "Other|1|5.1 KB|E:\\Projects\\x"}));
+    EXPECT_EQ(Seen[3], (std::vector<std::string>{"Other|1|5.1 KB|E:\\Projects\\x",
+                                                 "Tovel #0001|3|1.0 KB|C:\\a and 2 more",
+                                                 "Tovel #0000|1|0 bytes|Did not finish: D:\\z"}));
     // The local date and time of the newest entry, in the user's format.
     EXPECT_NE(PutText.find("2026"), std::string::npos) << PutText;
-    EXPECT_EQ(Dialog.Settings.SortColumn, App_takeback::ecSize);
+    EXPECT_EQ(Dialog.Settings.SortColumn, Engine_catalog::ecSize);
     EXPECT_TRUE(Dialog.Settings.SortDescending);
 }
 
@@ -231,10 +231,10 @@ TEST(App_entriesdialog, BoundsAndColumnWidthsAreKeptAndComeBack) {
     RunDialog(Dialog, [&](HWND Window) {
         GetWindowRect(Window, &Bounds);
         for (int Column = 0; Column < 5; ++Column)
-            Seen.push_back(static_cast<int>(SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1),
-                                                         LVM_GETCOLUMNWIDTH, Column, 0)));
+            Seen.push_back(static_cast<int>(
+                SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LIST), LVM_GETCOLUMNWIDTH, Column, 0)));
         // The user narrows a column and makes the window larger.
-        SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1), LVM_SETCOLUMNWIDTH, 0, 77);
+        SendMessageA(GetDlgItem(Window, IDC_ENTRIES_LIST), LVM_SETCOLUMNWIDTH, 0, 77);
         SetWindowPos(Window, nullptr, 30, 20, 950, 600, SWP_NOZORDER);
     });
     EXPECT_EQ(Bounds.left, 40);
@@ -266,7 +266,7 @@ TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
     Dialog.OnList = Rows;
     std::vector<int> Before, After;
     RunDialog(Dialog, [&](HWND Window) {
-        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
         const auto Layout = [Window, List] {
             const RECT ListBounds = Gui_window::ChildBounds(List);
             const RECT Close = Gui_window::ChildBounds(GetDlgItem(Window, IDCANCEL));
@@ -306,7 +306,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
     };
     std::vector<std::string> Calls;
     const auto Note = [&Calls](const std::string& Name) {
-        return [&Calls, Name](const std::vector<App_takeback::TTakeBackSelection>& Selections) {
+        return [&Calls, Name](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
             for (const auto& Selection : Selections) {
                 std::string Call = Name + " " + Selection.EntryPath;
                 for (const std::string& Item : Selection.Items)
@@ -328,7 +328,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
     std::vector<bool> Buttons;
     std::vector<int> Selected;
     RunDialog(Dialog, [&](HWND Window) {
-        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
         // The newest entry is selected when the dialog opens.
         Buttons.push_back(Enabled(Window, IDC_ENTRIES_TAKE_BACK));
         Select(Window, {0, 2});
@@ -372,7 +372,7 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
     std::vector<std::string> Status;
     std::vector<int> Views;
     RunDialog(Dialog, [&](HWND Window) {
-        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LISTVIEW1);
+        const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
         const HWND Search = GetDlgItem(Window, IDC_ENTRIES_SEARCH);
         std::vector<HWND> Focus;
         const auto Look = [&] {
@@ -404,19 +404,19 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
         EXPECT_EQ(Focus, (std::vector<HWND>{Search, List}));
     });
     ASSERT_EQ(Seen.size(), 6u);
-    EXPECT_EQ(Seen[1], (std::vector<std::string>{"todo.txt|E:\\Projects\\x\\notes|Other|4 KB",
-                                                 "Todo2.txt|E:\\Projects\\x\\notes|Other|1 KB"}));
+    EXPECT_EQ(Seen[1], (std::vector<std::string>{"todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
+                                                 "Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
     EXPECT_EQ(Status[0], "3 entries, 6 files, 6.1 KB");
     EXPECT_EQ(Status[1], "2 found; 3 entries, 6 files, 6.1 KB");
     EXPECT_EQ(Seen[2], Seen[0]);
-    EXPECT_EQ(Seen[3], (std::vector<std::string>{"main.cpp|E:\\Projects\\x|Other|1 KB"}));
+    EXPECT_EQ(Seen[3], (std::vector<std::string>{"main.cpp|E:\\Projects\\x|Other|100 bytes"}));
     EXPECT_EQ(Seen[4], (std::vector<std::string>{
-                           "E:||Other|6 KB", "    Projects|E:|Other|6 KB",
-                           "        x|E:\\Projects|Other|6 KB",
-                           "            main.cpp|E:\\Projects\\x|Other|1 KB",
-                           "            notes|E:\\Projects\\x|Other|5 KB",
-                           "                todo.txt|E:\\Projects\\x\\notes|Other|4 KB",
-                           "                Todo2.txt|E:\\Projects\\x\\notes|Other|1 KB"}));
+                           "E:||Other|5.1 KB", "    Projects|E:|Other|5.1 KB",
+                           "        x|E:\\Projects|Other|5.1 KB",
+                           "            main.cpp|E:\\Projects\\x|Other|100 bytes",
+                           "            notes|E:\\Projects\\x|Other|5.0 KB",
+                           "                todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
+                           "                Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
     EXPECT_EQ(Seen[5], Seen[0]);
     EXPECT_EQ(Views, (std::vector<int>{TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
                                        TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
@@ -428,7 +428,7 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
 TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
     TAppEntriesDialog Dialog;
     Dialog.OnList = [] {
-        App_catalog::TListing Listing = Rows();
+        Engine_catalog::TListing Listing = Rows();
         for (const char* Name : {"Made by hand", "Older"})
             Listing.Unread.push_back(Listing.Catalog.AddEntry(Name, std::string("B\\") + Name, 0));
         return Listing;
@@ -436,7 +436,7 @@ TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
     std::mutex Lock;
     std::condition_variable Released;
     bool Go = false;
-    Dialog.OnReadEntry = [&](const App_catalog::TCatalogEntry& Entry, TRecord& Made) {
+    Dialog.OnReadEntry = [&](const Engine_catalog::TCatalogEntry& Entry, TRecord& Made) {
         std::unique_lock<std::mutex> Guard(Lock);
         Released.wait(Guard, [&Go] { return Go; });
         Made = Record(SomeTime(9), Tree("F", {Tree(Entry.Name, {}, true, 2048)}));
@@ -468,8 +468,8 @@ TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
     EXPECT_EQ(Before,
               (std::vector<std::string>{"Made by hand|" + Pending + "|" + Pending + "|" + Pending,
                                         "Older|" + Pending + "|" + Pending + "|" + Pending}));
-    EXPECT_EQ(After, (std::vector<std::string>{"Made by hand|1|2 KB|F:\\Made by hand",
-                                               "Older|1|2 KB|F:\\Older"}));
+    EXPECT_EQ(After, (std::vector<std::string>{"Made by hand|1|2.0 KB|F:\\Made by hand",
+                                               "Older|1|2.0 KB|F:\\Older"}));
     EXPECT_EQ(Status, "5 entries, 8 files, 10.1 KB");
 
     TAppEntriesDialog Empty;

@@ -2,8 +2,8 @@
 
 #include "TestSupport.h"
 #include "app/App_bin.h"
-#include "app/App_cleanup.h"
-#include "app/App_record.h"
+#include "engine/Engine_cleanup.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_dpi.h"
 #include "res/resource.h"
@@ -969,10 +969,10 @@ TEST_F(App_mainform, CleanUpAtStartTellsTheStatusLineWhatWent) {
         Bin.Put({Path});
     }
     for (const std::string Number : {"0000", "0001"}) {
-        App_record::TRecord Record;
-        ASSERT_TRUE(App_record::ReadRecord(BinDir + "\\" + Prefix + Number, Record));
-        Record.Puts[0].Time -= (Number == std::string("0000") ? 40 : 35) * App_cleanup::Day;
-        App_record::WriteRecord(BinDir + "\\" + Prefix + Number, Record);
+        Engine_record::TRecord Record;
+        ASSERT_TRUE(Engine_record::ReadRecord(BinDir + "\\" + Prefix + Number, Record));
+        Record.Puts[0].Time -= (Number == std::string("0000") ? 40 : 35) * Engine_cleanup::Day;
+        Engine_record::WriteRecord(BinDir + "\\" + Prefix + Number, Record);
     }
     const TCommandLine NoArguments({});
     Open();

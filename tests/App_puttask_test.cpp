@@ -4,7 +4,7 @@
 
 #include "app/App_fileoperation.h"
 #include "app/App_guarddialog.h"
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
@@ -198,14 +198,14 @@ std::pair<std::string, std::string> NonAsciiNames() {
 
 // The entry's record as its items' paths by section, each after its state.
 std::vector<std::string> RecordOf(const std::string& Entry) {
-    App_record::TRecord Record;
-    if (!App_record::ReadRecord(Entry, Record))
+    Engine_record::TRecord Record;
+    if (!Engine_record::ReadRecord(Entry, Record))
         return {"no record"};
     std::vector<std::string> Lines;
-    for (const App_record::TPutSection& Section : Record.Puts) {
-        Lines.push_back(Section.State == App_record::TPutState::psDone ? "done" : "not done");
-        for (const std::string& Path : App_record::ItemPaths(Section.Tree))
-            Lines.push_back(App_record::FromRecordText(Path));
+    for (const Engine_record::TPutSection& Section : Record.Puts) {
+        Lines.push_back(Section.State == Engine_record::TPutState::psDone ? "done" : "not done");
+        for (const std::string& Path : Engine_record::ItemPaths(Section.Tree))
+            Lines.push_back(Engine_record::FromRecordText(Path));
     }
     return Lines;
 }
@@ -340,7 +340,7 @@ TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     // One entry, holding one level per drive and its record.
     EXPECT_EQ(TopLevel(BinDirectory()), std::vector<std::string>{"Tovel #0000\\"});
     EXPECT_EQ(TopLevel(Entry("Tovel #0000")),
-              (std::vector<std::string>{"C\\", "D\\", App_record::RecordFileName}));
+              (std::vector<std::string>{"C\\", "D\\", Engine_record::RecordFileName}));
     std::vector<std::string> Recorded{"done"};
     for (const std::string& Source : Sources)
         Recorded.push_back(Source.substr(0, 1) + Source.substr(2));
@@ -348,11 +348,11 @@ TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     std::sort(Recorded.begin() + 1, Recorded.end());
     std::sort(Read.begin() + 1, Read.end());
     EXPECT_EQ(Read, Recorded);
-    App_record::TRecord Record;
-    ASSERT_TRUE(App_record::ReadRecord(Entry("Tovel #0000"), Record));
+    Engine_record::TRecord Record;
+    ASSERT_TRUE(Engine_record::ReadRecord(Entry("Tovel #0000"), Record));
     std::uint64_t Files = 0;
     std::uint64_t Bytes = 0;
-    App_record::CountFiles(Record.Puts[0].Tree, Files, Bytes);
+    Engine_record::CountFiles(Record.Puts[0].Tree, Files, Bytes);
     EXPECT_EQ(Files, 6u);
     EXPECT_EQ(Bytes, 5u + 6u + 7u + 200000u + 6u + 6u);
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
@@ -441,7 +441,7 @@ TEST_F(App_bin_Put, EmptyListStillMakesAnEntryAndStepsTheIndex) {
     EXPECT_EQ(Index(), 1);
     EXPECT_TRUE(Vek_file::IsDirectory(Entry("Tovel #0000")));
     EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
-              std::vector<std::string>{App_record::RecordFileName});
+              std::vector<std::string>{Engine_record::RecordFileName});
     EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"done"});
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
@@ -624,7 +624,7 @@ TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
     EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
-              (std::vector<std::string>{"C", App_record::RecordFileName}));
+              (std::vector<std::string>{"C", Engine_record::RecordFileName}));
     // The record claims nothing that did not arrive.
     EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"done"});
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());

@@ -3,8 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "app/App_catalog.h"
-#include "app/App_record.h"
+#include "engine/Engine_catalog.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
@@ -138,7 +138,7 @@ void PrintInto(const std::string& Directory, std::vector<std::string>& Out) {
             PrintInto(Path, Out);
             return;
         }
-        if (App_record::IsRecordFile(Name) || App_catalog::IsCatalogFile(Name))
+        if (Engine_record::IsRecordFile(Name) || Engine_catalog::IsCatalogFile(Name))
             return;
         const std::string Bytes = ReadFile(Path);
         Out.push_back(Name + "|" + std::to_string(Bytes.size()) + "|" +

@@ -3,6 +3,9 @@
 // a test opens, so that no test ever blocks on a window nobody closes.
 #pragma once
 
+#include "app/App_binhandler.h"
+#include "engine/Engine_takeback.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +18,28 @@
 #include <vector>
 
 namespace TestSupport {
+
+// A take back's host for tests: the program's own move, "Too long" box and
+// put into Bin (none without one), and Answer for every conflict, each
+// question kept; without Answer the real question is shown.
+class TTestTakeBackHost : public App_binhandler::TWindowsTakeBackHost {
+public:
+    using TAnswer =
+        std::function<Engine_takeback::TConflictAnswer(const Engine_takeback::TConflictQuestion&)>;
+    explicit TTestTakeBackHost(App_bin::TBin* Bin = nullptr, TAnswer Answer = nullptr)
+        : TWindowsTakeBackHost(Bin), FAnswer(std::move(Answer)) {}
+
+    Engine_takeback::TConflictAnswer
+    ChooseConflict(const Engine_takeback::TConflictQuestion& Question) override {
+        Asked.push_back(Question);
+        return FAnswer ? FAnswer(Question) : TWindowsTakeBackHost::ChooseConflict(Question);
+    }
+
+    std::vector<Engine_takeback::TConflictQuestion> Asked;
+
+private:
+    TAnswer FAnswer;
+};
 
 // Brings the application up as the program's entry does, with its title,
 // before the first test of a program that opens windows.

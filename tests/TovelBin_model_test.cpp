@@ -374,7 +374,7 @@ void TModel::EntriesCommand(int Button, std::size_t Rows) {
             [&] {
                 Entries = WaitForWindow(
                     *FProgram, [](HWND Window) { return WindowText(Window) == "Entries"; }, 0);
-                List = Entries ? GetDlgItem(Entries, IDC_ENTRIES_LISTVIEW1) : nullptr;
+                List = Entries ? GetDlgItem(Entries, IDC_ENTRIES_LIST) : nullptr;
                 return List && static_cast<std::size_t>(
                                    SendMessageA(List, LVM_GETITEMCOUNT, 0, 0)) == Count;
             },

@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 
 #include "res/resource.h"
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 
@@ -275,9 +275,9 @@ TEST(TovelBin_Program, AKilledProgramNeverHandsAnEntryNameOutTwice) {
         ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }));
         // The put has ended once its record says so.
         ASSERT_TRUE(WaitFor([&] {
-            App_record::TRecord Record;
-            return App_record::ReadRecord(Program.Bin() + "\\Tovel #0000", Record) &&
-                   Record.Puts[0].State == App_record::TPutState::psDone;
+            Engine_record::TRecord Record;
+            return Engine_record::ReadRecord(Program.Bin() + "\\Tovel #0000", Record) &&
+                   Record.Puts[0].State == Engine_record::TPutState::psDone;
         }));
         First.Kill();
     }
@@ -324,9 +324,9 @@ TEST(TovelBin_Program, CleanUpAtStartSendsTheOldestEntryToTheRecycleBinByteForBy
         ASSERT_NE(Main, nullptr);
         // The put has ended once its record says so.
         ASSERT_TRUE(WaitFor([&] {
-            App_record::TRecord Record;
-            return App_record::ReadRecord(Old, Record) &&
-                   Record.Puts[0].State == App_record::TPutState::psDone;
+            Engine_record::TRecord Record;
+            return Engine_record::ReadRecord(Old, Record) &&
+                   Record.Puts[0].State == Engine_record::TPutState::psDone;
         }));
         PostMessageA(Main, WM_CLOSE, 0, 0);
         ASSERT_TRUE(First.WaitForEnd());

@@ -140,3 +140,42 @@ TEST_F(Vek_string_Dbcs, LeadByteAtTheEndReadsBackFromTheQuotedForm) {
     for (const std::string Text : {"\x95", "\"\x95", "x\"\"y\" res\xFC"})
         EXPECT_EQ(UnquoteText(QuoteText(Text, '"'), '"'), Text) << Text;
 }
+
+// One rule for every size the program shows, with the user's separators.
+TEST(Vek_string, SizeTextFollowsTheExplorer) {
+    const Vek_string::TNumberFormat German{".", ","};
+    const struct {
+        std::uint64_t Bytes;
+        const char* Text;
+        const char* InGerman;
+    } Sizes[] = {{0, "0 bytes", "0 bytes"},
+                 {1, "1 byte", "1 byte"},
+                 {13, "13 bytes", "13 bytes"},
+                 {1023, "1,023 bytes", "1.023 bytes"},
+                 {1024, "1.0 KB", "1,0 KB"},
+                 {1229, "1.2 KB", "1,2 KB"},
+                 {10 * 1024 - 1, "10.0 KB", "10,0 KB"},
+                 {1048000, "1,023 KB", "1.023 KB"},
+                 {1048575, "1.0 MB", "1,0 MB"},
+                 {2516582, "2.4 MB", "2,4 MB"},
+                 {300ull << 20, "300 MB", "300 MB"},
+                 {1288490189, "1.2 GB", "1,2 GB"},
+                 {13207024435ull, "12.3 GB", "12,3 GB"},
+                 {5000ull << 30, "4.9 TB", "4,9 TB"},
+                 {~0ull, "16.0 EB", "16,0 EB"}};
+    for (const auto& Size : Sizes) {
+        EXPECT_EQ(Vek_string::SizeText(Size.Bytes), Size.Text) << Size.Bytes;
+        EXPECT_EQ(Vek_string::SizeText(Size.Bytes, German), Size.InGerman) << Size.Bytes;
+    }
+    EXPECT_EQ(Vek_string::GroupDigits(1234567, {"\xC2\xA0", ","}), "1\xC2\xA0"
+                                                                   "234\xC2\xA0"
+                                                                   "567");
+}
+
+TEST(Vek_string, CompareNoCaseOrdersLettersAsOneCaseThenByBytes) {
+    EXPECT_LT(Vek_string::CompareNoCase("apple", "Banana"), 0);
+    EXPECT_GT(Vek_string::CompareNoCase("b", "A"), 0);
+    EXPECT_LT(Vek_string::CompareNoCase("ab", "abc"), 0);
+    EXPECT_LT(Vek_string::CompareNoCase("AB", "ab"), 0);
+    EXPECT_EQ(Vek_string::CompareNoCase("ab", "ab"), 0);
+}

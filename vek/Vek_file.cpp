@@ -3,6 +3,7 @@
 #include "vek/Vek_string.h"
 
 #ifdef _WIN32
+#include "base/Base_file.h"
 #include "vek/Vek_codepage.h"
 
 #include <windows.h>
@@ -11,6 +12,11 @@
 #endif
 
 namespace Vek_file {
+
+#ifdef _WIN32
+using Base_file::FileTimeValue;
+using Base_file::Joined64;
+#endif
 
 namespace {
 
@@ -216,15 +222,11 @@ bool IsDirectory(const std::string& Path) {
 
 namespace {
 
-std::uint64_t FileTimeValue(const FILETIME& Time) {
-    return (static_cast<std::uint64_t>(Time.dwHighDateTime) << 32) | Time.dwLowDateTime;
-}
-
 TFindData FindDataOf(const WIN32_FIND_DATAW& Data) {
     TFindData Found;
     Found.Name = Vek_codepage::FromWide(Data.cFileName);
     Found.Attributes = Data.dwFileAttributes;
-    Found.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    Found.Size = Joined64(Data.nFileSizeHigh, Data.nFileSizeLow);
     Found.Created = FileTimeValue(Data.ftCreationTime);
     Found.LastWritten = FileTimeValue(Data.ftLastWriteTime);
     return Found;
@@ -261,14 +263,6 @@ void ListDirectory(const std::string& Directory,
         throw EFileError("The program could not list the directory.");
 }
 
-namespace {
-
-std::uint64_t Joined64(DWORD High, DWORD Low) {
-    return (static_cast<std::uint64_t>(High) << 32) | Low;
-}
-
-} // namespace
-
 // The attributes first: most paths asked about are gone after a move, and
 // that takes one call to learn. Then the file is opened for its attributes
 // only, which no sharing mode refuses, for its index; where even that fails,
@@ -281,16 +275,15 @@ bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity) {
     Identity = TFileIdentity();
     Identity.Attributes = Data.dwFileAttributes;
     Identity.Size = Joined64(Data.nFileSizeHigh, Data.nFileSizeLow);
-    Identity.LastWritten =
-        Joined64(Data.ftLastWriteTime.dwHighDateTime, Data.ftLastWriteTime.dwLowDateTime);
-    const HANDLE File = CreateFileW(
-        Wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (File == INVALID_HANDLE_VALUE)
+    Identity.LastWritten = FileTimeValue(Data.ftLastWriteTime);
+    const Base_file::THandle File(
+        CreateFileW(Wide.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!File.Valid())
         return true;
-    const std::unique_ptr<void, decltype(&CloseHandle)> Owner(File, &CloseHandle);
     BY_HANDLE_FILE_INFORMATION Information;
-    if (GetFileInformationByHandle(File, &Information)) {
+    if (GetFileInformationByHandle(File.Get(), &Information)) {
         Identity.Volume = Information.dwVolumeSerialNumber;
         Identity.Index = Joined64(Information.nFileIndexHigh, Information.nFileIndexLow);
     }

@@ -1,5 +1,6 @@
 #include "Vek_locale.h"
 
+#include "base/Base_file.h"
 #include "vek/Vek_codepage.h"
 
 #include <functional>
@@ -27,7 +28,7 @@ bool LocaleText(const std::function<int(LPWSTR Buffer, int Size)>& Query, std::s
 } // namespace
 
 std::string LocalTimeText(std::uint64_t Utc) {
-    const FILETIME Time{static_cast<DWORD>(Utc), static_cast<DWORD>(Utc >> 32)};
+    const FILETIME Time = Base_file::FileTimeOf(Utc);
     FILETIME Local;
     SYSTEMTIME Shown;
     if (Utc == 0 || !FileTimeToLocalFileTime(&Time, &Local) ||
@@ -59,6 +60,17 @@ std::string LocaleInfo(LCTYPE Type, const std::string& Default) {
             Text))
         return Default;
     return Text;
+}
+
+Vek_string::TNumberFormat NumberFormat() {
+    Vek_string::TNumberFormat Format;
+    Format.Thousands = LocaleInfo(LOCALE_STHOUSAND, Format.Thousands);
+    Format.Decimal = LocaleInfo(LOCALE_SDECIMAL, Format.Decimal);
+    return Format;
+}
+
+std::string SizeText(std::uint64_t Bytes) {
+    return Vek_string::SizeText(Bytes, NumberFormat());
 }
 
 } // namespace Vek_locale

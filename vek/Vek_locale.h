@@ -2,6 +2,8 @@
 // shows them, in the process code page.
 #pragma once
 
+#include "vek/Vek_string.h"
+
 #include <cstdint>
 #include <string>
 
@@ -17,5 +19,11 @@ std::string LocalTimeText(std::uint64_t Utc);
 // One of the locale's texts (LOCALE_STHOUSAND, LOCALE_SDECIMAL, ...), or
 // Default when the locale gives none.
 std::string LocaleInfo(LCTYPE Type, const std::string& Default);
+
+// The user's thousands and decimal separators.
+Vek_string::TNumberFormat NumberFormat();
+
+// A size by the program's one rule, with the user's separators.
+std::string SizeText(std::uint64_t Bytes);
 
 } // namespace Vek_locale

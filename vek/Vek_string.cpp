@@ -1,5 +1,9 @@
 #include "vek/Vek_string.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -108,6 +112,53 @@ bool IsValidUtf8(const std::string& Text) {
 std::string SkipUtf8Bom(const std::string& Text) {
     static const char Bom[] = "\xEF\xBB\xBF";
     return Text.compare(0, 3, Bom) == 0 ? Text.substr(3) : Text;
+}
+
+int CompareNoCase(const std::string& A, const std::string& B) {
+    const std::size_t Length = std::min(A.size(), B.size());
+    for (std::size_t Index = 0; Index < Length; ++Index) {
+        const int Left = std::tolower(static_cast<unsigned char>(A[Index]));
+        const int Right = std::tolower(static_cast<unsigned char>(B[Index]));
+        if (Left != Right)
+            return Left < Right ? -1 : 1;
+    }
+    if (A.size() != B.size())
+        return A.size() < B.size() ? -1 : 1;
+    return A.compare(B) < 0 ? -1 : (A == B ? 0 : 1);
+}
+
+std::string GroupDigits(std::uint64_t Value, const TNumberFormat& Format) {
+    const std::string Digits = std::to_string(Value);
+    std::string Grouped;
+    for (std::size_t Index = 0; Index < Digits.size(); ++Index) {
+        if (Index > 0 && (Digits.size() - Index) % 3 == 0)
+            Grouped += Format.Thousands;
+        Grouped += Digits[Index];
+    }
+    return Grouped;
+}
+
+std::string SizeText(std::uint64_t Bytes, const TNumberFormat& Format) {
+    if (Bytes < 1024)
+        return GroupDigits(Bytes, Format) + (Bytes == 1 ? " byte" : " bytes");
+    static const char* const Units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    const std::size_t UnitCount = sizeof Units / sizeof Units[0];
+    std::size_t Unit = 0;
+    long double Scale = 1024;
+    // Tenths of the unit, rounded; what would read as 1,024 of one unit
+    // reads as 1.0 of the next.
+    const auto Tenths = [&Bytes](long double Of) {
+        return static_cast<std::uint64_t>(std::llround(static_cast<long double>(Bytes) * 10 / Of));
+    };
+    while (Unit + 1 < UnitCount && Tenths(Scale) >= 1024 * 10 - 5) {
+        Scale *= 1024;
+        ++Unit;
+    }
+    const std::uint64_t Shown = Tenths(Scale);
+    if (Shown < 1000)
+        return std::to_string(Shown / 10) + Format.Decimal + std::to_string(Shown % 10) + " " +
+               Units[Unit];
+    return GroupDigits((Shown + 5) / 10, Format) + " " + Units[Unit];
 }
 
 } // namespace Vek_string

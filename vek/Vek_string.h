@@ -29,4 +29,23 @@ bool IsValidUtf8(const std::string& Text);
 // Text without a leading UTF-8 byte-order mark; at most one mark goes.
 std::string SkipUtf8Bom(const std::string& Text);
 
+// Letter case aside (ASCII letters), byte by byte; texts that differ only in
+// case are ordered by their bytes. The order of a list, not of a language.
+int CompareNoCase(const std::string& A, const std::string& B);
+
+// The separators of numbers, as the user's locale writes them.
+struct TNumberFormat {
+    std::string Thousands = ",";
+    std::string Decimal = ".";
+};
+
+// "1,234,567" with Format's thousands separator.
+std::string GroupDigits(std::uint64_t Value, const TNumberFormat& Format = TNumberFormat());
+
+// A size as the explorer shows it, one rule for the whole program: "0 bytes",
+// "1 byte", "1,023 bytes", then the largest unit that keeps the number
+// below 1,024, rounded to one decimal below 100 of it ("1.2 KB", "2.4 MB",
+// "12.5 GB") and to whole ones above ("300 MB", "1,023 KB").
+std::string SizeText(std::uint64_t Bytes, const TNumberFormat& Format = TNumberFormat());
+
 } // namespace Vek_string

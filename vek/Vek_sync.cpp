@@ -1,5 +1,7 @@
 #include "vek/Vek_sync.h"
 
+#include "base/Base_file.h"
+
 namespace Vek_sync {
 
 TMutex::TMutex(const std::string& Name) {
@@ -38,11 +40,8 @@ void TMutex::Close() {
 // A mutex lives while any process holds a handle to it; one that is there
 // but closed to us still exists.
 bool MutexExists(const std::string& Name) {
-    const HANDLE Handle = OpenMutexA(SYNCHRONIZE, FALSE, Name.c_str());
-    if (Handle == nullptr)
-        return GetLastError() == ERROR_ACCESS_DENIED;
-    CloseHandle(Handle);
-    return true;
+    const Base_file::THandle Handle(OpenMutexA(SYNCHRONIZE, FALSE, Name.c_str()));
+    return Handle.Valid() || GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 } // namespace Vek_sync

@@ -6,7 +6,7 @@
 // gives each entry its record.
 #include "BenchSupport.h"
 
-#include "app/App_catalog.h"
+#include "engine/Engine_catalog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,10 +24,10 @@
 
 namespace {
 
-using App_record::TRecord;
-using App_record::TRecordNode;
 using BenchSupport::Clock;
 using BenchSupport::Milliseconds;
+using Engine_record::TRecord;
+using Engine_record::TRecordNode;
 
 TRecordNode Node(const std::string& Name, std::uint64_t Size = 0) {
     TRecordNode Made;
@@ -62,7 +62,7 @@ TRecord ProjectRecord(std::size_t Number, std::size_t Files) {
     Record.Puts.emplace_back();
     Record.Puts.back().Id = "1-" + std::to_string(Number);
     Record.Puts.back().Time = 133000000000000000ull + Number;
-    Record.Puts.back().State = App_record::TPutState::psDone;
+    Record.Puts.back().State = Engine_record::TPutState::psDone;
     Record.Puts.back().Items = 1;
     Record.Puts.back().Tree.Children.push_back(std::move(Drive));
     return Record;
@@ -72,13 +72,13 @@ void MeasureSearch() {
     const std::size_t Entries = 1000;
     const std::size_t FilesPerEntry = 990;
     const Clock::time_point MakeStart = Clock::now();
-    App_catalog::TCatalog Catalog;
+    Engine_catalog::TCatalog Catalog;
     for (std::size_t Entry = 0; Entry < Entries; ++Entry)
         Catalog.SetRecord(Catalog.AddEntry("Tovel #" + std::to_string(Entry), "B", 0),
                           ProjectRecord(Entry, FilesPerEntry), false);
     const double Make = Milliseconds(MakeStart, Clock::now());
     std::size_t Moved = 0;
-    for (const App_catalog::TCatalogNode& Node : Catalog.Nodes())
+    for (const Engine_catalog::TCatalogNode& Node : Catalog.Nodes())
         Moved += Node.Moved ? 1 : 0;
     std::printf("Search over %zu recorded paths (%zu nodes) of %zu entries; catalogue made in "
                 "%.0f ms:\n",
@@ -98,7 +98,7 @@ void MeasureSearch() {
         for (int Run = 0; Run < 3; ++Run) {
             const Clock::time_point Start = Clock::now();
             // What one keystroke costs: the pattern folded, the index read.
-            Found = Catalog.Search(App_catalog::TSearchPattern(Text)).size();
+            Found = Catalog.Search(Engine_catalog::TSearchPattern(Text)).size();
             Fastest = std::min(Fastest, Milliseconds(Start, Clock::now()));
         }
         Slowest = std::max(Slowest, Fastest);
@@ -125,10 +125,10 @@ protected:
 
 double OpenDialog(const std::string& Bin, bool ReadUnrecorded) {
     TTimedDialog Dialog;
-    Dialog.OnList = [&Bin] { return App_catalog::ListCatalog(Bin); };
+    Dialog.OnList = [&Bin] { return Engine_catalog::ListCatalog(Bin); };
     if (ReadUnrecorded)
-        Dialog.OnReadEntry = [](const App_catalog::TCatalogEntry& Entry, TRecord& Record) {
-            return App_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+        Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry, TRecord& Record) {
+            return Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
         };
     const Clock::time_point Start = Clock::now();
     Dialog.Execute();
@@ -148,7 +148,7 @@ void MakeBin(const std::string& Bin, std::size_t Count) {
                                    std::to_string(Entry) + "\\Folder 0\\report " +
                                    std::to_string(Entry) + "-0.txt",
                                "x");
-        App_record::WriteRecord(Path, ProjectRecord(Entry, 1));
+        Engine_record::WriteRecord(Path, ProjectRecord(Entry, 1));
     }
 }
 
@@ -170,20 +170,20 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
         double Listing = 1e300;
         for (int Run = 0; Run < 3; ++Run) {
             const Clock::time_point Start = Clock::now();
-            App_catalog::ListCatalog(Bin);
+            Engine_catalog::ListCatalog(Bin);
             Listing = std::min(Listing, Milliseconds(Start, Clock::now()));
         }
         // Without records: what an earlier version's bin shows at first; the
         // background then reads each entry and writes its record.
-        const std::vector<App_catalog::TCatalogEntry> Entries =
-            App_catalog::ListCatalog(Bin).Catalog.Entries();
-        for (const App_catalog::TCatalogEntry& Entry : Entries)
-            App_record::RemoveRecord(Entry.Path);
+        const std::vector<Engine_catalog::TCatalogEntry> Entries =
+            Engine_catalog::ListCatalog(Bin).Catalog.Entries();
+        for (const Engine_catalog::TCatalogEntry& Entry : Entries)
+            Engine_record::RemoveRecord(Entry.Path);
         const double Unrecorded = OpenDialog(Bin, false);
         const Clock::time_point ReadStart = Clock::now();
-        for (const App_catalog::TCatalogEntry& Entry : Entries) {
+        for (const Engine_catalog::TCatalogEntry& Entry : Entries) {
             TRecord Record;
-            App_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+            Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
         }
         const double Reading = Milliseconds(ReadStart, Clock::now());
         std::printf("  %8zu %14.1f %14.1f %18.1f %22.1f\n", Count, Recorded, Listing, Unrecorded,

@@ -17,7 +17,7 @@ std::uint64_t Time(WORD Month, WORD Day, WORD Hour) {
     return (static_cast<std::uint64_t>(File.dwHighDateTime) << 32) | File.dwLowDateTime;
 }
 
-std::vector<App_cleanup::TCleanUpEntry> Entries() {
+std::vector<Engine_cleanup::TCleanUpEntry> Entries() {
     const std::uint64_t MB = 1024 * 1024;
     return {
         {"Tovel #0001", "B\\1", Time(6, 2, 9), 12 * MB, false},

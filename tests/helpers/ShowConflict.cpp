@@ -21,10 +21,10 @@ std::uint64_t Time(WORD Day, WORD Hour, WORD Minute) {
 
 int main(int Argc, char** Argv) {
     ShowDialog::StartApplication();
-    App_takeback::TConflictQuestion Question;
+    Engine_takeback::TConflictQuestion Question;
     Question.Destination = "C:\\Users\\Anna\\Documents\\Reports\\2026\\Quarterly report.docx";
-    Question.Standing = {App_takeback::TOriginKind::okFile, 2380417, Time(8, 9, 12)};
-    Question.Coming = {App_takeback::TOriginKind::okFile, 734003, Time(3, 17, 40)};
+    Question.Standing = {Engine_takeback::TOriginKind::okFile, 2380417, Time(8, 9, 12)};
+    Question.Coming = {Engine_takeback::TOriginKind::okFile, 734003, Time(3, 17, 40)};
     Question.ReplaceOffered = true;
     Question.Following = 2;
     App_conflictdialog::TAppConflictDialog Dialog(Question);

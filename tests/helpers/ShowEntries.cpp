@@ -14,8 +14,8 @@
 
 namespace {
 
-using App_record::TRecord;
-using App_record::TRecordNode;
+using Engine_record::TRecord;
+using Engine_record::TRecordNode;
 
 std::uint64_t Time(WORD Day, WORD Hour, WORD Minute) {
     SYSTEMTIME System{2026, 12, 0, Day, Hour, Minute, 0, 0};
@@ -41,14 +41,14 @@ TRecord Put(std::uint64_t Created, TRecordNode Drive, bool Finished = true) {
     Record.Puts.back().Id = "1";
     Record.Puts.back().Time = Created;
     Record.Puts.back().State =
-        Finished ? App_record::TPutState::psDone : App_record::TPutState::psInterrupted;
+        Finished ? Engine_record::TPutState::psDone : Engine_record::TPutState::psInterrupted;
     Record.Puts.back().Tree.Children.push_back(std::move(Drive));
     return Record;
 }
 
-App_catalog::TListing Entries() {
-    App_catalog::TListing Listing;
-    App_catalog::TCatalog& Catalog = Listing.Catalog;
+Engine_catalog::TListing Entries() {
+    Engine_catalog::TListing Listing;
+    Engine_catalog::TCatalog& Catalog = Listing.Catalog;
     const auto Add = [&Catalog](const char* Name, const TRecord& Record, bool Unfinished) {
         Catalog.SetRecord(Catalog.AddEntry(Name, std::string("B\\") + Name, 0), Record, Unfinished);
     };
@@ -92,11 +92,11 @@ protected:
         if (View == "search") {
             SetWindowTextA(SearchEdit(), "report");
         } else if (View == "opened") {
-            ListView_SetItemState(ListView1(), 0, LVIS_FOCUSED | LVIS_SELECTED,
+            ListView_SetItemState(EntriesList(), 0, LVIS_FOCUSED | LVIS_SELECTED,
                                   LVIS_FOCUSED | LVIS_SELECTED);
             OpenFocused();
-            ListView_SetItemState(ListView1(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
-            ListView_SetItemState(ListView1(), 5, LVIS_FOCUSED | LVIS_SELECTED,
+            ListView_SetItemState(EntriesList(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
+            ListView_SetItemState(EntriesList(), 5, LVIS_FOCUSED | LVIS_SELECTED,
                                   LVIS_FOCUSED | LVIS_SELECTED);
         }
     }

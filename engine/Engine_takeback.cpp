@@ -1,4 +1,4 @@
-#include "app/App_takeback.h"
+#include "engine/Engine_takeback.h"
 
 #include "vek/Vek_file.h"
 #include "vek/Vek_string.h"
@@ -10,19 +10,16 @@
 #include <utility>
 
 #ifdef _WIN32
-#include "app/App_conflictdialog.h"
-#include "app/App_fileoperation.h"
-#include "app/App_record.h"
-#include "gui/Gui_application.h"
+#include "base/Base_file.h"
+#include "engine/Engine_record.h"
 #include "vek/Vek_codepage.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <set>
 #endif
 
-namespace App_takeback {
+namespace Engine_takeback {
 
 using Base_system::Exception;
 
@@ -48,37 +45,6 @@ void WalkItem(const TEntryNode& Item, const std::string& InEntry, const std::str
         // After its children: the deepest directories are removed first.
         Plan.Descended.push_back(InEntry);
         break;
-    }
-}
-
-// Letter case aside, byte by byte: the order of a list, not of a language.
-int CompareNoCase(const std::string& A, const std::string& B) {
-    const std::size_t Length = std::min(A.size(), B.size());
-    for (std::size_t Index = 0; Index < Length; ++Index) {
-        const int Left = std::tolower(static_cast<unsigned char>(A[Index]));
-        const int Right = std::tolower(static_cast<unsigned char>(B[Index]));
-        if (Left != Right)
-            return Left - Right;
-    }
-    return A.size() < B.size() ? -1 : (A.size() > B.size() ? 1 : 0);
-}
-
-template <class T> int CompareValues(const T& A, const T& B) {
-    return A < B ? -1 : (B < A ? 1 : 0);
-}
-
-int CompareColumn(const TEntryInfo& A, const TEntryInfo& B, int Column) {
-    switch (Column) {
-    case ecPut:
-        return CompareValues(A.Created, B.Created);
-    case ecItems:
-        return CompareValues(A.Items, B.Items);
-    case ecSize:
-        return CompareValues(A.Size, B.Size);
-    case ecFrom:
-        return CompareNoCase(A.From, B.From);
-    default:
-        return CompareNoCase(A.Name, B.Name);
     }
 }
 
@@ -621,44 +587,13 @@ std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts) {
     return Text;
 }
 
-std::string FromText(const std::vector<std::string>& Destinations) {
-    if (Destinations.empty())
-        return std::string();
-    if (Destinations.size() == 1)
-        return Destinations.front();
-    return Destinations.front() + " and " + std::to_string(Destinations.size() - 1) + " more";
-}
-
-std::string FormatKilobytes(std::uint64_t Size, const std::string& Separator) {
-    const std::string Digits = std::to_string(Size / 1024 + (Size % 1024 != 0 ? 1 : 0));
-    std::string Grouped;
-    for (std::size_t Index = 0; Index < Digits.size(); ++Index) {
-        if (Index > 0 && (Digits.size() - Index) % 3 == 0)
-            Grouped += Separator;
-        Grouped += Digits[Index];
-    }
-    return Grouped + " KB";
-}
-
-void SortEntries(std::vector<TEntryInfo>& Entries, int Column, bool Descending) {
-    std::stable_sort(Entries.begin(), Entries.end(),
-                     [Column, Descending](const TEntryInfo& A, const TEntryInfo& B) {
-                         const int Order = CompareColumn(A, B, Column);
-                         if (Order != 0)
-                             return Descending ? Order > 0 : Order < 0;
-                         return CompareNoCase(A.Name, B.Name) < 0;
-                     });
-}
-
 #ifdef _WIN32
-
-using App_fileoperation::TFileOperator;
 
 namespace {
 
 void ReadInto(const std::string& Path, TEntryNode& Node, bool LeaveOutRecord) {
     Vek_file::ListDirectory(Path, [&](const Vek_file::TFindData& Data) {
-        if (LeaveOutRecord && App_record::IsRecordFile(Data.Name))
+        if (LeaveOutRecord && Engine_record::IsRecordFile(Data.Name))
             return;
         TEntryNode Child;
         Child.Name = Data.Name;
@@ -675,21 +610,14 @@ void ReadInto(const std::string& Path, TEntryNode& Node, bool LeaveOutRecord) {
 // The items a take back into a folder takes of a whole entry: those its
 // record names, else what lies in its drive directories.
 std::vector<std::string> EntryItems(const std::string& EntryPath, const TEntryNode& Tree) {
-    App_record::TRecord Record;
-    if (!App_record::ReadRecord(EntryPath, Record))
+    Engine_record::TRecord Record;
+    if (!Engine_record::ReadRecord(EntryPath, Record))
         return DriveItems(Tree);
     std::vector<std::string> Items;
-    for (const App_record::TPutSection& Section : Record.Puts)
-        for (const std::string& Path : App_record::ItemPaths(Section.Tree))
-            Items.push_back(App_record::FromRecordText(Path));
+    for (const Engine_record::TPutSection& Section : Record.Puts)
+        for (const std::string& Path : Engine_record::ItemPaths(Section.Tree))
+            Items.push_back(Engine_record::FromRecordText(Path));
     return Items;
-}
-
-bool HasUnfinishedPut(const std::string& EntryPath) {
-    App_record::TRecord Record;
-    if (!App_record::ReadRecord(EntryPath, Record))
-        return false;
-    return std::any_of(Record.Puts.begin(), Record.Puts.end(), App_record::IsUnfinished);
 }
 
 } // namespace
@@ -722,12 +650,12 @@ bool IsDriveAvailable(char Drive) {
     return GetFileAttributesA(Root.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<TEntryInfo> ListEntryDirectories(const std::string& Location) {
-    std::vector<TEntryInfo> Entries;
+std::vector<TEntryDirectory> ListEntryDirectories(const std::string& Location) {
+    std::vector<TEntryDirectory> Entries;
     Vek_file::ListDirectory(Location, [&Location, &Entries](const Vek_file::TFindData& Data) {
         if (!Data.IsDirectory() || Data.IsReparsePoint())
             return;
-        TEntryInfo Entry;
+        TEntryDirectory Entry;
         Entry.Name = Data.Name;
         Entry.Path = Vek_file::IncludeTrailingDelimiter(Location, PathDelimiter) + Entry.Name;
         Entry.Created = Data.Created;
@@ -736,46 +664,29 @@ std::vector<TEntryInfo> ListEntryDirectories(const std::string& Location) {
     return Entries;
 }
 
-std::vector<TEntryInfo> ListEntries(const std::string& Location) {
-    if (!Vek_file::IsDirectory(Location))
-        throw Exception("The bin does not exist.");
-    std::vector<TEntryInfo> Entries = ListEntryDirectories(Location);
-    for (TEntryInfo& Entry : Entries) {
-        const TEntryNode Tree = ReadEntryTree(Entry.Path);
-        TTakeBackPlan Plan;
-        PlanTakeBack(Entry.Path, Tree, OriginKindOf, IsDriveAvailable, Plan);
-        Entry.Items = Plan.Sources.size();
-        Entry.Size = TreeSize(Tree);
-        Entry.From = FromText(Plan.Destinations);
-        Entry.Unfinished = HasUnfinishedPut(Entry.Path);
-    }
-    SortEntries(Entries, ecPut, true);
-    return Entries;
-}
-
 // A put that moved nothing leaves nothing to take back, and one that still
 // runs is not over: neither is the last put.
 bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection) {
     bool Found = false;
     std::uint64_t Newest = 0;
-    for (const TEntryInfo& Entry : ListEntryDirectories(Location)) {
-        App_record::TRecord Record;
+    for (const TEntryDirectory& Entry : ListEntryDirectories(Location)) {
+        Engine_record::TRecord Record;
         std::uint64_t Time = Entry.Created;
         std::vector<std::string> Items;
-        if (App_record::ReadRecord(Entry.Path, Record)) {
-            const App_record::TPutSection* Last = nullptr;
-            for (const App_record::TPutSection& Section : Record.Puts) {
-                const bool Running = Section.State == App_record::TPutState::psBegun &&
-                                     App_record::IsPutRunning(Section);
-                if (!Running && App_record::CountItems(Section.Tree) > 0 &&
+        if (Engine_record::ReadRecord(Entry.Path, Record)) {
+            const Engine_record::TPutSection* Last = nullptr;
+            for (const Engine_record::TPutSection& Section : Record.Puts) {
+                const bool Running = Section.State == Engine_record::TPutState::psBegun &&
+                                     Engine_record::IsPutRunning(Section);
+                if (!Running && Engine_record::CountItems(Section.Tree) > 0 &&
                     (!Last || Section.Time >= Last->Time))
                     Last = &Section;
             }
             if (!Last)
                 continue;
             Time = Last->Time;
-            for (const std::string& Path : App_record::ItemPaths(Last->Tree))
-                Items.push_back(App_record::FromRecordText(Path));
+            for (const std::string& Path : Engine_record::ItemPaths(Last->Tree))
+                Items.push_back(Engine_record::FromRecordText(Path));
         }
         if (Found && Time < Newest)
             continue;
@@ -788,28 +699,28 @@ bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection) {
 
 std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location) {
     std::vector<TUnfinishedPut> Found;
-    for (const TEntryInfo& Entry : ListEntryDirectories(Location)) {
-        App_record::TRecord Record;
-        if (!App_record::ReadRecord(Entry.Path, Record))
+    for (const TEntryDirectory& Entry : ListEntryDirectories(Location)) {
+        Engine_record::TRecord Record;
+        if (!Engine_record::ReadRecord(Entry.Path, Record))
             continue;
         bool Changed = false;
-        std::unique_ptr<App_record::TRecordNode> Actual;
-        for (App_record::TPutSection& Section : Record.Puts) {
-            if (Section.State != App_record::TPutState::psBegun ||
-                App_record::IsPutRunning(Section))
+        std::unique_ptr<Engine_record::TRecordNode> Actual;
+        for (Engine_record::TPutSection& Section : Record.Puts) {
+            if (Section.State != Engine_record::TPutState::psBegun ||
+                Engine_record::IsPutRunning(Section))
                 continue;
             if (!Actual)
-                Actual =
-                    std::make_unique<App_record::TRecordNode>(App_record::ReadEntry(Entry.Path));
+                Actual = std::make_unique<Engine_record::TRecordNode>(
+                    Engine_record::ReadEntry(Entry.Path));
             // What the put walked before the move, as far as it arrived.
-            Section.Tree = App_record::Intersect(Section.Tree, *Actual);
-            Section.State = App_record::TPutState::psInterrupted;
+            Section.Tree = Engine_record::Intersect(Section.Tree, *Actual);
+            Section.State = Engine_record::TPutState::psInterrupted;
             Found.push_back(
-                TUnfinishedPut{Entry.Name, App_record::CountItems(Section.Tree), Section.Items});
+                TUnfinishedPut{Entry.Name, Engine_record::CountItems(Section.Tree), Section.Items});
             Changed = true;
         }
         if (Changed)
-            App_record::WriteRecord(Entry.Path, Record);
+            Engine_record::WriteRecord(Entry.Path, Record);
     }
     return Found;
 }
@@ -819,16 +730,15 @@ namespace {
 // The time of an entry's newest put, by its record; the time its directory
 // was made for an entry without one.
 std::uint64_t EntryTime(const std::string& EntryPath) {
-    App_record::TRecord Record;
-    if (App_record::ReadRecord(EntryPath, Record))
-        if (const App_record::TPutSection* Newest = App_record::NewestSection(Record))
+    Engine_record::TRecord Record;
+    if (Engine_record::ReadRecord(EntryPath, Record))
+        if (const Engine_record::TPutSection* Newest = Engine_record::NewestSection(Record))
             return Newest->Time;
     WIN32_FILE_ATTRIBUTE_DATA Data;
     if (!GetFileAttributesExW(Vek_codepage::ToWide(EntryPath).c_str(), GetFileExInfoStandard,
                               &Data))
         return 0;
-    return (static_cast<std::uint64_t>(Data.ftCreationTime.dwHighDateTime) << 32) |
-           Data.ftCreationTime.dwLowDateTime;
+    return Base_file::FileTimeValue(Data.ftCreationTime);
 }
 
 } // namespace
@@ -841,11 +751,12 @@ TItemFacts FactsOf(const std::string& Path) {
     Facts.Kind = (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? TOriginKind::okDirectory
                                                                     : TOriginKind::okFile;
     if (Facts.Kind == TOriginKind::okFile)
-        Facts.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
-    Facts.LastWritten = (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
-                        Data.ftLastWriteTime.dwLowDateTime;
+        Facts.Size = Base_file::Joined64(Data.nFileSizeHigh, Data.nFileSizeLow);
+    Facts.LastWritten = Base_file::FileTimeValue(Data.ftLastWriteTime);
     return Facts;
 }
+
+TTakeBackHost::~TTakeBackHost() = default;
 
 TTakeBackTask::~TTakeBackTask() = default;
 
@@ -875,37 +786,17 @@ void TTakeBackTask::Execute() {
     const TTakeBackPlan& Pairs = Plan();
     CheckLengths(Pairs.Sources, Pairs.Destinations);
     const TSettledMove Move = SettleConflicts(
-        Pairs, *FWorld, FactsOf, static_cast<bool>(OnPutAside),
-        [this](const TConflictQuestion& Question) { return ChooseConflict(Question); });
+        Pairs, *FWorld, FactsOf, FHost.CanPutAside(),
+        [this](const TConflictQuestion& Question) { return FHost.ChooseConflict(Question); });
     CheckLengths(Move.Sources, Move.Destinations);
     PutAside(Move.PutAside);
-    if (!Move.Sources.empty()) {
-        const std::unique_ptr<TFileOperator> Operator = CreateFileOperator();
-        Operator->Sources() = Move.Sources;
-        Operator->Destinations() = Move.Destinations;
-        Operator->SetFunc(App_fileoperation::FileOperationMove);
-        // The put's flags: one target per source, parents made without
-        // asking; never "yes to all": nothing stands at any target.
-        Operator->SetFlags(App_fileoperation::FileOperationMultipleDestinations |
-                           App_fileoperation::FileOperationNoConfirmMakeDirectory);
-        Operator->Execute();
-    }
+    if (!Move.Sources.empty())
+        FHost.Move(Move.Sources, Move.Destinations);
     RemoveEmptied();
     FollowRecords();
     for (const std::string& Stayed : {StayedMessage(Pairs), SameNameMessage(Pairs)})
         if (!Stayed.empty())
             throw Exception(Stayed);
-}
-
-std::unique_ptr<TFileOperator> TTakeBackTask::CreateFileOperator() {
-    return std::make_unique<TFileOperator>();
-}
-
-TConflictAnswer TTakeBackTask::ChooseConflict(const TConflictQuestion& Question) {
-    App_conflictdialog::TAppConflictDialog Dialog(Question);
-    if (Dialog.Execute() != IDOK)
-        throw Base_system::EAbort();
-    return Dialog.Answer();
 }
 
 // What stands in the way of a Replace goes into the bin as a put of its own,
@@ -914,7 +805,7 @@ TConflictAnswer TTakeBackTask::ChooseConflict(const TConflictQuestion& Question)
 void TTakeBackTask::PutAside(const std::vector<std::string>& Paths) const {
     if (Paths.empty())
         return;
-    OnPutAside(Paths);
+    FHost.PutAside(Paths);
     for (const std::string& Path : Paths)
         if (OriginKindOf(Path) != TOriginKind::okMissing)
             throw Exception("The program could not put \"" + Path + "\" into the bin.");
@@ -927,7 +818,7 @@ void TTakeBackTask::CheckLengths(const std::vector<std::string>& Sources,
     for (const std::vector<std::string>* Paths : {&Sources, &Destinations}) {
         for (const std::string& Path : *Paths) {
             if (Vek_codepage::IsTooLongForTheShell(Path)) {
-                Gui_application::Application().ShowMessage("Too long: [" + Path + "]");
+                FHost.TellTooLong(Path);
                 throw Exception("The program cannot take back a path that is too long.");
             }
         }
@@ -945,18 +836,9 @@ void TTakeBackTask::FollowRecords() const {
     std::set<std::string> Followed;
     for (const TTakeBackSelection& Selection : Selections)
         if (Followed.insert(Selection.EntryPath).second)
-            App_record::FollowEntry(Selection.EntryPath);
-}
-
-void DiscardEntries(const std::vector<std::string>& EntryPaths) {
-    TFileOperator Operator;
-    Operator.Sources() = EntryPaths;
-    Operator.SetFunc(App_fileoperation::FileOperationDelete);
-    // Undoable: the entries go to the Recycle Bin, after the shell's own question.
-    Operator.SetFlags(App_fileoperation::FileOperationAllowUndo);
-    Operator.Execute();
+            Engine_record::FollowEntry(Selection.EntryPath);
 }
 
 #endif
 
-} // namespace App_takeback
+} // namespace Engine_takeback

@@ -15,11 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace App_fileoperation {
-class TFileOperator;
-}
-
-namespace App_takeback {
+namespace Engine_takeback {
 
 // One file or directory of an entry, as one walk of the entry found it. A
 // reparse point (a junction, a link) is kept as a leaf: nothing below it is
@@ -248,40 +244,18 @@ struct TUnfinishedPut {
 // 10 items arrived in the entry.
 std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts);
 
-// "and N more" after the first original path of an entry, when there are more.
-std::string FromText(const std::vector<std::string>& Destinations);
-
-// A size as the explorer's details show it: whole kilobytes, rounded up,
-// digits grouped by Separator ("1,234 KB"); nothing is "0 KB".
-std::string FormatKilobytes(std::uint64_t Size, const std::string& Separator);
-
-// One row of the entries list.
-struct TEntryInfo {
+// One directory of the bin, as its listing found it.
+struct TEntryDirectory {
     std::string Name;
     std::string Path;
     std::uint64_t Created = 0; // FILETIME as one number
-    std::size_t Items = 0;
-    std::uint64_t Size = 0;
-    std::string From;
-    // Its record holds a put that did not finish.
-    bool Unfinished = false;
 };
-
-// The columns of the entries list, in their order.
-enum TEntryColumn { ecEntry = 0, ecPut, ecItems, ecSize, ecFrom, ecCount };
-
-// Orders the rows by Column, the other way round with Descending; rows that
-// tie keep the order of their names.
-void SortEntries(std::vector<TEntryInfo>& Entries, int Column, bool Descending);
 
 #ifdef _WIN32
 
 // The bin's own direct subdirectories, read in one listing, whatever their
 // names: every one is an entry. Reparse points are no entries.
-std::vector<TEntryInfo> ListEntryDirectories(const std::string& Location);
-// The entries with their items, sizes and origins, newest first: every entry
-// is walked once. Raises "The bin does not exist." when Location is no directory.
-std::vector<TEntryInfo> ListEntries(const std::string& Location);
+std::vector<TEntryDirectory> ListEntryDirectories(const std::string& Location);
 
 // Reads the entry below Path with one FindFirstFile walk; its record is the
 // entry's own and no item, so it is left out.
@@ -299,20 +273,41 @@ bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection);
 // marked interrupted. Nothing moves.
 std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location);
 
-// Takes the selected items back in one shell move, behind the guard dialog:
-// each to its original place, or, given a target folder, each directly into
-// it under its own name. The entries are planned as one, newest first, and
-// every conflict is settled before anything moves: what a Replace sets
-// aside is put into the bin first, and no pair of the move aims at a path
-// where anything stands. Then removes the directories the move emptied and
-// lets each entry's record follow what left it; an entry emptied goes with
-// its record. Raises before anything moves when a path is too long, and
-// afterwards when items stayed.
+// What a take back asks of its caller: a person's answers, a put for what a
+// Replace sets aside, and the one move. The program's windows answer; so
+// can a test or a console.
+class TTakeBackHost {
+public:
+    virtual ~TTakeBackHost();
+    // One conflict's answer; raises Base_system::EAbort to cancel the take
+    // back before anything moves.
+    virtual TConflictAnswer ChooseConflict(const TConflictQuestion& Question) = 0;
+    // Told of a path the shell cannot take, before the take back is refused.
+    virtual void TellTooLong(const std::string& Path) = 0;
+    // Whether PutAside can put anything; without it Replace is offered only
+    // over an item of this take back.
+    virtual bool CanPutAside() const = 0;
+    // Puts what a Replace sets aside into the bin, as any put does.
+    virtual void PutAside(const std::vector<std::string>& Paths) = 0;
+    // Moves Sources[i] to Destinations[i] in one operation, making missing
+    // parents without asking.
+    virtual void Move(const std::vector<std::string>& Sources,
+                      const std::vector<std::string>& Destinations) = 0;
+};
+
+// Takes the selected items back in one move: each to its original place,
+// or, given a target folder, each directly into it under its own name. The
+// entries are planned as one, newest first, and every conflict is settled
+// before anything moves: what a Replace sets aside is put into the bin
+// first, and no pair of the move aims at a path where anything stands. Then
+// removes the directories the move emptied and lets each entry's record
+// follow what left it; an entry emptied goes with its record. Raises before
+// anything moves when a path is too long, and afterwards when items stayed.
 class TTakeBackTask {
 public:
-    explicit TTakeBackTask(std::vector<TTakeBackSelection> Selections,
-                           std::string TargetFolder = std::string())
-        : Selections(std::move(Selections)), TargetFolder(std::move(TargetFolder)) {}
+    TTakeBackTask(std::vector<TTakeBackSelection> Selections, TTakeBackHost& Host,
+                  std::string TargetFolder = std::string())
+        : Selections(std::move(Selections)), TargetFolder(std::move(TargetFolder)), FHost(Host) {}
     virtual ~TTakeBackTask();
 
     // Walks the entries; Execute runs what this planned.
@@ -322,22 +317,13 @@ public:
     const std::vector<TTakeBackSelection> Selections;
     const std::string TargetFolder;
 
-    // Puts what a Replace sets aside into the bin, as any put does. Without
-    // it Replace is offered only over an item of this take back.
-    std::function<void(const std::vector<std::string>& Paths)> OnPutAside;
-
-protected:
-    virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
-    // One conflict's answer, by the conflict dialog; Escape raises
-    // Base_system::EAbort before anything has moved.
-    virtual TConflictAnswer ChooseConflict(const TConflictQuestion& Question);
-
 private:
     void CheckLengths(const std::vector<std::string>& Sources,
                       const std::vector<std::string>& Destinations) const;
     void PutAside(const std::vector<std::string>& Paths) const;
     void RemoveEmptied() const;
     void FollowRecords() const;
+    TTakeBackHost& FHost;
     std::unique_ptr<TTakeBackPlan> FPlan;
     std::unique_ptr<TPlannedWorld> FWorld;
 };
@@ -345,10 +331,6 @@ private:
 // What stands at Path on disk (a link as its own kind), by its attributes.
 TItemFacts FactsOf(const std::string& Path);
 
-// Sends the entries to the Recycle Bin through the shell's delete, after the
-// shell's own confirmation, behind the guard dialog.
-void DiscardEntries(const std::vector<std::string>& EntryPaths);
-
 #endif
 
-} // namespace App_takeback
+} // namespace Engine_takeback

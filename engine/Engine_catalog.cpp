@@ -1,6 +1,7 @@
-#include "App_catalog.h"
+#include "engine/Engine_catalog.h"
 
 #ifdef _WIN32
+#include "base/Base_file.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
@@ -15,9 +16,9 @@
 #include <map>
 #include <utility>
 
-namespace App_catalog {
+namespace Engine_catalog {
 
-using App_record::TRecordNode;
+using Engine_record::TRecordNode;
 
 namespace {
 
@@ -271,13 +272,13 @@ void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool D
         const TCatalogEntry& B = Entries[Right];
         const auto Order = [](auto X, auto Y) { return X < Y ? -1 : Y < X ? 1 : 0; };
         switch (Column) {
-        case 1:
+        case ecPut:
             return Order(A.Created, B.Created);
-        case 2:
+        case ecItems:
             return Order(A.Items, B.Items);
-        case 3:
+        case ecSize:
             return Order(A.Bytes, B.Bytes);
-        case 4:
+        case ecFrom:
             return Order(FoldText(A.FirstItem), FoldText(B.FirstItem));
         default:
             return 0;
@@ -295,12 +296,12 @@ void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool D
     });
 }
 
-TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts) {
+TRecordNode MergeTrees(const std::vector<Engine_record::TPutSection>& Puts) {
     TRecordNode Tree;
     if (Puts.size() == 1)
         Tree = Puts.front().Tree;
     else
-        for (const App_record::TPutSection& Put : Puts)
+        for (const Engine_record::TPutSection& Put : Puts)
             MergeInto(Tree, Put.Tree);
     SortChildren(Tree);
     return Tree;
@@ -318,17 +319,17 @@ std::size_t TCatalog::AddEntry(const std::string& Name, const std::string& Path,
     return FEntries.size() - 1;
 }
 
-void TCatalog::SetRecord(std::size_t Entry, const App_record::TRecord& Record, bool Unfinished) {
+void TCatalog::SetRecord(std::size_t Entry, const Engine_record::TRecord& Record, bool Unfinished) {
     TCatalogEntry& Info = FEntries[Entry];
     if (Info.Known)
         return;
     Info.Known = true;
     Info.Unfinished = Unfinished;
     std::vector<std::string> Items;
-    for (const App_record::TPutSection& Put : Record.Puts) {
+    for (const Engine_record::TPutSection& Put : Record.Puts) {
         Info.Created = std::max(Info.Created, Put.Time);
-        App_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);
-        for (const std::string& Path : App_record::ItemPaths(Put.Tree))
+        Engine_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);
+        for (const std::string& Path : Engine_record::ItemPaths(Put.Tree))
             Items.push_back(Path);
     }
     Info.Items = Items.size();
@@ -451,42 +452,11 @@ TTotals TCatalog::Totals() const {
     return Totals;
 }
 
-std::string GroupDigits(std::uint64_t Value, const std::string& Thousands) {
-    const std::string Digits = std::to_string(Value);
-    std::string Grouped;
-    for (std::size_t Index = 0; Index < Digits.size(); ++Index) {
-        if (Index > 0 && (Digits.size() - Index) % 3 == 0)
-            Grouped += Thousands;
-        Grouped += Digits[Index];
-    }
-    return Grouped;
-}
-
-std::string SizeText(std::uint64_t Bytes, const std::string& Thousands,
-                     const std::string& Decimal) {
-    if (Bytes < 1024)
-        return GroupDigits(Bytes, Thousands) + (Bytes == 1 ? " byte" : " bytes");
-    static const char* const Units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    std::size_t Unit = 0;
-    double Divisor = 1024;
-    // Tenths of the unit, rounded; 1,024.0 of one unit reads as 1.0 of the next.
-    while (Unit + 1 < std::size(Units) &&
-           std::llround(static_cast<double>(Bytes) * 10 / Divisor) >= 1024 * 10) {
-        Divisor *= 1024;
-        ++Unit;
-    }
-    const auto Tenths =
-        static_cast<std::uint64_t>(std::llround(static_cast<double>(Bytes) * 10 / Divisor));
-    return GroupDigits(Tenths / 10, Thousands) + Decimal + std::to_string(Tenths % 10) + " " +
-           Units[Unit];
-}
-
-std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
-                       const std::string& Decimal) {
-    return GroupDigits(Totals.Entries, Thousands) +
-           (Totals.Entries == 1 ? " entry, " : " entries, ") +
-           GroupDigits(Totals.Files, Thousands) + (Totals.Files == 1 ? " file, " : " files, ") +
-           SizeText(Totals.Bytes, Thousands, Decimal);
+std::string TotalsText(const TTotals& Totals, const Vek_string::TNumberFormat& Format) {
+    using Vek_string::GroupDigits;
+    return GroupDigits(Totals.Entries, Format) + (Totals.Entries == 1 ? " entry, " : " entries, ") +
+           GroupDigits(Totals.Files, Format) + (Totals.Files == 1 ? " file, " : " files, ") +
+           Vek_string::SizeText(Totals.Bytes, Format);
 }
 
 namespace {
@@ -556,14 +526,16 @@ const char CatalogFileName[] = "TovelBin.catalog";
 namespace {
 
 const char NewCatalogSuffix[] = ".new";
+// More than a catalogue of a million entries needs; a larger file is none.
+const std::uint64_t MaxCatalogBytes = 1ull << 30;
 
 bool IsDriveLevel(const TRecordNode& Node) {
     return Node.Kind == TRecordNode::nkDirectory && Node.Name.size() == 1 &&
            std::isalpha(static_cast<unsigned char>(Node.Name[0]));
 }
 
-bool HasUnfinishedPut(const App_record::TRecord& Record) {
-    return std::any_of(Record.Puts.begin(), Record.Puts.end(), App_record::IsUnfinished);
+bool HasUnfinishedPut(const Engine_record::TRecord& Record) {
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::IsUnfinished);
 }
 
 } // namespace
@@ -576,46 +548,17 @@ bool IsCatalogFile(const std::string& Name) {
 
 namespace {
 
-std::wstring WidePath(const std::string& Path) {
-    return Vek_codepage::ToWide(Path);
-}
-
 std::string ReadCatalogFile(const std::string& Path) {
-    const HANDLE File =
-        CreateFileW(WidePath(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE)
-        return std::string();
     std::string Bytes;
-    LARGE_INTEGER Size;
-    if (GetFileSizeEx(File, &Size) && Size.QuadPart < (1LL << 30)) {
-        Bytes.resize(static_cast<std::size_t>(Size.QuadPart));
-        DWORD Read = 0;
-        if (!Bytes.empty() &&
-            (!ReadFile(File, &Bytes[0], static_cast<DWORD>(Bytes.size()), &Read, nullptr) ||
-             Read != Bytes.size()))
-            Bytes.clear();
-    }
-    CloseHandle(File);
+    if (!Base_file::ReadWholeFile(Path, Bytes, Base_file::TSharing::shAnyone, MaxCatalogBytes))
+        Bytes.clear();
     return Bytes;
 }
 
 // Written beside the old one and renamed over it; a catalogue that cannot
 // be written is only read from the entries again next time.
 void WriteCatalogFile(const std::string& Path, const std::string& Text) {
-    const std::string New = Path + NewCatalogSuffix;
-    const HANDLE File = CreateFileW(WidePath(New).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (File == INVALID_HANDLE_VALUE)
-        return;
-    DWORD Written = 0;
-    const bool Complete =
-        WriteFile(File, Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
-        Written == Text.size();
-    CloseHandle(File);
-    if (!Complete ||
-        !MoveFileExW(WidePath(New).c_str(), WidePath(Path).c_str(), MOVEFILE_REPLACE_EXISTING))
-        DeleteFileW(WidePath(New).c_str());
+    Base_file::WriteFileAtomically(Path, Path + NewCatalogSuffix, Text, true);
 }
 
 } // namespace
@@ -639,18 +582,18 @@ TListing ListCatalog(const std::string& Location) {
         const std::string Path = Vek_file::IncludeTrailingDelimiter(Location, '\\') + Data.Name;
         const std::size_t Entry = Listing.Catalog.AddEntry(Data.Name, Path, Data.Created);
         const auto Found = ByName.find(Data.Name);
-        App_record::TRecord Record;
+        Engine_record::TRecord Record;
         TCachedRecord Fresh;
         if (Found != ByName.end() && Found->second->Changed == Data.LastWritten &&
-            App_record::ParseRecord(Found->second->Text, Record)) {
+            Engine_record::ParseRecord(Found->second->Text, Record)) {
             Fresh = *Found->second;
         } else {
             Changed = true;
-            if (!App_record::ReadRecord(Path, Record)) {
+            if (!Engine_record::ReadRecord(Path, Record)) {
                 Listing.Unread.push_back(Entry);
                 return;
             }
-            Fresh = TCachedRecord{Data.LastWritten, App_record::FormatRecord(Record)};
+            Fresh = TCachedRecord{Data.LastWritten, Engine_record::FormatRecord(Record)};
         }
         Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
         Kept.emplace_back(Data.Name, std::move(Fresh));
@@ -660,19 +603,20 @@ TListing ListCatalog(const std::string& Location) {
     return Listing;
 }
 
-bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record::TRecord& Record) {
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
+                 Engine_record::TRecord& Record) {
     TRecordNode Tree;
     try {
-        Tree = App_record::ReadEntry(EntryPath);
+        Tree = Engine_record::ReadEntry(EntryPath);
     } catch (const Base_system::Exception&) {
         return false;
     }
-    App_record::TPutSection Section;
+    Engine_record::TPutSection Section;
     char Id[40];
     std::snprintf(Id, sizeof Id, "%016llX-00000000", static_cast<unsigned long long>(Created));
     Section.Id = Id;
     Section.Time = Created;
-    Section.State = App_record::TPutState::psDone;
+    Section.State = Engine_record::TPutState::psDone;
     // What a take back without a record finds: each thing in a drive
     // directory is an item; anything else in the entry is none of the put's.
     for (TRecordNode& Level : Tree.Children) {
@@ -682,10 +626,10 @@ bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record
             Item.Item = true;
         Section.Tree.Children.push_back(std::move(Level));
     }
-    Section.Items = App_record::CountItems(Section.Tree);
+    Section.Items = Engine_record::CountItems(Section.Tree);
     Record.Puts = {std::move(Section)};
     try {
-        App_record::WriteRecord(EntryPath, Record);
+        Engine_record::WriteRecord(EntryPath, Record);
     } catch (const Base_system::Exception&) {
         // Read again at the next opening.
     }
@@ -732,4 +676,4 @@ void TCatalogFiller::Run() {
 
 #endif
 
-} // namespace App_catalog
+} // namespace Engine_catalog

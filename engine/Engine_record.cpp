@@ -1,4 +1,4 @@
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 
 #include "vek/Vek_string.h"
 
@@ -9,6 +9,7 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "base/Base_file.h"
 #include "base/Base_system.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
@@ -19,7 +20,7 @@
 #include <cstdio>
 #endif
 
-namespace App_record {
+namespace Engine_record {
 
 const char RecordFileName[] = "TovelBin.record";
 
@@ -581,51 +582,6 @@ const char PutMutexPrefix[] = "Parvex.TovelBin.Put.";
 const std::uint64_t MaxRecordBytes = 512ull << 20;
 const char* const WriteFailed = "The program could not write the put record.";
 
-// A file handle closed when the owner ends.
-class TFileHandle {
-public:
-    explicit TFileHandle(HANDLE Handle) : FHandle(Handle) {}
-    ~TFileHandle() {
-        if (FHandle != INVALID_HANDLE_VALUE)
-            CloseHandle(FHandle);
-    }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    HANDLE Get() const { return FHandle; }
-    bool Close() {
-        const bool Closed = CloseHandle(FHandle) != FALSE;
-        FHandle = INVALID_HANDLE_VALUE;
-        return Closed;
-    }
-
-private:
-    HANDLE FHandle;
-};
-
-std::wstring WidePath(const std::string& Path) {
-    return Vek_codepage::ToWide(Path);
-}
-
-bool ReadWholeFile(const std::string& Path, std::string& Bytes) {
-    TFileHandle File(CreateFileW(WidePath(Path).c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER Size;
-    if (File.Get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(File.Get(), &Size) ||
-        static_cast<std::uint64_t>(Size.QuadPart) > MaxRecordBytes)
-        return false;
-    Bytes.resize(static_cast<std::size_t>(Size.QuadPart));
-    std::size_t Done = 0;
-    while (Done < Bytes.size()) {
-        DWORD Read = 0;
-        const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Bytes.size() - Done, 1 << 24));
-        if (!::ReadFile(File.Get(), &Bytes[Done], Chunk, &Read, nullptr) || Read == 0)
-            return false;
-        Done += Read;
-    }
-    return true;
-}
-
 TRecordNode::TKind KindOf(DWORD Attributes) {
     if (Attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return TRecordNode::nkLink;
@@ -654,7 +610,7 @@ void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, boo
 // What stands at Path as an item of a record: false when nothing does.
 bool ReadItem(const std::string& Path, TRecordNode& Node) {
     WIN32_FILE_ATTRIBUTE_DATA Data;
-    if (!GetFileAttributesExW(WidePath(Path).c_str(), GetFileExInfoStandard, &Data))
+    if (!GetFileAttributesExW(Vek_codepage::ToWide(Path).c_str(), GetFileExInfoStandard, &Data))
         return false;
     Node = TRecordNode();
     Node.Kind = KindOf(Data.dwFileAttributes);
@@ -696,42 +652,26 @@ std::string RecordPath(const std::string& EntryPath) {
 bool ReadRecord(const std::string& EntryPath, TRecord& Record) {
     Record.Puts.clear();
     std::string Bytes;
-    return ReadWholeFile(RecordPath(EntryPath), Bytes) && ParseRecord(Bytes, Record);
+    return Base_file::ReadWholeFile(RecordPath(EntryPath), Bytes, Base_file::TSharing::shAnyone,
+                                    MaxRecordBytes) &&
+           ParseRecord(Bytes, Record);
 }
 
 // The new text goes to a hidden file of a fixed name beside the record and
 // then takes the record's place: a put killed in between leaves the old
 // record whole, and its leftover is overwritten by the next write.
 void WriteRecord(const std::string& EntryPath, const TRecord& Record) {
-    const std::string Text = FormatRecord(Record);
     const std::string Target = RecordPath(EntryPath);
-    const std::string New = Target + NewRecordSuffix;
-    TFileHandle File(CreateFileW(WidePath(New).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (File.Get() == INVALID_HANDLE_VALUE)
+    if (!Base_file::WriteFileAtomically(Target, Target + NewRecordSuffix, FormatRecord(Record),
+                                        true))
         throw Base_system::Exception(WriteFailed);
-    std::size_t Done = 0;
-    bool Complete = true;
-    while (Complete && Done < Text.size()) {
-        DWORD Written = 0;
-        const DWORD Chunk = static_cast<DWORD>(std::min<std::size_t>(Text.size() - Done, 1 << 24));
-        Complete = ::WriteFile(File.Get(), Text.data() + Done, Chunk, &Written, nullptr) &&
-                   Written == Chunk;
-        Done += Written;
-    }
-    Complete = FlushFileBuffers(File.Get()) && Complete;
-    if (!File.Close() || !Complete ||
-        !MoveFileExW(WidePath(New).c_str(), WidePath(Target).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(WidePath(New).c_str());
-        throw Base_system::Exception(WriteFailed);
-    }
 }
 
 bool RemoveRecord(const std::string& EntryPath) {
     const std::string Target = RecordPath(EntryPath);
-    DeleteFileW(WidePath(Target + NewRecordSuffix).c_str());
-    return DeleteFileW(WidePath(Target).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    DeleteFileW(Vek_codepage::ToWide(Target + NewRecordSuffix).c_str());
+    return DeleteFileW(Vek_codepage::ToWide(Target).c_str()) ||
+           GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 TRecordNode ReadTree(const std::string& Path) {
@@ -753,7 +693,7 @@ void FollowEntry(const std::string& EntryPath) {
     });
     if (!HoldsItems) {
         if (RemoveRecord(EntryPath))
-            RemoveDirectoryW(WidePath(EntryPath).c_str());
+            RemoveDirectoryW(Vek_codepage::ToWide(EntryPath).c_str());
         return;
     }
     TRecord Record;
@@ -783,7 +723,7 @@ std::string PutMutexName(const std::string& Id) {
 std::uint64_t CurrentTime() {
     FILETIME Now;
     GetSystemTimeAsFileTime(&Now);
-    return (static_cast<std::uint64_t>(Now.dwHighDateTime) << 32) | Now.dwLowDateTime;
+    return Base_file::FileTimeValue(Now);
 }
 
 bool IsPutRunning(const TPutSection& Section) {
@@ -845,7 +785,8 @@ void TPutRecorder::Complete(bool MoveSucceeded) {
 
 bool TPutRecorder::EveryItemArrived() const {
     for (const std::string& Path : FItemPaths) {
-        const std::wstring Wide = WidePath(FEntryPath + PathDelimiter + FromRecordText(Path));
+        const std::wstring Wide =
+            Vek_codepage::ToWide(FEntryPath + PathDelimiter + FromRecordText(Path));
         if (GetFileAttributesW(Wide.c_str()) == INVALID_FILE_ATTRIBUTES)
             return false;
     }
@@ -866,4 +807,4 @@ TRecordNode TPutRecorder::ArrivedTree() const {
 
 #endif
 
-} // namespace App_record
+} // namespace Engine_record

@@ -5,6 +5,8 @@
 // Whatever is discarded goes to the Recycle Bin.
 #pragma once
 
+#include "vek/Vek_string.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace App_cleanup {
+namespace Engine_cleanup {
 
 // The limits of the two numbers, as the dialog refuses what lies outside.
 const std::int32_t MinDays = 1;
@@ -54,19 +56,23 @@ std::vector<TCleanUpEntry> ChooseEntries(std::vector<TCleanUpEntry> Entries,
 
 std::uint64_t TotalSize(const std::vector<TCleanUpEntry>& Entries);
 
-// A size as a person reads it: "512 bytes", "1.5 KB", "300 MB", "1.2 GB"
-// (one decimal below 10 of a unit, rounded half up).
-std::string FormatSize(std::uint64_t Size);
-// "3 entries (1.2 GB)", "1 entry (12 KB)".
-std::string EntriesText(std::size_t Count, std::uint64_t Size);
+// The texts below give sizes by the program's one rule (Vek_string::SizeText)
+// with the separators of Format.
+
+// "3 entries (1.2 GB)", "1 entry (12.0 KB)".
+std::string EntriesText(std::size_t Count, std::uint64_t Size,
+                        const Vek_string::TNumberFormat& Format = {});
 // Cleaned up 3 entries (1.2 GB) into the Recycle Bin. With Left entries
 // that the Recycle Bin could not take, one more sentence says they stayed.
-std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t Left);
+std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t Left,
+                             const Vek_string::TNumberFormat& Format = {});
 // What the preview frees: "Frees 1.2 GB (3 entries)."; "Nothing to clean up."
 // when it lists nothing.
-std::string FreedText(std::size_t Count, std::uint64_t Size);
+std::string FreedText(std::size_t Count, std::uint64_t Size,
+                      const Vek_string::TNumberFormat& Format = {});
 // The question before the bin is emptied.
-std::string EmptyBinQuestion(std::size_t Count, std::uint64_t Size);
+std::string EmptyBinQuestion(std::size_t Count, std::uint64_t Size,
+                             const Vek_string::TNumberFormat& Format = {});
 
 #ifdef _WIN32
 
@@ -83,15 +89,11 @@ std::string CleanUpMutexName(const std::string& Location);
 // there: a fixed drive whose Recycle Bin answers.
 bool HasRecycleBin(const std::string& Path);
 
-// Sends the entries that are still there to the Recycle Bin in one shell
-// delete behind the guard dialog. The shell asks nothing, except before it
-// would delete an entry for good (where the Recycle Bin cannot take it).
-void DiscardEntries(const std::vector<std::string>& EntryPaths);
-
 // The clean-up at the program's start, run on a thread of its own: it
 // holds the bin's clean-up mutex (a bin another program folder cleans right
 // now is left to that one), chooses, and sends each entry whose drive has a
-// Recycle Bin there with the shell's quiet delete, never deleting for good.
+// Recycle Bin there through Recycle, its caller's quiet way to the Recycle
+// Bin, which never deletes for good.
 class TStartUpCleanUp {
 public:
     struct TResult {
@@ -102,8 +104,10 @@ public:
         bool Busy = false;
     };
 
-    TStartUpCleanUp(std::string Location, TCleanUpRules Rules)
-        : FLocation(std::move(Location)), FRules(Rules) {}
+    using TRecycle = std::function<void(const std::vector<std::string>& Paths)>;
+
+    TStartUpCleanUp(std::string Location, TCleanUpRules Rules, TRecycle Recycle)
+        : FLocation(std::move(Location)), FRules(Rules), FRecycle(std::move(Recycle)) {}
     virtual ~TStartUpCleanUp() = default;
 
     // Runs on the calling thread, which keeps the mutex until it ends.
@@ -112,20 +116,12 @@ public:
     // Whether the Recycle Bin takes the entry; HasRecycleBin by default.
     std::function<bool(const std::string& EntryPath)> CanRecycle;
 
-protected:
-    // The one shell delete of Paths with Flags; 0 when it succeeded.
-    virtual int ShellDelete(const std::vector<std::string>& Paths, unsigned Flags);
-
 private:
     std::string FLocation;
     TCleanUpRules FRules;
+    TRecycle FRecycle;
 };
-
-// The shell's flags of the start-up's delete: to the Recycle Bin, without a
-// question or a progress window, and a warning rather than a delete for
-// good where the Recycle Bin refuses after all.
-unsigned StartUpDeleteFlags();
 
 #endif
 
-} // namespace App_cleanup
+} // namespace Engine_cleanup

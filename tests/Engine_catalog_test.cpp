@@ -1,7 +1,7 @@
 // The catalogue: case folding across scripts, the search's matching rules as
 // a table, the entries and nodes it makes of records, and its totals. These
 // run natively as well.
-#include "app/App_catalog.h"
+#include "engine/Engine_catalog.h"
 
 #include "PortableSupport.h"
 
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-using App_catalog::TCatalog;
-using App_catalog::TSearchPattern;
-using App_record::TPutSection;
-using App_record::TRecord;
-using App_record::TRecordNode;
+using Engine_catalog::TCatalog;
+using Engine_catalog::TSearchPattern;
+using Engine_record::TPutSection;
+using Engine_record::TRecord;
+using Engine_record::TRecordNode;
 
 namespace {
 
@@ -34,7 +34,7 @@ TPutSection Put(std::uint64_t Time, std::vector<TRecordNode> Drives) {
     TPutSection Section;
     Section.Id = "1-" + std::to_string(Time);
     Section.Time = Time;
-    Section.State = App_record::TPutState::psDone;
+    Section.State = Engine_record::TPutState::psDone;
     Section.Tree.Children = std::move(Drives);
     return Section;
 }
@@ -63,7 +63,7 @@ std::vector<std::string> Found(const TCatalog& Catalog, const std::string& Text)
 
 } // namespace
 
-TEST(App_catalog, FoldingTakesEveryScriptWithLetterCaseToItsSmallLetters) {
+TEST(Engine_catalog, FoldingTakesEveryScriptWithLetterCaseToItsSmallLetters) {
     const struct {
         const char* Text;
         const char* Folded;
@@ -84,10 +84,10 @@ TEST(App_catalog, FoldingTakesEveryScriptWithLetterCaseToItsSmallLetters) {
         {"a\xFF\xC3Z\xE6\x97", "a\xFF\xC3z\xE6\x97"},             // no UTF-8: kept
     };
     for (const auto& Case : Cases)
-        EXPECT_EQ(App_catalog::FoldText(Case.Text), Case.Folded) << Case.Text;
+        EXPECT_EQ(Engine_catalog::FoldText(Case.Text), Case.Folded) << Case.Text;
 }
 
-TEST(App_catalog, SearchMatchesNameOrPathAnyCaseSubstringAndWildcards) {
+TEST(Engine_catalog, SearchMatchesNameOrPathAnyCaseSubstringAndWildcards) {
     const std::string Path = "C:\\Projects\\X\\notes\\ToDo.txt";
     const std::string Greek = "D:\\\xCE\xA3\xCE\x95\xCE\xA1\xCE\x93\xCE\x91\\\xE6\x97\xA5.txt";
     const struct {
@@ -121,7 +121,7 @@ TEST(App_catalog, SearchMatchesNameOrPathAnyCaseSubstringAndWildcards) {
         {"\xE6\x9C\xAC", &Greek, false},
     };
     for (const auto& Case : Cases) {
-        const std::string Folded = App_catalog::FoldText(*Case.Path);
+        const std::string Folded = Engine_catalog::FoldText(*Case.Path);
         const std::string Name = Folded.substr(Folded.rfind('\\') + 1);
         EXPECT_EQ(TSearchPattern(Case.Pattern).Matches(Folded, Name), Case.Matches)
             << Case.Pattern << " on " << *Case.Path;
@@ -129,7 +129,7 @@ TEST(App_catalog, SearchMatchesNameOrPathAnyCaseSubstringAndWildcards) {
     EXPECT_TRUE(TSearchPattern("").Empty());
 }
 
-TEST(App_catalog, EntriesAndNodesComeFromTheRecords) {
+TEST(Engine_catalog, EntriesAndNodesComeFromTheRecords) {
     TCatalog Catalog;
     Catalog.AddEntry("Tovel #0000", "B\\Tovel #0000", 50);
     Catalog.AddEntry("Tovel #0001", "B\\Tovel #0001", 60);
@@ -137,7 +137,7 @@ TEST(App_catalog, EntriesAndNodesComeFromTheRecords) {
     // Not read yet: its figures wait.
     EXPECT_FALSE(Catalog.Entries()[1].Known);
 
-    const App_catalog::TCatalogEntry& Entry = Catalog.Entries()[0];
+    const Engine_catalog::TCatalogEntry& Entry = Catalog.Entries()[0];
     EXPECT_TRUE(Entry.Known);
     EXPECT_TRUE(Entry.Unfinished);
     EXPECT_EQ(Entry.Created, 200u);
@@ -150,7 +150,7 @@ TEST(App_catalog, EntriesAndNodesComeFromTheRecords) {
     // One tree: "C" and "c" are one drive level, names in order, parents first.
     std::vector<std::string> Tree;
     for (std::uint32_t Index : Catalog.EntryNodes(0)) {
-        const App_catalog::TCatalogNode& Node = Catalog.Nodes()[Index];
+        const Engine_catalog::TCatalogNode& Node = Catalog.Nodes()[Index];
         Tree.push_back(std::string(Node.Depth, ' ') + std::string(Catalog.Name(Index)) + " " +
                        std::to_string(Node.Size) + (Node.Item ? " *" : ""));
     }
@@ -184,7 +184,7 @@ TEST(App_catalog, EntriesAndNodesComeFromTheRecords) {
 
 // Generated trees: every moved node is found by its own name and by any
 // piece of its original path in another letter case.
-TEST(App_catalog, GeneratedTreesFindEveryMovedNodeByPiecesOfItsPath) {
+TEST(Engine_catalog, GeneratedTreesFindEveryMovedNodeByPiecesOfItsPath) {
     std::mt19937 Random(17);
     const std::vector<std::string> Names = {"alpha", "\xCE\x92\xCE\xAE\xCF\x84\xCE\xB1",
                                             "\xD0\x93\xD0\xB0\xD0\xBC\xD0\xBC\xD0\xB0", "d.e",
@@ -232,43 +232,29 @@ TEST(App_catalog, GeneratedTreesFindEveryMovedNodeByPiecesOfItsPath) {
     EXPECT_GT(Moved, 20u);
 }
 
-TEST(App_catalog, TotalsAndSizesReadAsTheStatusLineShowsThem) {
-    EXPECT_EQ(App_catalog::TotalsText({1204, 38411, 13207024435ull}, ",", "."),
+TEST(Engine_catalog, TotalsReadAsTheStatusLineShowsThem) {
+    EXPECT_EQ(Engine_catalog::TotalsText({1204, 38411, 13207024435ull}),
               "1,204 entries, 38,411 files, 12.3 GB");
-    EXPECT_EQ(App_catalog::TotalsText({1, 1, 1}, ".", ","), "1 entry, 1 file, 1 byte");
-    EXPECT_EQ(App_catalog::TotalsText({0, 0, 0}, ",", "."), "0 entries, 0 files, 0 bytes");
-    const struct {
-        std::uint64_t Bytes;
-        const char* Text;
-    } Sizes[] = {{1023, "1\xC2\xA0"
-                        "023 bytes"},
-                 {1024, "1,0 KB"},
-                 {1536, "1,5 KB"},
-                 {1048575, "1,0 MB"},
-                 {1048000, "1\xC2\xA0"
-                           "023,4 KB"},
-                 {1048576, "1,0 MB"},
-                 {5ull << 40, "5,0 TB"}};
-    for (const auto& Size : Sizes)
-        EXPECT_EQ(App_catalog::SizeText(Size.Bytes, "\xC2\xA0", ","), Size.Text) << Size.Bytes;
+    EXPECT_EQ(Engine_catalog::TotalsText({1, 1, 1}, {".", ","}), "1 entry, 1 file, 1 byte");
+    EXPECT_EQ(Engine_catalog::TotalsText({0, 0, 0}), "0 entries, 0 files, 0 bytes");
 
     TCatalog Catalog;
     Catalog.SetRecord(Catalog.AddEntry("A", "B\\A", 0), ProjectRecord(), false);
     Catalog.AddEntry("B", "B\\B", 0);
-    const App_catalog::TTotals Totals = Catalog.Totals();
+    const Engine_catalog::TTotals Totals = Catalog.Totals();
     EXPECT_EQ(Totals.Entries, 2u);
     EXPECT_EQ(Totals.Files, 4u);
     EXPECT_EQ(Totals.Bytes, 4524u);
 }
 
-TEST(App_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
-    const std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Records = {
-        {"Tovel #0000", {133000000000000000ull, App_record::FormatRecord(ProjectRecord())}},
+TEST(Engine_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
+    const std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Records = {
+        {"Tovel #0000", {133000000000000000ull, Engine_record::FormatRecord(ProjectRecord())}},
         {"\xE6\x97\xA5 x", {1, ""}},
         {"Tovel #0002", {18446744073709551615ull, "a\r\nb"}}};
-    const std::string Text = App_catalog::FormatCatalogFile(Records);
-    std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Read;
-    ASSERT_TRUE(App_catalog::ParseCatalogFile(Text, Read));
+    const std::string Text = Engine_catalog::FormatCatalogFile(Records);
+    std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Read;
+    ASSERT_TRUE(Engine_catalog::ParseCatalogFile(Text, Read));
     ASSERT_EQ(Read.size(), Records.size());
     for (std::size_t Index = 0; Index < Read.size(); ++Index) {
         EXPECT_EQ(Read[Index].first, Records[Index].first);
@@ -279,7 +265,7 @@ TEST(App_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
     const std::size_t Header = std::string("Tovel Bin catalog 1\r\n").size();
     for (std::size_t Length = 0; Length < Text.size(); ++Length) {
         const bool AtEnd = Length == Header || Length == Text.size();
-        const bool Parsed = App_catalog::ParseCatalogFile(Text.substr(0, Length), Read);
+        const bool Parsed = Engine_catalog::ParseCatalogFile(Text.substr(0, Length), Read);
         if (!AtEnd && Parsed) {
             EXPECT_LT(Read.size(), Records.size()) << Length;
         }
@@ -289,44 +275,44 @@ TEST(App_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
           "Tovel Bin catalog 1\r\n18446744073709551616 0 a\r\n",
           "Tovel Bin catalog 1\r\n-1 0 a\r\n", "Tovel Bin catalog 1\r\n1 0\r\n",
           "Tovel Bin catalog 1\r\n 1 0 a\r\n"})
-        EXPECT_FALSE(App_catalog::ParseCatalogFile(Hostile, Read)) << Hostile;
+        EXPECT_FALSE(Engine_catalog::ParseCatalogFile(Hostile, Read)) << Hostile;
 }
 
 #ifdef _WIN32
 
 // The catalogue file stands for an entry's record only while the entry's
 // directory has not changed since; a new record is read from the entry.
-TEST(App_catalog, ListingTakesRecordsFromTheCatalogFileUntilTheEntryChanges) {
+TEST(Engine_catalog, ListingTakesRecordsFromTheCatalogFileUntilTheEntryChanges) {
     PortableSupport::TTempDir Bin;
     const std::string Entry = Bin.Path() + "\\Tovel #0000";
     CreateDirectoryA(Entry.c_str(), nullptr);
-    App_record::WriteRecord(Entry, ProjectRecord());
-    App_catalog::TListing First = App_catalog::ListCatalog(Bin.Path());
+    Engine_record::WriteRecord(Entry, ProjectRecord());
+    Engine_catalog::TListing First = Engine_catalog::ListCatalog(Bin.Path());
     ASSERT_EQ(First.Catalog.Entries().size(), 1u);
     EXPECT_EQ(First.Catalog.Entries()[0].Files, 4u);
-    const std::string CatalogPath = Bin.Path() + "\\" + App_catalog::CatalogFileName;
-    std::vector<std::pair<std::string, App_catalog::TCachedRecord>> Cached;
-    ASSERT_TRUE(App_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
+    const std::string CatalogPath = Bin.Path() + "\\" + Engine_catalog::CatalogFileName;
+    std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Cached;
+    ASSERT_TRUE(Engine_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
     ASSERT_EQ(Cached.size(), 1u);
 
     // A record in the catalogue file that the entry does not hold is what
     // the listing shows: it read no record of the entry's own.
     TRecord Other;
     Other.Puts.push_back(Put(300, {Node("D", {Node("only.txt", {}, true, 7)})}));
-    Cached[0].second.Text = App_record::FormatRecord(Other);
-    TestSupport::WriteFile(CatalogPath, App_catalog::FormatCatalogFile(Cached));
-    EXPECT_EQ(App_catalog::ListCatalog(Bin.Path()).Catalog.Entries()[0].Files, 1u);
+    Cached[0].second.Text = Engine_record::FormatRecord(Other);
+    TestSupport::WriteFile(CatalogPath, Engine_catalog::FormatCatalogFile(Cached));
+    EXPECT_EQ(Engine_catalog::ListCatalog(Bin.Path()).Catalog.Entries()[0].Files, 1u);
 
     // The entry's record written anew: its directory changed.
     TRecord Newer = ProjectRecord();
     Newer.Puts.pop_back();
-    App_record::WriteRecord(Entry, Newer);
-    const App_catalog::TListing After = App_catalog::ListCatalog(Bin.Path());
+    Engine_record::WriteRecord(Entry, Newer);
+    const Engine_catalog::TListing After = Engine_catalog::ListCatalog(Bin.Path());
     EXPECT_EQ(After.Catalog.Entries()[0].Files, 3u);
     EXPECT_EQ(After.Catalog.Entries()[0].Items, 1u);
     // A bin's catalogue file is no entry.
     EXPECT_EQ(After.Catalog.Entries().size(), 1u);
-    EXPECT_TRUE(App_catalog::IsCatalogFile("tovelbin.CATALOG"));
+    EXPECT_TRUE(Engine_catalog::IsCatalogFile("tovelbin.CATALOG"));
 }
 
 #endif

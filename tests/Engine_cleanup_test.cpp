@@ -2,7 +2,7 @@
 // bins (these run natively as well), the texts, and under Windows the bin
 // read from disk, the start-up run beside a second instance, and that the
 // start-up run never deletes for good.
-#include "app/App_cleanup.h"
+#include "engine/Engine_cleanup.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-using App_cleanup::Day;
-using App_cleanup::TCleanUpEntry;
-using App_cleanup::TCleanUpRules;
+using Engine_cleanup::Day;
+using Engine_cleanup::TCleanUpEntry;
+using Engine_cleanup::TCleanUpRules;
 
 namespace {
 
@@ -58,7 +58,7 @@ std::string Names(const std::vector<TCleanUpEntry>& Entries) {
 
 } // namespace
 
-TEST(App_cleanup_Choice, AgeSizeBothOldestFirstTiesAndProtectedEntries) {
+TEST(Engine_cleanup_Choice, AgeSizeBothOldestFirstTiesAndProtectedEntries) {
     struct TCase {
         const char* What;
         std::vector<std::string> Bin;
@@ -97,14 +97,14 @@ TEST(App_cleanup_Choice, AgeSizeBothOldestFirstTiesAndProtectedEntries) {
         {"every protected entry stays", {"x:90:1!", "y:80:1!", "z:70:1!"}, 1, 1, ""},
     };
     for (const TCase& Case : Cases)
-        EXPECT_EQ(
-            Names(App_cleanup::ChooseEntries(Bin(Case.Bin), Rules(Case.Days, Case.Megabytes), Now)),
-            Case.Chosen)
+        EXPECT_EQ(Names(Engine_cleanup::ChooseEntries(Bin(Case.Bin),
+                                                      Rules(Case.Days, Case.Megabytes), Now)),
+                  Case.Chosen)
             << Case.What;
 }
 
 // Over random bins: what any correct choice must satisfy, whatever its steps.
-TEST(App_cleanup_Choice, GeneratedBinsKeepTheRules) {
+TEST(Engine_cleanup_Choice, GeneratedBinsKeepTheRules) {
     std::mt19937 Random(18);
     for (int Round = 0; Round < 2000; ++Round) {
         std::vector<TCleanUpEntry> Entries;
@@ -119,7 +119,7 @@ TEST(App_cleanup_Choice, GeneratedBinsKeepTheRules) {
         }
         const TCleanUpRules Rule = Rules(Random() % 3 ? 1 + static_cast<int>(Random() % 60) : 0,
                                          Random() % 3 ? 1 + static_cast<int>(Random() % 1500) : 0);
-        const std::vector<TCleanUpEntry> Chosen = App_cleanup::ChooseEntries(Entries, Rule, Now);
+        const std::vector<TCleanUpEntry> Chosen = Engine_cleanup::ChooseEntries(Entries, Rule, Now);
         SCOPED_TRACE("round " + std::to_string(Round) + ": " + Names(Chosen));
         auto IsChosen = [&Chosen](const TCleanUpEntry& Entry) {
             return std::any_of(Chosen.begin(), Chosen.end(),
@@ -166,32 +166,26 @@ TEST(App_cleanup_Choice, GeneratedBinsKeepTheRules) {
     }
 }
 
-TEST(App_cleanup_Texts, SizesCountsAndMessages) {
-    EXPECT_EQ(App_cleanup::FormatSize(0), "0 bytes");
-    EXPECT_EQ(App_cleanup::FormatSize(1), "1 byte");
-    EXPECT_EQ(App_cleanup::FormatSize(1023), "1023 bytes");
-    EXPECT_EQ(App_cleanup::FormatSize(1024), "1.0 KB");
-    EXPECT_EQ(App_cleanup::FormatSize(1536), "1.5 KB");
-    EXPECT_EQ(App_cleanup::FormatSize(10 * 1024 - 1), "10 KB");
-    EXPECT_EQ(App_cleanup::FormatSize(300 * MB), "300 MB");
-    EXPECT_EQ(App_cleanup::FormatSize(1288490189), "1.2 GB");
-    EXPECT_EQ(App_cleanup::FormatSize(5000 * 1024 * MB), "4.9 TB");
-    EXPECT_EQ(App_cleanup::CleanedUpMessage(3, 1288490189, 0),
+TEST(Engine_cleanup_Texts, SizesCountsAndMessages) {
+    EXPECT_EQ(Engine_cleanup::CleanedUpMessage(3, 1288490189, 0),
               "Cleaned up 3 entries (1.2 GB) into the Recycle Bin.");
-    EXPECT_EQ(App_cleanup::CleanedUpMessage(1, 2048, 1),
+    EXPECT_EQ(Engine_cleanup::CleanedUpMessage(1, 2048, 1),
               "Cleaned up 1 entry (2.0 KB) into the Recycle Bin. 1 entry stayed: the Recycle "
               "Bin cannot take it.");
-    EXPECT_EQ(App_cleanup::CleanedUpMessage(0, 0, 2),
+    EXPECT_EQ(Engine_cleanup::CleanedUpMessage(0, 0, 2),
               "Cleaned up 0 entries (0 bytes) into the Recycle Bin. 2 entries stayed: the "
               "Recycle Bin cannot take them.");
-    EXPECT_EQ(App_cleanup::EmptyBinQuestion(5, 3 * MB),
+    EXPECT_EQ(Engine_cleanup::EmptyBinQuestion(5, 3 * MB),
               "Discard every entry of the bin, 5 entries (3.0 MB), into the Recycle Bin?");
+    EXPECT_EQ(Engine_cleanup::FreedText(2, 1536, {".", ","}), "Frees 1,5 KB (2 entries).");
+    EXPECT_EQ(Engine_cleanup::FreedText(0, 0), "Nothing to clean up.");
 }
 
 #ifdef _WIN32
 
 #include "app/App_bin.h"
-#include "app/App_record.h"
+#include "app/App_fileoperation.h"
+#include "engine/Engine_record.h"
 #include "tests/ProgramSupport.h"
 #include "tests/TestSupport.h"
 #include "vek/Vek_file.h"
@@ -213,34 +207,36 @@ namespace {
 testing::Environment* const ApplicationEnvironment =
     testing::AddGlobalTestEnvironment(new TestSupport::TApplicationEnvironment);
 
-// A start-up run whose shell is a stand-in: each path moves into Taken, as
-// the Recycle Bin would take it; the flags of each call are kept. Before it
-// moves anything it runs Meanwhile, once.
-class TTestCleanUp : public App_cleanup::TStartUpCleanUp {
+// A start-up run whose Recycle Bin is a stand-in: each path moves into
+// Taken, as the Recycle Bin would take it, and each call is counted. Before
+// it moves anything it runs Meanwhile, once. A path it cannot move fails
+// the call, as the shell's refusal does.
+class TTestCleanUp : public Engine_cleanup::TStartUpCleanUp {
 public:
     TTestCleanUp(const std::string& Location, const TCleanUpRules& Rules, std::string Taken)
-        : TStartUpCleanUp(Location, Rules), FTaken(std::move(Taken)) {}
-    std::vector<unsigned> Flags;
+        : TStartUpCleanUp(Location, Rules,
+                          [this](const std::vector<std::string>& Paths) { Recycle(Paths); }),
+          FTaken(std::move(Taken)) {}
+    std::size_t Calls = 0;
     std::function<void()> Meanwhile;
 
-protected:
-    int ShellDelete(const std::vector<std::string>& Paths, unsigned Flags) override {
-        this->Flags.push_back(Flags);
+private:
+    void Recycle(const std::vector<std::string>& Paths) {
+        ++Calls;
         if (Meanwhile)
             std::exchange(Meanwhile, nullptr)();
         for (const std::string& Path : Paths) {
             const std::string Name = Path.substr(Path.rfind('\\') + 1);
             if (!MoveFileA(Path.c_str(), (FTaken + "\\" + Name).c_str()))
-                return 1;
+                throw Base_system::Exception("The program could not send the items to the "
+                                             "Recycle Bin.");
         }
-        return 0;
     }
 
-private:
     std::string FTaken;
 };
 
-class App_cleanup_Disk : public testing::Test {
+class Engine_cleanup_Disk : public testing::Test {
 protected:
     void SetUp() override {
         Bin.SetFixedLocation(BinDirectory());
@@ -256,10 +252,11 @@ protected:
         TestSupport::WriteFile(Path, std::string(Size, 'x'));
         Bin.Put({Path});
         const std::string Put = LastEntry();
-        App_record::TRecord Record;
-        EXPECT_TRUE(App_record::ReadRecord(Put, Record));
-        Record.Puts[0].Time = App_record::CurrentTime() - static_cast<std::uint64_t>(DaysAgo) * Day;
-        App_record::WriteRecord(Put, Record);
+        Engine_record::TRecord Record;
+        EXPECT_TRUE(Engine_record::ReadRecord(Put, Record));
+        Record.Puts[0].Time =
+            Engine_record::CurrentTime() - static_cast<std::uint64_t>(DaysAgo) * Day;
+        Engine_record::WriteRecord(Put, Record);
         return Put;
     }
 
@@ -289,30 +286,30 @@ protected:
 
 // Put time and size from the record, or from the directory without one; the
 // last put, a put that did not finish and a put that runs are protected.
-TEST_F(App_cleanup_Disk, EntriesTakeTheirAgeAndSizeFromTheRecordsAndKnowWhatIsProtected) {
+TEST_F(Engine_cleanup_Disk, EntriesTakeTheirAgeAndSizeFromTheRecordsAndKnowWhatIsProtected) {
     const std::string Old = PutFile("old.txt", 1000, 40);
     const std::string Unfinished = PutFile("unfinished.txt", 30, 60);
     const std::string Running = PutFile("running.txt", 20, 70);
     const std::string Recent = PutFile("recent.txt", 300, 5);
     const auto Begun = [](const std::string& Path, const std::string& Id) {
-        App_record::TRecord Record;
-        ASSERT_TRUE(App_record::ReadRecord(Path, Record));
-        Record.Puts[0].State = App_record::TPutState::psBegun;
+        Engine_record::TRecord Record;
+        ASSERT_TRUE(Engine_record::ReadRecord(Path, Record));
+        Record.Puts[0].State = Engine_record::TPutState::psBegun;
         Record.Puts[0].Id = Id;
-        App_record::WriteRecord(Path, Record);
+        Engine_record::WriteRecord(Path, Record);
     };
     const std::string RunningId = "CLEANUP-" + std::to_string(GetCurrentProcessId());
-    Vek_sync::TMutex OtherProgram(App_record::PutMutexName(RunningId));
+    Vek_sync::TMutex OtherProgram(Engine_record::PutMutexName(RunningId));
     Begun(Unfinished, "GONE-2");
     Begun(Running, RunningId);
     // Made by hand, without a record, after every put: the last put.
     const std::string Bare = Entry("Bare");
     Vek_file::MakeDirectory(Bare + "\\C");
     TestSupport::WriteFile(Bare + "\\C\\x.txt", "1234567");
-    const std::uint64_t Before = App_record::CurrentTime();
+    const std::uint64_t Before = Engine_record::CurrentTime();
 
     std::vector<std::string> Read;
-    for (const TCleanUpEntry& E : App_cleanup::ReadEntries(BinDirectory())) {
+    for (const TCleanUpEntry& E : Engine_cleanup::ReadEntries(BinDirectory())) {
         const std::uint64_t Age = (Before - E.Put + Day / 2) / Day;
         Read.push_back(E.Path + "|" + std::to_string(Age) + "|" + std::to_string(E.Size) +
                        (E.Protected ? "|protected" : ""));
@@ -323,14 +320,14 @@ TEST_F(App_cleanup_Disk, EntriesTakeTheirAgeAndSizeFromTheRecordsAndKnowWhatIsPr
                                               Running + "|70|20|protected", Recent + "|5|300"}));
     // With the bare entry gone, the newest put is the last one.
     TestSupport::RemoveTree(Bare);
-    for (const TCleanUpEntry& E : App_cleanup::ReadEntries(BinDirectory()))
+    for (const TCleanUpEntry& E : Engine_cleanup::ReadEntries(BinDirectory()))
         EXPECT_EQ(E.Protected, E.Path != Old) << E.Path;
 }
 
 // Another program folder sharing the bin cleans it now: this run leaves it
 // alone and fails in nothing; once the other is done, nothing is left to
 // discard twice.
-TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwice) {
+TEST_F(Engine_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwice) {
     PutFile("a.txt", 10, 90);
     PutFile("b.txt", 20, 80);
     PutFile("new.txt", 30, 1);
@@ -342,14 +339,14 @@ TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwi
         HANDLE Event = CreateEventA(nullptr, TRUE, FALSE, Ready.c_str());
         ProgramSupport::TProgram Holder(
             ProgramSupport::Quoted(TestSupport::ExeDirectory() + "MutexHolder.exe") + " " +
-            App_cleanup::CleanUpMutexName(BinDirectory()) + " " + Ready);
+            Engine_cleanup::CleanUpMutexName(BinDirectory()) + " " + Ready);
         ASSERT_EQ(WaitForSingleObject(Event, 15000), WAIT_OBJECT_0);
         CloseHandle(Event);
         TTestCleanUp Second(BinDirectory(), OlderThan(30), Taken.Path());
         const auto Result = Second.Run();
         EXPECT_TRUE(Result.Busy);
         EXPECT_EQ(Result.Count, 0u);
-        EXPECT_TRUE(Second.Flags.empty());
+        EXPECT_EQ(Second.Calls, 0u);
         EXPECT_EQ(FilePrint({BinDirectory()}), Before);
         Holder.Kill();
     }
@@ -358,12 +355,12 @@ TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwi
     // ways: the second comes while the first is deleting.
     TTestCleanUp First(BinDirectory(), OlderThan(30), Taken.Path());
     TTestCleanUp Second(BinRoot.Path() + "\\BIN\\", OlderThan(30), Taken.Path());
-    App_cleanup::TStartUpCleanUp::TResult SecondResult;
+    Engine_cleanup::TStartUpCleanUp::TResult SecondResult;
     First.Meanwhile = [&] {
         std::thread Other([&] { SecondResult = Second.Run(); });
         Other.join();
     };
-    App_cleanup::TStartUpCleanUp::TResult FirstResult;
+    Engine_cleanup::TStartUpCleanUp::TResult FirstResult;
     std::thread Running([&] { FirstResult = First.Run(); });
     Running.join();
     EXPECT_TRUE(SecondResult.Busy);
@@ -375,7 +372,7 @@ TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwi
     const auto ThirdResult = Third.Run();
     EXPECT_FALSE(ThirdResult.Busy);
     EXPECT_EQ(ThirdResult.Count, 0u);
-    EXPECT_TRUE(Third.Flags.empty());
+    EXPECT_EQ(Third.Calls, 0u);
     EXPECT_TRUE(TestSupport::Exists(Taken / "Tovel #0000"));
     EXPECT_TRUE(TestSupport::Exists(Taken / "Tovel #0001"));
     EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0002")));
@@ -384,7 +381,7 @@ TEST_F(App_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscardsTwi
 // An entry the Recycle Bin cannot take stays where it is, byte for byte,
 // and is told; the shell is only ever asked to recycle, and to warn rather
 // than delete for good.
-TEST_F(App_cleanup_Disk, StartUpRunNeverDeletesForGood) {
+TEST_F(Engine_cleanup_Disk, StartUpRunNeverDeletesForGood) {
     const std::string Kept = PutFile("network.txt", 100, 90);
     const std::string Going = PutFile("local.txt", 200, 80);
     PutFile("new.txt", 30, 1);
@@ -392,19 +389,19 @@ TEST_F(App_cleanup_Disk, StartUpRunNeverDeletesForGood) {
     TTestCleanUp Run(BinDirectory(), OlderThan(30), Taken.Path());
     Run.CanRecycle = [&Kept](const std::string& Path) { return Path != Kept; };
     const auto Result = Run.Run();
-    EXPECT_EQ(App_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left),
+    EXPECT_EQ(Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left),
               "Cleaned up 1 entry (200 bytes) into the Recycle Bin. 1 entry stayed: the Recycle "
               "Bin cannot take it.");
     EXPECT_EQ(FilePrint({Kept}), KeptPrint);
     EXPECT_FALSE(TestSupport::Exists(Going));
-    ASSERT_EQ(Run.Flags.size(), 1u);
-    const unsigned Flags = Run.Flags[0];
-    EXPECT_EQ(Flags, App_cleanup::StartUpDeleteFlags());
-    EXPECT_TRUE(Flags & FOF_ALLOWUNDO);
-    EXPECT_TRUE(Flags & FOF_WANTNUKEWARNING);
+    EXPECT_EQ(Run.Calls, 1u);
+    // The one way to the Recycle Bin asks for it, and for a warning rather
+    // than a delete for good.
+    EXPECT_TRUE(App_fileoperation::RecycleFlags & FOF_ALLOWUNDO);
+    EXPECT_TRUE(App_fileoperation::RecycleFlags & FOF_WANTNUKEWARNING);
     // A drive that is not there, or a network share, has no Recycle Bin here.
-    EXPECT_TRUE(App_cleanup::HasRecycleBin(C));
-    EXPECT_FALSE(App_cleanup::HasRecycleBin("\\\\server\\share\\Bin\\Tovel #0000"));
+    EXPECT_TRUE(Engine_cleanup::HasRecycleBin(C));
+    EXPECT_FALSE(Engine_cleanup::HasRecycleBin("\\\\server\\share\\Bin\\Tovel #0000"));
     // The shell's answer does not count: only what left the bin does.
     TTestCleanUp Refused(BinDirectory(), OlderThan(30), Taken.Path() + "\\none");
     Refused.CanRecycle = [](const std::string&) { return true; };

@@ -1,7 +1,7 @@
 // The put record: its text read back as written over generated records, the
 // refusal of every kind of hostile record, its times, and the trees a put
 // and a take back make of it. These run natively as well.
-#include "app/App_record.h"
+#include "engine/Engine_record.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-using App_record::TPutSection;
-using App_record::TPutState;
-using App_record::TRecord;
-using App_record::TRecordItem;
-using App_record::TRecordNode;
+using Engine_record::TPutSection;
+using Engine_record::TPutState;
+using Engine_record::TRecord;
+using Engine_record::TRecordItem;
+using Engine_record::TRecordNode;
 
 namespace {
 
@@ -53,7 +53,7 @@ public:
             for (int Drive = Pick(0, 2); Drive > 0; --Drive)
                 Section.Tree.Children.push_back(Directory(
                     std::string(1, static_cast<char>('A' + Pick(0, 25))), Children(1, false)));
-            Section.Items = App_record::CountItems(Section.Tree) + Pick(0, 2);
+            Section.Items = Engine_record::CountItems(Section.Tree) + Pick(0, 2);
             Made.Puts.push_back(std::move(Section));
         }
         return Made;
@@ -106,19 +106,19 @@ const std::string Valid = "Tovel Bin put record 1\r\n"
 
 } // namespace
 
-TEST(App_record_Text, GeneratedRecordsReadBackAsWritten) {
+TEST(Engine_record_Text, GeneratedRecordsReadBackAsWritten) {
     for (unsigned Seed = 0; Seed < 300; ++Seed) {
         const TRecord Made = TRecordMaker(Seed).Record();
-        const std::string Text = App_record::FormatRecord(Made);
+        const std::string Text = Engine_record::FormatRecord(Made);
         TRecord Read;
-        ASSERT_TRUE(App_record::ParseRecord(Text, Read)) << "seed " << Seed << "\n" << Text;
-        EXPECT_EQ(App_record::FormatRecord(Read), Text) << "seed " << Seed;
+        ASSERT_TRUE(Engine_record::ParseRecord(Text, Read)) << "seed " << Seed << "\n" << Text;
+        EXPECT_EQ(Engine_record::FormatRecord(Read), Text) << "seed " << Seed;
         ASSERT_EQ(Read.Puts.size(), Made.Puts.size());
         for (std::size_t Each = 0; Each < Made.Puts.size(); ++Each) {
             EXPECT_EQ(Read.Puts[Each].Time, Made.Puts[Each].Time);
             EXPECT_EQ(Read.Puts[Each].State, Made.Puts[Each].State);
-            EXPECT_EQ(App_record::ItemPaths(Read.Puts[Each].Tree),
-                      App_record::ItemPaths(Made.Puts[Each].Tree));
+            EXPECT_EQ(Engine_record::ItemPaths(Read.Puts[Each].Tree),
+                      Engine_record::ItemPaths(Made.Puts[Each].Tree));
         }
     }
     // A lone LF ends a line as well, and the last line may have none.
@@ -126,9 +126,9 @@ TEST(App_record_Text, GeneratedRecordsReadBackAsWritten) {
     for (std::size_t At; (At = Unix.find("\r\n")) != std::string::npos;)
         Unix.erase(At, 1);
     TRecord Read;
-    ASSERT_TRUE(App_record::ParseRecord(Unix.substr(0, Unix.size() - 1), Read));
-    EXPECT_EQ(App_record::FormatRecord(Read), Valid);
-    EXPECT_EQ(App_record::ItemPaths(Read.Puts[0].Tree),
+    ASSERT_TRUE(Engine_record::ParseRecord(Unix.substr(0, Unix.size() - 1), Read));
+    EXPECT_EQ(Engine_record::FormatRecord(Read), Valid);
+    EXPECT_EQ(Engine_record::ItemPaths(Read.Puts[0].Tree),
               (std::vector<std::string>{"C\\Data\\report.txt", "C\\Data\\Photos"}));
     EXPECT_EQ(Read.Puts[0].Tree.Children[0].Children[0].Children[1].Children[1].Kind,
               TRecordNode::nkLink);
@@ -136,7 +136,7 @@ TEST(App_record_Text, GeneratedRecordsReadBackAsWritten) {
 
 // Each line of the valid record replaced by a hostile one: the whole record
 // is refused.
-TEST(App_record_Text, AnyBrokenRuleRefusesTheWholeRecord) {
+TEST(Engine_record_Text, AnyBrokenRuleRefusesTheWholeRecord) {
     struct TChange {
         std::string From;
         std::string To;
@@ -190,35 +190,35 @@ TEST(App_record_Text, AnyBrokenRuleRefusesTheWholeRecord) {
         {"put ", "Put "},
     };
     TRecord Read;
-    ASSERT_TRUE(App_record::ParseRecord(Valid, Read));
+    ASSERT_TRUE(Engine_record::ParseRecord(Valid, Read));
     for (const TChange& Change : Changes) {
         std::string Text = Valid;
         const std::size_t At = Text.find(Change.From);
         ASSERT_NE(At, std::string::npos) << Change.From;
         Text.replace(At, Change.From.size(), Change.To);
-        EXPECT_FALSE(App_record::ParseRecord(Text, Read)) << Text;
+        EXPECT_FALSE(Engine_record::ParseRecord(Text, Read)) << Text;
         EXPECT_TRUE(Read.Puts.empty());
     }
     for (const std::string& Text :
          {std::string(), std::string("Tovel Bin put record 1\r\n"),
           Valid.substr(0, Valid.find("C\\")) + "\t*x\t0\r\n", "\xEF\xBB\xBF" + Valid})
-        EXPECT_FALSE(App_record::ParseRecord(Text, Read)) << Text;
+        EXPECT_FALSE(Engine_record::ParseRecord(Text, Read)) << Text;
 }
 
-TEST(App_record_Text, TimesAreUtcToTheHundredNanosecond) {
-    EXPECT_EQ(App_record::FormatTime(0), "1601-01-01T00:00:00.0000000Z");
-    EXPECT_EQ(App_record::FormatTime(116444736000000000ull), "1970-01-01T00:00:00.0000000Z");
-    EXPECT_EQ(App_record::FormatTime(133537247991234567ull), "2024-02-29T23:59:59.1234567Z");
+TEST(Engine_record_Text, TimesAreUtcToTheHundredNanosecond) {
+    EXPECT_EQ(Engine_record::FormatTime(0), "1601-01-01T00:00:00.0000000Z");
+    EXPECT_EQ(Engine_record::FormatTime(116444736000000000ull), "1970-01-01T00:00:00.0000000Z");
+    EXPECT_EQ(Engine_record::FormatTime(133537247991234567ull), "2024-02-29T23:59:59.1234567Z");
     std::mt19937_64 Random(1);
     for (int Run = 0; Run < 2000; ++Run) {
         const std::uint64_t Time = Random() % 2650467744000000000ull; // to the end of 9999
         std::uint64_t Read = 0;
-        ASSERT_TRUE(App_record::ParseTime(App_record::FormatTime(Time), Read)) << Time;
+        ASSERT_TRUE(Engine_record::ParseTime(Engine_record::FormatTime(Time), Read)) << Time;
         EXPECT_EQ(Read, Time);
     }
 }
 
-TEST(App_record_Tree, PutItemsShareTheirLevelsAndRefuseWhatCannotBeRecorded) {
+TEST(Engine_record_Tree, PutItemsShareTheirLevelsAndRefuseWhatCannotBeRecorded) {
     std::vector<TRecordItem> Items{
         {"D\\y.txt", File("", 3)},
         {"C\\Data\\b.txt", File("", 2)},
@@ -232,19 +232,19 @@ TEST(App_record_Tree, PutItemsShareTheirLevelsAndRefuseWhatCannotBeRecorded) {
         {"C\\con.txt", File("", 1)},
     };
     std::size_t Refused = 0;
-    const TRecordNode Tree = App_record::BuildTree(std::move(Items), Refused);
+    const TRecordNode Tree = Engine_record::BuildTree(std::move(Items), Refused);
     EXPECT_EQ(Refused, 6u);
-    EXPECT_EQ(App_record::ItemPaths(Tree),
+    EXPECT_EQ(Engine_record::ItemPaths(Tree),
               (std::vector<std::string>{"C\\Data\\b.txt", "C\\Data\\Sub", "D\\y.txt"}));
     std::uint64_t Files = 0;
     std::uint64_t Bytes = 0;
-    App_record::CountFiles(Tree, Files, Bytes);
+    Engine_record::CountFiles(Tree, Files, Bytes);
     EXPECT_EQ(Files, 3u);
     EXPECT_EQ(Bytes, 10u);
 }
 
 // What a take back or an interrupted put leaves of a section.
-TEST(App_record_Tree, IntersectKeepsWhatIsStillThereAndTheLevelsToIt) {
+TEST(Engine_record_Tree, IntersectKeepsWhatIsStillThereAndTheLevelsToIt) {
     const TRecordNode Recorded = Directory(
         "",
         {Directory("C", {Directory("Data", {File("a.txt", 1, true), File("b.txt", 2, true),
@@ -256,24 +256,24 @@ TEST(App_record_Tree, IntersectKeepsWhatIsStillThereAndTheLevelsToIt) {
                                                           Directory("Dir", {File("in.txt", 30)}),
                                                           File("unrecorded", 1)})}),
                        File("D", 0)});
-    const TRecordNode Kept = App_record::Intersect(Recorded, Actual);
-    EXPECT_EQ(App_record::ItemPaths(Kept),
+    const TRecordNode Kept = Engine_record::Intersect(Recorded, Actual);
+    EXPECT_EQ(Engine_record::ItemPaths(Kept),
               (std::vector<std::string>{"C\\Data\\a.txt", "C\\Data\\Dir"}));
     std::uint64_t Files = 0;
     std::uint64_t Bytes = 0;
-    App_record::CountFiles(Kept, Files, Bytes);
+    Engine_record::CountFiles(Kept, Files, Bytes);
     EXPECT_EQ(Files, 2u);
     EXPECT_EQ(Bytes, 40u);
-    EXPECT_TRUE(App_record::Intersect(Recorded, Directory("", {})).Children.empty());
+    EXPECT_TRUE(Engine_record::Intersect(Recorded, Directory("", {})).Children.empty());
 }
 
-TEST(App_record_Names, TheRecordsOwnFilesAndSafeNames) {
-    EXPECT_TRUE(App_record::IsRecordFile("TovelBin.record"));
-    EXPECT_TRUE(App_record::IsRecordFile("tovelbin.RECORD.new"));
-    EXPECT_FALSE(App_record::IsRecordFile("TovelBin.record.old"));
-    EXPECT_FALSE(App_record::IsRecordFile("C"));
+TEST(Engine_record_Names, TheRecordsOwnFilesAndSafeNames) {
+    EXPECT_TRUE(Engine_record::IsRecordFile("TovelBin.record"));
+    EXPECT_TRUE(Engine_record::IsRecordFile("tovelbin.RECORD.new"));
+    EXPECT_FALSE(Engine_record::IsRecordFile("TovelBin.record.old"));
+    EXPECT_FALSE(Engine_record::IsRecordFile("C"));
     for (const char* Name : {"a", "con1", "console", "x.con", "...a", "a b.c", "\xCE\xA9", "$"})
-        EXPECT_TRUE(App_record::IsSafeName(Name)) << Name;
-    EXPECT_FALSE(App_record::IsSafeName(std::string(1021, 'n')));
-    EXPECT_TRUE(App_record::IsSafeName(std::string(1020, 'n')));
+        EXPECT_TRUE(Engine_record::IsSafeName(Name)) << Name;
+    EXPECT_FALSE(Engine_record::IsSafeName(std::string(1021, 'n')));
+    EXPECT_TRUE(Engine_record::IsSafeName(std::string(1020, 'n')));
 }

@@ -10,7 +10,9 @@
 // system. Everything here is pure; the records come from the caller.
 #pragma once
 
-#include "app/App_record.h"
+#include "vek/Vek_string.h"
+
+#include "engine/Engine_record.h"
 
 #include <atomic>
 #include <cstddef>
@@ -23,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-namespace App_catalog {
+namespace Engine_catalog {
 
 // UTF-8 text, every letter in its folded (small) form; bytes that are no
 // UTF-8 stay as they are.
@@ -77,7 +79,7 @@ struct TCatalogNode {
     // The node it lies in; NoParent for a drive level.
     std::uint32_t Parent = 0;
     std::uint32_t Depth = 0;
-    App_record::TRecordNode::TKind Kind = App_record::TRecordNode::nkDirectory;
+    Engine_record::TRecordNode::TKind Kind = Engine_record::TRecordNode::nkDirectory;
     // One of the puts' own items, or below one: what a search can find.
     bool Moved = false;
     bool Item = false;
@@ -105,7 +107,7 @@ public:
     std::size_t AddEntry(const std::string& Name, const std::string& Path, std::uint64_t Created);
     // The entry's figures and nodes from its record: the puts' trees merged
     // into one, names in order. Once per entry.
-    void SetRecord(std::size_t Entry, const App_record::TRecord& Record, bool Unfinished);
+    void SetRecord(std::size_t Entry, const Engine_record::TRecord& Record, bool Unfinished);
 
     const std::vector<TCatalogEntry>& Entries() const { return FEntries; }
     const std::vector<TCatalogNode>& Nodes() const { return FNodes; }
@@ -126,7 +128,7 @@ public:
     TTotals Totals() const;
 
 private:
-    void AddTree(std::uint32_t Entry, const App_record::TRecordNode& Node, std::uint32_t Parent,
+    void AddTree(std::uint32_t Entry, const Engine_record::TRecordNode& Node, std::uint32_t Parent,
                  std::uint32_t Depth, bool Moved, std::string& FoldedPath);
 
     std::vector<TCatalogEntry> FEntries;
@@ -137,23 +139,20 @@ private:
     std::string FNames;
 };
 
-// The entries' order for a list sorted by Column (that of the entries list:
-// name, put, items, size, from), the other way round with Descending; rows
-// that tie keep the order of their names.
+// The columns of the entries list, in their order.
+enum TEntryColumn { ecEntry = 0, ecPut, ecItems, ecSize, ecFrom, ecCount };
+
+// The entries' order for a list sorted by Column (a TEntryColumn), the other
+// way round with Descending; rows that tie keep the order of their names.
 void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
                    std::vector<std::uint32_t>& Rows);
 
 // The puts' trees as one: the same level (ASCII letter case aside) once,
 // children in order of their names.
-App_record::TRecordNode MergeTrees(const std::vector<App_record::TPutSection>& Puts);
+Engine_record::TRecordNode MergeTrees(const std::vector<Engine_record::TPutSection>& Puts);
 
-// "1,204 entries, 38,411 files, 12.3 GB".
-std::string TotalsText(const TTotals& Totals, const std::string& Thousands,
-                       const std::string& Decimal);
-// Bytes in the largest unit that keeps a number of at least 1: "512 bytes",
-// "1.5 KB", "12.3 GB".
-std::string SizeText(std::uint64_t Bytes, const std::string& Thousands, const std::string& Decimal);
-std::string GroupDigits(std::uint64_t Value, const std::string& Thousands);
+// "1,204 entries, 38,411 files, 12.3 GB", with the separators of Format.
+std::string TotalsText(const TTotals& Totals, const Vek_string::TNumberFormat& Format = {});
 
 // The catalogue file's text, and the records it holds by entry name; false
 // for a text that is no catalogue (the file is then only read no more).
@@ -191,7 +190,8 @@ TListing ListCatalog(const std::string& Location);
 // Walks an entry without a record and gives it one: a put of what lies in
 // its drive directories, done at the time the entry was made. False when the
 // entry cannot be listed; a record that cannot be written is only not kept.
-bool RecordEntry(const std::string& EntryPath, std::uint64_t Created, App_record::TRecord& Record);
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
+                 Engine_record::TRecord& Record);
 
 // Reads entries in a thread of its own, one at a time, and hands each
 // result over once it is ready; Ready is called in that thread after each.
@@ -200,9 +200,9 @@ public:
     struct TRead {
         std::size_t Entry = 0;
         bool Recorded = false;
-        App_record::TRecord Record;
+        Engine_record::TRecord Record;
     };
-    using TReader = std::function<bool(const TCatalogEntry& Entry, App_record::TRecord& Record)>;
+    using TReader = std::function<bool(const TCatalogEntry& Entry, Engine_record::TRecord& Record)>;
 
     TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries, TReader Reader,
                    std::function<void()> Ready);
@@ -228,4 +228,4 @@ private:
 
 #endif
 
-} // namespace App_catalog
+} // namespace Engine_catalog

@@ -55,7 +55,7 @@ class TMutex;
 }
 #endif
 
-namespace App_record {
+namespace Engine_record {
 
 // The record's file name at the root of its entry.
 extern const char RecordFileName[];
@@ -209,4 +209,4 @@ private:
 
 #endif
 
-} // namespace App_record
+} // namespace Engine_record

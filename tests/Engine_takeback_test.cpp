@@ -2,7 +2,7 @@
 // run natively as well), then under Windows the whole road on real files:
 // a put and its take back, conflicts answered in the shell's own question, a
 // drive that is gone, a file held open, paths too long, and the discard.
-#include "app/App_takeback.h"
+#include "engine/Engine_takeback.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,10 @@
 #include <string>
 #include <vector>
 
-using App_takeback::TEntryInfo;
-using App_takeback::TEntryNode;
-using App_takeback::TOriginKind;
-using App_takeback::TTakeBackPlan;
-using App_takeback::TWalkStep;
+using Engine_takeback::TEntryNode;
+using Engine_takeback::TOriginKind;
+using Engine_takeback::TTakeBackPlan;
+using Engine_takeback::TWalkStep;
 
 namespace {
 
@@ -68,7 +67,7 @@ struct TWorld {
 
     TTakeBackPlan Plan(const std::string& Entry, const TEntryNode& Tree) const {
         TTakeBackPlan Plan;
-        App_takeback::PlanTakeBack(
+        Engine_takeback::PlanTakeBack(
             Entry, Tree,
             [this](const std::string& Path) {
                 const auto Found = Origins.find(Path);
@@ -85,22 +84,22 @@ const TOriginKind Dir = TOriginKind::okDirectory;
 
 } // namespace
 
-TEST(App_takeback_Walk, EachStepFollowsWhatStandsAtTheOriginalPath) {
+TEST(Engine_takeback_Walk, EachStepFollowsWhatStandsAtTheOriginalPath) {
     const TEntryNode Plain{"x", false, false, 1, {}};
     const TEntryNode Folder{"d", true, false, 0, {}};
     const TEntryNode Link{"j", true, true, 0, {}};
-    EXPECT_EQ(App_takeback::DecideStep(Plain, Missing), TWalkStep::wsMove);
-    EXPECT_EQ(App_takeback::DecideStep(Folder, Missing), TWalkStep::wsMove);
-    EXPECT_EQ(App_takeback::DecideStep(Link, Missing), TWalkStep::wsMove);
-    EXPECT_EQ(App_takeback::DecideStep(Folder, Dir), TWalkStep::wsDescend);
-    EXPECT_EQ(App_takeback::DecideStep(Plain, File), TWalkStep::wsConflict);
-    EXPECT_EQ(App_takeback::DecideStep(Plain, Dir), TWalkStep::wsConflict);
-    EXPECT_EQ(App_takeback::DecideStep(Folder, File), TWalkStep::wsConflict);
+    EXPECT_EQ(Engine_takeback::DecideStep(Plain, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(Engine_takeback::DecideStep(Folder, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(Engine_takeback::DecideStep(Link, Missing), TWalkStep::wsMove);
+    EXPECT_EQ(Engine_takeback::DecideStep(Folder, Dir), TWalkStep::wsDescend);
+    EXPECT_EQ(Engine_takeback::DecideStep(Plain, File), TWalkStep::wsConflict);
+    EXPECT_EQ(Engine_takeback::DecideStep(Plain, Dir), TWalkStep::wsConflict);
+    EXPECT_EQ(Engine_takeback::DecideStep(Folder, File), TWalkStep::wsConflict);
     // A link is never gone into, even where a directory stands.
-    EXPECT_EQ(App_takeback::DecideStep(Link, Dir), TWalkStep::wsConflict);
+    EXPECT_EQ(Engine_takeback::DecideStep(Link, Dir), TWalkStep::wsConflict);
 }
 
-TEST(App_takeback_Walk, PutShapesComeBackAsWholesAndDescendOnlyWhereBothAreDirectories) {
+TEST(Engine_takeback_Walk, PutShapesComeBackAsWholesAndDescendOnlyWhereBothAreDirectories) {
     TWorld World;
     World.Origins = {{"C:\\Data", Dir},
                      {"C:\\Data\\Keep", Dir},
@@ -124,10 +123,10 @@ TEST(App_takeback_Walk, PutShapesComeBackAsWholesAndDescendOnlyWhereBothAreDirec
               (std::vector<std::string>{"B\\E\\C\\Data\\Keep", "B\\E\\C\\Data", "B\\E\\C",
                                         "B\\E\\D\\Docs", "B\\E\\D", "B\\E"}));
     EXPECT_EQ(Plan.StayedItems, 0u);
-    EXPECT_EQ(App_takeback::StayedMessage(Plan), "");
+    EXPECT_EQ(Engine_takeback::StayedMessage(Plan), "");
 }
 
-TEST(App_takeback_Walk, OnlySingleLetterDirectoriesOfAvailableDrivesAreWalked) {
+TEST(Engine_takeback_Walk, OnlySingleLetterDirectoriesOfAvailableDrivesAreWalked) {
     TWorld World;
     World.Drives = "C";
     const TEntryNode Entry =
@@ -140,11 +139,11 @@ TEST(App_takeback_Walk, OnlySingleLetterDirectoriesOfAvailableDrivesAreWalked) {
     EXPECT_EQ(Plan.StayedItems, 5u);
     EXPECT_EQ(Plan.MissingDrives, (std::vector<char>{'E', 'F'}));
     EXPECT_EQ(Plan.Descended, (std::vector<std::string>{"E1\\c", "E1"}));
-    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+    EXPECT_EQ(Engine_takeback::StayedMessage(Plan),
               "The program could not take back 5 items: the drives E: and F: are not available.");
 }
 
-TEST(App_takeback_Walk, LinksAndConflictsGoToTheShellAsPairs) {
+TEST(Engine_takeback_Walk, LinksAndConflictsGoToTheShellAsPairs) {
     TWorld World;
     World.Origins = {{"C:\\Data", Dir}, {"C:\\Data\\J", Dir}, {"C:\\Data\\f", File}};
     const TEntryNode Entry = Tree({"C\\Data\\J@", "C\\Data\\f\\inside.txt"});
@@ -156,12 +155,12 @@ TEST(App_takeback_Walk, LinksAndConflictsGoToTheShellAsPairs) {
     EXPECT_EQ(Plan.Descended, (std::vector<std::string>{"E\\C\\Data", "E\\C", "E"}));
 }
 
-TEST(App_takeback_Walk, SeveralEntriesAddToOnePlan) {
+TEST(Engine_takeback_Walk, SeveralEntriesAddToOnePlan) {
     TWorld World;
     World.Drives = "C";
     TTakeBackPlan Plan;
     const auto Add = [&World, &Plan](const std::string& Entry, const TEntryNode& Tree) {
-        App_takeback::PlanTakeBack(
+        Engine_takeback::PlanTakeBack(
             Entry, Tree, [](const std::string&) { return TOriginKind::okMissing; },
             [&World](char Drive) { return World.Drives.find(Drive) != std::string::npos; }, Plan);
     };
@@ -169,83 +168,44 @@ TEST(App_takeback_Walk, SeveralEntriesAddToOnePlan) {
     Add("E2", Tree({"C\\b.txt", "Q\\r.txt", "Q\\s.txt"}));
     EXPECT_EQ(Plan.Sources, (std::vector<std::string>{"E1\\C\\a.txt", "E2\\C\\b.txt"}));
     EXPECT_EQ(Plan.MissingDrives, std::vector<char>{'Q'});
-    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+    EXPECT_EQ(Engine_takeback::StayedMessage(Plan),
               "The program could not take back 3 items: the drive Q: is not available.");
 }
 
-TEST(App_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
-    EXPECT_EQ(App_takeback::TakeBackQuestion({"Tovel #0007"}, 3),
+TEST(Engine_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0007"}, 3),
               "Take back \"Tovel #0007\" (3 items) to where they came from?");
-    EXPECT_EQ(App_takeback::TakeBackQuestion({"Tovel #0008"}, 1),
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0008"}, 1),
               "Take back \"Tovel #0008\" (1 item) to where they came from?");
-    EXPECT_EQ(App_takeback::TakeBackQuestion({"A", "B"}, 0),
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"A", "B"}, 0),
               "Take back 2 entries (0 items) to where they came from?");
 
     TTakeBackPlan Plan;
     Plan.StayedItems = 1;
     Plan.MissingDrives = {'E'};
-    EXPECT_EQ(App_takeback::StayedMessage(Plan),
+    EXPECT_EQ(Engine_takeback::StayedMessage(Plan),
               "The program could not take back 1 item: the drive E: is not available.");
     Plan.StayedItems = 4;
     Plan.MissingDrives = {'E', 'F', 'G'};
-    EXPECT_EQ(App_takeback::StayedMessage(Plan), "The program could not take back 4 items: the "
-                                                 "drives E:, F: and G: are not available.");
-
-    EXPECT_EQ(App_takeback::FromText({}), "");
-    EXPECT_EQ(App_takeback::FromText({"C:\\a"}), "C:\\a");
-    EXPECT_EQ(App_takeback::FromText({"C:\\a", "C:\\b", "D:\\c"}), "C:\\a and 2 more");
+    EXPECT_EQ(Engine_takeback::StayedMessage(Plan), "The program could not take back 4 items: the "
+                                                    "drives E:, F: and G: are not available.");
 }
 
-TEST(App_takeback_Texts, SizesAreWholeKilobytesRoundedUpAndGrouped) {
-    EXPECT_EQ(App_takeback::FormatKilobytes(0, ","), "0 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(1, ","), "1 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(1024, ","), "1 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(1025, ","), "2 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(999ull * 1024, ","), "999 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(1000ull * 1024, ","), "1,000 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(1234567ull * 1024, "."), "1.234.567 KB");
-    EXPECT_EQ(App_takeback::FormatKilobytes(5ull << 40, ","), "5,368,709,120 KB");
-}
-
-TEST(App_takeback_Texts, TreeSizeCountsFilesOnly) {
+TEST(Engine_takeback_Texts, TreeSizeCountsFilesOnly) {
     TEntryNode Entry = Tree({"C\\a", "C\\Dir\\bc", "C\\Dir\\Sub\\"});
     Entry.Children[0].Children[1].Size = 7; // "Dir" claims a size of its own
-    EXPECT_EQ(App_takeback::TreeSize(Entry), 1u + 2u);
-}
-
-TEST(App_takeback_Sort, EveryColumnSortsBothWaysAndTiesKeepTheNameOrder) {
-    const std::vector<TEntryInfo> Rows{{"b", "B\\b", 30, 2, 500, "C:\\z"},
-                                       {"A", "B\\A", 10, 9, 500, "d:\\y"},
-                                       {"c", "B\\c", 20, 2, 100, "C:\\x"}};
-    const auto Names = [&Rows](int Column, bool Descending) {
-        std::vector<TEntryInfo> Sorted = Rows;
-        App_takeback::SortEntries(Sorted, Column, Descending);
-        std::string Out;
-        for (const TEntryInfo& Row : Sorted)
-            Out += Row.Name;
-        return Out;
-    };
-    EXPECT_EQ(Names(App_takeback::ecEntry, false), "Abc");
-    EXPECT_EQ(Names(App_takeback::ecEntry, true), "cbA");
-    EXPECT_EQ(Names(App_takeback::ecPut, true), "bcA");
-    EXPECT_EQ(Names(App_takeback::ecPut, false), "Acb");
-    EXPECT_EQ(Names(App_takeback::ecItems, true), "Abc");
-    EXPECT_EQ(Names(App_takeback::ecItems, false), "bcA");
-    EXPECT_EQ(Names(App_takeback::ecSize, true), "Abc");
-    EXPECT_EQ(Names(App_takeback::ecSize, false), "cAb");
-    EXPECT_EQ(Names(App_takeback::ecFrom, false), "cbA");
-    EXPECT_EQ(Names(App_takeback::ecFrom, true), "Abc");
+    EXPECT_EQ(Engine_takeback::TreeSize(Entry), 1u + 2u);
 }
 
 namespace {
 
-using App_takeback::TConflictAnswer;
-using App_takeback::TConflictChoice;
-using App_takeback::TConflictQuestion;
-using App_takeback::TEntryToPlan;
-using App_takeback::TItemFacts;
-using App_takeback::TPlannedWorld;
-using App_takeback::TSettledMove;
+using Engine_takeback::TConflictAnswer;
+using Engine_takeback::TConflictChoice;
+using Engine_takeback::TConflictQuestion;
+using Engine_takeback::TEntryToPlan;
+using Engine_takeback::TItemFacts;
+using Engine_takeback::TPlannedWorld;
+using Engine_takeback::TSettledMove;
 
 // Letter case aside, a to z: enough for the names of these tests.
 std::string Key(const std::string& Path) {
@@ -271,7 +231,7 @@ struct TOneMove {
         };
         TPlannedWorld World(Disk, Key);
         Plan = TTakeBackPlan();
-        App_takeback::PlanAsOne(
+        Engine_takeback::PlanAsOne(
             Entries, std::string(), [](char) { return true; }, World, Plan);
         // An item of an entry is as large as its entry's number: "E5" 5 bytes.
         const auto Facts = [this, &Disk](const std::string& Path) {
@@ -284,18 +244,18 @@ struct TOneMove {
             for (const TEntryToPlan& Each : Entries)
                 if (Each.Selection.EntryPath == Entry)
                     if (const TEntryNode* Node =
-                            App_takeback::FindNode(Each.Tree, Path.substr(Entry.size() + 1))) {
+                            Engine_takeback::FindNode(Each.Tree, Path.substr(Entry.size() + 1))) {
                         Facts.Kind =
                             Node->Directory ? TOriginKind::okDirectory : TOriginKind::okFile;
                         Facts.Size = std::stoul(Entry.substr(1));
                     }
             return Facts;
         };
-        return App_takeback::SettleConflicts(Plan, World, Facts, true,
-                                             [this, Choice, ForAll](const TConflictQuestion& Q) {
-                                                 Asked.push_back(Q);
-                                                 return TConflictAnswer{Choice, ForAll};
-                                             });
+        return Engine_takeback::SettleConflicts(Plan, World, Facts, true,
+                                                [this, Choice, ForAll](const TConflictQuestion& Q) {
+                                                    Asked.push_back(Q);
+                                                    return TConflictAnswer{Choice, ForAll};
+                                                });
     }
 };
 
@@ -308,7 +268,7 @@ std::vector<std::string> Pairs(const TSettledMove& Move) {
 
 } // namespace
 
-TEST(App_takeback_KeepBoth, TheExplorersNameOfACopyAtTheNextFreeNumber) {
+TEST(Engine_takeback_KeepBoth, TheExplorersNameOfACopyAtTheNextFreeNumber) {
     struct TCase {
         std::string Path;
         bool Directory;
@@ -326,8 +286,8 @@ TEST(App_takeback_KeepBoth, TheExplorersNameOfACopyAtTheNextFreeNumber) {
         {"D:\\a b\\x.", false, {}, "D:\\a b\\x (2)."},
     };
     for (const TCase& Case : Cases) {
-        const std::string Got =
-            App_takeback::KeepBothPath(Case.Path, Case.Directory, [&Case](const std::string& Path) {
+        const std::string Got = Engine_takeback::KeepBothPath(
+            Case.Path, Case.Directory, [&Case](const std::string& Path) {
                 return std::find(Case.Taken.begin(), Case.Taken.end(), Key(Path)) !=
                        Case.Taken.end();
             });
@@ -337,7 +297,7 @@ TEST(App_takeback_KeepBoth, TheExplorersNameOfACopyAtTheNextFreeNumber) {
 
 // Newest first, whatever order the entries were chosen in: two versions of
 // one path meet, and each answer keeps both somewhere.
-TEST(App_takeback_PlanAsOne, TwoVersionsOfOnePathMeetAndNoAnswerLosesOne) {
+TEST(Engine_takeback_PlanAsOne, TwoVersionsOfOnePathMeetAndNoAnswerLosesOne) {
     struct TCase {
         TConflictChoice Choice;
         std::vector<std::string> Moves;
@@ -371,7 +331,7 @@ TEST(App_takeback_PlanAsOne, TwoVersionsOfOnePathMeetAndNoAnswerLosesOne) {
 
 // A folder of one entry and a file below it in another, either one newer;
 // a file that meets a folder; something on disk that Replace puts aside.
-TEST(App_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
+TEST(Engine_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
     TOneMove FolderOlder;
     FolderOlder.Entries = {{{"E5", {}}, Tree({"C\\Data\\report.txt", "C\\Data\\other.txt"}), 5},
                            {{"E6", {}}, Tree({"C\\Data\\report.txt"}), 6}};
@@ -417,7 +377,7 @@ TEST(App_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
 // answers. However answered, no two pairs aim at one path, none aims at or
 // below anything that stands there unless it went aside, and every pair
 // either moves or stays.
-TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
+TEST(Engine_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
     // Entries of few names that collide: as files, as folders, inside each other.
     const std::vector<std::vector<std::string>> Shapes{
         {"C\\A\\x.txt"},         {"C\\A\\x.txt", "C\\A\\y\\x.txt"}, {"C\\A\\x.txt\\z.txt"},
@@ -461,10 +421,10 @@ TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
                 for (const TEntryToPlan& Entry : Move.Entries)
                     if (Source.compare(0, Entry.Selection.EntryPath.size() + 1,
                                        Entry.Selection.EntryPath + "\\") == 0)
-                        Folder = App_takeback::FindNode(
+                        Folder = Engine_takeback::FindNode(
                             Entry.Tree, Source.substr(Entry.Selection.EntryPath.size() + 1));
                 ASSERT_NE(Folder, nullptr) << Round;
-                EXPECT_EQ(App_takeback::FindNode(*Folder, Destination.substr(Prefix.size())),
+                EXPECT_EQ(Engine_takeback::FindNode(*Folder, Destination.substr(Prefix.size())),
                           nullptr)
                     << Round << " " << Destination;
             }
@@ -477,7 +437,8 @@ TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
 
 #include "app/App_bin.h"
 #include "app/App_guarddialog.h"
-#include "app/App_record.h"
+#include "engine/Engine_catalog.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "res/resource.h"
 #include "tests/PortableSupport.h"
@@ -493,7 +454,7 @@ TEST(App_takeback_PlanAsOne, GeneratedEntriesNeverAimTwoPairsAtOnePlace) {
 #include <mutex>
 #include <stdexcept>
 
-using App_takeback::TTakeBackTask;
+using Engine_takeback::TTakeBackTask;
 using PortableSupport::FailureOf;
 using ProgramSupport::THeldFile;
 using TestSupport::FilePrint;
@@ -502,6 +463,7 @@ using TestSupport::LongPath;
 using TestSupport::OurBoxes;
 using TestSupport::TBoxRecorder;
 using TestSupport::TTempDir;
+using TestSupport::TTestTakeBackHost;
 
 namespace {
 
@@ -525,25 +487,7 @@ char MissingDrive() {
     throw std::runtime_error("every drive letter is taken");
 }
 
-// A take back whose conflicts Answer settles; it keeps every question.
-class TAnsweringTask : public TTakeBackTask {
-public:
-    TAnsweringTask(std::vector<App_takeback::TTakeBackSelection> Selections,
-                   std::function<TConflictAnswer(const TConflictQuestion&)> Answer)
-        : TTakeBackTask(std::move(Selections)), FAnswer(std::move(Answer)) {}
-    std::vector<TConflictQuestion> Asked;
-
-protected:
-    TConflictAnswer ChooseConflict(const TConflictQuestion& Question) override {
-        Asked.push_back(Question);
-        return FAnswer(Question);
-    }
-
-private:
-    std::function<TConflictAnswer(const TConflictQuestion&)> FAnswer;
-};
-
-class App_takeback_Disk : public testing::Test {
+class Engine_takeback_Disk : public testing::Test {
 protected:
     void SetUp() override { Bin.SetFixedLocation(BinDirectory()); }
 
@@ -565,7 +509,7 @@ protected:
         for (const std::string& Root : {C, D, BinDirectory()})
             for (const std::string& Path : TestSupport::ListTree(Root))
                 if (Path.back() != '\\' &&
-                    !App_record::IsRecordFile(Path.substr(Path.rfind('\\') + 1)))
+                    !Engine_record::IsRecordFile(Path.substr(Path.rfind('\\') + 1)))
                     All.push_back(TestSupport::ReadFile(Root + "\\" + Path));
         std::sort(All.begin(), All.end());
         return All;
@@ -577,27 +521,40 @@ protected:
     // The items of each section of the entry's record, each section after
     // its state; "none" without a record.
     std::vector<std::string> RecordOf(const std::string& Name) const {
-        App_record::TRecord Record;
-        if (!App_record::ReadRecord(Entry(Name), Record))
+        Engine_record::TRecord Record;
+        if (!Engine_record::ReadRecord(Entry(Name), Record))
             return {"none"};
         std::vector<std::string> Lines;
-        for (const App_record::TPutSection& Section : Record.Puts) {
-            Lines.push_back(Section.State == App_record::TPutState::psDone ? "done" : "unfinished");
-            for (const std::string& Path : App_record::ItemPaths(Section.Tree))
-                Lines.push_back(App_record::FromRecordText(Path));
+        for (const Engine_record::TPutSection& Section : Record.Puts) {
+            Lines.push_back(Section.State == Engine_record::TPutState::psDone ? "done"
+                                                                              : "unfinished");
+            for (const std::string& Path : Engine_record::ItemPaths(Section.Tree))
+                Lines.push_back(Engine_record::FromRecordText(Path));
         }
         return Lines;
     }
 
-    App_takeback::TTakeBackSelection LastPut() const {
-        App_takeback::TTakeBackSelection Last;
-        EXPECT_TRUE(App_takeback::FindLastPut(BinDirectory(), Last));
+    Engine_takeback::TTakeBackSelection LastPut() const {
+        Engine_takeback::TTakeBackSelection Last;
+        EXPECT_TRUE(Engine_takeback::FindLastPut(BinDirectory(), Last));
         return Last;
     }
 
     void TakeBack(const std::vector<std::string>& Entries) {
-        TTakeBackTask Task(App_takeback::WholeEntries(Entries));
+        TTakeBackTask Task(Engine_takeback::WholeEntries(Entries), Host);
         Task.Execute();
+    }
+
+    // A take back whose conflicts Answer settles, its question kept; what a
+    // Replace sets aside goes into Bin.
+    TTestTakeBackHost Answering(TTestTakeBackHost::TAnswer Answer) {
+        return TTestTakeBackHost(&Bin, std::move(Answer));
+    }
+
+    static TTestTakeBackHost::TAnswer Always(TConflictChoice Choice, bool ForAll = false) {
+        return [Choice, ForAll](const TConflictQuestion&) {
+            return TConflictAnswer{Choice, ForAll};
+        };
     }
 
     TTempDir OnC;
@@ -606,11 +563,12 @@ protected:
     const std::string C = LongPath(OnC.Path());
     const std::string D = LongPath(OnD.Path());
     App_bin::TBin Bin;
+    TTestTakeBackHost Host;
 };
 
 } // namespace
 
-TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
+TEST_F(Engine_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
     // Files from two drives, a directory put whole, a file whose folder
     // stays, and a folder chain that is removed after the put.
     MakeFile(C + "\\Whole\\a.txt", "a");
@@ -627,7 +585,7 @@ TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
     ASSERT_FALSE(TestSupport::Exists(C + "\\Whole"));
     ASSERT_FALSE(TestSupport::Exists(C + "\\Chain"));
 
-    TTakeBackTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}));
+    TTakeBackTask Task(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Host);
     const TTakeBackPlan& Plan = Task.Plan();
     EXPECT_EQ(Plan.Sources,
               (std::vector<std::string>{InEntry(Entry("Tovel #0000"), C) + "\\Chain",
@@ -649,7 +607,7 @@ TEST_F(App_takeback_Disk, RoundTripRestoresEveryShapeOfAPut) {
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
 }
 
-TEST_F(App_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
+TEST_F(Engine_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
     MakeFile(C + "\\x.txt", "x");
     Bin.Put({C + "\\x.txt"});
     MakeFile(Entry("Tovel #0000") + "\\notes.txt", "not from a drive");
@@ -668,7 +626,7 @@ TEST_F(App_takeback_Disk, WhatIsNoItemOfADriveStaysWithTheEntry) {
 // there into the bin as a put of its own, Keep Both brings the item beside
 // it, Skip leaves it in its entry. Nothing is gone afterwards: every file
 // that was there before is still somewhere.
-TEST_F(App_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
+TEST_F(Engine_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
     MakeFile(C + "\\replace.txt", "old replace");
     MakeFile(C + "\\skip.txt", "old skip");
     MakeFile(C + "\\both.txt", "old both");
@@ -679,28 +637,24 @@ TEST_F(App_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
     MakeFile(C + "\\both.txt", "newer both");
     const std::vector<std::string> Before = Contents();
 
-    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}),
-                        [](const TConflictQuestion& Question) {
-                            const std::string& At = Question.Destination;
-                            return TConflictAnswer{At.find("replace") != std::string::npos
-                                                       ? TConflictChoice::ccReplace
-                                                   : At.find("skip") != std::string::npos
-                                                       ? TConflictChoice::ccSkip
-                                                       : TConflictChoice::ccKeepBoth,
-                                                   false};
-                        });
-    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { Bin.Put(Paths); };
+    TTestTakeBackHost Answers = Answering([](const TConflictQuestion& Question) {
+        const std::string& At = Question.Destination;
+        return TConflictAnswer{At.find("replace") != std::string::npos ? TConflictChoice::ccReplace
+                               : At.find("skip") != std::string::npos  ? TConflictChoice::ccSkip
+                                                                      : TConflictChoice::ccKeepBoth,
+                               false};
+    });
     TBoxRecorder Boxes;
-    Task.Execute();
-    EXPECT_EQ(Task.Asked.size(), 3u);
-    for (const TConflictQuestion& Question : Task.Asked) {
+    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Answers).Execute();
+    EXPECT_EQ(Answers.Asked.size(), 3u);
+    for (const TConflictQuestion& Question : Answers.Asked) {
         EXPECT_TRUE(Question.ReplaceOffered);
         EXPECT_FALSE(Question.StandingComesBack);
         EXPECT_EQ(Question.Standing.Kind, TOriginKind::okFile);
         EXPECT_EQ(Question.Standing.Size, Question.Coming.Size + 2);
         EXPECT_NE(Question.Standing.LastWritten, 0u);
     }
-    EXPECT_EQ(Task.Asked[0].Following, 2u);
+    EXPECT_EQ(Answers.Asked[0].Following, 2u);
     EXPECT_EQ(TestSupport::ReadFile(C + "\\free.txt"), "free");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\replace.txt"), "old replace");
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0001"), C) + "\\replace.txt"),
@@ -718,33 +672,26 @@ TEST_F(App_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
 // A file whose place is a folder now, and a folder whose place is a file:
 // only Keep Both and Skip are offered, and the folder's own file of the
 // item's name stays untouched.
-TEST_F(App_takeback_Disk, FileMeetsFolderAndFolderMeetsFileComeBackBeside) {
+TEST_F(Engine_takeback_Disk, FileMeetsFolderAndFolderMeetsFileComeBackBeside) {
     MakeFile(C + "\\report.txt", "the old report");
     MakeFile(C + "\\Data\\a.txt", "a");
     Bin.Put({C + "\\report.txt", C + "\\Data"});
     MakeFile(C + "\\report.txt\\report.txt", "inside the new folder");
     MakeFile(C + "\\Data", "a file now");
     const std::vector<std::string> Before = Contents();
-    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000")}),
-                        [](const TConflictQuestion&) {
-                            return TConflictAnswer{TConflictChoice::ccSkip, true};
-                        });
-    Task.OnPutAside = [this](const std::vector<std::string>& Paths) { Bin.Put(Paths); };
-    Task.Execute();
+    TTestTakeBackHost Skips = Answering(Always(TConflictChoice::ccSkip, true));
+    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Skips).Execute();
     // One answer for both.
-    ASSERT_EQ(Task.Asked.size(), 1u);
-    EXPECT_FALSE(Task.Asked[0].ReplaceOffered);
-    EXPECT_EQ(Task.Asked[0].Following, 1u);
+    ASSERT_EQ(Skips.Asked.size(), 1u);
+    EXPECT_FALSE(Skips.Asked[0].ReplaceOffered);
+    EXPECT_EQ(Skips.Asked[0].Following, 1u);
     EXPECT_EQ(TestSupport::ReadFile(C + "\\report.txt\\report.txt"), "inside the new folder");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data"), "a file now");
     EXPECT_EQ(Contents(), Before);
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
 
-    TAnsweringTask Beside(App_takeback::WholeEntries({Entry("Tovel #0000")}),
-                          [](const TConflictQuestion&) {
-                              return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
-                          });
-    Beside.Execute();
+    TTestTakeBackHost Beside(nullptr, Always(TConflictChoice::ccKeepBoth));
+    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Beside).Execute();
     EXPECT_EQ(TestSupport::ReadFile(C + "\\report (2).txt"), "the old report");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data (2)\\a.txt"), "a");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\report.txt\\report.txt"), "inside the new folder");
@@ -755,7 +702,7 @@ TEST_F(App_takeback_Disk, FileMeetsFolderAndFolderMeetsFileComeBackBeside) {
 // Two versions of one path in two entries, chosen together, and a folder of
 // one entry with a file below it in another: the newest lands at the place,
 // the older beside it, whichever way round the entries were chosen.
-TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
+TEST_F(Engine_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
     MakeFile(C + "\\Data\\report.txt", "version 1");
     Bin.Put({C + "\\Data\\report.txt"});
     MakeFile(C + "\\Data\\report.txt", "version 2");
@@ -767,14 +714,13 @@ TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
     Bin.Put({C + "\\Data\\report.txt"});
     ASSERT_FALSE(TestSupport::Exists(C + "\\Data\\report.txt"));
     const std::vector<std::string> Before = Contents();
-    TAnsweringTask Task(App_takeback::WholeEntries({Entry("Tovel #0000"), Entry("Tovel #0002"),
-                                                    Entry("Tovel #0003"), Entry("Tovel #0001")}),
-                        [](const TConflictQuestion&) {
-                            return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
-                        });
+    TTestTakeBackHost Both(nullptr, Always(TConflictChoice::ccKeepBoth));
     TBoxRecorder Boxes;
-    Task.Execute();
-    EXPECT_EQ(Task.Asked.size(), 3u);
+    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0000"), Entry("Tovel #0002"),
+                                                 Entry("Tovel #0003"), Entry("Tovel #0001")}),
+                  Both)
+        .Execute();
+    EXPECT_EQ(Both.Asked.size(), 3u);
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report.txt"), "version 4");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (2).txt"), "version 3");
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Data\\report (3).txt"), "version 2");
@@ -790,11 +736,10 @@ TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
     const std::vector<std::string> WithFifth = Contents();
     Bin.Put({C + "\\Data"});
     ASSERT_FALSE(TestSupport::Exists(C + "\\Data"));
-    TAnsweringTask Inside(App_takeback::WholeEntries({Entry("Tovel #0004"), Entry("Tovel #0005")}),
-                          [](const TConflictQuestion&) {
-                              return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
-                          });
-    Inside.Execute();
+    TTestTakeBackHost Inside(nullptr, Always(TConflictChoice::ccKeepBoth));
+    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0004"), Entry("Tovel #0005")}),
+                  Inside)
+        .Execute();
     ASSERT_EQ(Inside.Asked.size(), 1u);
     EXPECT_TRUE(Inside.Asked[0].StandingComesBack);
     EXPECT_FALSE(Inside.Asked[0].ReplaceOffered);
@@ -808,7 +753,7 @@ TEST_F(App_takeback_Disk, SeveralEntriesOfOnePathAreTakenBackAsOne) {
 
 // Escape at the real conflict question cancels the whole take back before
 // anything moves, also the items that met no conflict.
-TEST_F(App_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
+TEST_F(Engine_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     MakeFile(C + "\\a.txt", "old a");
     MakeFile(C + "\\b.txt", "b");
     Bin.Put({C + "\\a.txt", C + "\\b.txt"});
@@ -834,7 +779,7 @@ TEST_F(App_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
 }
 
-TEST_F(App_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
+TEST_F(Engine_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
     const char Drive = MissingDrive();
     const std::string Letter(1, Drive);
     MakeFile(C + "\\x.txt", "x");
@@ -854,7 +799,7 @@ TEST_F(App_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
-TEST_F(App_takeback_Disk, HeldOpenFileStaysAndTheOthersComeBack) {
+TEST_F(Engine_takeback_Disk, HeldOpenFileStaysAndTheOthersComeBack) {
     MakeFile(C + "\\held.txt", "held");
     MakeFile(C + "\\free1.txt", "free 1");
     MakeFile(C + "\\free2.txt", "free 2");
@@ -872,7 +817,7 @@ TEST_F(App_takeback_Disk, HeldOpenFileStaysAndTheOthersComeBack) {
     EXPECT_FALSE(TestSupport::Exists(C + "\\held.txt"));
 }
 
-TEST_F(App_takeback_Disk, TooLongPathRefusesBeforeAnythingMoves) {
+TEST_F(Engine_takeback_Disk, TooLongPathRefusesBeforeAnythingMoves) {
     MakeFile(C + "\\short.txt", "short");
     Bin.Put({C + "\\short.txt"});
     // A file whose path in the entry reaches the limit; only the wide
@@ -898,45 +843,9 @@ TEST_F(App_takeback_Disk, TooLongPathRefusesBeforeAnythingMoves) {
     DeleteFileW(Wide.c_str());
 }
 
-TEST_F(App_takeback_Disk, ListingCountsItemsAndSizesAsTheFilesAre) {
-    MakeFile(C + "\\Dir\\a.bin", std::string(3000, 'a'));
-    MakeFile(C + "\\Dir\\Sub\\b.bin", std::string(5000, 'b'));
-    MakeFile(C + "\\Keep\\c.bin", std::string(7, 'c'));
-    MakeFile(C + "\\Keep\\d.bin", std::string(11, 'd'));
-    MakeFile(D + "\\e.bin", "");
-    Bin.Put({C + "\\Dir", C + "\\Keep\\c.bin", C + "\\Keep\\d.bin"});
-    Sleep(20);
-    Bin.Put({D + "\\e.bin"});
-    // Not entries: a file in the bin; an entry: a directory of any name.
-    TestSupport::WriteFile(BinDirectory() + "\\loose.txt", "loose");
-    Vek_file::MakeDirectory(BinDirectory() + "\\Other name");
-
-    const std::vector<TEntryInfo> Entries = App_takeback::ListEntries(BinDirectory());
-    ASSERT_EQ(Entries.size(), 3u);
-    std::map<std::string, TEntryInfo> ByName;
-    for (const TEntryInfo& Entry : Entries)
-        ByName[Entry.Name] = Entry;
-    ASSERT_EQ(ByName.count("Tovel #0000"), 1u);
-    const TEntryInfo& First = ByName["Tovel #0000"];
-    EXPECT_EQ(First.Path, Entry("Tovel #0000"));
-    EXPECT_EQ(First.Items, 3u);
-    EXPECT_EQ(First.Size, 3000u + 5000u + 7u + 11u);
-    EXPECT_EQ(First.From, C + "\\Dir and 2 more");
-    const TEntryInfo& Second = ByName["Tovel #0001"];
-    EXPECT_EQ(Second.Items, 1u);
-    EXPECT_EQ(Second.Size, 0u);
-    EXPECT_EQ(Second.From, D + "\\e.bin");
-    EXPECT_EQ(ByName["Other name"].Items, 0u);
-    // Newest first.
-    EXPECT_GE(Entries[0].Created, Entries[1].Created);
-    EXPECT_GE(Entries[1].Created, Entries[2].Created);
-    EXPECT_EQ(FailureOf([&] { App_takeback::ListEntries(BinRoot / "none"); }),
-              "The bin does not exist.");
-}
-
 // Under Wine the Recycle Bin is the desktop's trash folder in the home
 // directory; an entry name of this run's own keeps clear of what lies there.
-TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingElse) {
+TEST_F(Engine_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingElse) {
     const std::string Trash = TestSupport::TrashDirectory();
     if (Trash.empty())
         GTEST_SKIP() << "no Wine home directory whose trash could be looked into";
@@ -951,15 +860,18 @@ TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingEl
     const std::vector<std::string> Discarded = FilePrint({Entry(Name)});
     const std::vector<std::string> Others = Minus(Minus(Print(), Discarded[0]), Discarded[1]);
 
-    // No: nothing happens.
+    // No to the question: nothing happens.
+    App_binhandler::TBinHandler Handler;
     {
         TBoxRecorder Boxes(IDNO);
-        App_takeback::DiscardEntries({Entry(Name)});
-        EXPECT_EQ(Boxes.Boxes().size(), 1u);
+        EXPECT_EQ(FailureOf([&] { Handler.DiscardEntries({Entry(Name)}); }), "EAbort");
+        EXPECT_EQ(OurBoxes(Boxes.Boxes()),
+                  std::vector<std::string>{"Discard \"" + Name + "\" into the Recycle Bin?"});
         EXPECT_EQ(FilePrint({Entry(Name)}), Discarded);
     }
     TBoxRecorder Boxes(IDYES);
-    App_takeback::DiscardEntries({Entry(Name)});
+    Handler.DiscardEntries({Entry(Name)});
+    // The program's question, and no other box: the shell asks nothing more.
     EXPECT_EQ(Boxes.Boxes().size(), 1u) << testing::PrintToString(Boxes.Boxes());
     EXPECT_FALSE(TestSupport::Exists(Entry(Name)));
     EXPECT_EQ(Print(), Others);
@@ -971,7 +883,7 @@ TEST_F(App_takeback_Disk, DiscardSendsTheEntryToTheRecycleBinAndTouchesNothingEl
 
 // Two puts share an entry once the index wrapped; the last put is the
 // newest section of any record, or an entry without one that is newer.
-TEST_F(App_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
+TEST_F(Engine_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
     Bin.EntryName().ResetIndex(0, 0, 0);
     MakeFile(C + "\\first.txt", "first");
     MakeFile(C + "\\Dir\\second.txt", "second");
@@ -981,10 +893,10 @@ TEST_F(App_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
     Bin.Put({C + "\\Dir"});
     EXPECT_EQ(RecordOf("Tovel #0"), (std::vector<std::string>{"done", Below(C) + "\\first.txt",
                                                               "done", Below(C) + "\\Dir"}));
-    App_takeback::TTakeBackSelection Last = LastPut();
+    Engine_takeback::TTakeBackSelection Last = LastPut();
     EXPECT_EQ(Last.EntryPath, Entry("Tovel #0"));
     EXPECT_EQ(Last.Items, std::vector<std::string>{Below(C) + "\\Dir"});
-    TTakeBackTask({Last}).Execute();
+    TTakeBackTask({Last}, Host).Execute();
     EXPECT_EQ(TestSupport::ReadFile(C + "\\Dir\\second.txt"), "second");
     EXPECT_FALSE(TestSupport::Exists(C + "\\first.txt"));
     EXPECT_EQ(RecordOf("Tovel #0"), (std::vector<std::string>{"done", Below(C) + "\\first.txt"}));
@@ -992,20 +904,20 @@ TEST_F(App_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
     // An entry made by hand after the put is newer; a put after it newer still.
     MakeFile(Entry("By hand") + "\\" + Below(C) + "\\hand.txt", "hand");
     const std::vector<std::string> Before = Print();
-    const std::uint64_t Made = App_record::CurrentTime();
-    ASSERT_TRUE(ProgramSupport::WaitFor([Made] { return App_record::CurrentTime() > Made; }));
+    const std::uint64_t Made = Engine_record::CurrentTime();
+    ASSERT_TRUE(ProgramSupport::WaitFor([Made] { return Engine_record::CurrentTime() > Made; }));
     EXPECT_EQ(LastPut().EntryPath, Entry("By hand"));
     EXPECT_TRUE(LastPut().Items.empty());
     Bin.Put({C + "\\third.txt"});
     Last = LastPut();
     EXPECT_EQ(Last.EntryPath, Entry("Tovel #0"));
     EXPECT_EQ(Last.Items, std::vector<std::string>{Below(C) + "\\third.txt"});
-    TTakeBackTask({Last}).Execute();
+    TTakeBackTask({Last}, Host).Execute();
     EXPECT_EQ(TestSupport::ReadFile(C + "\\third.txt"), "third");
     for (const char* Expected : {"By hand", "Tovel #0"}) {
         Last = LastPut();
         EXPECT_EQ(Last.EntryPath, Entry(Expected));
-        TTakeBackTask({Last}).Execute();
+        TTakeBackTask({Last}, Host).Execute();
     }
     // Every entry emptied went, its record with it; nothing is lost.
     EXPECT_TRUE(TestSupport::ListTree(BinDirectory()).empty());
@@ -1016,7 +928,7 @@ TEST_F(App_takeback_Disk, LastPutFollowsTheRecordsInAWrappedEntryAndAMixedBin) {
 
 // Single items of an entry, to their places or into a folder: what is not
 // chosen stays, and the record follows what left.
-TEST_F(App_takeback_Disk, SelectedItemsComeBackAloneAndTheRecordFollows) {
+TEST_F(Engine_takeback_Disk, SelectedItemsComeBackAloneAndTheRecordFollows) {
     MakeFile(C + "\\Dir\\a.txt", "a");
     MakeFile(C + "\\Dir\\Sub\\b.txt", "b");
     MakeFile(C + "\\one.txt", "one");
@@ -1029,16 +941,17 @@ TEST_F(App_takeback_Disk, SelectedItemsComeBackAloneAndTheRecordFollows) {
     Bin.Put({C + "\\Dir", C + "\\one.txt", C + "\\A\\same.txt", C + "\\B\\same.txt"});
     const std::string InC = Below(C);
 
-    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\one.txt", InC + "\\gone.txt"}}}).Execute();
+    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\one.txt", InC + "\\gone.txt"}}}, Host)
+        .Execute();
     EXPECT_EQ(TestSupport::ReadFile(C + "\\one.txt"), "one");
     EXPECT_EQ(RecordOf("Tovel #0000"),
               (std::vector<std::string>{"done", InC + "\\A\\same.txt", InC + "\\B\\same.txt",
                                         InC + "\\Dir"}));
     // A part of an item, into a folder.
-    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\Dir\\Sub\\b.txt"}}}, Target).Execute();
+    TTakeBackTask({{Entry("Tovel #0000"), {InC + "\\Dir\\Sub\\b.txt"}}}, Host, Target).Execute();
     EXPECT_EQ(TestSupport::ReadFile(Target + "\\b.txt"), "b");
     // The whole entry into the folder: its record's items, one name once.
-    TTakeBackTask Whole(App_takeback::WholeEntries({Entry("Tovel #0000")}), Target);
+    TTakeBackTask Whole(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Host, Target);
     EXPECT_EQ(FailureOf([&] { Whole.Execute(); }),
               "The program could not take back 1 item: items of the same name go to that folder.");
     EXPECT_EQ(TestSupport::ReadFile(Target + "\\same.txt"), "same A");
@@ -1046,47 +959,48 @@ TEST_F(App_takeback_Disk, SelectedItemsComeBackAloneAndTheRecordFollows) {
     EXPECT_EQ(RecordOf("Tovel #0000"), (std::vector<std::string>{"done", InC + "\\B\\same.txt"}));
     const std::string Left = Entry("Tovel #0000") + "\\" + InC;
     EXPECT_EQ(TestSupport::ListTree(Left), (std::vector<std::string>{"B\\", "B\\same.txt"}));
-    EXPECT_TRUE(TestSupport::Exists(App_record::RecordPath(Entry("Tovel #0000"))));
+    EXPECT_TRUE(TestSupport::Exists(Engine_record::RecordPath(Entry("Tovel #0000"))));
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     EXPECT_EQ(Print(), Before);
 }
 
 // A put whose record stayed begun, and whose put runs no more, is told of
 // once, marked, and left where it is; one that another program runs is not.
-TEST_F(App_takeback_Disk, UnfinishedPutIsToldOnceMarkedAndNothingMoves) {
+TEST_F(Engine_takeback_Disk, UnfinishedPutIsToldOnceMarkedAndNothingMoves) {
     MakeFile(C + "\\arrived.txt", "arrived");
     MakeFile(C + "\\running.txt", "running");
     Bin.Put({C + "\\arrived.txt"});
     Bin.Put({C + "\\running.txt"});
     const auto Begun = [this](const std::string& Name, const std::string& Id, std::size_t Items) {
-        App_record::TRecord Record;
-        ASSERT_TRUE(App_record::ReadRecord(Entry(Name), Record));
-        Record.Puts[0].State = App_record::TPutState::psBegun;
+        Engine_record::TRecord Record;
+        ASSERT_TRUE(Engine_record::ReadRecord(Entry(Name), Record));
+        Record.Puts[0].State = Engine_record::TPutState::psBegun;
         Record.Puts[0].Id = Id;
         Record.Puts[0].Items = Items;
-        App_record::WriteRecord(Entry(Name), Record);
+        Engine_record::WriteRecord(Entry(Name), Record);
     };
     const std::string Running = "RUNNING-" + std::to_string(GetCurrentProcessId());
-    Vek_sync::TMutex OtherProgram(App_record::PutMutexName(Running));
+    Vek_sync::TMutex OtherProgram(Engine_record::PutMutexName(Running));
     Begun("Tovel #0000", "GONE-1", 3);
     Begun("Tovel #0001", Running, 1);
     const std::vector<std::string> Before = Print();
 
     const auto Marks = [this] {
         std::vector<std::string> Marked;
-        for (const TEntryInfo& Info : App_takeback::ListEntries(BinDirectory()))
-            Marked.push_back(Info.Name + (Info.Unfinished ? " unfinished" : ""));
+        const Engine_catalog::TListing Listing = Engine_catalog::ListCatalog(BinDirectory());
+        for (const auto& Entry : Listing.Catalog.Entries())
+            Marked.push_back(Entry.Name + (Entry.Unfinished ? " unfinished" : ""));
         std::sort(Marked.begin(), Marked.end());
         return Marked;
     };
     const std::vector<std::string> Marked{"Tovel #0000 unfinished", "Tovel #0001"};
     EXPECT_EQ(Marks(), Marked);
-    const std::vector<App_takeback::TUnfinishedPut> Told =
-        App_takeback::NoticeUnfinishedPuts(BinDirectory());
+    const std::vector<Engine_takeback::TUnfinishedPut> Told =
+        Engine_takeback::NoticeUnfinishedPuts(BinDirectory());
     EXPECT_EQ(
-        App_takeback::UnfinishedMessage(Told),
+        Engine_takeback::UnfinishedMessage(Told),
         "The put into \"Tovel #0000\" did not finish: 1 of its 3 items arrived in the entry.");
-    EXPECT_TRUE(App_takeback::NoticeUnfinishedPuts(BinDirectory()).empty());
+    EXPECT_TRUE(Engine_takeback::NoticeUnfinishedPuts(BinDirectory()).empty());
     EXPECT_EQ(RecordOf("Tovel #0000"),
               (std::vector<std::string>{"unfinished", Below(C) + "\\arrived.txt"}));
     EXPECT_EQ(Marks(), Marked);

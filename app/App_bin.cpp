@@ -11,6 +11,7 @@
 
 #ifdef _WIN32
 #include "app/App_fileoperation.h"
+#include "base/Base_file.h"
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_shell.h"
@@ -285,10 +286,9 @@ std::size_t LastLevelStart(const std::string& Path) {
 // when nothing is found.
 std::string FoundName(const std::string& Path) {
     WIN32_FIND_DATAW Data;
-    const HANDLE Search = FindFirstFileW(Vek_codepage::ToWide(Path).c_str(), &Data);
-    if (Search == INVALID_HANDLE_VALUE)
+    const Base_file::TFindHandle Search(FindFirstFileW(Vek_codepage::ToWide(Path).c_str(), &Data));
+    if (!Search.Valid())
         return std::string();
-    FindClose(Search);
     return Vek_codepage::FromWide(Data.cFileName);
 }
 

@@ -1,7 +1,6 @@
 #include "base/Base_file.h"
 
 #include <algorithm>
-#include <utility>
 
 #ifndef _WIN32
 #include <cstdio>
@@ -11,24 +10,6 @@
 namespace Base_file {
 
 #ifdef _WIN32
-
-THandle& THandle::operator=(THandle&& Other) noexcept {
-    if (this != &Other) {
-        Close();
-        FHandle = Other.Release();
-    }
-    return *this;
-}
-
-HANDLE THandle::Release() {
-    return std::exchange(FHandle, nullptr);
-}
-
-bool THandle::Close() {
-    if (!Valid())
-        return true;
-    return CloseHandle(Release()) != FALSE;
-}
 
 namespace {
 

@@ -32,26 +32,41 @@ bool WriteFileAtomically(const std::string& Target, const std::string& NewPath,
 
 #ifdef _WIN32
 
-// Owns one kernel handle and closes it when it ends. Neither null nor
+// Owns one handle and gives it to Closer when it ends. Neither null nor
 // INVALID_HANDLE_VALUE is a handle.
-class THandle {
+template <BOOL(WINAPI* Closer)(HANDLE)> class TOwnedHandle {
 public:
-    explicit THandle(HANDLE Handle = nullptr) : FHandle(Handle) {}
-    ~THandle() { Close(); }
-    THandle(THandle&& Other) noexcept : FHandle(Other.Release()) {}
-    THandle& operator=(THandle&& Other) noexcept;
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
+    explicit TOwnedHandle(HANDLE Handle = nullptr) : FHandle(Handle) {}
+    ~TOwnedHandle() { Close(); }
+    TOwnedHandle(TOwnedHandle&& Other) noexcept : FHandle(Other.Release()) {}
+    TOwnedHandle& operator=(TOwnedHandle&& Other) noexcept {
+        if (this != &Other) {
+            Close();
+            FHandle = Other.Release();
+        }
+        return *this;
+    }
+    TOwnedHandle(const TOwnedHandle&) = delete;
+    TOwnedHandle& operator=(const TOwnedHandle&) = delete;
 
     HANDLE Get() const { return FHandle; }
     bool Valid() const { return FHandle != nullptr && FHandle != INVALID_HANDLE_VALUE; }
-    HANDLE Release();
+    HANDLE Release() {
+        const HANDLE Handle = FHandle;
+        FHandle = nullptr;
+        return Handle;
+    }
     // Whether the system closed it; true when there was none.
-    bool Close();
+    bool Close() { return !Valid() || Closer(Release()) != FALSE; }
 
 private:
     HANDLE FHandle;
 };
+
+// A kernel object's handle (a file, a mutex, an event), and a directory
+// search's.
+using THandle = TOwnedHandle<CloseHandle>;
+using TFindHandle = TOwnedHandle<FindClose>;
 
 // The system's 64-bit numbers in two halves (sizes, indexes) as one.
 inline std::uint64_t Joined64(DWORD High, DWORD Low) {

@@ -248,17 +248,17 @@ bool IsNothingThere(DWORD Error) {
 void ListDirectory(const std::string& Directory,
                    const std::function<void(const TFindData& Data)>& Visit) {
     WIN32_FIND_DATAW Data;
-    const HANDLE Search = FindFirstFileW(Vek_codepage::ToWide(Directory + "\\*").c_str(), &Data);
-    if (Search == INVALID_HANDLE_VALUE) {
+    const Base_file::TFindHandle Find(
+        FindFirstFileW(Vek_codepage::ToWide(Directory + "\\*").c_str(), &Data));
+    if (!Find.Valid()) {
         if (IsNothingThere(GetLastError()))
             return;
         throw EFileError("The program could not list the directory.");
     }
-    const std::unique_ptr<void, decltype(&FindClose)> Find(Search, &FindClose);
     do {
         if (!IsDotName(Data.cFileName))
             Visit(FindDataOf(Data));
-    } while (FindNextFileW(Find.get(), &Data));
+    } while (FindNextFileW(Find.Get(), &Data));
     if (GetLastError() != ERROR_NO_MORE_FILES)
         throw EFileError("The program could not list the directory.");
 }

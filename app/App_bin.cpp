@@ -402,7 +402,13 @@ std::string TBin::GetEntryPath() {
 
 void TBin::Put(const std::vector<std::string>& Paths) {
     TPutTask Task(*this, Paths);
-    Task.Execute();
+    try {
+        Task.Execute();
+    } catch (...) {
+        FLastPutEntry = Task.EntryPath();
+        throw;
+    }
+    FLastPutEntry = Task.EntryPath();
 }
 
 void TBin::SetProps(const TBinProps& Props) {

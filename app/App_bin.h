@@ -97,6 +97,9 @@ public:
 
     // One put of the paths into a new entry.
     virtual void Put(const std::vector<std::string>& Paths);
+    // The entry the last put of this bin took (also one that failed after
+    // it took one); empty before.
+    const std::string& LastPutEntry() const { return FLastPutEntry; }
 
     void SetProps(const TBinProps& Props);
     void GetProps(TBinProps& Props) const;
@@ -114,6 +117,7 @@ private:
     TBinLocationType FLocationType;
     std::string FFixedLocation;
     std::unique_ptr<TBinEntryName> FEntryName;
+    std::string FLastPutEntry;
 };
 
 class TPutTask {
@@ -131,6 +135,11 @@ public:
     const std::vector<std::string>& Paths;
 
 #ifdef _WIN32
+    // The entry this put took; empty before it took one.
+    const std::string& EntryPath() const {
+        return FEntryPath;
+    }
+
 protected:
     // The operator that will move the items; a test may watch what it gets.
     virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();

@@ -438,7 +438,10 @@ void TBinHandler::TakeBack(const std::vector<Engine_takeback::TTakeBackSelection
         DoStatus("");
         throw;
     }
-    DoStatus("");
+    DoStatus(Engine_takeback::OutcomeSummary(Task.Outcomes()));
+    const std::string Failed = Engine_takeback::FailedMessage(Task.Outcomes());
+    if (!Failed.empty())
+        throw Base_system::Exception(Failed);
 }
 
 void TBinHandler::ExploreEntry(const std::string& EntryPath) {
@@ -480,15 +483,21 @@ void TWindowsTakeBackHost::TellTooLong(const std::string& Path) {
 }
 
 // What a Replace sets aside is put as any put is, into an entry of its own.
-void TWindowsTakeBackHost::PutAside(const std::vector<std::string>& Paths) {
+std::string TWindowsTakeBackHost::PutAside(const std::vector<std::string>& Paths) {
     FBin->Put(Paths);
+    return EntryNameOf(FBin->LastPutEntry());
 }
 
-void TWindowsTakeBackHost::Move(const std::vector<std::string>& Sources,
-                                const std::vector<std::string>& Destinations) {
+Engine_takeback::TMoveResult
+TWindowsTakeBackHost::Move(const std::vector<std::string>& Sources,
+                           const std::vector<std::string>& Destinations) {
     App_fileoperation::TFileOperator Operator;
     App_fileoperation::SetPairedMove(Operator, Sources, Destinations);
     Operator.Execute();
+    if (Operator.Succeeded())
+        return Engine_takeback::TMoveResult::mrDone;
+    return Operator.Result() == ERROR_CANCELLED ? Engine_takeback::TMoveResult::mrCancelled
+                                                : Engine_takeback::TMoveResult::mrFailed;
 }
 
 } // namespace App_binhandler

@@ -33,9 +33,9 @@ public:
     ChooseConflict(const Engine_takeback::TConflictQuestion& Question) override;
     void TellTooLong(const std::string& Path) override;
     bool CanPutAside() const override { return FBin != nullptr; }
-    void PutAside(const std::vector<std::string>& Paths) override;
-    void Move(const std::vector<std::string>& Sources,
-              const std::vector<std::string>& Destinations) override;
+    std::string PutAside(const std::vector<std::string>& Paths) override;
+    Engine_takeback::TMoveResult Move(const std::vector<std::string>& Sources,
+                                      const std::vector<std::string>& Destinations) override;
 
 private:
     App_bin::TBin* FBin;

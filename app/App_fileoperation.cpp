@@ -255,7 +255,11 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
     std::unique_ptr<TMoveCleanUp> CleanUp;
     if (PairedMove)
         CleanUp = std::make_unique<TMoveCleanUp>(FSources, FDestinations);
-    const int Result = ShellFileOperation(Operation);
+    int Result = ShellFileOperation(Operation);
+    // A cancel is one, also where the shell reports it as success.
+    const int OperationCancelled = 0x75;
+    if ((Result == 0 && Operation.fAnyOperationsAborted) || Result == OperationCancelled)
+        Result = ERROR_CANCELLED;
     FResult = Result;
     if (CleanUp) {
         const std::vector<std::string> Unremoved = CleanUp->RemoveIncompleteCopies();
@@ -267,9 +271,7 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
 }
 
 int TFileOperator::ShellFileOperation(SHFILEOPSTRUCTA& Operation) {
-    const int Result = SHFileOperationA(&Operation);
-    // A cancel that the shell reports as success is none.
-    return Result == 0 && Operation.fAnyOperationsAborted ? ERROR_CANCELLED : Result;
+    return SHFileOperationA(&Operation);
 }
 
 // Windows' shell makes missing target directories itself when told not to

@@ -58,6 +58,10 @@ public:
     void PerformOperation(Base_system::TObject* Sender);
     // Whether the last run's shell call reported success; false before any.
     bool Succeeded() const { return FResult == 0; }
+    // The last run's result: 0 for success, ERROR_CANCELLED for a cancel
+    // (also one the shell reported as success), else the shell's code; -1
+    // before any run, or when the run did not reach the shell.
+    int Result() const { return FResult; }
 
 protected:
     // The one call to the shell; a test or a measurement may look at it.

@@ -349,7 +349,10 @@ public:
     TSettlement(const TTakeBackPlan& Plan, TPlannedWorld& World, const TFactsQuery& Facts,
                 bool CanPutAside, const TKeyOf& KeyOf)
         : FPlan(Plan), FWorld(World), FFacts(Facts), FCanPutAside(CanPutAside), FKeyOf(KeyOf),
-          FMoves(Plan.Sources.size(), true), FDestinations(Plan.Destinations) {
+          FMoves(Plan.Sources.size(), true), FDestinations(Plan.Destinations),
+          FOutcomes(Plan.Sources.size()) {
+        for (std::size_t Pair = 0; Pair < Plan.Sources.size(); ++Pair)
+            FOutcomes[Pair].Place = Plan.Destinations[Pair];
         std::unordered_set<std::size_t> Conflicting(Plan.Conflicts.begin(), Plan.Conflicts.end());
         for (std::size_t Pair = 0; Pair < Plan.Sources.size(); ++Pair)
             if (!Conflicting.count(Pair))
@@ -383,11 +386,14 @@ public:
         for (std::size_t Pair = 0; Pair < FMoves.size(); ++Pair) {
             if (!FMoves[Pair]) {
                 ++Move.Stayed;
+                FOutcomes[Pair].Kind = TOutcomeKind::okSkipped;
                 continue;
             }
             Move.Sources.push_back(FPlan.Sources[Pair]);
             Move.Destinations.push_back(FDestinations[Pair]);
+            Move.Pairs.push_back(Pair);
         }
+        Move.Outcomes = std::move(FOutcomes);
         return Move;
     }
 
@@ -437,10 +443,12 @@ private:
             const std::size_t Occupant = OccupantOf(Destination);
             // An earlier item of this take back stays in its entry; what
             // stands on disk goes into the bin first.
-            if (Occupant != TPlannedWorld::NoPair)
+            if (Occupant != TPlannedWorld::NoPair) {
                 FMoves[Occupant] = false;
-            else
+            } else {
                 FPutAside.push_back(Destination);
+                FOutcomes[Pair].Kind = TOutcomeKind::okReplaced;
+            }
             FOccupant[FKeyOf(Destination)] = Pair;
             break;
         }
@@ -452,6 +460,8 @@ private:
                 });
             FWorld.Claim(FDestinations[Pair], Question.Coming.Kind, Pair);
             FOccupant[FKeyOf(FDestinations[Pair])] = Pair;
+            FOutcomes[Pair].Kind = TOutcomeKind::okRenamed;
+            FOutcomes[Pair].Detail = FDestinations[Pair];
             break;
         }
         }
@@ -465,6 +475,7 @@ private:
     std::vector<bool> FMoves;
     std::vector<std::string> FDestinations;
     std::vector<std::string> FPutAside;
+    std::vector<TItemOutcome> FOutcomes;
     std::unordered_map<std::string, std::size_t> FOccupant;
 };
 
@@ -573,6 +584,68 @@ std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::si
 std::string TakeBackToQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
                                const std::string& Folder) {
     return "Take back " + EntriesText(EntryNames, Items) + " to \"" + Folder + "\"?";
+}
+
+std::string OutcomeText(const TItemOutcome& Outcome) {
+    switch (Outcome.Kind) {
+    case TOutcomeKind::okBack:
+        return "Came back: " + Outcome.Place;
+    case TOutcomeKind::okRenamed:
+        return "Came back as \"" + Outcome.Detail + "\": " + Outcome.Place;
+    case TOutcomeKind::okSkipped:
+        return "Skipped: " + Outcome.Place;
+    case TOutcomeKind::okReplaced:
+        return "Came back, what stood there went into \"" + Outcome.Detail + "\": " + Outcome.Place;
+    default:
+        return "Failed: " + Outcome.Place + ": " + Outcome.Detail;
+    }
+}
+
+bool AllCameBack(const std::vector<TItemOutcome>& Outcomes) {
+    return std::all_of(Outcomes.begin(), Outcomes.end(), [](const TItemOutcome& Outcome) {
+        return Outcome.Kind == TOutcomeKind::okBack;
+    });
+}
+
+namespace {
+
+std::size_t CountOf(const std::vector<TItemOutcome>& Outcomes,
+                    std::initializer_list<TOutcomeKind> Kinds) {
+    return static_cast<std::size_t>(
+        std::count_if(Outcomes.begin(), Outcomes.end(), [&Kinds](const TItemOutcome& Outcome) {
+            return std::find(Kinds.begin(), Kinds.end(), Outcome.Kind) != Kinds.end();
+        }));
+}
+
+} // namespace
+
+std::string OutcomeSummary(const std::vector<TItemOutcome>& Outcomes) {
+    const std::size_t Back = CountOf(
+        Outcomes, {TOutcomeKind::okBack, TOutcomeKind::okRenamed, TOutcomeKind::okReplaced});
+    const std::size_t Renamed = CountOf(Outcomes, {TOutcomeKind::okRenamed});
+    const std::size_t Skipped = CountOf(Outcomes, {TOutcomeKind::okSkipped});
+    const std::size_t Failed = CountOf(Outcomes, {TOutcomeKind::okFailed});
+    std::string Text = ItemsText(Back) + " came back";
+    if (Renamed > 0)
+        Text += " (" + std::to_string(Renamed) + " under a new name)";
+    if (Skipped > 0)
+        Text += "; " + std::to_string(Skipped) + " skipped";
+    if (Failed > 0)
+        Text += "; " + std::to_string(Failed) + " failed";
+    return Text + ".";
+}
+
+std::string FailedMessage(const std::vector<TItemOutcome>& Outcomes) {
+    std::string Places;
+    std::size_t Failed = 0;
+    for (const TItemOutcome& Outcome : Outcomes) {
+        if (Outcome.Kind != TOutcomeKind::okFailed)
+            continue;
+        Places += (Failed++ == 0 ? "" : ", ") + Outcome.Place;
+    }
+    if (Failed == 0)
+        return std::string();
+    return "The program could not take back " + ItemsText(Failed) + ": " + Places + ".";
 }
 
 std::string UnfinishedMessage(const std::vector<TUnfinishedPut>& Puts) {
@@ -789,9 +862,10 @@ void TTakeBackTask::Execute() {
         Pairs, *FWorld, FactsOf, FHost.CanPutAside(),
         [this](const TConflictQuestion& Question) { return FHost.ChooseConflict(Question); });
     CheckLengths(Move.Sources, Move.Destinations);
-    PutAside(Move.PutAside);
-    if (!Move.Sources.empty())
-        FHost.Move(Move.Sources, Move.Destinations);
+    const std::string PutAsideEntry = PutAside(Move.PutAside);
+    const TMoveResult Result =
+        Move.Sources.empty() ? TMoveResult::mrDone : FHost.Move(Move.Sources, Move.Destinations);
+    ReadOutcomes(Move, Result, PutAsideEntry);
     RemoveEmptied();
     FollowRecords();
     for (const std::string& Stayed : {StayedMessage(Pairs), SameNameMessage(Pairs)})
@@ -802,13 +876,33 @@ void TTakeBackTask::Execute() {
 // What stands in the way of a Replace goes into the bin as a put of its own,
 // with its record. Only once nothing of it is left at its place does the
 // item come back there.
-void TTakeBackTask::PutAside(const std::vector<std::string>& Paths) const {
+std::string TTakeBackTask::PutAside(const std::vector<std::string>& Paths) const {
     if (Paths.empty())
-        return;
-    FHost.PutAside(Paths);
+        return std::string();
+    const std::string Entry = FHost.PutAside(Paths);
     for (const std::string& Path : Paths)
         if (OriginKindOf(Path) != TOriginKind::okMissing)
             throw Exception("The program could not put \"" + Path + "\" into the bin.");
+    return Entry;
+}
+
+// An item came back where it left its entry and stands at its target; the
+// shell's answer alone says nothing of which items that holds for.
+void TTakeBackTask::ReadOutcomes(TSettledMove Move, TMoveResult Result,
+                                 const std::string& PutAsideEntry) {
+    for (TItemOutcome& Outcome : Move.Outcomes)
+        if (Outcome.Kind == TOutcomeKind::okReplaced)
+            Outcome.Detail = PutAsideEntry;
+    for (std::size_t Index = 0; Index < Move.Sources.size(); ++Index) {
+        if (OriginKindOf(Move.Sources[Index]) == TOriginKind::okMissing &&
+            OriginKindOf(Move.Destinations[Index]) != TOriginKind::okMissing)
+            continue;
+        TItemOutcome& Outcome = Move.Outcomes[Move.Pairs[Index]];
+        Outcome.Kind = TOutcomeKind::okFailed;
+        Outcome.Detail = Result == TMoveResult::mrCancelled ? "the move was cancelled."
+                                                            : "the system did not move it.";
+    }
+    FOutcomes = std::move(Move.Outcomes);
 }
 
 // Before anything moves: one path the shell cannot take would leave the

@@ -188,6 +188,40 @@ struct TConflictAnswer {
 using TConflictChooser = std::function<TConflictAnswer(const TConflictQuestion& Question)>;
 using TFactsQuery = std::function<TItemFacts(const std::string& Path)>;
 
+// What became of one item of a take back.
+enum class TOutcomeKind {
+    okBack,     // it came back to its place
+    okRenamed,  // it came back beside what stands there, under another name
+    okSkipped,  // it stayed in its entry, as the user chose
+    okReplaced, // what stood there went into another entry first, then it came back
+    okFailed    // it could not be moved
+};
+
+struct TItemOutcome {
+    TOutcomeKind Kind = TOutcomeKind::okBack;
+    // The item's place: where it came from, or its place in the target folder.
+    std::string Place;
+    // okRenamed: the path it came back under; okReplaced: the entry that took
+    // what stood there; okFailed: why, as a sentence.
+    std::string Detail;
+};
+
+// One line of the report: "Came back: C:\Data\a.txt", "Came back as
+// "C:\Data\a (2).txt": C:\Data\a.txt", "Skipped: ...", "Came back, what stood
+// there went into "Tovel #0009": ...", "Failed: ... (why)".
+std::string OutcomeText(const TItemOutcome& Outcome);
+// Whether every item simply came back.
+bool AllCameBack(const std::vector<TItemOutcome>& Outcomes);
+// The status line after a take back: "3 items came back.", or with others
+// "3 items came back (1 under a new name); 2 skipped; 1 failed."
+std::string OutcomeSummary(const std::vector<TItemOutcome>& Outcomes);
+// "The program could not take back 2 items: C:\a.txt, C:\b.txt." for the
+// items that failed; the empty text when none did.
+std::string FailedMessage(const std::vector<TItemOutcome>& Outcomes);
+
+// How the one move ended, as its caller saw it.
+enum class TMoveResult { mrDone, mrCancelled, mrFailed };
+
 // The move once every conflict is settled: no pair aims at a path where
 // anything stands, or where an earlier pair puts something.
 struct TSettledMove {
@@ -198,6 +232,11 @@ struct TSettledMove {
     std::vector<std::string> PutAside;
     // The pairs that stay in their entries.
     std::size_t Stayed = 0;
+    // What is to become of each pair of the plan, in its order; the moved
+    // pairs' outcomes hold until the disk says otherwise.
+    std::vector<TItemOutcome> Outcomes;
+    // For each pair of Sources, its pair in the plan.
+    std::vector<std::size_t> Pairs;
 };
 
 // Asks Choose about each conflict of Plan in its order. Replace puts what
@@ -287,12 +326,14 @@ public:
     // Whether PutAside can put anything; without it Replace is offered only
     // over an item of this take back.
     virtual bool CanPutAside() const = 0;
-    // Puts what a Replace sets aside into the bin, as any put does.
-    virtual void PutAside(const std::vector<std::string>& Paths) = 0;
+    // Puts what a Replace sets aside into the bin, as any put does, and
+    // tells the name of the entry that took it.
+    virtual std::string PutAside(const std::vector<std::string>& Paths) = 0;
     // Moves Sources[i] to Destinations[i] in one operation, making missing
-    // parents without asking.
-    virtual void Move(const std::vector<std::string>& Sources,
-                      const std::vector<std::string>& Destinations) = 0;
+    // parents without asking. What arrived is read from the disk afterwards,
+    // whatever this says.
+    virtual TMoveResult Move(const std::vector<std::string>& Sources,
+                             const std::vector<std::string>& Destinations) = 0;
 };
 
 // Takes the selected items back in one move: each to its original place,
@@ -313,6 +354,9 @@ public:
     // Walks the entries; Execute runs what this planned.
     const TTakeBackPlan& Plan();
     virtual void Execute();
+    // After Execute: what became of each item of the plan, as the disk shows
+    // it after the move.
+    const std::vector<TItemOutcome>& Outcomes() const { return FOutcomes; }
 
     const std::vector<TTakeBackSelection> Selections;
     const std::string TargetFolder;
@@ -320,12 +364,14 @@ public:
 private:
     void CheckLengths(const std::vector<std::string>& Sources,
                       const std::vector<std::string>& Destinations) const;
-    void PutAside(const std::vector<std::string>& Paths) const;
+    std::string PutAside(const std::vector<std::string>& Paths) const;
+    void ReadOutcomes(TSettledMove Move, TMoveResult Result, const std::string& PutAsideEntry);
     void RemoveEmptied() const;
     void FollowRecords() const;
     TTakeBackHost& FHost;
     std::unique_ptr<TTakeBackPlan> FPlan;
     std::unique_ptr<TPlannedWorld> FWorld;
+    std::vector<TItemOutcome> FOutcomes;
 };
 
 // What stands at Path on disk (a link as its own kind), by its attributes.

@@ -817,7 +817,8 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntr
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0001")));
     EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0000")));
     EXPECT_EQ(Print(), Before);
-    EXPECT_EQ(Log.Events, (std::vector<std::string>{"status:Taking back files...", "status:"}));
+    EXPECT_EQ(Log.Events, (std::vector<std::string>{"status:Taking back files...",
+                                                    "status:1 item came back."}));
     EXPECT_EQ(Index(), 2);
 }
 

@@ -191,6 +191,21 @@ TEST(Engine_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
                                                     "drives E:, F: and G: are not available.");
 }
 
+TEST(Engine_takeback_Texts, OutcomesAreSummedUpAndFailuresNamed) {
+    using Engine_takeback::TOutcomeKind;
+    std::vector<Engine_takeback::TItemOutcome> Outcomes{{TOutcomeKind::okBack, "C:\\a", ""}};
+    EXPECT_TRUE(Engine_takeback::AllCameBack(Outcomes));
+    EXPECT_EQ(Engine_takeback::OutcomeSummary(Outcomes), "1 item came back.");
+    EXPECT_EQ(Engine_takeback::FailedMessage(Outcomes), "");
+    Outcomes.push_back({TOutcomeKind::okFailed, "C:\\b", "the move was cancelled."});
+    Outcomes.push_back({TOutcomeKind::okFailed, "C:\\c", "the system did not move it."});
+    EXPECT_FALSE(Engine_takeback::AllCameBack(Outcomes));
+    EXPECT_EQ(Engine_takeback::OutcomeSummary(Outcomes), "1 item came back; 2 failed.");
+    EXPECT_EQ(Engine_takeback::OutcomeText(Outcomes[1]), "Failed: C:\\b: the move was cancelled.");
+    EXPECT_EQ(Engine_takeback::FailedMessage(Outcomes),
+              "The program could not take back 2 items: C:\\b, C:\\c.");
+}
+
 TEST(Engine_takeback_Texts, TreeSizeCountsFilesOnly) {
     TEntryNode Entry = Tree({"C\\a", "C\\Dir\\bc", "C\\Dir\\Sub\\"});
     Entry.Children[0].Children[1].Size = 7; // "Dir" claims a size of its own
@@ -645,7 +660,20 @@ TEST_F(Engine_takeback_Disk, EveryAnswerToAConflictKeepsBothVersions) {
                                false};
     });
     TBoxRecorder Boxes;
-    TTakeBackTask(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Answers).Execute();
+    TTakeBackTask Task(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Answers);
+    Task.Execute();
+    // The report reads each outcome from the disk.
+    std::vector<std::string> Report;
+    for (const Engine_takeback::TItemOutcome& Outcome : Task.Outcomes())
+        Report.push_back(Engine_takeback::OutcomeText(Outcome));
+    EXPECT_EQ(Report,
+              (std::vector<std::string>{
+                  "Came back as \"" + C + "\\both (2).txt\": " + C + "\\both.txt",
+                  "Came back: " + C + "\\free.txt",
+                  "Came back, what stood there went into \"Tovel #0001\": " + C + "\\replace.txt",
+                  "Skipped: " + C + "\\skip.txt"}));
+    EXPECT_EQ(Engine_takeback::OutcomeSummary(Task.Outcomes()),
+              "3 items came back (1 under a new name); 1 skipped.");
     EXPECT_EQ(Answers.Asked.size(), 3u);
     for (const TConflictQuestion& Question : Answers.Asked) {
         EXPECT_TRUE(Question.ReplaceOffered);

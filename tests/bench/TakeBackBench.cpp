@@ -32,11 +32,13 @@ class TTimedHost : public TestSupport::TTestTakeBackHost {
 public:
     explicit TTimedHost(TMoments& Moments) : FMoments(Moments) {}
 
-    void Move(const std::vector<std::string>& Sources,
-              const std::vector<std::string>& Destinations) override {
+    Engine_takeback::TMoveResult Move(const std::vector<std::string>& Sources,
+                                      const std::vector<std::string>& Destinations) override {
         TTimedOperator Operator(FMoments);
         App_fileoperation::SetPairedMove(Operator, Sources, Destinations);
         Operator.Execute();
+        return Operator.Succeeded() ? Engine_takeback::TMoveResult::mrDone
+                                    : Engine_takeback::TMoveResult::mrFailed;
     }
 
 private:

@@ -45,7 +45,11 @@ std::size_t FindFirstColon(const std::string& Path) {
 TBinEntryName::TBinEntryName()
     : FPrefix("Tovel #"), FMin(0), FMax(9999), FIndex(0), FFillDigits(true) {}
 
+// A prefix or suffix is part of the entry's name: a path delimiter in it
+// would put entries outside the bin.
 void TBinEntryName::SetPrefix(const std::string& Value) {
+    if (!Vek_file::IsNamePart(Value))
+        throw Exception("The program cannot use the prefix.");
     if (Value == FPrefix)
         return;
     FPrefix = Value;
@@ -53,6 +57,8 @@ void TBinEntryName::SetPrefix(const std::string& Value) {
 }
 
 void TBinEntryName::SetSuffix(const std::string& Value) {
+    if (!Vek_file::IsNamePart(Value))
+        throw Exception("The program cannot use the suffix.");
     if (Value == FSuffix)
         return;
     FSuffix = Value;
@@ -252,6 +258,14 @@ void RefuseUnfitPath(const std::string& Path) {
     }
 }
 
+// A device or literal path (\\.\, \\?\) reaches the shell past the
+// names the bin's record can follow.
+std::string RefuseDevicePath(std::string Full) {
+    if (Full.compare(0, 4, "\\\\.\\") == 0 || Full.compare(0, 4, "\\\\?\\") == 0)
+        throw Exception("The program cannot accept the path.");
+    return Full;
+}
+
 bool IsDriveLetter(char C) {
     return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z');
 }
@@ -296,7 +310,7 @@ std::string FoundName(const std::string& Path) {
 
 std::string AcceptPath(const std::string& Path) {
     RefuseUnfitPath(Path);
-    return Vek_file::GetLongPath(Vek_file::ExpandPath(Path));
+    return RefuseDevicePath(Vek_file::GetLongPath(Vek_file::ExpandPath(Path)));
 }
 
 // The long-path service walks a path level by level, each level by its own
@@ -337,7 +351,7 @@ std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths) {
     Accepted.reserve(Paths.size());
     for (const std::string& Path : Paths) {
         RefuseUnfitPath(Path);
-        Accepted.push_back(Resolver.LongPathOf(Path));
+        Accepted.push_back(RefuseDevicePath(Resolver.LongPathOf(Path)));
     }
     return Accepted;
 }
@@ -444,21 +458,10 @@ bool IsPlainDirectory(DWORD Attributes) {
            !(Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool IsPutWritingInto(const std::string& EntryPath) {
-    Engine_record::TRecord Record;
-    if (!Engine_record::ReadRecord(EntryPath, Record))
-        return false;
-    return std::any_of(Record.Puts.begin(), Record.Puts.end(),
-                       [](const Engine_record::TPutSection& Section) {
-                           return Section.State == Engine_record::TPutState::psBegun &&
-                                  Engine_record::IsPutRunning(Section);
-                       });
-}
-
 } // namespace
 
 bool EntryCanTake(const std::string& EntryPath, const std::vector<std::string>& Destinations) {
-    if (IsPutWritingInto(EntryPath))
+    if (Engine_record::IsBeingWritten(EntryPath))
         return false;
     // Levels known to be plain directories or missing; their parents were
     // looked at with them.
@@ -489,18 +492,48 @@ void TPutTask::Execute() {
     Operator->SetFunc(App_fileoperation::FileOperationMove);
     Operator->SetFlags(App_fileoperation::FileOperationMultipleDestinations |
                        App_fileoperation::FileOperationNoConfirmMakeDirectory);
-    try {
-        Operator->Execute();
-    } catch (...) {
-        // The first failure is the one told; the record still says what
-        // arrived, as far as it can.
+    // After a failure the record still says what arrived, as far as it can;
+    // the first failure is the one told.
+    const auto CompleteQuietly = [&Recorder] {
         try {
             Recorder.Complete(false);
         } catch (const Exception&) {
         }
+    };
+    try {
+        Operator->Execute();
+    } catch (const Base_system::EAbort&) {
+        // The shell's refusal comes as an abort too; the disk tells.
+        CompleteQuietly();
+        RaiseWhatFailed(*Operator);
+        return;
+    } catch (...) {
+        CompleteQuietly();
         throw;
     }
     Recorder.Complete(Operator->Succeeded());
+    RaiseWhatFailed(*Operator);
+}
+
+// What arrived is read from the disk: the shell's answer can report a
+// failure as success.
+void TPutTask::RaiseWhatFailed(const TFileOperator& Operator) const {
+    const std::vector<std::string>& Destinations = Operator.Destinations();
+    const std::size_t Arrived = static_cast<std::size_t>(
+        std::count_if(Destinations.begin(), Destinations.end(), [](const std::string& Path) {
+            return AttributesOf(Path) != INVALID_FILE_ATTRIBUTES;
+        }));
+    if (Arrived == Destinations.size())
+        return;
+    // A close before the move began moved nothing and asks for no word.
+    // Once it ran, Wine's shell reports its own refusal as a cancel: what
+    // did not arrive is told either way.
+    if (Operator.Result() == -1)
+        throw Base_system::EAbort();
+    if (Arrived == 0)
+        throw Exception("The program could not move the items into the bin.");
+    throw Exception("The program could not move " + std::to_string(Destinations.size() - Arrived) +
+                    " of the " + std::to_string(Destinations.size()) + " items into the bin.");
 }
 
 std::unique_ptr<TFileOperator> TPutTask::CreateFileOperator() {
@@ -532,11 +565,17 @@ void TPutTask::BuildDestinations(TFileOperator& Operator) {
             Vek_file::IncludeTrailingDelimiter(EntryPath, PathDelimiter), Operator.Sources());
         RefuseTooLongPaths(Operator.Sources(), Destinations);
         Name.StepIndex();
+        // An entry another command works on, a clean-up sending it away
+        // among them, is no entry for this put.
+        if (!FLocks.TryLock(EntryPath))
+            continue;
         const DWORD Attributes = AttributesOf(EntryPath);
         const bool Existing =
             Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (Existing && (!IsPlainDirectory(Attributes) || !EntryCanTake(EntryPath, Destinations)))
+        if (Existing && (!IsPlainDirectory(Attributes) || !EntryCanTake(EntryPath, Destinations))) {
+            FLocks.Unlock(EntryPath);
             continue;
+        }
         Bin.DoIndexStepped();
         if (!Existing)
             CreateEntry(EntryPath);

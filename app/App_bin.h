@@ -3,6 +3,9 @@
 #pragma once
 
 #include "base/Base_system.h"
+#ifdef _WIN32
+#include "engine/Engine_lock.h"
+#endif
 
 #include <cstdint>
 #include <functional>
@@ -148,7 +151,10 @@ private:
     void BuildSources(App_fileoperation::TFileOperator& Operator);
     void BuildDestinations(App_fileoperation::TFileOperator& Operator);
     void CreateEntry(const std::string& EntryPath);
+    void RaiseWhatFailed(const App_fileoperation::TFileOperator& Operator) const;
     std::string FEntryPath;
+    // The entry's lock, from before it is made or chosen until the put ends.
+    Engine_lock::TEntryLocks FLocks;
 #endif
 };
 

@@ -15,6 +15,7 @@
 #include "vek/Vek_string.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -108,7 +109,10 @@ TBinHandler::TBinHandler() {
 }
 
 TBinHandler::~TBinHandler() {
-    // The clean-up's thread ends by itself; its message then finds no one.
+    // The clean-up's thread ends at its next entry; its message then finds
+    // no one.
+    if (FCleanUp)
+        FCleanUp->Stop = true;
     if (FCleanUpThread.joinable())
         FCleanUpThread.join();
     FPutImportPathsDialog.reset();
@@ -301,21 +305,34 @@ void TBinHandler::ShowCleanUp() {
         throw Base_system::Exception("The bin does not exist.");
     App_cleanupdialog::TAppCleanUpDialog Dialog;
     Dialog.Rules = FCleanUpRules;
-    Dialog.OnList = [&Location] { return Engine_cleanup::ReadEntries(Location); };
+    Dialog.OnList = [this, &Location] {
+        FListed = Engine_record::CurrentTime();
+        return Engine_cleanup::ReadEntries(Location);
+    };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
     Dialog.Execute();
+    FListed = 0;
     FCleanUpRules = Dialog.Rules;
 }
 
 void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {
     DoStatus("Discarding entries...");
+    Engine_cleanup::TDiscardResult Result;
     try {
-        App_fileoperation::Recycle(EntryPaths);
+        Result = Engine_cleanup::DiscardEntries(
+            EntryPaths, FListed ? FListed : Engine_record::CurrentTime(),
+            [](const std::vector<std::string>& Paths) { App_fileoperation::Recycle(Paths); },
+            Engine_cleanup::HasRecycleBin);
     } catch (...) {
         DoStatus("");
         throw;
     }
-    DoStatus("");
+    const std::string Message = Engine_cleanup::CleanedUpMessage(
+        Result.Count, Result.Size, Result.Left, Result.InUse, Vek_locale::NumberFormat());
+    DoStatus(Message);
+    // What stayed is told where the user looks, not only in the status line.
+    if (Result.Left > 0 || Result.InUse > 0)
+        throw Base_system::Exception(Message);
 }
 
 // Only the bin of the fixed location: nothing may be asked of the user.
@@ -329,16 +346,21 @@ bool TBinHandler::StartCleanUp(HWND Window, UINT Message) {
         return false;
     FCleanUpResult = Engine_cleanup::TStartUpCleanUp::TResult();
     FCleanUpFailure = nullptr;
-    FCleanUpThread = std::thread([this, Location, Rules, Window, Message] {
+    FCleanUp = std::make_unique<Engine_cleanup::TStartUpCleanUp>(
+        Location, Rules, [](const std::vector<std::string>& Paths) {
+            App_fileoperation::Recycle(Paths, App_fileoperation::TRecycleRun::rrWindowless);
+        });
+    FCleanUpThread = std::thread([this, Window, Message] {
+        // The shell's operation wants COM on the thread that calls it.
+        const HRESULT Com =
+            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
         try {
-            Engine_cleanup::TStartUpCleanUp CleanUp(
-                Location, Rules, [](const std::vector<std::string>& Paths) {
-                    App_fileoperation::Recycle(Paths, App_fileoperation::TRecycleRun::rrWindowless);
-                });
-            FCleanUpResult = CleanUp.Run();
+            FCleanUpResult = FCleanUp->Run();
         } catch (...) {
             FCleanUpFailure = std::current_exception();
         }
+        if (SUCCEEDED(Com))
+            CoUninitialize();
         PostMessageA(Window, Message, 0, 0);
     });
     return true;
@@ -347,12 +369,13 @@ bool TBinHandler::StartCleanUp(HWND Window, UINT Message) {
 std::string TBinHandler::FinishCleanUp() {
     if (FCleanUpThread.joinable())
         FCleanUpThread.join();
+    FCleanUp.reset();
     if (FCleanUpFailure)
         std::rethrow_exception(std::exchange(FCleanUpFailure, nullptr));
     const Engine_cleanup::TStartUpCleanUp::TResult& Result = FCleanUpResult;
-    if (Result.Busy || (Result.Count == 0 && Result.Left == 0))
+    if (Result.Busy || (Result.Count == 0 && Result.Left == 0 && Result.InUse == 0))
         return std::string();
-    return Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left,
+    return Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left, Result.InUse,
                                             Vek_locale::NumberFormat());
 }
 
@@ -385,7 +408,10 @@ void TBinHandler::ShowEntries() {
     const std::string Location = FBin->GetLocation();
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.Settings = FEntriesDialogSettings;
-    Dialog.OnList = [&Location] { return Engine_catalog::ListCatalog(Location); };
+    Dialog.OnList = [this, &Location] {
+        FListed = Engine_record::CurrentTime();
+        return Engine_catalog::ListCatalog(Location);
+    };
     Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry,
                             Engine_record::TRecord& Record) {
         return Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
@@ -402,6 +428,7 @@ void TBinHandler::ShowEntries() {
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
     Dialog.Execute();
+    FListed = 0;
     FEntriesDialogSettings = Dialog.Settings;
 }
 
@@ -460,14 +487,7 @@ void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
             "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
         throw Base_system::EAbort();
-    DoStatus("Discarding entries...");
-    try {
-        App_fileoperation::Recycle(EntryPaths);
-    } catch (...) {
-        DoStatus("");
-        throw;
-    }
-    DoStatus("");
+    CleanUpEntries(EntryPaths);
 }
 
 Engine_takeback::TConflictAnswer

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -129,7 +130,12 @@ private:
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
     App_entriesdialog::TEntriesDialogSettings FEntriesDialogSettings;
     Engine_cleanup::TCleanUpRules FCleanUpRules;
+    // When the open dialog last listed the bin: a put into an entry after
+    // that is one the user has not seen. 0 while no dialog lists it: the
+    // entries are named as they are now.
+    std::uint64_t FListed = 0;
     // The start-up's clean-up: its thread, and what it found or raised.
+    std::unique_ptr<Engine_cleanup::TStartUpCleanUp> FCleanUp;
     std::thread FCleanUpThread;
     Engine_cleanup::TStartUpCleanUp::TResult FCleanUpResult;
     std::exception_ptr FCleanUpFailure;

@@ -159,16 +159,22 @@ void TAppBinPropsDialog::SetPrefix(const std::string& Value) {
     SetText(IDC_EDIT21, Value);
 }
 
-std::string TAppBinPropsDialog::GetPrefix() const {
-    return Text(IDC_EDIT21);
+std::string TAppBinPropsDialog::GetPrefix() {
+    const std::string Prefix = Text(IDC_EDIT21);
+    if (!Vek_file::IsNamePart(Prefix))
+        FailAt(Item(IDC_EDIT21), "Specify a prefix that a file name can hold.");
+    return Prefix;
 }
 
 void TAppBinPropsDialog::SetSuffix(const std::string& Value) {
     SetText(IDC_EDIT22, Value);
 }
 
-std::string TAppBinPropsDialog::GetSuffix() const {
-    return Text(IDC_EDIT22);
+std::string TAppBinPropsDialog::GetSuffix() {
+    const std::string Suffix = Text(IDC_EDIT22);
+    if (!Vek_file::IsNamePart(Suffix))
+        FailAt(Item(IDC_EDIT22), "Specify a suffix that a file name can hold.");
+    return Suffix;
 }
 
 void TAppBinPropsDialog::SetMin(std::int32_t Value) {

@@ -41,9 +41,9 @@ public:
     void SetFixedLocation(const std::string& Value);
     std::string GetFixedLocation() const;
     void SetPrefix(const std::string& Value);
-    std::string GetPrefix() const;
+    std::string GetPrefix();
     void SetSuffix(const std::string& Value);
-    std::string GetSuffix() const;
+    std::string GetSuffix();
     void SetMin(std::int32_t Value);
     std::int32_t GetMin();
     void SetMax(std::int32_t Value);

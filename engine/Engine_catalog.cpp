@@ -627,12 +627,9 @@ bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
         Section.Tree.Children.push_back(std::move(Level));
     }
     Section.Items = Engine_record::CountItems(Section.Tree);
+    // Listing writes nothing: a folder the program never made stays as the
+    // user left it, and is read again at the next opening.
     Record.Puts = {std::move(Section)};
-    try {
-        Engine_record::WriteRecord(EntryPath, Record);
-    } catch (const Base_system::Exception&) {
-        // Read again at the next opening.
-    }
     return true;
 }
 

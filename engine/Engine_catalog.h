@@ -187,9 +187,9 @@ bool IsCatalogFile(const std::string& Name);
 // walked. A bin that does not exist lists nothing.
 TListing ListCatalog(const std::string& Location);
 
-// Walks an entry without a record and gives it one: a put of what lies in
-// its drive directories, done at the time the entry was made. False when the
-// entry cannot be listed; a record that cannot be written is only not kept.
+// Walks an entry without a record and reads it as one: a put of what lies
+// in its drive directories, done at the time the entry was made. Nothing is
+// written. False when the entry cannot be listed.
 bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
                  Engine_record::TRecord& Record);
 

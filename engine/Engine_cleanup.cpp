@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <tuple>
 
 #ifdef _WIN32
+#include "engine/Engine_lock.h"
 #include "engine/Engine_record.h"
 #include "engine/Engine_takeback.h"
 #include "vek/Vek_codepage.h"
@@ -81,12 +83,15 @@ std::string EntriesText(std::size_t Count, std::uint64_t Size,
 }
 
 std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t Left,
-                             const Vek_string::TNumberFormat& Format) {
+                             std::size_t InUse, const Vek_string::TNumberFormat& Format) {
     std::string Message =
         "Cleaned up " + EntriesText(Count, Size, Format) + " into the Recycle Bin.";
     if (Left > 0)
         Message += " " + Counted(Left, "entry stayed", "entries stayed") +
                    ": the Recycle Bin cannot take " + (Left == 1 ? "it." : "them.");
+    if (InUse > 0)
+        Message += " " + Counted(InUse, "entry stayed", "entries stayed") +
+                   ": another command is working on " + (InUse == 1 ? "it." : "them.");
     return Message;
 }
 
@@ -129,6 +134,32 @@ std::uint64_t RecordedBytes(const Engine_record::TRecord& Record) {
     return Total;
 }
 
+// "Tovel #0007" for the entry at C:\Bin\Tovel #0007.
+std::string EntryNameOf(const std::string& EntryPath) {
+    return EntryPath.substr(Vek_file::ExtractDirectoryPath(EntryPath).size());
+}
+
+// Put time from the newest section of the record, else the directory's
+// creation; size from the record, else the walked files.
+TCleanUpEntry ReadEntry(const std::string& Name, const std::string& Path, std::uint64_t Created) {
+    TCleanUpEntry Entry;
+    Entry.Name = Name;
+    Entry.Path = Path;
+    Engine_record::TRecord Record;
+    const Engine_record::TPutSection* Newest = nullptr;
+    if (Engine_record::ReadRecord(Path, Record))
+        Newest = Engine_record::NewestSection(Record);
+    if (Newest) {
+        Entry.Put = Newest->Time;
+        Entry.Size = RecordedBytes(Record);
+        Entry.Protected = HasOpenPut(Record);
+    } else {
+        Entry.Put = Created;
+        Entry.Size = Engine_takeback::TreeSize(Engine_takeback::ReadEntryTree(Path));
+    }
+    return Entry;
+}
+
 } // namespace
 
 std::vector<TCleanUpEntry> ReadEntries(const std::string& Location) {
@@ -137,21 +168,7 @@ std::vector<TCleanUpEntry> ReadEntries(const std::string& Location) {
     std::vector<TCleanUpEntry> Entries;
     for (const Engine_takeback::TEntryDirectory& Info :
          Engine_takeback::ListEntryDirectories(Location)) {
-        TCleanUpEntry Entry;
-        Entry.Name = Info.Name;
-        Entry.Path = Info.Path;
-        Engine_record::TRecord Record;
-        const Engine_record::TPutSection* Newest = nullptr;
-        if (Engine_record::ReadRecord(Info.Path, Record))
-            Newest = Engine_record::NewestSection(Record);
-        if (Newest) {
-            Entry.Put = Newest->Time;
-            Entry.Size = RecordedBytes(Record);
-            Entry.Protected = HasOpenPut(Record);
-        } else {
-            Entry.Put = Info.Created;
-            Entry.Size = Engine_takeback::TreeSize(Engine_takeback::ReadEntryTree(Info.Path));
-        }
+        TCleanUpEntry Entry = ReadEntry(Info.Name, Info.Path, Info.Created);
         if (HasLast && Last.EntryPath == Info.Path)
             Entry.Protected = true;
         Entries.push_back(std::move(Entry));
@@ -159,46 +176,32 @@ std::vector<TCleanUpEntry> ReadEntries(const std::string& Location) {
     return Entries;
 }
 
-std::string CleanUpMutexName(const std::string& Location) {
-    const std::string Full =
-        Vek_file::ExcludeTrailingDelimiter(Vek_file::GetLongPath(Location), '\\');
-    return CleanUpMutexPrefix + Vek_hash::HashText(Vek_codepage::UpperCaseName(Full));
-}
-
-// A network path has no drive letter, and no Recycle Bin of its own.
-bool HasRecycleBin(const std::string& Path) {
-    const std::string Drive = Vek_file::GetPathRoot(Path);
-    if (Drive.empty())
-        return false;
-    const std::string Root = Vek_file::IncludeTrailingDelimiter(Drive, '\\');
-    if (GetDriveTypeA(Root.c_str()) != DRIVE_FIXED)
-        return false;
-    SHQUERYRBINFO Info{};
-    Info.cbSize = sizeof Info;
-    return SHQueryRecycleBinA(Root.c_str(), &Info) == S_OK;
-}
-
-TStartUpCleanUp::TResult TStartUpCleanUp::Run() {
-    TResult Result;
-    Vek_sync::TMutex Mutex(CleanUpMutexName(FLocation));
-    try {
-        Mutex.Lock(0);
-    } catch (const Vek_sync::ELockFail&) {
-        Result.Busy = true;
-        return Result;
-    }
-    const std::function<bool(const std::string&)> Recyclable =
-        CanRecycle ? CanRecycle : HasRecycleBin;
+// The lock keeps every other command out of an entry from the moment it is
+// read again until the shell has taken it: a put that reuses its name goes
+// to another name meanwhile.
+TDiscardResult DiscardEntries(const std::vector<std::string>& EntryPaths, std::uint64_t Listed,
+                              const TRecycle& Recycle, const TCanRecycle& CanRecycle,
+                              const std::atomic<bool>* Stop) {
+    TDiscardResult Result;
+    Engine_lock::TEntryLocks Locks;
     std::vector<TCleanUpEntry> Going;
-    for (TCleanUpEntry& Entry :
-         ChooseEntries(ReadEntries(FLocation), FRules, Engine_record::CurrentTime())) {
-        // Gone already, by a clean-up that did not wait for this one: no failure.
-        if (!Vek_file::IsDirectory(Entry.Path))
+    for (const std::string& Path : EntryPaths) {
+        if (Stop && *Stop)
+            break;
+        // Gone already, by a command that came first: no failure.
+        if (!Vek_file::IsDirectory(Path))
             continue;
-        if (Recyclable(Entry.Path))
-            Going.push_back(std::move(Entry));
-        else
+        if (!Locks.TryLock(Path)) {
+            ++Result.InUse;
+            continue;
+        }
+        const TCleanUpEntry Entry = ReadEntry(EntryNameOf(Path), Path, 0);
+        if (Engine_record::IsBeingWritten(Path) || Entry.Put > Listed)
+            ++Result.InUse;
+        else if (!CanRecycle(Path))
             ++Result.Left;
+        else
+            Going.push_back(Entry);
     }
     std::vector<std::string> Paths;
     for (const TCleanUpEntry& Entry : Going)
@@ -207,7 +210,7 @@ TStartUpCleanUp::TResult TStartUpCleanUp::Run() {
     // entry that is still there stayed.
     if (!Paths.empty()) {
         try {
-            FRecycle(Paths);
+            Recycle(Paths);
         } catch (const Base_system::Exception&) {
         }
     }
@@ -219,6 +222,102 @@ TStartUpCleanUp::TResult TStartUpCleanUp::Run() {
         ++Result.Count;
         Result.Size += Entry.Size;
     }
+    return Result;
+}
+
+std::string CleanUpMutexName(const std::string& Location) {
+    const std::string Full =
+        Vek_file::ExcludeTrailingDelimiter(Vek_file::GetLongPath(Location), '\\');
+    return CleanUpMutexPrefix + Vek_hash::HashText(Vek_codepage::UpperCaseName(Full));
+}
+
+namespace {
+
+// Wine says yes to the Recycle Bin query for every drive: its Recycle Bin
+// is the user's home trash, and that takes only what can be renamed into
+// it, on the same file system. A file renamed there and back tells.
+using TDosName = WCHAR*(CDECL*)(const char* UnixName);
+
+// The folder that holds Wine's trash: $XDG_DATA_HOME (Wine hands it on
+// from Unix, in UTF-8), else .local\share in the home folder that Wine
+// names in WINEHOMEDIR ("\??\Z:\home\user").
+std::wstring TrashFolder(TDosName DosName) {
+    if (const char* const Data = std::getenv("XDG_DATA_HOME")) {
+        WCHAR* const Dos = DosName(Vek_codepage::ToUtf8(Data).c_str());
+        if (!Dos)
+            return std::wstring();
+        const std::wstring Folder = Dos;
+        HeapFree(GetProcessHeap(), 0, Dos);
+        return Folder;
+    }
+    const wchar_t* const Home = _wgetenv(L"WINEHOMEDIR");
+    if (!Home)
+        return std::wstring();
+    std::wstring Folder = Home;
+    if (Folder.rfind(L"\\??\\", 0) == 0)
+        Folder.erase(0, 4);
+    return Folder + L"\\.local\\share";
+}
+
+bool WineTrashTakes(const std::string& Path, TDosName DosName) {
+    // Wine makes the trash where it is missing, on the file system of the
+    // nearest folder above it that exists.
+    std::wstring Folder = TrashFolder(DosName);
+    while (!Folder.empty() && GetFileAttributesW(Folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        Folder.erase(std::min(Folder.size(), Folder.find_last_of(L'\\')));
+    if (Folder.empty())
+        return false;
+    const std::wstring Trash = Folder + L"\\";
+    const std::wstring Name = L".TovelBin recycle probe " + std::to_wstring(GetCurrentProcessId());
+    const std::wstring Probe = Vek_codepage::ToWide(Vek_file::ExtractDirectoryPath(
+                                   Vek_file::ExcludeTrailingDelimiter(Path, '\\'))) +
+                               Name;
+    {
+        const Base_file::THandle File(CreateFileW(Probe.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+        if (!File.Valid())
+            return false;
+    }
+    const std::wstring There = Trash + Name;
+    const bool Renamed = MoveFileExW(Probe.c_str(), There.c_str(), 0) != FALSE;
+    DeleteFileW(Renamed ? There.c_str() : Probe.c_str());
+    return Renamed;
+}
+
+} // namespace
+
+// A network path has no drive letter, and no Recycle Bin of its own.
+bool HasRecycleBin(const std::string& Path) {
+    const std::string Drive = Vek_file::GetPathRoot(Path);
+    if (Drive.empty())
+        return false;
+    const std::string Root = Vek_file::IncludeTrailingDelimiter(Drive, '\\');
+    if (GetDriveTypeA(Root.c_str()) != DRIVE_FIXED)
+        return false;
+    SHQUERYRBINFO Info{};
+    Info.cbSize = sizeof Info;
+    if (SHQueryRecycleBinA(Root.c_str(), &Info) != S_OK)
+        return false;
+    const auto DosName = reinterpret_cast<TDosName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+    return !DosName || WineTrashTakes(Path, DosName);
+}
+
+TStartUpCleanUp::TResult TStartUpCleanUp::Run() {
+    TResult Result;
+    Vek_sync::TMutex Mutex(CleanUpMutexName(FLocation));
+    try {
+        Mutex.Lock(0);
+    } catch (const Vek_sync::ELockFail&) {
+        Result.Busy = true;
+        return Result;
+    }
+    const std::uint64_t Listed = Engine_record::CurrentTime();
+    std::vector<std::string> Paths;
+    for (const TCleanUpEntry& Entry : ChooseEntries(ReadEntries(FLocation), FRules, Listed))
+        Paths.push_back(Entry.Path);
+    static_cast<TDiscardResult&>(Result) =
+        DiscardEntries(Paths, Listed, FRecycle, CanRecycle ? CanRecycle : HasRecycleBin, &Stop);
     return Result;
 }
 

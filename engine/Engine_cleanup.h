@@ -7,6 +7,7 @@
 
 #include "vek/Vek_string.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -63,9 +64,10 @@ std::uint64_t TotalSize(const std::vector<TCleanUpEntry>& Entries);
 std::string EntriesText(std::size_t Count, std::uint64_t Size,
                         const Vek_string::TNumberFormat& Format = {});
 // Cleaned up 3 entries (1.2 GB) into the Recycle Bin. With Left entries
-// that the Recycle Bin could not take, one more sentence says they stayed.
+// that the Recycle Bin could not take, one more sentence says they stayed;
+// so does one for InUse entries that another command was working on.
 std::string CleanedUpMessage(std::size_t Count, std::uint64_t Size, std::size_t Left,
-                             const Vek_string::TNumberFormat& Format = {});
+                             std::size_t InUse = 0, const Vek_string::TNumberFormat& Format = {});
 // What the preview frees: "Frees 1.2 GB (3 entries)."; "Nothing to clean up."
 // when it lists nothing.
 std::string FreedText(std::size_t Count, std::uint64_t Size,
@@ -80,6 +82,30 @@ std::string EmptyBinQuestion(std::size_t Count, std::uint64_t Size,
 // the record (else the directory's creation), size from the record (else
 // the walked files), protected as ChooseEntries needs.
 std::vector<TCleanUpEntry> ReadEntries(const std::string& Location);
+
+using TRecycle = std::function<void(const std::vector<std::string>& Paths)>;
+using TCanRecycle = std::function<bool(const std::string& EntryPath)>;
+
+// What sending entries to the Recycle Bin did.
+struct TDiscardResult {
+    std::size_t Count = 0;
+    std::uint64_t Size = 0;
+    // Entries that stayed because the Recycle Bin cannot take them, or did not.
+    std::size_t Left = 0;
+    // Entries that stayed because another command works on them, or wrote
+    // into them after they were listed.
+    std::size_t InUse = 0;
+};
+
+// Sends the entries to the Recycle Bin through Recycle, in one operation,
+// each under its lock and read again first: an entry another command holds,
+// one a put writes into now, or one a put wrote into after Listed
+// (UTC, 100-ns steps since 1601) stays, and so does one CanRecycle refuses.
+// Nothing is counted that is still there afterwards. Once Stop is set, no
+// further entry is taken.
+TDiscardResult DiscardEntries(const std::vector<std::string>& EntryPaths, std::uint64_t Listed,
+                              const TRecycle& Recycle, const TCanRecycle& CanRecycle,
+                              const std::atomic<bool>* Stop = nullptr);
 
 // The name of the mutex that a clean-up of the bin at Location holds, the
 // same for every program folder that shares the bin.
@@ -96,15 +122,10 @@ bool HasRecycleBin(const std::string& Path);
 // Bin, which never deletes for good.
 class TStartUpCleanUp {
 public:
-    struct TResult {
-        std::size_t Count = 0;
-        std::uint64_t Size = 0;
-        std::size_t Left = 0;
+    struct TResult : TDiscardResult {
         // Another program folder was cleaning the bin: nothing was done.
         bool Busy = false;
     };
-
-    using TRecycle = std::function<void(const std::vector<std::string>& Paths)>;
 
     TStartUpCleanUp(std::string Location, TCleanUpRules Rules, TRecycle Recycle)
         : FLocation(std::move(Location)), FRules(Rules), FRecycle(std::move(Recycle)) {}
@@ -114,7 +135,9 @@ public:
     TResult Run();
 
     // Whether the Recycle Bin takes the entry; HasRecycleBin by default.
-    std::function<bool(const std::string& EntryPath)> CanRecycle;
+    TCanRecycle CanRecycle;
+    // Set from another thread: the run takes no further entry.
+    std::atomic<bool> Stop{false};
 
 private:
     std::string FLocation;

@@ -32,6 +32,7 @@ const char LineEnd[] = "\r\n";
 const char PathDelimiter = '\\';
 const char ItemMark = '*';
 const char LinkMark = '>';
+const char UnlistedMark = '?';
 const char SizeMark = '\t';
 // Deeper than any path the shell can move; it bounds the recursion over a tree.
 const std::size_t MaxDepth = 1024;
@@ -168,6 +169,8 @@ void FormatNode(const TRecordNode& Node, std::size_t Depth, std::string& Out) {
         break;
     default:
         Out += PathDelimiter;
+        if (Node.Unlisted)
+            Out += UnlistedMark;
         break;
     }
     Out += LineEnd;
@@ -271,6 +274,11 @@ private:
         } else if (Line.size() > Start && Line.back() == PathDelimiter) {
             Node.Kind = TRecordNode::nkDirectory;
             Node.Name = Line.substr(Start, Line.size() - 1 - Start);
+        } else if (Line.size() > Start + 1 && Line.back() == UnlistedMark &&
+                   Line[Line.size() - 2] == PathDelimiter) {
+            Node.Kind = TRecordNode::nkDirectory;
+            Node.Unlisted = true;
+            Node.Name = Line.substr(Start, Line.size() - 2 - Start);
         } else if (Line.size() > Start && Line.back() == LinkMark) {
             Node.Kind = TRecordNode::nkLink;
             Node.Name = Line.substr(Start, Line.size() - 1 - Start);
@@ -290,7 +298,8 @@ private:
             return false;
         if (!Count(Node))
             return false;
-        const bool Directory = Node.Kind == TRecordNode::nkDirectory;
+        // Nothing is known below a level that could not be listed.
+        const bool Directory = Node.Kind == TRecordNode::nkDirectory && !Node.Unlisted;
         const bool Item = Node.Item;
         Parent.Node->Children.push_back(std::move(Node));
         if (Directory)
@@ -588,6 +597,8 @@ TRecordNode::TKind KindOf(DWORD Attributes) {
     return (Attributes & FILE_ATTRIBUTE_DIRECTORY) ? TRecordNode::nkDirectory : TRecordNode::nkFile;
 }
 
+void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node);
+
 // The listing's names come in the process code page; a name that converts
 // to no safe one (a character the code page lacks) is no record's business.
 void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, bool SkipRecordFiles) {
@@ -602,9 +613,20 @@ void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, boo
         if (Child.Kind == TRecordNode::nkFile)
             Child.Size = Data.Size;
         else if (Child.Kind == TRecordNode::nkDirectory)
-            ReadInto(Path + PathDelimiter + Data.Name, Depth + 1, Child, false);
+            ReadLevel(Path + PathDelimiter + Data.Name, Depth + 1, Child);
         Node.Children.push_back(std::move(Child));
     });
+}
+
+// A level below the one asked for that cannot be listed (no access) is kept
+// as unlisted: the shell moves it all the same, and the record says so.
+void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node) {
+    try {
+        ReadInto(Path, Depth, Node, false);
+    } catch (const Vek_file::EFileError&) {
+        Node.Children.clear();
+        Node.Unlisted = true;
+    }
 }
 
 // What stands at Path as an item of a record: false when nothing does.
@@ -730,6 +752,15 @@ bool IsPutRunning(const TPutSection& Section) {
     return Vek_sync::MutexExists(PutMutexName(Section.Id));
 }
 
+bool IsBeingWritten(const std::string& EntryPath) {
+    TRecord Record;
+    if (!ReadRecord(EntryPath, Record))
+        return false;
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(), [](const TPutSection& Section) {
+        return Section.State == TPutState::psBegun && IsPutRunning(Section);
+    });
+}
+
 bool IsUnfinished(const TPutSection& Section) {
     return Section.State == TPutState::psInterrupted ||
            (Section.State == TPutState::psBegun && !IsPutRunning(Section));
@@ -768,9 +799,10 @@ void TPutRecorder::Begin(const std::string& EntryPath) {
 }
 
 void TPutRecorder::Complete(bool MoveSucceeded) {
-    if (!MoveSucceeded || !EveryItemArrived())
+    const bool Whole = EveryItemArrived();
+    if (!MoveSucceeded || !Whole)
         FSection.Tree = ArrivedTree();
-    FSection.State = TPutState::psDone;
+    FSection.State = Whole ? TPutState::psDone : TPutState::psInterrupted;
     TRecord Record;
     ReadRecord(FEntryPath, Record);
     auto Own = std::find_if(Record.Puts.rbegin(), Record.Puts.rend(),

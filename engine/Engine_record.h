@@ -20,6 +20,7 @@
 //   <TAB><TAB><TAB>b.jpg<TAB>34
 //   <TAB><TAB><TAB>Empty\                   (a directory)
 //   <TAB><TAB><TAB>Shortcut to elsewhere>   (a link)
+//   <TAB><TAB><TAB>Private\?               (a directory that could not be listed)
 //
 // After the first line come the sections. A section line gives the put's id
 // (it also names the mutex its put holds while it runs), its time (UTC, to
@@ -27,7 +28,8 @@
 // bytes its tree holds. Then its tree, one name per line, indented by one
 // tab per level below the entry: a name followed by "\" is a directory
 // whose contents follow one level deeper, by a tab and a decimal size a
-// file, by ">" a link (a junction or symbolic link, never followed: a leaf).
+// file, by ">" a link (a junction or symbolic link, never followed: a leaf),
+// by "\?" a directory whose contents could not be listed (a leaf too).
 // A leading "*" marks one of the put's own items; what lies below an item
 // moved with it, the levels above it only lead to it. The first level is
 // always a drive letter, so that C\Data\report.txt stands for
@@ -75,6 +77,8 @@ struct TRecordNode {
     bool Item = false;
     // The bytes of a file.
     std::uint64_t Size = 0;
+    // A directory that could not be listed: what it holds is not known.
+    bool Unlisted = false;
     std::vector<TRecordNode> Children;
 };
 
@@ -170,6 +174,8 @@ std::string PutMutexName(const std::string& Id);
 // Whether the put that wrote Section still runs, in this process or
 // another: it holds a mutex named after its id until it has completed.
 bool IsPutRunning(const TPutSection& Section);
+// Whether a put writes into the entry now, by its record.
+bool IsBeingWritten(const std::string& EntryPath);
 // Whether the section is a put that did not finish: interrupted, or begun
 // by a put that runs no more.
 bool IsUnfinished(const TPutSection& Section);
@@ -191,8 +197,9 @@ public:
     void Begin(const std::string& EntryPath);
     // After the move: the section as the entry holds it now. When the move
     // succeeded and every item arrived, the walk of the sources is what
-    // arrived; otherwise the items in the entry are walked. A failure to
-    // list or write leaves the section begun and is raised.
+    // arrived; otherwise the items in the entry are walked. A put that did
+    // not bring every item is recorded as interrupted. A failure to list or
+    // write leaves the section begun and is raised.
     void Complete(bool MoveSucceeded);
 
     const TPutSection& Section() const { return FSection; }

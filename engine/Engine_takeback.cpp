@@ -11,6 +11,7 @@
 
 #ifdef _WIN32
 #include "base/Base_file.h"
+#include "engine/Engine_lock.h"
 #include "engine/Engine_record.h"
 #include "vek/Vek_codepage.h"
 
@@ -854,23 +855,92 @@ const TTakeBackPlan& TTakeBackTask::Plan() {
 
 // Every conflict is settled here, before the move: the shell is never left
 // to replace anything (Wine's would do so without a question), and an
-// Escape at any question leaves everything as it was.
+// Escape at any question leaves everything as it was. The entries are
+// planned again once they are locked, since the user may have changed the
+// disk while the take back asked; what appears at a target while a
+// conflict is asked is a conflict of the next round, and the answers
+// given so far stand.
 void TTakeBackTask::Execute() {
-    const TTakeBackPlan& Pairs = Plan();
-    CheckLengths(Pairs.Sources, Pairs.Destinations);
-    const TSettledMove Move = SettleConflicts(
-        Pairs, *FWorld, FactsOf, FHost.CanPutAside(),
-        [this](const TConflictQuestion& Question) { return FHost.ChooseConflict(Question); });
-    CheckLengths(Move.Sources, Move.Destinations);
-    const std::string PutAsideEntry = PutAside(Move.PutAside);
-    const TMoveResult Result =
-        Move.Sources.empty() ? TMoveResult::mrDone : FHost.Move(Move.Sources, Move.Destinations);
-    ReadOutcomes(Move, Result, PutAsideEntry);
+    RefuseTargetInBin();
+    Engine_lock::TEntryLocks Locks;
+    for (const TTakeBackSelection& Selection : Selections)
+        if (!Locks.TryLock(Selection.EntryPath))
+            throw Exception("The program cannot take back from \"" +
+                            Selection.EntryPath.substr(
+                                Vek_file::ExtractDirectoryPath(Selection.EntryPath).size()) +
+                            "\": another command is working on it.");
+    // The answers by place, in the order asked: several items can meet at
+    // one place, and each round asks in the plan's order.
+    std::unordered_map<std::string, std::vector<TConflictAnswer>> Answers;
+    std::unordered_map<std::string, std::size_t> Asked;
+    const TConflictChooser Choose = [this, &Answers, &Asked](const TConflictQuestion& Question) {
+        const std::string Key = Vek_codepage::FileSystemKey(Question.Destination);
+        std::vector<TConflictAnswer>& Given = Answers[Key];
+        const std::size_t Index = Asked[Key]++;
+        if (Index < Given.size())
+            return TConflictAnswer{Given[Index].Choice, false};
+        Given.push_back(FHost.ChooseConflict(Question));
+        return Given.back();
+    };
+    std::unordered_map<std::string, std::string> SetAside;
+    for (int Round = 1;; ++Round) {
+        FPlan.reset();
+        Asked.clear();
+        const TTakeBackPlan& Pairs = Plan();
+        CheckLengths(Pairs.Sources, Pairs.Destinations);
+        TSettledMove Move = SettleConflicts(Pairs, *FWorld, FactsOf, FHost.CanPutAside(), Choose);
+        CheckLengths(Move.Sources, Move.Destinations);
+        const std::string PutAsideEntry = PutAside(Move.PutAside);
+        for (const std::string& Path : Move.PutAside)
+            SetAside[Vek_codepage::FileSystemKey(Path)] = PutAsideEntry;
+        const bool InTheWay = std::any_of(
+            Move.Destinations.begin(), Move.Destinations.end(),
+            [](const std::string& Path) { return OriginKindOf(Path) != TOriginKind::okMissing; });
+        if (InTheWay && Round < MaxRounds)
+            continue;
+        if (InTheWay)
+            throw Exception("The program could not take back the items: what stands at their "
+                            "places keeps changing.");
+        for (TItemOutcome& Outcome : Move.Outcomes) {
+            const auto Aside = SetAside.find(Vek_codepage::FileSystemKey(Outcome.Place));
+            if (Aside != SetAside.end() && Outcome.Kind == TOutcomeKind::okBack)
+                Outcome.Kind = TOutcomeKind::okReplaced;
+            if (Aside != SetAside.end() && Outcome.Kind == TOutcomeKind::okReplaced)
+                Outcome.Detail = Aside->second;
+        }
+        const TMoveResult Result = Move.Sources.empty()
+                                       ? TMoveResult::mrDone
+                                       : FHost.Move(Move.Sources, Move.Destinations);
+        ReadOutcomes(std::move(Move), Result);
+        break;
+    }
     RemoveEmptied();
     FollowRecords();
-    for (const std::string& Stayed : {StayedMessage(Pairs), SameNameMessage(Pairs)})
+    for (const std::string& Stayed : {StayedMessage(*FPlan), SameNameMessage(*FPlan)})
         if (!Stayed.empty())
             throw Exception(Stayed);
+}
+
+// A take back into the bin would leave the user's items where the bin's
+// clean-up takes whatever it finds.
+void TTakeBackTask::RefuseTargetInBin() const {
+    if (TargetFolder.empty())
+        return;
+    const auto KeyOf = [](const std::string& Path) {
+        std::string Full = Path;
+        try {
+            Full = Vek_file::GetLongPath(Path);
+        } catch (const Vek_file::EFileError&) {
+        }
+        return Vek_codepage::FileSystemKey(Vek_file::IncludeTrailingDelimiter(Full, PathDelimiter));
+    };
+    const std::string Target = KeyOf(TargetFolder);
+    for (const TTakeBackSelection& Selection : Selections) {
+        const std::string Bin = KeyOf(Vek_file::ExtractDirectory(
+            Vek_file::ExcludeTrailingDelimiter(Selection.EntryPath, PathDelimiter)));
+        if (Target.compare(0, Bin.size(), Bin) == 0)
+            throw Exception("The program cannot take back into the bin.");
+    }
 }
 
 // What stands in the way of a Replace goes into the bin as a put of its own,
@@ -888,11 +958,7 @@ std::string TTakeBackTask::PutAside(const std::vector<std::string>& Paths) const
 
 // An item came back where it left its entry and stands at its target; the
 // shell's answer alone says nothing of which items that holds for.
-void TTakeBackTask::ReadOutcomes(TSettledMove Move, TMoveResult Result,
-                                 const std::string& PutAsideEntry) {
-    for (TItemOutcome& Outcome : Move.Outcomes)
-        if (Outcome.Kind == TOutcomeKind::okReplaced)
-            Outcome.Detail = PutAsideEntry;
+void TTakeBackTask::ReadOutcomes(TSettledMove Move, TMoveResult Result) {
     for (std::size_t Index = 0; Index < Move.Sources.size(); ++Index) {
         if (OriginKindOf(Move.Sources[Index]) == TOriginKind::okMissing &&
             OriginKindOf(Move.Destinations[Index]) != TOriginKind::okMissing)

@@ -365,7 +365,11 @@ private:
     void CheckLengths(const std::vector<std::string>& Sources,
                       const std::vector<std::string>& Destinations) const;
     std::string PutAside(const std::vector<std::string>& Paths) const;
-    void ReadOutcomes(TSettledMove Move, TMoveResult Result, const std::string& PutAsideEntry);
+    void RefuseTargetInBin() const;
+    void ReadOutcomes(TSettledMove Move, TMoveResult Result);
+    // How often the take back plans again around what appeared at a target
+    // while it asked.
+    static const int MaxRounds = 3;
     void RemoveEmptied() const;
     void FollowRecords() const;
     TTakeBackHost& FHost;

@@ -124,7 +124,7 @@ TEST_F(App_binhandler_Settings, SaveAndLoadRestoreEveryValue) {
     App_bin::TBinProps Props;
     Props.LocationType = 255;
     Props.FixedLocation = "  D:\\My \"Bin\"  ";
-    Props.EntryName.Prefix = " \"Tovel\" # ";
+    Props.EntryName.Prefix = " 'Tovel' # ";
     Props.EntryName.Suffix = " ) ";
     Props.EntryName.Min = 3;
     Props.EntryName.Max = 70000;
@@ -144,7 +144,7 @@ TEST_F(App_binhandler_Settings, SaveAndLoadRestoreEveryValue) {
                                         "FixedLocation=\"  D:\\My \"\"Bin\"\"  \"\r\n"),
               std::string::npos)
         << Written;
-    EXPECT_NE(Written.find(EntryNameSection + "Prefix=\" \"\"Tovel\"\" # \"\r\n"
+    EXPECT_NE(Written.find(EntryNameSection + "Prefix=\" 'Tovel' # \"\r\n"
                                               "Suffix=\" ) \"\r\n"
                                               "Min=3\r\n"
                                               "Max=70000\r\n"
@@ -234,12 +234,24 @@ TEST_F(App_binhandler_Settings, FillDigitsReadsAnyNumberButZeroAsTrue) {
 }
 
 TEST_F(App_binhandler_Settings, TextsMustBeQuoted) {
-    Load(EntryNameSection + "Prefix=Tovel #\r\nSuffix=\"A\"\"B\"\r\n");
+    Load(EntryNameSection + "Prefix=Tovel #\r\nSuffix=\"A''B\"\r\n" + BinSection +
+         "FixedLocation=\"A\"\"B\"\r\n");
     EXPECT_EQ(EntryName().Prefix(), "");
-    EXPECT_EQ(EntryName().Suffix(), "A\"B");
+    EXPECT_EQ(EntryName().Suffix(), "A''B");
+    EXPECT_EQ(Handler.Bin().FixedLocation(), "A\"B");
     Load(EntryNameSection + "Prefix=\"X\"\r\n");
     EXPECT_EQ(EntryName().Prefix(), "X");
-    EXPECT_EQ(EntryName().Suffix(), "A\"B");
+    EXPECT_EQ(EntryName().Suffix(), "A''B");
+    // A prefix or suffix that would put entries outside the bin, or that no
+    // file name can hold, ends the load as an index out of range does.
+    for (const char* Unfit : {"..\\", "\\x", "C:", "a/b", "a*b"}) {
+        EXPECT_EQ(FailureOf([&] { Load(EntryNameSection + "Prefix=\"" + Unfit + "\"\r\n"); }),
+                  "The program cannot use the prefix.");
+        EXPECT_EQ(FailureOf([&] { Load(EntryNameSection + "Suffix=\"" + Unfit + "\"\r\n"); }),
+                  "The program cannot use the suffix.");
+    }
+    EXPECT_EQ(EntryName().Prefix(), "X");
+    EXPECT_EQ(EntryName().Suffix(), "A''B");
     Load(EntryNameSection + "Prefix=\"\"\r\n" + BinSection + "FixedLocation=\"  \\Bin \"\r\n");
     EXPECT_EQ(EntryName().Prefix(), "");
     EXPECT_EQ(Handler.Bin().FixedLocation(), "  \\Bin ");
@@ -997,11 +1009,12 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
     EXPECT_EQ(Print(), Before);
     // The record follows: the file taken back is found no more, the rest is.
+    // The folder made by hand was only read: it is as the user left it.
     Engine_catalog::TListing After = Engine_catalog::ListCatalog(Dir / "Bin");
-    EXPECT_TRUE(After.Unread.empty());
+    EXPECT_EQ(After.Unread.size(), 1u);
+    EXPECT_FALSE(TestSupport::Exists(Entry("By hand") + "\\" + Engine_record::RecordFileName));
     EXPECT_TRUE(After.Catalog.Search(Engine_catalog::TSearchPattern("todo")).empty());
     EXPECT_EQ(After.Catalog.Search(Engine_catalog::TSearchPattern("main.cpp")).size(), 1u);
-    EXPECT_EQ(After.Catalog.Search(Engine_catalog::TSearchPattern("hand.txt")).size(), 1u);
 }
 
 // Take Back To... asks for a folder and takes the chosen item into it under

@@ -583,16 +583,27 @@ TEST_F(App_binpropsdialog, LeavingTheMaximumOrIndexReportsTheBoundThatIsBad) {
     });
 }
 
-TEST_F(App_binpropsdialog, LeavingTheTextBoxesShowsNothing) {
+// The location is checked only when the dialog closes; a prefix or suffix
+// that no file name can hold is refused as its box is left.
+TEST_F(App_binpropsdialog, LeavingTheTextBoxesChecksOnlyPrefixAndSuffix) {
     Run(DefaultProps(), [](TScript& S) {
         S.SetText(IDC_EDIT211, "bad");
-        for (int Id : {IDC_EDIT11, IDC_EDIT21, IDC_EDIT22}) {
-            S.MoveFocus(Id);
-            S.SetText(Id, " *?:\" ");
-            S.Tab();
-            EXPECT_TRUE(S.NoError());
-        }
+        S.MoveFocus(IDC_EDIT11);
+        S.SetText(IDC_EDIT11, " *?:\" ");
+        S.Tab();
+        EXPECT_TRUE(S.NoError());
         EXPECT_EQ(S.Text(IDC_EDIT11), " *?:\" ");
+        for (const auto& [Id, Message] :
+             {std::pair<int, const char*>{IDC_EDIT21,
+                                          "Specify a prefix that a file name can hold."},
+              {IDC_EDIT22, "Specify a suffix that a file name can hold."}}) {
+            S.MoveFocus(Id);
+            S.SetText(Id, "..\\");
+            S.Tab();
+            EXPECT_EQ(S.TakeError(), Message);
+            EXPECT_TRUE(S.WaitFocus(Id));
+            S.SetText(Id, "#");
+        }
     });
 }
 

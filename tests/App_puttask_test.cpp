@@ -612,26 +612,28 @@ TEST_F(App_bin_Put, EntryThatCannotBeMadeSkipsItsName) {
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
 }
 
-TEST_F(App_bin_Put, ShellFailureShowsNothingOfOursAndEndsNormally) {
+// What arrived is read from the disk: a move the shell did not make fails
+// in our words, and the record says the put did not finish.
+TEST_F(App_bin_Put, ShellFailureIsOursToTellAndTheRecordClaimsNothing) {
     const std::string Kept = MakeFile(OnC, "kept.txt", "kept");
     TOperation Seen;
     // A regular file where the drive level of the entry must go.
     auto BlockTheEntry = [this] { TestSupport::WriteFile(Entry("Tovel #0000") + "\\C", ""); };
     TBoxRecorder Boxes;
     EXPECT_EQ(FailureOf([&] { TWatchedPutTask(Bin, {Kept}, Seen, BlockTheEntry).Execute(); }),
-              "no failure");
+              "The program could not move the items into the bin.");
     EXPECT_EQ(Seen.Runs, 1);
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(Kept), "kept");
     EXPECT_EQ(TestSupport::ListTree(Entry("Tovel #0000")),
               (std::vector<std::string>{"C", Engine_record::RecordFileName}));
     // The record claims nothing that did not arrive.
-    EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"done"});
+    EXPECT_EQ(RecordOf(Entry("Tovel #0000")), std::vector<std::string>{"not done"});
     EXPECT_TRUE(OurBoxes(Boxes.Boxes()).empty());
     EXPECT_FALSE(App_guarddialog::AppGuardDialog->OnExecute);
 }
 
-TEST_F(App_bin_Put, SourceGoneAfterAcceptanceLeavesTheRestToTheShell) {
+TEST_F(App_bin_Put, SourceGoneAfterAcceptanceLeavesTheRestToTheShellAndIsTold) {
     const std::string Gone = MakeFile(OnC, "gone.txt", "gone");
     const std::string Moved = MakeFile(OnC, "moved.txt", "moved");
     TOperation Seen;
@@ -640,7 +642,10 @@ TEST_F(App_bin_Put, SourceGoneAfterAcceptanceLeavesTheRestToTheShell) {
     EXPECT_EQ(FailureOf([&] {
                   TWatchedPutTask(Bin, {Gone, Moved}, Seen, DeleteOne).Execute();
               }),
-              "no failure");
+              "The program could not move 1 of the 2 items into the bin.");
+    EXPECT_EQ(
+        TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), LongPath(OnC.Path())) + "\\moved.txt"),
+        "moved");
     EXPECT_EQ(Seen.Sources.size(), 2u);
     EXPECT_EQ(Index(), 1);
     EXPECT_FALSE(TestSupport::Exists(Gone));

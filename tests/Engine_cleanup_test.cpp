@@ -195,6 +195,7 @@ TEST(Engine_cleanup_Texts, SizesCountsAndMessages) {
 #include <shellapi.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -378,6 +379,48 @@ TEST_F(Engine_cleanup_Disk, StartUpRunBesideASecondInstanceNeverFailsNorDiscards
     EXPECT_TRUE(TestSupport::Exists(Entry("Tovel #0002")));
 }
 
+// Read again under its lock, an entry stays that another command holds, or
+// that a put of another program folder reused after the bin was listed;
+// and while the clean-up holds an entry, a put skips its name.
+TEST_F(Engine_cleanup_Disk, DiscardLeavesWhatOthersWorkOnOrWroteIntoSinceTheListing) {
+    const std::string Reused = PutFile("reused.txt", 10, 90);
+    const std::string Held = PutFile("held.txt", 20, 80);
+    const std::string Going = PutFile("going.txt", 30, 70);
+    const std::uint64_t Listed = Engine_record::CurrentTime();
+    Engine_record::TRecord Record;
+    ASSERT_TRUE(Engine_record::ReadRecord(Reused, Record));
+    Record.Puts.push_back(Record.Puts[0]);
+    Record.Puts[1].Id = "LATER-1";
+    Record.Puts[1].Time = Listed + 1;
+    Engine_record::WriteRecord(Reused, Record);
+    TestSupport::TLockedElsewhere Busy(Held);
+    TestSupport::WriteFile(C + "\\late.txt", "late");
+    std::vector<std::string> Sent;
+    const auto Result = Engine_cleanup::DiscardEntries(
+        {Reused, Held, Going, Entry("gone")}, Listed,
+        [&](const std::vector<std::string>& Paths) {
+            Sent = Paths;
+            Bin.EntryName().SetIndex(2);
+            std::thread([this] { Bin.Put({C + "\\late.txt"}); }).join();
+            for (const std::string& Path : Paths)
+                MoveFileA(Path.c_str(), (Taken / "sent").c_str());
+        },
+        [](const std::string&) { return true; });
+    EXPECT_EQ(Sent, std::vector<std::string>{Going});
+    EXPECT_EQ(Result.Count, 1u);
+    EXPECT_EQ(Result.Size, 30u);
+    EXPECT_EQ(Result.InUse, 2u);
+    EXPECT_EQ(Result.Left, 0u);
+    EXPECT_TRUE(TestSupport::Exists(Reused));
+    EXPECT_TRUE(TestSupport::Exists(Held));
+    EXPECT_EQ(TestSupport::ReadFile(TestSupport::InEntry(Entry("Tovel #0003"), C) + "\\late.txt"),
+              "late");
+    EXPECT_EQ(
+        Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left, Result.InUse),
+        "Cleaned up 1 entry (30 bytes) into the Recycle Bin. 2 entries stayed: another "
+        "command is working on them.");
+}
+
 // An entry the Recycle Bin cannot take stays where it is, byte for byte,
 // and is told; the shell is only ever asked to recycle, and to warn rather
 // than delete for good.
@@ -402,6 +445,15 @@ TEST_F(Engine_cleanup_Disk, StartUpRunNeverDeletesForGood) {
     // A drive that is not there, or a network share, has no Recycle Bin here.
     EXPECT_TRUE(Engine_cleanup::HasRecycleBin(C));
     EXPECT_FALSE(Engine_cleanup::HasRecycleBin("\\\\server\\share\\Bin\\Tovel #0000"));
+    // Wine's Recycle Bin is the home trash: a drive of another file system
+    // has none, whatever the system's query says.
+    if (const char* Small = std::getenv("TOVEL_SMALL_DRIVE")) {
+        const std::string Bin = std::string(Small) + "\\CleanUpProbe";
+        Vek_file::MakeDirectory(Bin);
+        EXPECT_FALSE(Engine_cleanup::HasRecycleBin(Bin + "\\Tovel #0000"));
+        EXPECT_EQ(TestSupport::ListTree(Bin), std::vector<std::string>());
+        RemoveDirectoryA(Bin.c_str());
+    }
     // The shell's answer does not count: only what left the bin does.
     TTestCleanUp Refused(BinDirectory(), OlderThan(30), Taken.Path() + "\\none");
     Refused.CanRecycle = [](const std::string&) { return true; };

@@ -76,12 +76,16 @@ private:
         std::vector<TRecordNode> Made;
         for (int Count = Pick(0, Depth > 4 ? 0 : 3); Count > 0; --Count) {
             const bool Item = !InItem && Pick(0, 2) == 0;
-            switch (Pick(0, 2)) {
+            switch (Pick(0, 3)) {
             case 0:
                 Made.push_back(File(Name(), static_cast<std::uint64_t>(Pick(0, 1 << 30)), Item));
                 break;
             case 1:
                 Made.push_back(Directory(Name(), Children(Depth + 1, InItem || Item), Item));
+                break;
+            case 2:
+                Made.push_back(Directory(Name(), {}, Item));
+                Made.back().Unlisted = true;
                 break;
             default:
                 Made.push_back(File(Name(), 0, Item));
@@ -171,6 +175,8 @@ TEST(Engine_record_Text, AnyBrokenRuleRefusesTheWholeRecord) {
         {"\tData\\", "\t\tData\\"},
         {"\t\t\ta.jpg", "\t\t\t*a.jpg"},
         {"\t\t\tLink>", "\t\t\tLink>\r\n\t\t\t\tbelow\t0"},
+        {"\t\t\tLink>", "\t\t\tLocked\\?\r\n\t\t\t\tbelow\\"},
+        {"\t\t\tLink>", "\t\t\t\\?"},
         {"1000\r\n", "1000\r\n\r\n"},
         {"1000\r\n", "999\r\n"},
         {"1000\r\n", "1x\r\n"},

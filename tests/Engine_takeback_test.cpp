@@ -807,6 +807,62 @@ TEST_F(Engine_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));
 }
 
+// The user saves over an original place while the take back asks: before
+// the question is answered, and while a conflict is open. Each newcomer is
+// asked about like any conflict, the answers given stand, and no version
+// of any file is lost.
+TEST_F(Engine_takeback_Disk, WhatAppearsWhileTheTakeBackAsksIsAConflictToo) {
+    for (const char* Name : {"a.txt", "b.txt", "c.txt"})
+        MakeFile(C + "\\" + Name, std::string("old ") + Name);
+    Bin.Put({C + "\\a.txt", C + "\\b.txt", C + "\\c.txt"});
+    TTestTakeBackHost Answers = Answering([this](const TConflictQuestion& Question) {
+        if (Question.Destination == C + "\\a.txt") {
+            MakeFile(C + "\\b.txt", "new b, saved during the question");
+            return TConflictAnswer{TConflictChoice::ccKeepBoth, false};
+        }
+        return TConflictAnswer{TConflictChoice::ccReplace, false};
+    });
+    TTakeBackTask Task(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Answers);
+    EXPECT_TRUE(Task.Plan().Conflicts.empty());
+    MakeFile(C + "\\a.txt", "new a, saved before Yes");
+    Task.Execute();
+    std::vector<std::string> Asked;
+    for (const TConflictQuestion& Question : Answers.Asked)
+        Asked.push_back(Question.Destination);
+    EXPECT_EQ(Asked, (std::vector<std::string>{C + "\\a.txt", C + "\\b.txt"}));
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\a.txt"), "new a, saved before Yes");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\a (2).txt"), "old a.txt");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\b.txt"), "old b.txt");
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0001"), C) + "\\b.txt"),
+              "new b, saved during the question");
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\c.txt"), "old c.txt");
+    EXPECT_EQ(Engine_takeback::OutcomeSummary(Task.Outcomes()),
+              "3 items came back (1 under a new name).");
+}
+
+// Before anything moves: an entry that another command works on, and a
+// target folder inside the bin, where the clean-up would take the user's
+// items for an entry.
+TEST_F(Engine_takeback_Disk, LockedEntriesAndTargetsInTheBinAreRefused) {
+    MakeFile(C + "\\x.txt", "x");
+    Bin.Put({C + "\\x.txt"});
+    const std::vector<std::string> Before = Print();
+    {
+        TestSupport::TLockedElsewhere Busy(Entry("Tovel #0000"));
+        EXPECT_EQ(FailureOf([&] { TakeBack({Entry("Tovel #0000")}); }),
+                  "The program cannot take back from \"Tovel #0000\": another command is "
+                  "working on it.");
+    }
+    for (const std::string& Target : {BinDirectory(), Entry("Tovel #0000") + "\\C"}) {
+        TTakeBackTask Task(Engine_takeback::WholeEntries({Entry("Tovel #0000")}), Host, Target);
+        EXPECT_EQ(FailureOf([&] { Task.Execute(); }), "The program cannot take back into the bin.")
+            << Target;
+    }
+    EXPECT_EQ(Print(), Before);
+    TakeBack({Entry("Tovel #0000")});
+    EXPECT_EQ(TestSupport::ReadFile(C + "\\x.txt"), "x");
+}
+
 TEST_F(Engine_takeback_Disk, ItemsOfAMissingDriveStayAndAreCounted) {
     const char Drive = MissingDrive();
     const std::string Letter(1, Drive);

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "engine/Engine_catalog.h"
+#include "engine/Engine_lock.h"
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_file.h"
@@ -460,6 +461,24 @@ bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout) {
         Sleep(5);
     }
     return true;
+}
+
+TLockedElsewhere::TLockedElsewhere(const std::string& EntryPath) {
+    std::promise<bool> Taken;
+    std::future<bool> Held = Taken.get_future();
+    FHolder = std::thread([this, EntryPath, &Taken] {
+        std::future<void> Release = FRelease.get_future();
+        Engine_lock::TEntryLocks Locks;
+        Taken.set_value(Locks.TryLock(EntryPath));
+        Release.wait();
+    });
+    if (!Held.get())
+        ADD_FAILURE() << "the lock of " << EntryPath << " is taken already";
+}
+
+TLockedElsewhere::~TLockedElsewhere() {
+    FRelease.set_value();
+    FHolder.join();
 }
 
 } // namespace TestSupport

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -65,6 +66,18 @@ public:
 
 private:
     std::string FPath;
+};
+
+// The lock of an entry, held on a thread of its own as another command
+// would hold it, until this ends.
+class TLockedElsewhere {
+public:
+    explicit TLockedElsewhere(const std::string& EntryPath);
+    ~TLockedElsewhere();
+
+private:
+    std::promise<void> FRelease;
+    std::thread FHolder;
 };
 
 void RemoveTree(const std::string& Path);

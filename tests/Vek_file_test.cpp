@@ -101,6 +101,15 @@ TEST(Vek_file_HasWildcards, FindsQuestionMarkAndAsterisk) {
     EXPECT_FALSE(HasWildcards(""));
 }
 
+// A prefix or suffix of the entries' names is such a part.
+TEST(Vek_file_IsNamePart, RefusesWhatWouldLeadOutOfTheBin) {
+    for (const char* Fit : {"", "Tovel #", " (old)", "a.b", ".", "\xCE\xA9", "#~$"})
+        EXPECT_TRUE(IsNamePart(Fit)) << Fit;
+    for (const char* Unfit :
+         {"..", "..\\", "a\\b", "a/b", "C:", "a*", "a?", "\"q", "<", ">", "|", "a\tb", "x..y"})
+        EXPECT_FALSE(IsNamePart(Unfit)) << Unfit;
+}
+
 TEST(Vek_file_IsAbsolutePath, NeedsADriveFollowedByABackslash) {
     EXPECT_TRUE(IsAbsolutePath("C:\\Bin"));
     EXPECT_TRUE(IsAbsolutePath("c:\\"));
@@ -176,6 +185,7 @@ TEST_F(Vek_file_Dbcs, TrailByteBackslashIsNoDelimiter) {
     EXPECT_EQ(ExtractDirectory(Path + "\\a.txt"), Path);
     EXPECT_EQ(ExtractDirectoryPath("\x95\x5C\x95\x5C"), "");
     EXPECT_EQ(CombinePath("a", Path), Path + "\\a");
+    EXPECT_TRUE(IsNamePart("\x95\x5C"));
 }
 
 // 0x82 0x61 is one character whose trail byte has the code of a small a.

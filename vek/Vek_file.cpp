@@ -128,6 +128,15 @@ bool HasWildcards(const std::string& Path) {
     return FindChar(Path, [](char C) { return C == '?' || C == '*'; }) != std::string::npos;
 }
 
+// Letters a trail byte can be are stepped over with their character.
+bool IsNamePart(const std::string& Text) {
+    const auto Unfit = [](char C) {
+        return static_cast<unsigned char>(C) < 0x20 ||
+               std::string("\\/:*?\"<>|").find(C) != std::string::npos;
+    };
+    return FindChar(Text, Unfit) == std::string::npos && Text.find("..") == std::string::npos;
+}
+
 bool IsAbsolutePath(const std::string& Path) {
     return FindAbsoluteDrive(Path) != std::string::npos;
 }

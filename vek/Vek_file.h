@@ -35,6 +35,10 @@ std::string ExtractDirectory(const std::string& Path);
 std::string ExtractWorkingDirectory(const std::string& Path);
 std::string UpperCasePath(const std::string& Path);
 bool HasWildcards(const std::string& Path);
+// Whether Text can be part of a file name: no path delimiter, drive colon,
+// wildcard, quote, pipe, angle bracket or control character, and no two dots
+// in a row.
+bool IsNamePart(const std::string& Text);
 
 bool IsAbsolutePath(const std::string& Path);
 bool IsRelativePath(const std::string& Path);

@@ -37,6 +37,19 @@ void TMutex::Close() {
     }
 }
 
+// A mutex left by a thread that ended without releasing it is free again.
+TLock::TLock(const std::string& Name) : FHandle(CreateMutexA(nullptr, FALSE, Name.c_str())) {
+    if (!FHandle.Valid())
+        throw ESyncError("The program could not craete a mutex object.");
+    const DWORD Wait = WaitForSingleObject(FHandle.Get(), 0);
+    FHeld = Wait == WAIT_OBJECT_0 || Wait == WAIT_ABANDONED;
+}
+
+TLock::~TLock() {
+    if (FHeld)
+        ReleaseMutex(FHandle.Get());
+}
+
 // A mutex lives while any process holds a handle to it; one that is there
 // but closed to us still exists.
 bool MutexExists(const std::string& Name) {

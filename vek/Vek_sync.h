@@ -1,6 +1,7 @@
 // A named system mutex shared between processes, locked with a timeout.
 #pragma once
 
+#include "base/Base_file.h"
 #include "base/Base_system.h"
 
 #include <windows.h>
@@ -39,6 +40,22 @@ public:
 private:
     void Close();
     HANDLE FHandle = nullptr;
+};
+
+// A named mutex taken without waiting, or not at all, and released when
+// this ends: on the thread that took it, which must still be running.
+class TLock {
+public:
+    explicit TLock(const std::string& Name);
+    ~TLock();
+    TLock(const TLock&) = delete;
+    TLock& operator=(const TLock&) = delete;
+    // Whether this holds the mutex: false while another thread holds it.
+    bool Held() const { return FHeld; }
+
+private:
+    Base_file::THandle FHandle;
+    bool FHeld = false;
 };
 
 // Whether a mutex of that name exists now, in any process of the session.

@@ -305,7 +305,7 @@ void TModel::WriteAt(const std::string& Name) {
     if (Attributes != INVALID_FILE_ATTRIBUTES)
         FRegister.Retire(ReadFile(Target));
     std::string Bytes = Name + " version " + std::to_string(FLog.size()) + " of run " + FRun + "\n";
-    Bytes.append(Chance(10) ? 300000 + Pick(300000) : Pick(3000),
+    Bytes.append(Chance(15) ? 600000 + Pick(600000) : Pick(3000),
                  static_cast<char>('a' + Pick(26)));
     WriteFile(Target, Bytes);
     FRegister.Add(Name, FLog.size(), Bytes);
@@ -457,15 +457,19 @@ void TModel::PutBesideTakeBack() {
 }
 
 // The Clean Up dialog lists the bin; the second program folder puts; Clean
-// Up (by the rule) or Empty Bin at once.
+// Up (by the rule) or, less often, Empty Bin at once.
 void TModel::PutBesideCleanUp() {
     const HWND Dialog = OpenCleanUp();
     if (!Dialog)
         return;
     const std::string Entry = StartSecondPut();
     if (!Entry.empty()) {
-        const bool Empty = Chance(50);
-        Say(Empty ? " (Empty Bin)" : " (Clean Up)");
+        const bool Empty = Chance(25);
+        std::string Previewed;
+        for (const std::string& Row :
+             ListViewRows(*FProgram, GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW)))
+            Previewed += " " + Row;
+        Say(Empty ? " (Empty Bin)" : " (Clean Up:" + Previewed + ")");
         Click(Dialog, Empty ? IDC_CLEANUP_EMPTY_BIN : IDC_CLEANUP_CLEAN_UP);
         EndSecondPut(Entry);
     }
@@ -512,6 +516,7 @@ void TModel::StartUpCleanUp() {
 
 void TModel::EmptyBin() {
     if (const HWND Dialog = OpenCleanUp()) {
+        Say(" (Empty Bin)");
         Click(Dialog, IDC_CLEANUP_EMPTY_BIN);
         CloseDialog(Dialog);
     }
@@ -624,8 +629,6 @@ HWND TModel::OpenCleanUp() {
         Hung("the Clean Up dialog did not settle");
         return nullptr;
     }
-    for (const std::string& Row : ListViewRows(*FProgram, GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW)))
-        Say(" " + Row);
     return Dialog;
 }
 

@@ -78,7 +78,8 @@ std::string SavedNextEntry(const TInstalled& Folder) {
 }
 
 // The rule of every clean-up here: the bin down to a megabyte, the oldest
-// entries first. Some versions are large enough for it to choose.
+// entries first. Some versions come near a megabyte each, so that a bin of
+// two entries can be enough for it to choose.
 Engine_cleanup::TCleanUpRules CleanUpRules(bool AtStart) {
     Engine_cleanup::TCleanUpRules Rules;
     Rules.BySize = true;
@@ -305,7 +306,7 @@ void TModel::WriteAt(const std::string& Name) {
     if (Attributes != INVALID_FILE_ATTRIBUTES)
         FRegister.Retire(ReadFile(Target));
     std::string Bytes = Name + " version " + std::to_string(FLog.size()) + " of run " + FRun + "\n";
-    Bytes.append(Chance(15) ? 600000 + Pick(600000) : Pick(3000),
+    Bytes.append(Chance(15) ? 900000 + Pick(600000) : Pick(3000),
                  static_cast<char>('a' + Pick(26)));
     WriteFile(Target, Bytes);
     FRegister.Add(Name, FLog.size(), Bytes);

@@ -17,7 +17,6 @@
 #include "TestSupport.h"
 
 #include "engine/Engine_cleanup.h"
-#include "engine/Engine_record.h"
 #include "engine/Engine_takeback.h"
 #include "res/resource.h"
 
@@ -189,7 +188,7 @@ private:
     }
 
     void Write() { WriteAt(Names[Pick(std::size(Names))]); }
-    void WriteAt(const std::string& Name);
+    bool WriteAt(const std::string& Name, bool Large = false);
     void Put();
     void PutAndKill();
     void TakeBackLastPut();
@@ -288,30 +287,34 @@ void TModel::Run() {
 
 // A new version at a name where no directory stands; the parents are made.
 // A version written over is the user's own loss, retired from the register.
-void TModel::WriteAt(const std::string& Name) {
+// A large one is above the clean-up's megabyte by itself.
+bool TModel::WriteAt(const std::string& Name, bool Large) {
     const std::string Target = Path(Name);
     for (std::size_t At = Name.find('\\'); At != std::string::npos; At = Name.find('\\', At + 1)) {
         const std::string Parent = Path(Name.substr(0, At));
         if (Exists(Parent) && !(GetFileAttributesA(Parent.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
             Say(" " + Name + " lies below a file");
-            return;
+            return false;
         }
         CreateDirectoryA(Parent.c_str(), nullptr);
     }
     const DWORD Attributes = GetFileAttributesA(Target.c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         Say(" " + Name + " is a directory");
-        return;
+        return false;
     }
     if (Attributes != INVALID_FILE_ATTRIBUTES)
         FRegister.Retire(ReadFile(Target));
     std::string Bytes = Name + " version " + std::to_string(FLog.size()) + " of run " + FRun + "\n";
-    Bytes.append(Chance(15) ? 900000 + Pick(600000) : Pick(3000),
-                 static_cast<char>('a' + Pick(26)));
+    const std::size_t Filler = Large        ? 1100000 + Pick(400000)
+                               : Chance(15) ? 900000 + Pick(600000)
+                                            : Pick(3000);
+    Bytes.append(Filler, static_cast<char>('a' + Pick(26)));
     WriteFile(Target, Bytes);
     FRegister.Add(Name, FLog.size(), Bytes);
     ++FVersionsMade;
     Say(" " + Name + (Attributes != INVALID_FILE_ATTRIBUTES ? " changed" : " made"));
+    return true;
 }
 
 // The put of one to three names, one perhaps below another: on the command
@@ -420,8 +423,9 @@ void TModel::Close() {
         Hung("the program did not close");
 }
 
-// While the question of a take back of the last put is open, a new version
-// at one of the paths the last put took; then every question answered.
+// While a question of a take back of the last put is open (its first one,
+// or now and then its first conflict), a new version at one of the paths
+// the last put took; then every question answered.
 void TModel::WriteDuringTakeBack() {
     Engine_takeback::TTakeBackSelection Last;
     if (!Exists(FInstalled.Bin()) || !Engine_takeback::FindLastPut(FInstalled.Bin(), Last))
@@ -431,11 +435,23 @@ void TModel::WriteDuringTakeBack() {
         if (Exists(InEntry(Last.EntryPath, Path(Name))))
             Taken.push_back(Name);
     EnsureRunning();
+    const bool AtConflict = Chance(50);
     const std::size_t Before = FAnswered;
     PostMessageA(FMain, WM_COMMAND, IDM_BIN_TAKE_BACK_LAST_PUT, 0);
-    if (!WaitFor([&] { return !Questions().empty() || !FProgram->Running(); }, Patience))
-        return Hung("the take back asked nothing");
-    if (!Taken.empty()) {
+    bool Asked = false;
+    if (!WaitFor(
+            [&] {
+                for (HWND Box : Questions()) {
+                    Asked = !AtConflict || GetDlgItem(Box, IDC_CONFLICT_KEEP_BOTH);
+                    if (Asked)
+                        return true;
+                    Answer(Box);
+                }
+                return !FProgram->Running() || (FAnswered > Before && Idle(FMain));
+            },
+            Patience))
+        return Hung("the take back did not end");
+    if (Asked && !Taken.empty()) {
         Say(" (asked)");
         WriteAt(Taken[Pick(Taken.size())]);
     }
@@ -477,34 +493,39 @@ void TModel::PutBesideCleanUp() {
     CloseDialog(Dialog);
 }
 
-// The clean-up at start, by the rule, once it would choose something: the
-// program restarts, perhaps while the second program folder puts, and the
-// step waits until the clean-up has told what it did.
+// The clean-up at start, by the rule: the program restarts with the put of
+// a large new version, which as the last put stays and brings the bin above
+// the rule's megabyte by itself, so that the clean-up takes every entry
+// whose put has finished. Perhaps the second program folder puts meanwhile.
+// The step waits until the clean-up has told what it did.
 void TModel::StartUpCleanUp() {
     if (FProgram && FProgram->Running())
         Close();
     if (FStopped)
         return;
-    if (!Exists(FInstalled.Bin()))
-        return Say(" no bin");
-    const std::vector<Engine_cleanup::TCleanUpEntry> Chosen =
-        Engine_cleanup::ChooseEntries(Engine_cleanup::ReadEntries(FInstalled.Bin()),
-                                      CleanUpRules(true), Engine_record::CurrentTime());
-    if (Chosen.empty())
+    std::string Finished;
+    if (Exists(FInstalled.Bin()))
+        for (const Engine_cleanup::TCleanUpEntry& Entry :
+             Engine_cleanup::ReadEntries(FInstalled.Bin()))
+            if (!Entry.Protected)
+                Finished += " " + Entry.Name;
+    if (Finished.empty())
         return Say(" nothing to clean up");
-    for (const Engine_cleanup::TCleanUpEntry& Entry : Chosen)
-        Say(" " + Entry.Name);
+    Say(Finished);
+    const std::string Name = Names[Pick(std::size(Names))];
+    if (!WriteAt(Name, true))
+        return;
     SetCleanUpAtStart(true);
     const std::string Entry = Chance(50) ? StartSecondPut() : std::string();
-    Say(" (started)");
-    if (!Start({}))
+    Say(" (started with " + Name + ")");
+    if (!Start({Name}))
         return;
     const std::size_t Before = FAnswered;
     std::string Status;
     if (!AnswerUntil(
             [&] {
                 Status = StatusText(*FProgram, FMain);
-                return !Status.empty() || FAnswered > Before;
+                return Status.rfind("Cleaned up", 0) == 0 || FAnswered > Before;
             },
             FMain))
         return Hung("the clean-up at start told nothing");

@@ -598,7 +598,8 @@ std::string TModel::StartSecondPut() {
     return Entry;
 }
 
-// Once the second program's put has ended (or it told why not), it closes.
+// Once the second program's put has ended (its index stepped on, or it told
+// why not), it closes. A clean-up of the first may have taken its entry.
 void TModel::EndSecondPut(const std::string& Entry) {
     HWND Main = nullptr;
     const std::string Next = "Next: " + Entry;
@@ -606,13 +607,12 @@ void TModel::EndSecondPut(const std::string& Entry) {
             [&] {
                 Main = Main ? Main : WaitForMainWindow(*FSecond, 0);
                 return !FSecond->Running() ||
-                       (Main &&
-                        ((Exists(FInstalled.Bin() + "\\" + Entry) && NextLabel(Main) != Next) ||
-                         FSecondAnswered > 0) &&
-                        Idle(Main));
+                       (Main && (NextLabel(Main) != Next || FSecondAnswered > 0) && Idle(Main));
             },
             nullptr))
         return Hung("the second copy's put did not end");
+    if (!Exists(FInstalled.Bin() + "\\" + Entry))
+        Say(" (" + Entry + " gone)");
     if (!FSecond->Running())
         Say(" (second copy ended)");
     else

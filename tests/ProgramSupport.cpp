@@ -217,6 +217,19 @@ std::vector<std::string> ListViewRows(const TProgram& Program, HWND List) {
     return Rows;
 }
 
+// A status line in simple mode answers for its one part as part 0.
+std::string StatusText(const TProgram& Program, HWND MainWindow) {
+    const HWND Bar = FindWindowExA(MainWindow, nullptr, STATUSCLASSNAMEA, nullptr);
+    if (!Bar)
+        return std::string();
+    const std::size_t Length = LOWORD(SendMessageW(Bar, SB_GETTEXTLENGTHW, 0, 0));
+    TRemoteMemory Remote(Program.Process(), (Length + 1) * sizeof(wchar_t));
+    SendMessageW(Bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(Remote.At(0)));
+    std::wstring Text(Length, L'\0');
+    Remote.Read(0, &Text[0], Length * sizeof(wchar_t));
+    return Vek_codepage::FromWide(Text);
+}
+
 void SelectListViewRows(const TProgram& Program, HWND List, const std::vector<int>& Rows) {
     TRemoteMemory Remote(Program.Process(), sizeof(LVITEMW));
     LVITEMW Item{};

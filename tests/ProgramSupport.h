@@ -59,6 +59,8 @@ HWND WaitForMainWindow(const TProgram& Program, DWORD Timeout = 15000);
 
 // The text of the main window's "Next: " label; empty when there is none.
 std::string NextLabel(HWND MainWindow);
+// The text of the main window's status line; empty when there is none.
+std::string StatusText(const TProgram& Program, HWND MainWindow);
 
 // The texts of the first column of another program's list view, top to
 // bottom; the list keeps them in the memory of its own process.

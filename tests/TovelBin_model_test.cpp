@@ -1,10 +1,13 @@
 // The real TovelBin.exe under Wine and the real shell, driven by random
 // steps over a small tree whose names collide on purpose: files and
 // directories share names, versions of one path meet in the bin and on their
-// way back. After every step one invariant holds: every version of every file
-// that ever existed is still somewhere (at a path of the tree, in the bin or
-// in the Recycle Bin), byte for byte. Only the user's own overwriting retires
-// a version.
+// way back. The world also changes while the program works: a second program
+// folder sharing the bin puts while the first takes back or cleans up, the
+// user writes at a path being taken back while its question is open, the
+// clean-up runs at a start. After every step one invariant holds: every
+// version of every file that ever existed is still somewhere (at a path of
+// the tree, in the bin or in the Recycle Bin), byte for byte. Only the user's
+// own overwriting retires a version.
 //
 // TOVEL_MODEL_SEED repeats a run, TOVEL_MODEL_SECONDS sets its length (60 s
 // by default). A loss prints the seed and every step so far, with every
@@ -13,6 +16,8 @@
 #include "ProgramSupport.h"
 #include "TestSupport.h"
 
+#include "engine/Engine_cleanup.h"
+#include "engine/Engine_takeback.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +49,7 @@ const char* const Names[] = {"x.txt", "y.txt",       "A", "A\\x.txt", "A\\y.txt"
 // Windows owned by a step, never answered as questions.
 bool IsStepWindow(HWND Window) {
     const std::string Caption = WindowText(Window);
-    return Caption == "Entries" || Caption == "Import Paths";
+    return Caption == "Entries" || Caption == "Import Paths" || Caption == "Clean Up";
 }
 
 std::string Environment(const char* Name) {
@@ -58,6 +63,28 @@ std::size_t CountEntries(const std::string& Location) {
     return static_cast<std::size_t>(
         std::count_if(Paths.begin(), Paths.end(),
                       [](const std::string& Path) { return Path.find('\\') == Path.size() - 1; }));
+}
+
+// The entry the next put of a stopped program makes: the program kept its
+// index in its settings as soon as a put had made its entry.
+std::string SavedNextEntry(const TInstalled& Folder) {
+    const std::string Settings = Exists(Folder.Settings()) ? ReadFile(Folder.Settings()) : "";
+    const std::size_t At = Settings.find("\r\nIndex=");
+    const std::string Index = At == std::string::npos
+                                  ? "0"
+                                  : Settings.substr(At + 8, Settings.find("\r\n", At + 2) - At - 8);
+    return "Tovel #" + std::string(4 - std::min<std::size_t>(4, Index.size()), '0') + Index;
+}
+
+// The rule of every clean-up here: the bin down to a megabyte, the oldest
+// entries first. Some versions come near a megabyte each, so that a bin of
+// two entries can be enough for it to choose.
+Engine_cleanup::TCleanUpRules CleanUpRules(bool AtStart) {
+    Engine_cleanup::TCleanUpRules Rules;
+    Rules.BySize = true;
+    Rules.Megabytes = 1;
+    Rules.AtStart = AtStart;
+    return Rules;
 }
 
 // Every version by the hash of its bytes.
@@ -116,7 +143,10 @@ class TModel {
 public:
     explicit TModel(const TSettings& Settings)
         : FSettings(Settings), FRandom(Settings.Seed), FTree("D:\\"),
-          FRun(std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount())) {}
+          FRun(std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetTickCount())) {
+        // The second program folder: the same bin, the same entry names.
+        FSecondFolder.FixLocation(FInstalled.Bin());
+    }
     ~TModel() {
         if (FProgram && FProgram->Running())
             Close();
@@ -157,7 +187,8 @@ private:
         return Found;
     }
 
-    void Write();
+    void Write() { WriteAt(Names[Pick(std::size(Names))]); }
+    bool WriteAt(const std::string& Name, bool Large = false);
     void Put();
     void PutAndKill();
     void TakeBackLastPut();
@@ -166,13 +197,26 @@ private:
     void TakeBackSeveralEntries() { EntriesCommand(IDC_ENTRIES_TAKE_BACK, 2 + Pick(3)); }
     void Discard() { EntriesCommand(IDC_ENTRIES_DISCARD, 1 + Pick(2)); }
     void Close();
+    void WriteDuringTakeBack();
+    void PutBesideTakeBack();
+    void PutBesideCleanUp();
+    void StartUpCleanUp();
+    void EmptyBin();
 
+    std::vector<std::string> ChooseItems();
     bool Start(const std::vector<std::string>& Items);
     void EnsureRunning();
     std::string NextEntry();
     void EntriesCommand(int Button, std::size_t Rows);
+    std::string StartSecondPut();
+    void EndSecondPut(const std::string& Entry);
+    HWND OpenCleanUp();
+    void Click(HWND Dialog, int Button);
+    void CloseDialog(HWND Dialog);
+    void SetCleanUpAtStart(bool AtStart);
     void Check();
 
+    std::vector<HWND> Windows() const;
     std::vector<HWND> Questions() const;
     bool Guarded() const;
     bool Idle(HWND Top) const;
@@ -183,12 +227,15 @@ private:
     const TSettings FSettings;
     std::mt19937 FRandom;
     TInstalled FInstalled;
+    TInstalled FSecondFolder;
     TTempDir FTree;
     TTempDir FLists;
     const std::string FRun;
     TRegister FRegister;
     std::unique_ptr<TProgram> FProgram;
     HWND FMain = nullptr;
+    std::unique_ptr<TProgram> FSecond;
+    std::size_t FSecondAnswered = 0;
     std::vector<std::string> FLog;
     std::size_t FVersionsMade = 0;
     std::size_t FLosses = 0;
@@ -208,6 +255,11 @@ const TModel::TStepKind TModel::StepKinds[] = {
     {"take back several entries", 2, &TModel::TakeBackSeveralEntries},
     {"discard", 1, &TModel::Discard},
     {"close", 1, &TModel::Close},
+    {"write during a take back's question", 2, &TModel::WriteDuringTakeBack},
+    {"second copy puts beside a take back", 1, &TModel::PutBesideTakeBack},
+    {"second copy puts beside a clean up", 1, &TModel::PutBesideCleanUp},
+    {"start-up clean-up", 1, &TModel::StartUpCleanUp},
+    {"empty bin", 1, &TModel::EmptyBin},
 };
 
 void TModel::Run() {
@@ -235,46 +287,57 @@ void TModel::Run() {
 
 // A new version at a name where no directory stands; the parents are made.
 // A version written over is the user's own loss, retired from the register.
-void TModel::Write() {
-    const std::string Name = Names[Pick(std::size(Names))];
+// A large one is above the clean-up's megabyte by itself.
+bool TModel::WriteAt(const std::string& Name, bool Large) {
     const std::string Target = Path(Name);
     for (std::size_t At = Name.find('\\'); At != std::string::npos; At = Name.find('\\', At + 1)) {
         const std::string Parent = Path(Name.substr(0, At));
         if (Exists(Parent) && !(GetFileAttributesA(Parent.c_str()) & FILE_ATTRIBUTE_DIRECTORY)) {
             Say(" " + Name + " lies below a file");
-            return;
+            return false;
         }
         CreateDirectoryA(Parent.c_str(), nullptr);
     }
     const DWORD Attributes = GetFileAttributesA(Target.c_str());
     if (Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         Say(" " + Name + " is a directory");
-        return;
+        return false;
     }
     if (Attributes != INVALID_FILE_ATTRIBUTES)
         FRegister.Retire(ReadFile(Target));
     std::string Bytes = Name + " version " + std::to_string(FLog.size()) + " of run " + FRun + "\n";
-    Bytes.append(Pick(3000), static_cast<char>('a' + Pick(26)));
+    const std::size_t Filler = Large        ? 1100000 + Pick(400000)
+                               : Chance(15) ? 900000 + Pick(600000)
+                                            : Pick(3000);
+    Bytes.append(Filler, static_cast<char>('a' + Pick(26)));
     WriteFile(Target, Bytes);
     FRegister.Add(Name, FLog.size(), Bytes);
     ++FVersionsMade;
     Say(" " + Name + (Attributes != INVALID_FILE_ATTRIBUTES ? " changed" : " made"));
+    return true;
 }
 
 // The put of one to three names, one perhaps below another: on the command
 // line of a start, or through Import Paths into the running program.
-void TModel::Put() {
+std::vector<std::string> TModel::ChooseItems() {
     const std::vector<std::string> Found = Existing();
-    if (Found.empty())
-        return Say(" nothing to put");
     std::vector<std::string> Items;
-    for (std::size_t Count = 1 + Pick(3); Count > 0; --Count) {
+    for (std::size_t Count = Found.empty() ? 0 : 1 + Pick(3); Count > 0; --Count) {
         const std::string& Name = Found[Pick(Found.size())];
         if (std::find(Items.begin(), Items.end(), Name) == Items.end())
             Items.push_back(Name);
     }
+    if (Items.empty())
+        Say(" nothing to put");
     for (const std::string& Item : Items)
         Say(" " + Item);
+    return Items;
+}
+
+void TModel::Put() {
+    const std::vector<std::string> Items = ChooseItems();
+    if (Items.empty())
+        return;
     std::string Entry;
     if (!FProgram || !FProgram->Running()) {
         Entry = NextEntry();
@@ -360,6 +423,127 @@ void TModel::Close() {
         Hung("the program did not close");
 }
 
+// While a question of a take back of the last put is open (its first one,
+// or now and then its first conflict), a new version at one of the paths
+// the last put took; then every question answered.
+void TModel::WriteDuringTakeBack() {
+    Engine_takeback::TTakeBackSelection Last;
+    if (!Exists(FInstalled.Bin()) || !Engine_takeback::FindLastPut(FInstalled.Bin(), Last))
+        return Say(" no last put");
+    std::vector<std::string> Taken;
+    for (const char* Name : Names)
+        if (Exists(InEntry(Last.EntryPath, Path(Name))))
+            Taken.push_back(Name);
+    EnsureRunning();
+    const bool AtConflict = Chance(50);
+    const std::size_t Before = FAnswered;
+    PostMessageA(FMain, WM_COMMAND, IDM_BIN_TAKE_BACK_LAST_PUT, 0);
+    bool Asked = false;
+    if (!WaitFor(
+            [&] {
+                for (HWND Box : Questions()) {
+                    Asked = !AtConflict || GetDlgItem(Box, IDC_CONFLICT_KEEP_BOTH);
+                    if (Asked)
+                        return true;
+                    Answer(Box);
+                }
+                return !FProgram->Running() || (FAnswered > Before && Idle(FMain));
+            },
+            Patience))
+        return Hung("the take back did not end");
+    if (Asked && !Taken.empty()) {
+        Say(" (asked)");
+        WriteAt(Taken[Pick(Taken.size())]);
+    }
+    if (!AnswerUntil([&] { return FAnswered > Before; }, FMain))
+        Hung("the take back did not end");
+}
+
+// The second program folder puts from its command line; without waiting
+// for it, the first takes back its last put.
+void TModel::PutBesideTakeBack() {
+    EnsureRunning();
+    const std::string Entry = StartSecondPut();
+    if (Entry.empty())
+        return;
+    const std::size_t Before = FAnswered;
+    PostMessageA(FMain, WM_COMMAND, IDM_BIN_TAKE_BACK_LAST_PUT, 0);
+    if (!AnswerUntil([&] { return FAnswered > Before; }, FMain))
+        return Hung("the take back did not end");
+    EndSecondPut(Entry);
+}
+
+// The Clean Up dialog lists the bin; the second program folder puts; Clean
+// Up (by the rule) or, less often, Empty Bin at once.
+void TModel::PutBesideCleanUp() {
+    const HWND Dialog = OpenCleanUp();
+    if (!Dialog)
+        return;
+    const std::string Entry = StartSecondPut();
+    if (!Entry.empty()) {
+        const bool Empty = Chance(25);
+        std::string Previewed;
+        for (const std::string& Row :
+             ListViewRows(*FProgram, GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW)))
+            Previewed += " " + Row;
+        Say(Empty ? " (Empty Bin)" : " (Clean Up:" + Previewed + ")");
+        Click(Dialog, Empty ? IDC_CLEANUP_EMPTY_BIN : IDC_CLEANUP_CLEAN_UP);
+        EndSecondPut(Entry);
+    }
+    CloseDialog(Dialog);
+}
+
+// The clean-up at start, by the rule: the program restarts with the put of
+// a large new version, which as the last put stays and brings the bin above
+// the rule's megabyte by itself, so that the clean-up takes every entry
+// whose put has finished. Perhaps the second program folder puts meanwhile.
+// The step waits until the clean-up has told what it did.
+void TModel::StartUpCleanUp() {
+    if (FProgram && FProgram->Running())
+        Close();
+    if (FStopped)
+        return;
+    std::string Finished;
+    if (Exists(FInstalled.Bin()))
+        for (const Engine_cleanup::TCleanUpEntry& Entry :
+             Engine_cleanup::ReadEntries(FInstalled.Bin()))
+            if (!Entry.Protected)
+                Finished += " " + Entry.Name;
+    if (Finished.empty())
+        return Say(" nothing to clean up");
+    Say(Finished);
+    const std::string Name = Names[Pick(std::size(Names))];
+    if (!WriteAt(Name, true))
+        return;
+    SetCleanUpAtStart(true);
+    const std::string Entry = Chance(50) ? StartSecondPut() : std::string();
+    Say(" (started with " + Name + ")");
+    if (!Start({Name}))
+        return;
+    const std::size_t Before = FAnswered;
+    std::string Status;
+    if (!AnswerUntil(
+            [&] {
+                Status = StatusText(*FProgram, FMain);
+                return Status.rfind("Cleaned up", 0) == 0 || FAnswered > Before;
+            },
+            FMain))
+        return Hung("the clean-up at start told nothing");
+    Say(" [status: " + Status + "]");
+    if (!Entry.empty())
+        EndSecondPut(Entry);
+    Close();
+    SetCleanUpAtStart(false);
+}
+
+void TModel::EmptyBin() {
+    if (const HWND Dialog = OpenCleanUp()) {
+        Say(" (Empty Bin)");
+        Click(Dialog, IDC_CLEANUP_EMPTY_BIN);
+        CloseDialog(Dialog);
+    }
+}
+
 // The Entries dialog: Rows entries chosen at random (as many as there are,
 // if fewer), then Button, every question answered, and Close.
 void TModel::EntriesCommand(int Button, std::size_t Rows) {
@@ -398,6 +582,110 @@ void TModel::EntriesCommand(int Button, std::size_t Rows) {
         Hung("the Entries dialog did not close");
 }
 
+// The put of the second program folder from its command line, started
+// without waiting for it; the entry it puts into, none without items.
+std::string TModel::StartSecondPut() {
+    const std::vector<std::string> Items = ChooseItems();
+    if (Items.empty())
+        return std::string();
+    const std::string Entry = SavedNextEntry(FSecondFolder);
+    Say(" (second copy into " + Entry + ")");
+    std::string CommandLine = Quoted(FSecondFolder.Exe());
+    for (const std::string& Item : Items)
+        CommandLine += " " + Quoted(Path(Item));
+    FSecondAnswered = 0;
+    FSecond = std::make_unique<TProgram>(CommandLine);
+    return Entry;
+}
+
+// Once the second program's put has ended (its index stepped on, or it told
+// why not), it closes. A clean-up of the first may have taken its entry.
+void TModel::EndSecondPut(const std::string& Entry) {
+    HWND Main = nullptr;
+    const std::string Next = "Next: " + Entry;
+    if (!AnswerUntil(
+            [&] {
+                Main = Main ? Main : WaitForMainWindow(*FSecond, 0);
+                return !FSecond->Running() ||
+                       (Main && (NextLabel(Main) != Next || FSecondAnswered > 0) && Idle(Main));
+            },
+            nullptr))
+        return Hung("the second copy's put did not end");
+    if (!Exists(FInstalled.Bin() + "\\" + Entry))
+        Say(" (" + Entry + " gone)");
+    if (!FSecond->Running())
+        Say(" (second copy ended)");
+    else
+        PostMessageA(Main, WM_CLOSE, 0, 0);
+    if (!AnswerUntil([&] { return !FSecond->Running(); }, nullptr))
+        return Hung("the second copy did not close");
+    FSecond.reset();
+}
+
+// The Clean Up dialog, with the rule of every clean-up here, once it lists
+// the bin; none without a bin.
+HWND TModel::OpenCleanUp() {
+    if (!Exists(FInstalled.Bin())) {
+        Say(" no bin");
+        return nullptr;
+    }
+    EnsureRunning();
+    PostMessageA(FMain, WM_COMMAND, IDM_BIN_CLEAN_UP, 0);
+    HWND Dialog = nullptr;
+    if (!AnswerUntil(
+            [&] {
+                Dialog = WaitForWindow(
+                    *FProgram, [](HWND Window) { return WindowText(Window) == "Clean Up"; }, 0);
+                return Dialog != nullptr;
+            },
+            nullptr)) {
+        Hung("the Clean Up dialog did not open");
+        return nullptr;
+    }
+    const HWND BySize = GetDlgItem(Dialog, IDC_CLEANUP_BY_SIZE);
+    if (SendMessageA(BySize, BM_GETCHECK, 0, 0) != BST_CHECKED)
+        SendMessageA(BySize, BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(Dialog, IDC_CLEANUP_MEGABYTES), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(std::to_string(CleanUpRules(false).Megabytes).c_str()));
+    if (!AnswerUntil([] { return true; }, Dialog)) {
+        Hung("the Clean Up dialog did not settle");
+        return nullptr;
+    }
+    return Dialog;
+}
+
+// A button of a dialog, as a sent message: the program is idle in the
+// dialog again only once the command has run, every question answered.
+void TModel::Click(HWND Dialog, int Button) {
+    SendNotifyMessageA(Dialog, WM_COMMAND, MAKEWPARAM(Button, BN_CLICKED), 0);
+    if (!AnswerUntil([] { return true; }, Dialog))
+        Hung("the command of the dialog did not end");
+}
+
+void TModel::CloseDialog(HWND Dialog) {
+    if (FStopped)
+        return;
+    PressButton(Dialog, IDCANCEL);
+    if (!AnswerUntil([&] { return !IsWindow(Dialog); }, FMain))
+        Hung("the dialog did not close");
+}
+
+// The clean-up section of the stopped program's settings, the rest kept.
+void TModel::SetCleanUpAtStart(bool AtStart) {
+    const std::string Section = "[MainForm.BinHandler.CleanUp]\r\n";
+    std::string Text = Exists(FInstalled.Settings()) ? ReadFile(FInstalled.Settings()) : "";
+    const std::size_t At = Text.find(Section);
+    if (At != std::string::npos) {
+        const std::size_t End = Text.find("\r\n[", At);
+        Text.erase(At, End == std::string::npos ? End : End + 2 - At);
+    }
+    const Engine_cleanup::TCleanUpRules Rules = CleanUpRules(AtStart);
+    WriteFile(FInstalled.Settings(), Text + "\r\n" + Section +
+                                         "BySize=" + (Rules.BySize ? "1" : "0") +
+                                         "\r\nMegabytes=" + std::to_string(Rules.Megabytes) +
+                                         "\r\nAtStart=" + (Rules.AtStart ? "1" : "0") + "\r\n");
+}
+
 bool TModel::Start(const std::vector<std::string>& Items) {
     std::string CommandLine = Quoted(FInstalled.Exe());
     for (const std::string& Item : Items)
@@ -417,19 +705,12 @@ void TModel::EnsureRunning() {
         Hung("the program did not settle after its start");
 }
 
-// The entry the next put makes: the running program shows it; a stopped one
-// kept its index in its settings as soon as a put had made its entry.
+// The entry the next put makes: the running program shows it.
 std::string TModel::NextEntry() {
     const std::string Label = "Next: ";
     if (FProgram && FProgram->Running())
         return NextLabel(FMain).substr(std::min(Label.size(), NextLabel(FMain).size()));
-    const std::string Settings =
-        Exists(FInstalled.Settings()) ? ReadFile(FInstalled.Settings()) : "";
-    const std::size_t At = Settings.find("\r\nIndex=");
-    const std::string Index = At == std::string::npos
-                                  ? "0"
-                                  : Settings.substr(At + 8, Settings.find("\r\n", At + 2) - At - 8);
-    return "Tovel #" + std::string(4 - std::min<std::size_t>(4, Index.size()), '0') + Index;
+    return SavedNextEntry(FInstalled);
 }
 
 void TModel::Check() {
@@ -450,11 +731,23 @@ void TModel::Check() {
     ADD_FAILURE() << Report;
 }
 
-// Dialogs a user sees that no step owns: the program's boxes and questions
+// The visible top-level windows of both program folders' programs.
+std::vector<HWND> TModel::Windows() const {
+    std::vector<HWND> Found;
+    for (const TProgram* Program : {FProgram.get(), FSecond.get()}) {
+        if (Program) {
+            const std::vector<HWND> Its = TopLevelWindows(*Program);
+            Found.insert(Found.end(), Its.begin(), Its.end());
+        }
+    }
+    return Found;
+}
+
+// Dialogs a user sees that no step owns: the programs' boxes and questions
 // and the shell's.
 std::vector<HWND> TModel::Questions() const {
     std::vector<HWND> Found;
-    for (HWND Window : TopLevelWindows(*FProgram)) {
+    for (HWND Window : Windows()) {
         RECT Bounds;
         if (IsDialog(Window) && !IsStepWindow(Window) && GetWindowRect(Window, &Bounds) &&
             Bounds.bottom > Bounds.top)
@@ -463,9 +756,9 @@ std::vector<HWND> TModel::Questions() const {
     return Found;
 }
 
-// The guard that holds the program modal during a move: a dialog without height.
+// The guard that holds a program modal during a move: a dialog without height.
 bool TModel::Guarded() const {
-    for (HWND Window : TopLevelWindows(*FProgram)) {
+    for (HWND Window : Windows()) {
         RECT Bounds;
         if (IsDialog(Window) && GetWindowRect(Window, &Bounds) && Bounds.bottom == Bounds.top)
             return true;
@@ -496,8 +789,13 @@ bool TModel::AnswerUntil(const std::function<bool()>& Done, HWND Top, DWORD Time
         Timeout);
 }
 
+// Counted for the program that asked.
 void TModel::Answer(HWND Box) {
-    const std::string Text = WindowText(Box) + "|" + MessageBoxText(Box);
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Box, &Process);
+    const bool Second = FSecond && Process == FSecond->Id();
+    const std::string Text =
+        (Second ? "second copy: " : "") + WindowText(Box) + "|" + MessageBoxText(Box);
     std::vector<std::pair<int, const char*>> Choices;
     if (GetDlgItem(Box, IDC_CONFLICT_KEEP_BOTH)) {
         if (!FYesOnly && Chance(30) && IsWindowVisible(GetDlgItem(Box, IDC_CONFLICT_ALL))) {
@@ -527,7 +825,7 @@ void TModel::Answer(HWND Box) {
     const auto& Choice = Choices[Pick(Choices.size())];
     Say(" [" + Text + " -> " + Choice.second + "]");
     PressButton(Box, Choice.first);
-    ++FAnswered;
+    ++(Second ? FSecondAnswered : FAnswered);
     ++FAnswers[Choice.second];
     WaitFor([&] { return !IsWindow(Box) || !IsWindowVisible(Box); }, 10000);
 }
@@ -538,8 +836,9 @@ void TModel::Hung(const std::string& What) {
         Report += "  " + Step + "\n";
     ADD_FAILURE() << Report;
     FStopped = true;
-    if (FProgram)
-        FProgram->Kill();
+    for (TProgram* Program : {FProgram.get(), FSecond.get()})
+        if (Program)
+            Program->Kill();
 }
 
 } // namespace

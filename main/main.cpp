@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 namespace TovelBin {
 
 using Gui_application::Application;
@@ -36,6 +39,22 @@ void GuardSingleInstance() {
     }
 }
 
+// True when this start is the folder's instance. A second start with paths
+// hands them to the copy that runs from this folder and gives false, to end
+// quietly; without paths, or when that copy does not take them, the guard's
+// message stands.
+bool GuardOrHandOver() {
+    try {
+        GuardSingleInstance();
+    } catch (Vek_sync::ELockFail&) {
+        const std::vector<std::string> Paths = Application().Arguments();
+        if (!Paths.empty() && App_mainform::HandToRunningCopy(GetInstanceMutexName(), Paths))
+            return false;
+        throw;
+    }
+    return true;
+}
+
 void Run(int Show) {
     Application().SetTitle("Tovel Bin");
     // Windows holds a process's current directory open; one that a shortcut
@@ -43,9 +62,11 @@ void Run(int Show) {
     // The application has remembered it already; the process moves to its
     // own folder, which the user never puts.
     SetCurrentDirectoryA(Application().ProgramDirectory().c_str());
-    GuardSingleInstance();
+    if (!GuardOrHandOver())
+        return;
     auto* Form = Application().Own(std::make_unique<App_mainform::TAppMainForm>());
     App_mainform::AppMainForm = Form;
+    Form->AcceptHandedPaths(GetInstanceMutexName());
     Application().SetMainWindow(Form->Handle());
     // As the starter asks: a shortcut set to "Minimized" starts minimized.
     ShowWindow(Form->Handle(), Show);

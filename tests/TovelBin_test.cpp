@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -117,14 +119,13 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
     if (Mutex)
         CloseHandle(Mutex);
 
-    TTempDir Items;
-    WriteFile(Items / "keep.txt", "keep");
-    // The same folder under another file name and another letter case.
+    // The same folder under another file name and another letter case; a
+    // second start without paths has nothing to hand over.
     CopyFileA(Program.Exe().c_str(), (Program.Dir() + "\\Other Name.exe").c_str(), FALSE);
     std::string UpperDir = Program.Dir();
     CharUpperBuffA(UpperDir.data(), static_cast<DWORD>(UpperDir.size()));
     for (const std::string& Exe : {Program.Exe(), UpperDir + "\\Other Name.exe"}) {
-        TProgram Second(Quoted(Exe) + " " + Quoted(Items / "keep.txt"));
+        TProgram Second(Quoted(Exe));
         HWND Box = WaitForDialog(Second);
         ASSERT_NE(Box, nullptr) << Exe;
         EXPECT_EQ(WindowText(Box), "Tovel Bin");
@@ -133,7 +134,6 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
         EXPECT_TRUE(Second.WaitForEnd());
         EXPECT_EQ(WaitForMainWindow(Second, 200), nullptr);
     }
-    EXPECT_TRUE(Exists(Items / "keep.txt"));
     EXPECT_FALSE(Exists(Program.Dir() + "\\Bin"));
 
     // A copy in another folder runs beside the first.
@@ -145,6 +145,123 @@ TEST(TovelBin_Program, RunsOncePerProgramFolder) {
     if (BesideWindow)
         PostMessageA(BesideWindow, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Beside.WaitForEnd());
+}
+
+namespace {
+
+// Holds every thread of a program still while it lives: a copy that has
+// stopped answering.
+class TFrozen {
+public:
+    explicit TFrozen(DWORD Process) {
+        HANDLE Snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 Entry{};
+        Entry.dwSize = sizeof Entry;
+        for (BOOL More = Thread32First(Snapshot, &Entry); More;
+             More = Thread32Next(Snapshot, &Entry)) {
+            if (Entry.th32OwnerProcessID != Process)
+                continue;
+            HANDLE Thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, Entry.th32ThreadID);
+            if (Thread && SuspendThread(Thread) != static_cast<DWORD>(-1))
+                FThreads.push_back(Thread);
+            else if (Thread)
+                CloseHandle(Thread);
+        }
+        CloseHandle(Snapshot);
+    }
+    ~TFrozen() {
+        for (HANDLE Thread : FThreads) {
+            ResumeThread(Thread);
+            CloseHandle(Thread);
+        }
+    }
+    bool Any() const { return !FThreads.empty(); }
+
+private:
+    std::vector<HANDLE> FThreads;
+};
+
+} // namespace
+
+// Send To, a drop onto the exe or a console while the program is open: the
+// paths go to the running copy as one put of their own, once it is free.
+TEST(TovelBin_HandOver, ASecondStartsPathsArePutByTheRunningCopyWhenItIsFree) {
+    TInstalled Program;
+    TProgram First(Quoted(Program.Exe()));
+    HWND Main = WaitForMainWindow(First);
+    ASSERT_NE(Main, nullptr);
+    TTempDir Items;
+    const std::string Name = "b\xC3\xA4r.txt";
+    WriteFile(Items / "a.txt", "a");
+    WriteFile(Items / Name, "b");
+    {
+        TProgram Second(Quoted(Program.Exe()) + " " + Quoted(Items / "a.txt") + " " +
+                        Quoted(Items / Name));
+        EXPECT_TRUE(Second.WaitForEnd());
+        DWORD Code = 1;
+        EXPECT_TRUE(GetExitCodeProcess(Second.Process(), &Code));
+        EXPECT_EQ(Code, 0u);
+    }
+    // One put: both in one entry.
+    EXPECT_TRUE(WaitFor([&] {
+        return Exists(Program.InEntry("0000", Items / "a.txt")) &&
+               Exists(Program.InEntry("0000", Items / Name));
+    }));
+    EXPECT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; })) << NextLabel(Main);
+
+    // A modal box is up: the paths wait for it, and are then put.
+    PostMessageA(Main, WM_COMMAND, IDM_HELP_ABOUT, 0);
+    HWND About = WaitForDialog(First);
+    ASSERT_NE(About, nullptr);
+    WriteFile(Items / "c.txt", "c");
+    {
+        TProgram Third(Quoted(Program.Exe()) + " " + Quoted(Items / "c.txt"));
+        EXPECT_TRUE(Third.WaitForEnd());
+    }
+    EXPECT_TRUE(Exists(Items / "c.txt"));
+    EXPECT_TRUE(IsWindowVisible(About));
+    PressButton(About, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return Exists(Program.InEntry("0001", Items / "c.txt")); }));
+    EXPECT_FALSE(Exists(Items / "c.txt"));
+
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(First.WaitForEnd());
+}
+
+// A running copy that does not answer: the second start says so, as it
+// always did, and nothing is put, neither now nor once the copy goes on.
+TEST(TovelBin_HandOver, ACopyThatDoesNotAnswerLeavesThePathsWhereTheyAre) {
+    TInstalled Program;
+    TProgram First(Quoted(Program.Exe()));
+    HWND Main = WaitForMainWindow(First);
+    ASSERT_NE(Main, nullptr);
+    TTempDir Items;
+    WriteFile(Items / "keep.txt", "keep");
+    {
+        TFrozen Frozen(First.Id());
+        ASSERT_TRUE(Frozen.Any());
+        TProgram Second(Quoted(Program.Exe()) + " " + Quoted(Items / "keep.txt"));
+        HWND Box = WaitForDialog(Second);
+        ASSERT_NE(Box, nullptr);
+        EXPECT_EQ(MessageBoxText(Box), "The program is restricted to a single instance.");
+        PressButton(Box, IDOK);
+        EXPECT_TRUE(Second.WaitForEnd());
+    }
+    // Once it answers again it has nothing of that start waiting, and what
+    // it is handed now it puts.
+    EXPECT_EQ(SendMessageA(Main, WM_NULL, 0, 0), 0);
+    WriteFile(Items / "later.txt", "later");
+    {
+        TProgram Third(Quoted(Program.Exe()) + " " + Quoted(Items / "later.txt"));
+        EXPECT_TRUE(Third.WaitForEnd());
+    }
+    EXPECT_TRUE(WaitFor([&] { return Exists(Program.InEntry("0000", Items / "later.txt")); }));
+    EXPECT_TRUE(Exists(Items / "keep.txt"));
+    EXPECT_FALSE(Exists(Program.InEntry("0000", Items / "keep.txt")));
+    EXPECT_FALSE(Exists(Program.Bin() + "\\Tovel #0001"));
+
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(First.WaitForEnd());
 }
 
 TEST(TovelBin_Program, StartsAgainAfterTheFirstEndedEvenAbnormally) {

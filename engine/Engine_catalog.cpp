@@ -603,8 +603,8 @@ TListing ListCatalog(const std::string& Location) {
     return Listing;
 }
 
-bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
-                 Engine_record::TRecord& Record) {
+bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
+                         Engine_record::TRecord& Record) {
     TRecordNode Tree;
     try {
         Tree = Engine_record::ReadEntry(EntryPath);
@@ -628,6 +628,13 @@ bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
     }
     Section.Items = Engine_record::CountItems(Section.Tree);
     Record.Puts = {std::move(Section)};
+    return true;
+}
+
+bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
+                 Engine_record::TRecord& Record) {
+    if (!ReadUnrecordedEntry(EntryPath, Created, Record))
+        return false;
     try {
         Engine_record::WriteRecord(EntryPath, Record);
     } catch (const Base_system::Exception&) {

@@ -192,6 +192,10 @@ TListing ListCatalog(const std::string& Location);
 // entry cannot be listed; a record that cannot be written is only not kept.
 bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
                  Engine_record::TRecord& Record);
+// The same record, made and not written: what a reader that changes nothing
+// (a script's listing) takes the entry for.
+bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
+                         Engine_record::TRecord& Record);
 
 // Reads entries in a thread of its own, one at a time, and hands each
 // result over once it is ready; Ready is called in that thread after each.

@@ -1,6 +1,8 @@
 // Tovel Bin: the program's entry. One instance runs per program directory.
 
 #include "app/App_mainform.h"
+#include "app/App_script.h"
+#include "base/Base_commandline.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_autopointer.h"
 #include "vek/Vek_codepage.h"
@@ -79,6 +81,10 @@ void Run(int Show) {
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
     using Gui_application::Application;
     Application().Initialize(Instance);
+    // A script's switch: no window, no instance of the folder taken.
+    const std::vector<std::string> Arguments = Application().Arguments();
+    if (Base_commandline::IsSwitchLine(Arguments))
+        return App_script::Run(Arguments);
     try {
         TovelBin::Run(Show);
     } catch (...) {

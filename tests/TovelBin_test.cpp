@@ -6,6 +6,7 @@
 
 #include "res/resource.h"
 #include "engine/Engine_record.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_hash.h"
 
@@ -464,4 +465,186 @@ TEST(TovelBin_Program, CleanUpAtStartSendsTheOldestEntryToTheRecycleBinByteForBy
     EXPECT_TRUE(Second.WaitForEnd());
     RemoveTree(InTrash);
     DeleteFileA((Trash + "\\info\\" + Prefix + "0000.trashinfo").c_str());
+}
+
+namespace {
+
+// What a script sees of one run: its exit code and what it wrote, read
+// through pipes as a shell's redirection reads it.
+struct TScriptRun {
+    DWORD ExitCode = 0xFFFFFFFF;
+    std::string Output;
+    std::string Error;
+};
+
+std::string ReadAll(HANDLE Pipe) {
+    std::string Text;
+    char Buffer[4096];
+    DWORD Read = 0;
+    while (ReadFile(Pipe, Buffer, sizeof Buffer, &Read, nullptr) && Read > 0)
+        Text.append(Buffer, Read);
+    return Text;
+}
+
+TScriptRun RunScript(const std::string& CommandLine) {
+    SECURITY_ATTRIBUTES Inherited{sizeof Inherited, nullptr, TRUE};
+    HANDLE OutRead, OutWrite, ErrRead, ErrWrite;
+    if (!CreatePipe(&OutRead, &OutWrite, &Inherited, 0) ||
+        !CreatePipe(&ErrRead, &ErrWrite, &Inherited, 0))
+        throw std::runtime_error("cannot make the pipes");
+    SetHandleInformation(OutRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(ErrRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA Startup{};
+    Startup.cb = sizeof Startup;
+    Startup.dwFlags = STARTF_USESTDHANDLES;
+    Startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    Startup.hStdOutput = OutWrite;
+    Startup.hStdError = ErrWrite;
+    PROCESS_INFORMATION Info{};
+    std::string Line = CommandLine;
+    const BOOL Started = CreateProcessA(nullptr, Line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &Startup, &Info);
+    CloseHandle(OutWrite);
+    CloseHandle(ErrWrite);
+    TScriptRun Run;
+    if (Started) {
+        Run.Output = ReadAll(OutRead);
+        Run.Error = ReadAll(ErrRead);
+        WaitForSingleObject(Info.hProcess, 15000);
+        GetExitCodeProcess(Info.hProcess, &Run.ExitCode);
+        CloseHandle(Info.hThread);
+        CloseHandle(Info.hProcess);
+    }
+    CloseHandle(OutRead);
+    CloseHandle(ErrRead);
+    return Run;
+}
+
+std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> Result;
+    for (std::size_t Start = 0; Start < Text.size();) {
+        std::size_t End = Text.find("\r\n", Start);
+        if (End == std::string::npos)
+            End = Text.size();
+        Result.push_back(Text.substr(Start, End - Start));
+        Start = End + 2;
+    }
+    return Result;
+}
+
+// The columns of a line, and its time column checked for its form and then
+// left out: "2026-12-09T13:37:05+01:00".
+std::vector<std::string> Columns(const std::string& Line, std::size_t TimeColumn) {
+    std::vector<std::string> Result;
+    for (std::size_t Start = 0;;) {
+        const std::size_t End = Line.find('\t', Start);
+        Result.push_back(Line.substr(Start, End - Start));
+        if (End == std::string::npos)
+            break;
+        Start = End + 1;
+    }
+    if (Result.size() > TimeColumn) {
+        const std::string& Time = Result[TimeColumn];
+        EXPECT_EQ(Time.size(), 25u) << Time;
+        EXPECT_EQ(Time.substr(4, 1) + Time.substr(10, 1) + Time.substr(22, 1), "-T:") << Time;
+        EXPECT_TRUE(Time[19] == '+' || Time[19] == '-') << Time;
+        Result[TimeColumn] = "TIME";
+    }
+    return Result;
+}
+
+} // namespace
+
+// The switches of a script: no window, the output through a pipe, UTF-8,
+// and the exit code that says how it went.
+TEST(TovelBin_Script, UsageAndRefusedSwitchesSayWhatTheyAreAndMoveNothing) {
+    TInstalled Program;
+    TScriptRun Usage = RunScript(Quoted(Program.Exe()) + " /?");
+    EXPECT_EQ(Usage.ExitCode, 0u);
+    EXPECT_EQ(Usage.Output.find("Usage:\r\n  TovelBin.exe [PATH...]"), 0u) << Usage.Output;
+    EXPECT_NE(Usage.Output.find("/list [TEXT]"), std::string::npos);
+    EXPECT_EQ(Usage.Error, "");
+
+    TTempDir Items;
+    WriteFile(Items / "keep.txt", "keep");
+    for (const std::string& Line : std::vector<std::string>{
+             " /takeover " + Quoted(Items / "keep.txt"), " /list a b", " /find"}) {
+        const TScriptRun Refused = RunScript(Quoted(Program.Exe()) + Line);
+        EXPECT_EQ(Refused.ExitCode, 2u) << Line;
+        EXPECT_EQ(Refused.Output, "") << Line;
+        EXPECT_NE(Refused.Error.find("TovelBin.exe /? shows the usage.\r\n"), std::string::npos)
+            << Refused.Error;
+    }
+    EXPECT_EQ(RunScript(Quoted(Program.Exe()) + " /Takeover x").Error,
+              "The program cannot take the switch \"/Takeover\".\r\n"
+              "TovelBin.exe /? shows the usage.\r\n");
+    EXPECT_TRUE(Exists(Items / "keep.txt"));
+    EXPECT_FALSE(Exists(Program.Bin()));
+    EXPECT_FALSE(Exists(Program.Settings()));
+}
+
+TEST(TovelBin_Script, ListAndFindPrintTheBinWhileTheProgramRuns) {
+    TInstalled Program;
+    TTempDir Items;
+    const std::string Name = "b\xC3\xA4r.txt";
+    WriteFile(Items / "report.txt", "12345");
+    WriteFile(Items / Name, "xy");
+    TProgram Running(Quoted(Program.Exe()) + " " + Quoted(Items / "report.txt"));
+    HWND Main = WaitForMainWindow(Running);
+    ASSERT_NE(Main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }));
+    {
+        TProgram Second(Quoted(Program.Exe()) + " " + Quoted(Items / Name));
+        EXPECT_TRUE(Second.WaitForEnd());
+    }
+    ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0002"; }));
+    // A folder of the bin that no put made.
+    CreateDirectoryA((Program.Bin() + "\\Stray").c_str(), nullptr);
+    CreateDirectoryA((Program.Bin() + "\\Stray\\C").c_str(), nullptr);
+    WriteFile(Program.Bin() + "\\Stray\\C\\left.txt", "abc");
+
+    const TScriptRun Listed = RunScript(Quoted(Program.Exe()) + " /list");
+    EXPECT_EQ(Listed.ExitCode, 0u);
+    EXPECT_EQ(Listed.Error, "");
+    std::vector<std::vector<std::string>> Rows;
+    for (const std::string& Line : Lines(Listed.Output))
+        Rows.push_back(Columns(Line, Rows.empty() ? std::string::npos : 1));
+    // The test speaks the system's code page; the output is UTF-8.
+    const std::string Utf8Path = Vek_codepage::ToUtf8(Items / Name);
+    ASSERT_EQ(Rows.size(), 4u) << Listed.Output;
+    // Oldest first; the folder made within the second of the puts may sort
+    // among them, as the file system keeps its time to the second.
+    std::sort(Rows.begin() + 1, Rows.end());
+    EXPECT_EQ(Rows[0], (std::vector<std::string>{"entry", "put", "state", "items", "files", "bytes",
+                                                 "first path"}));
+    EXPECT_EQ(Rows[1], (std::vector<std::string>{"Stray", "TIME", "no record", "1", "1", "3",
+                                                 "C:\\left.txt"}));
+    EXPECT_EQ(Rows[2], (std::vector<std::string>{"Tovel #0000", "TIME", "done", "1", "1", "5",
+                                                 Items / "report.txt"}));
+    EXPECT_EQ(Rows[3],
+              (std::vector<std::string>{"Tovel #0001", "TIME", "done", "1", "1", "2", Utf8Path}));
+
+    // Only the entries that hold a match, as the Entries window finds them.
+    const TScriptRun Matching = RunScript(Quoted(Program.Exe()) + " /list " + Quoted("*.TXT"));
+    EXPECT_EQ(Lines(Matching.Output).size(), 4u) << Matching.Output;
+    const TScriptRun One = RunScript(Quoted(Program.Exe()) + " /LIST REPORT");
+    ASSERT_EQ(Lines(One.Output).size(), 2u) << One.Output;
+    EXPECT_EQ(Lines(One.Output)[1].substr(0, 12), "Tovel #0000\t");
+
+    const TScriptRun Found =
+        RunScript(Quoted(Program.Exe()) + " /find " + Quoted(Name.substr(1, 2)));
+    EXPECT_EQ(Found.ExitCode, 0u);
+    std::vector<std::vector<std::string>> FoundRows;
+    for (const std::string& Line : Lines(Found.Output))
+        FoundRows.push_back(Columns(Line, FoundRows.empty() ? std::string::npos : 3));
+    EXPECT_EQ(FoundRows,
+              (std::vector<std::vector<std::string>>{{"entry", "path", "size", "put"},
+                                                     {"Tovel #0001", Utf8Path, "2", "TIME"}}));
+
+    // A listing writes no record: the folder still has none.
+    EXPECT_FALSE(Exists(Program.Bin() + "\\Stray\\TovelBin.record"));
+    // The switches showed no window and left the running copy alone.
+    EXPECT_EQ(TopLevelWindows(Running).size(), 1u);
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Running.WaitForEnd());
 }

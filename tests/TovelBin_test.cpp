@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -219,8 +220,16 @@ TEST(TovelBin_HandOver, ASecondStartsPathsArePutByTheRunningCopyWhenItIsFree) {
         TProgram Third(Quoted(Program.Exe()) + " " + Quoted(Items / "c.txt"));
         EXPECT_TRUE(Third.WaitForEnd());
     }
+    // Posted messages come in their order: once the status bar has been
+    // hidden, the copy has seen the hand-over's own message, and let it wait.
+    const HWND Bar = FindWindowExA(Main, nullptr, STATUSCLASSNAMEA, nullptr);
+    ASSERT_TRUE(Bar && IsWindowVisible(Bar));
+    PostMessageA(Main, WM_COMMAND, IDM_VIEW_STATUS_BAR, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(Bar); }));
+    EXPECT_EQ(NextLabel(Main), "Next: Tovel #0001");
     EXPECT_TRUE(Exists(Items / "c.txt"));
     EXPECT_TRUE(IsWindowVisible(About));
+    PostMessageA(Main, WM_COMMAND, IDM_VIEW_STATUS_BAR, 0);
     PressButton(About, IDOK);
     EXPECT_TRUE(WaitFor([&] { return Exists(Program.InEntry("0001", Items / "c.txt")); }));
     EXPECT_FALSE(Exists(Items / "c.txt"));

@@ -34,8 +34,8 @@ const UINT CleanUpMessage = WM_APP;
 // both parameters 0.
 const UINT HandedPathsMessage = WM_APP + 1;
 // How long and how often a second start looks for the window of a copy that
-// has only just started.
-const DWORD WindowWait = 2000;
+// has only just started (several starting at once take their time).
+const DWORD WindowWait = 3000;
 const DWORD WindowPoll = 50;
 
 const DWORD FormStyle =
@@ -160,6 +160,8 @@ private:
     int FLabelHeight = 0;
 };
 
+namespace {
+
 struct TFormSearch {
     const std::string* InstanceName;
     HWND Found;
@@ -183,6 +185,8 @@ HWND FindRunningForm(const std::string& InstanceName) {
     EnumWindows(FindMarkedForm, reinterpret_cast<LPARAM>(&Search));
     return Search.Found;
 }
+
+} // namespace
 
 std::string DefaultSettingsFileName() {
     return Vek_file::ExtractDirectoryPath(Application().ExeName()) + "Settings.ini";

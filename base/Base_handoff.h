@@ -24,8 +24,8 @@ const std::size_t MaxUnits = 32767;
 // milliseconds. The copy takes a block only well within that time: a block
 // it reads later (the system may deliver a message whose sender stopped
 // waiting) comes from a start that has shown its message already.
-const std::uint32_t AnswerWithin = 5000;
-const std::uint32_t TakeWithin = 4000;
+const std::uint32_t AnswerWithin = 6000;
+const std::uint32_t TakeWithin = 5000;
 
 struct THandOff {
     std::uint32_t SentAt = 0;

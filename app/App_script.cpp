@@ -1,8 +1,10 @@
 #include "App_script.h"
 
 #include "app/App_binhandler.h"
+#include "app/App_fileoperation.h"
 #include "app/App_mainform.h"
 #include "engine/Engine_catalog.h"
+#include "engine/Engine_cleanup.h"
 #include "engine/Engine_record.h"
 #include "engine/Engine_takeback.h"
 #include "gui/Gui_inifile.h"
@@ -11,7 +13,6 @@
 #include "vek/Vek_file.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 
 namespace App_script {
@@ -25,18 +26,22 @@ namespace {
 const char Tab = '\t';
 const char LineEnd[] = "\r\n";
 
-// The bin of the fixed location that the settings beside the program name;
-// a script cannot answer the folder browser of the other rule.
-std::string BinLocation() {
+// The bin of the fixed location that the settings beside the program name,
+// and its Clean Up rules; a script cannot answer the folder browser of the
+// other location rule.
+std::string BinLocation(Engine_cleanup::TCleanUpRules* Rules = nullptr) {
     App_binhandler::TBinHandler Handler;
     const std::string Settings = App_mainform::DefaultSettingsFileName();
     if (Vek_file::IsRegularFile(Settings)) {
         Gui_inifile::TMemIniFile Ini(Settings);
         Handler.LoadSettings(Ini);
+        Handler.LoadCleanUpSettings(Ini);
     }
     if (Handler.Bin().LocationType() != App_bin::bltFixed)
         throw Base_system::Exception(
-            "The program cannot list a bin whose location is chosen at every put.");
+            "The program cannot work on a bin whose location is chosen at every put.");
+    if (Rules)
+        *Rules = Handler.CleanUpRules();
     return Handler.Bin().GetLocation();
 }
 
@@ -108,6 +113,51 @@ void Find(const TCommand& Command) {
     Vek_console::Write(TStream::stOutput, Text);
 }
 
+// The rules of the command line, or, without any, those of the settings.
+Engine_cleanup::TCleanUpRules CleanUpRules(const TCommand& Command,
+                                           Engine_cleanup::TCleanUpRules Rules) {
+    if (Command.ByAge || Command.BySize) {
+        Rules.ByAge = Command.ByAge;
+        Rules.Days = Command.Days;
+        Rules.BySize = Command.BySize;
+        Rules.Megabytes = Command.Megabytes;
+    }
+    if (!Rules.ByAge && !Rules.BySize)
+        throw Base_commandline::ECommandLine(
+            "The program cannot clean up without a rule: /older-than DAYS or /larger-than MB.");
+    return Rules;
+}
+
+// What goes, one line each; with /dry-run nothing more. Otherwise the
+// clean-up of the program's start, under the same lock, and its sentence;
+// entries the Recycle Bin could not take make it a failure.
+int CleanUp(const TCommand& Command) {
+    Engine_cleanup::TCleanUpRules Settings;
+    const std::string Location = BinLocation(&Settings);
+    const Engine_cleanup::TCleanUpRules Rules = CleanUpRules(Command, Settings);
+    std::string Text = std::string("entry\tput\tbytes") + LineEnd;
+    if (Vek_file::IsDirectory(Location)) {
+        for (const Engine_cleanup::TCleanUpEntry& Entry : Engine_cleanup::ChooseEntries(
+                 Engine_cleanup::ReadEntries(Location), Rules, Engine_record::CurrentTime()))
+            Text +=
+                Entry.Name + Tab + IsoTime(Entry.Put) + Tab + std::to_string(Entry.Size) + LineEnd;
+    }
+    Vek_console::Write(TStream::stOutput, Text);
+    if (Command.DryRun || !Vek_file::IsDirectory(Location))
+        return 0;
+    Engine_cleanup::TStartUpCleanUp Run(Location, Rules, [](const std::vector<std::string>& Paths) {
+        App_fileoperation::Recycle(Paths, App_fileoperation::TRecycleRun::rrWindowless);
+    });
+    const Engine_cleanup::TStartUpCleanUp::TResult Result = Run.Run();
+    if (Result.Busy)
+        throw Base_system::Exception(
+            "The program could not clean up the bin: another program folder is cleaning it.");
+    Vek_console::Write(TStream::stOutput,
+                       Engine_cleanup::CleanedUpMessage(Result.Count, Result.Size, Result.Left) +
+                           LineEnd);
+    return Result.Left > 0 ? 1 : 0;
+}
+
 } // namespace
 
 std::string FormatIsoTime(const SYSTEMTIME& Local, int OffsetMinutes) {
@@ -142,12 +192,12 @@ int Run(const std::vector<std::string>& Arguments) {
     TCommand Command;
     try {
         Command = Base_commandline::ParseCommandLine(Arguments);
-    } catch (const Base_commandline::ECommandLine& E) {
-        Vek_console::Write(TStream::stError,
-                           E.Message() + LineEnd + "TovelBin.exe /? shows the usage." + LineEnd);
-        return 2;
-    }
-    try {
+        if (Command.ByAge)
+            Base_commandline::CheckRange(Command.Days, "DAYS", Engine_cleanup::MinDays,
+                                         Engine_cleanup::MaxDays);
+        if (Command.BySize)
+            Base_commandline::CheckRange(Command.Megabytes, "MB", Engine_cleanup::MinMegabytes,
+                                         Engine_cleanup::MaxMegabytes);
         switch (Command.Mode) {
         case TCommandMode::cmUsage:
             Vek_console::Write(TStream::stOutput, Base_commandline::UsageText());
@@ -158,9 +208,15 @@ int Run(const std::vector<std::string>& Arguments) {
         case TCommandMode::cmFind:
             Find(Command);
             break;
+        case TCommandMode::cmCleanUp:
+            return CleanUp(Command);
         case TCommandMode::cmPut:
             break;
         }
+    } catch (const Base_commandline::ECommandLine& E) {
+        Vek_console::Write(TStream::stError,
+                           E.Message() + LineEnd + "TovelBin.exe /? shows the usage." + LineEnd);
+        return 2;
     } catch (const std::exception& E) {
         Vek_console::Write(TStream::stError, std::string(E.what()) + LineEnd);
         return 1;

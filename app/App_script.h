@@ -1,7 +1,8 @@
-// The switches a script gives the program (/list, /find, /?), run without a
-// window: the bin of the settings beside the program, read as the Entries
-// window reads it, written to standard output as UTF-8, tab-separated, one
-// line per row after a header line.
+// The switches a script gives the program (/list, /find, /cleanup, /?), run
+// without a window: the bin of the settings beside the program, read as the
+// Entries window reads it and cleaned up as the program's start cleans it,
+// written to standard output as UTF-8, tab-separated, one line per row
+// after a header line.
 #pragma once
 
 #include "base/Base_commandline.h"

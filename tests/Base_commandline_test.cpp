@@ -50,10 +50,33 @@ TEST(Base_commandline, OnlyTheFirstArgumentDecidesAndUnknownSwitchesAreRefused) 
         {{"/?", "x"}, Put, nullptr, "The program cannot take \"x\" after /?."},
         {{"/find", "a", "b"}, Put, nullptr, "The program cannot take \"b\" after /find."},
         {{"/"}, Put, nullptr, "The program cannot take the switch \"/\"."},
+        {{"/cleanup", "/dry-run", "/older-than", "a"},
+         Put,
+         nullptr,
+         "The program cannot take \"a\" as DAYS."},
+        {{"/cleanup", "/larger-than"},
+         Put,
+         nullptr,
+         "The program cannot take /larger-than without MB."},
+        {{"/cleanup", "/dry-run", "/dry-run"},
+         Put,
+         nullptr,
+         "The program cannot take \"/dry-run\" after /cleanup."},
+        {{"/cleanup", "30"}, Put, nullptr, "The program cannot take \"30\" after /cleanup."},
         {{"/lists"}, Put, nullptr, "The program cannot take the switch \"/lists\"."},
         {{"/C:\\old.txt"}, Put, nullptr, "The program cannot take the switch \"/C:\\old.txt\"."},
         {{"/\xC3\xA9"}, Put, nullptr, "The program cannot take the switch \"/\xC3\xA9\"."},
     };
+    // The rules of /cleanup, in any order.
+    const Base_commandline::TCommand CleanUp = Base_commandline::ParseCommandLine(
+        {"/CleanUp", "/larger-than", "0x10", "/dry-run", "/Older-Than", "30"});
+    EXPECT_EQ(CleanUp.Mode, TCommandMode::cmCleanUp);
+    EXPECT_TRUE(CleanUp.ByAge && CleanUp.BySize && CleanUp.DryRun);
+    EXPECT_EQ(CleanUp.Days, 30);
+    EXPECT_EQ(CleanUp.Megabytes, 16);
+    EXPECT_FALSE(Base_commandline::ParseCommandLine({"/cleanup"}).ByAge);
+    EXPECT_THROW(Base_commandline::CheckRange(0, "DAYS", 1, 3650), Base_commandline::ECommandLine);
+    EXPECT_NO_THROW(Base_commandline::CheckRange(3650, "DAYS", 1, 3650));
     for (const TLineCase& Case : Cases) {
         SCOPED_TRACE(Joined(Case.Arguments));
         EXPECT_EQ(Base_commandline::IsSwitchLine(Case.Arguments), !Case.Arguments.empty() &&

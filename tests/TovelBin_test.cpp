@@ -654,3 +654,49 @@ TEST(TovelBin_Script, ListAndFindPrintTheBinWhileTheProgramRuns) {
     PostMessageA(Main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(Running.WaitForEnd());
 }
+
+// The Clean Up rule from a script: what it would send to the Recycle Bin,
+// then that, under the lock of the start's clean-up; the last put stays.
+TEST(TovelBin_Script, CleanUpSendsWhatTheRuleChoosesToTheRecycleBin) {
+    TInstalled Program;
+    TTempDir Items;
+    WriteFile(Items / "big.bin", std::string(2 * 1024 * 1024, 'b'));
+    WriteFile(Items / "small.txt", "s");
+    TProgram Running(Quoted(Program.Exe()) + " " + Quoted(Items / "big.bin"));
+    HWND Main = WaitForMainWindow(Running);
+    ASSERT_NE(Main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0001"; }));
+    {
+        TProgram Second(Quoted(Program.Exe()) + " " + Quoted(Items / "small.txt"));
+        EXPECT_TRUE(Second.WaitForEnd());
+    }
+    ASSERT_TRUE(WaitFor([&] { return NextLabel(Main) == "Next: Tovel #0002"; }));
+
+    const TScriptRun NoRule = RunScript(Quoted(Program.Exe()) + " /cleanup");
+    EXPECT_EQ(NoRule.ExitCode, 2u);
+    EXPECT_EQ(NoRule.Error.substr(0, 46), "The program cannot clean up without a rule: /o");
+    EXPECT_EQ(RunScript(Quoted(Program.Exe()) + " /cleanup /older-than 0").Error,
+              "The program cannot take \"0\" as DAYS: 1 to 3650.\r\n"
+              "TovelBin.exe /? shows the usage.\r\n");
+
+    const std::string Listed = "entry\tput\tbytes\r\nTovel #0000\tTIME\t2097152\r\n";
+    const auto WithoutTime = [](std::string Text) {
+        const std::size_t At = Text.find("Tovel #0000\t");
+        if (At != std::string::npos && Text.size() > At + 12 + 25)
+            Text.replace(At + 12, 25, "TIME");
+        return Text;
+    };
+    const TScriptRun Dry = RunScript(Quoted(Program.Exe()) + " /cleanup /larger-than 1 /dry-run");
+    EXPECT_EQ(Dry.ExitCode, 0u);
+    EXPECT_EQ(WithoutTime(Dry.Output), Listed);
+    EXPECT_TRUE(Exists(Program.Bin() + "\\Tovel #0000"));
+
+    const TScriptRun Done = RunScript(Quoted(Program.Exe()) + " /cleanup /larger-than 1");
+    EXPECT_EQ(Done.ExitCode, 0u) << Done.Error;
+    EXPECT_EQ(WithoutTime(Done.Output),
+              Listed + "Cleaned up 1 entry (2.0 MB) into the Recycle Bin.\r\n");
+    EXPECT_FALSE(Exists(Program.Bin() + "\\Tovel #0000"));
+    EXPECT_TRUE(Exists(Program.Bin() + "\\Tovel #0001"));
+    PostMessageA(Main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Running.WaitForEnd());
+}

@@ -4,6 +4,7 @@
 #include "app/App_cleanupdialog.h"
 #include "app/App_conflictdialog.h"
 #include "app/App_fileoperation.h"
+#include "app/App_reportdialog.h"
 #include "engine/Engine_catalog.h"
 #include "engine/Engine_record.h"
 #include "engine/Engine_takeback.h"
@@ -79,7 +80,27 @@ void SaveFilterIndex(Gui_inifile::TCustomIniFile& Ini, const std::string& Sectio
     Ini.WriteInteger(Section, "FilterIndex", Dialog.FilterIndex);
 }
 
+// What the record of the put into EntryPath says arrived; the empty text
+// when it cannot be read.
+std::string PutStatus(const std::string& EntryPath) {
+    Engine_record::TRecord Record;
+    if (EntryPath.empty() || !Engine_record::ReadRecord(EntryPath, Record))
+        return std::string();
+    const Engine_record::TPutSection* Put = Engine_record::NewestSection(Record);
+    if (!Put)
+        return std::string();
+    return PutMessage(Engine_record::CountItems(Put->Tree), Put->Items, EntryNameOf(EntryPath));
+}
+
 } // namespace
+
+std::string PutMessage(std::size_t Arrived, std::size_t Given, const std::string& EntryName) {
+    const bool All = Arrived >= Given;
+    const std::size_t Counted = All ? Arrived : Given;
+    const std::string Count =
+        All ? std::to_string(Arrived) : std::to_string(Arrived) + " of " + std::to_string(Given);
+    return Count + (Counted == 1 ? " item" : " items") + " put into " + EntryName + ".";
+}
 
 TBinHandler::TBinHandler() {
     FBin = std::make_unique<App_bin::TBin>();
@@ -212,7 +233,7 @@ void TBinHandler::PutDroppedFiles(const Base_stringlist::TStringList& Paths) {
         DoStatus("");
         throw;
     }
-    DoStatus("");
+    DoStatus(PutStatus(FBin->LastPutEntry()));
 }
 
 void TBinHandler::Explore() {
@@ -414,7 +435,7 @@ void TBinHandler::ShowEntries() {
     };
     Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry,
                             Engine_record::TRecord& Record) {
-        return Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+        return Engine_catalog::ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
     };
     Dialog.OnTakeBack = [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
         TakeBack(Selections);
@@ -465,10 +486,17 @@ void TBinHandler::TakeBack(const std::vector<Engine_takeback::TTakeBackSelection
         DoStatus("");
         throw;
     }
-    DoStatus(Engine_takeback::OutcomeSummary(Task.Outcomes()));
-    const std::string Failed = Engine_takeback::FailedMessage(Task.Outcomes());
-    if (!Failed.empty())
-        throw Base_system::Exception(Failed);
+    const std::string Summary = Engine_takeback::OutcomeSummary(Task.Outcomes());
+    DoStatus(Summary);
+    // The report names every item, those that failed among them.
+    if (!Engine_takeback::AllCameBack(Task.Outcomes()))
+        ShowReport(Summary, Task.Outcomes());
+}
+
+void TBinHandler::ShowReport(const std::string& Summary,
+                             const std::vector<Engine_takeback::TItemOutcome>& Outcomes) {
+    App_reportdialog::TAppReportDialog Dialog(Summary, Outcomes);
+    Dialog.Execute();
 }
 
 void TBinHandler::ExploreEntry(const std::string& EntryPath) {

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -41,6 +42,11 @@ public:
 private:
     App_bin::TBin* FBin;
 };
+
+// The status line after a put, from what arrived of the items it was
+// given: "3 items put into Tovel #0004.", "1 item put into Tovel #0004.", or
+// "2 of 3 items put into Tovel #0004." when the shell's move did not finish.
+std::string PutMessage(std::size_t Arrived, std::size_t Given, const std::string& EntryName);
 
 class TBinHandler : public App_handler::THandler {
 public:
@@ -70,13 +76,19 @@ public:
     virtual void TakeBackLastPut();
     // The entries dialog over the bin, made for this use only.
     virtual void ShowEntries();
-    // The commands of the entries dialog. A No to a question raises
-    // Base_system::EAbort; items that stayed are reported as a failure.
+    // The commands of the entries dialog; a No to a question raises
+    // Base_system::EAbort.
     // Takes back the selected items, to where they came from or, given a
     // TargetFolder, into it, after a Yes/No question that names the
-    // entries and the items; a No raises Base_system::EAbort.
+    // entries and the items. The status line sums up what became of the
+    // items; unless every one simply came back, the report lists each
+    // (ShowReport).
     virtual void TakeBack(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
                           const std::string& TargetFolder = std::string());
+    // What became of each item of a take back that did not simply bring
+    // everything back, in the report window.
+    virtual void ShowReport(const std::string& Summary,
+                            const std::vector<Engine_takeback::TItemOutcome>& Outcomes);
     // Asks for a folder and takes the selected items into it.
     virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
     // At the program's start: tells in one box of every put into the bin

@@ -1,7 +1,9 @@
 #include "App_mainform.h"
 
+#include "base/Base_handoff.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_dpi.h"
+#include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 #include "vek/Vek_shell.h"
 #include "vek/Vek_string.h"
@@ -28,6 +30,13 @@ const char Quote = '"';
 // Posted by the start-up's clean-up once its thread has ended; both
 // parameters 0.
 const UINT CleanUpMessage = WM_APP;
+// Posted whenever a hand-over waits and the window may have come free;
+// both parameters 0.
+const UINT HandedPathsMessage = WM_APP + 1;
+// How long and how often a second start looks for the window of a copy that
+// has only just started (several starting at once take their time).
+const DWORD WindowWait = 3000;
+const DWORD WindowPoll = 50;
 
 const DWORD FormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
@@ -151,6 +160,34 @@ private:
     int FLabelHeight = 0;
 };
 
+namespace {
+
+struct TFormSearch {
+    const std::string* InstanceName;
+    HWND Found;
+};
+
+// A main window of this program, marked with the folder's instance name.
+BOOL CALLBACK FindMarkedForm(HWND Window, LPARAM Param) {
+    auto& Search = *reinterpret_cast<TFormSearch*>(Param);
+    char ClassName[sizeof FormClassName + 1] = {};
+    if (GetClassNameA(Window, ClassName, sizeof ClassName) > 0 &&
+        lstrcmpA(ClassName, FormClassName) == 0 &&
+        GetPropA(Window, Search.InstanceName->c_str()) != nullptr) {
+        Search.Found = Window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindRunningForm(const std::string& InstanceName) {
+    TFormSearch Search{&InstanceName, nullptr};
+    EnumWindows(FindMarkedForm, reinterpret_cast<LPARAM>(&Search));
+    return Search.Found;
+}
+
+} // namespace
+
 std::string DefaultSettingsFileName() {
     return Vek_file::ExtractDirectoryPath(Application().ExeName()) + "Settings.ini";
 }
@@ -162,10 +199,51 @@ TAppMainForm::TAppMainForm(const std::string& SettingsFileName) {
     InitializeForm(SettingsFileName);
 }
 
+bool HandToRunningCopy(const std::string& InstanceName, const std::vector<std::string>& Paths) {
+    std::vector<std::u16string> Units;
+    for (const std::string& Path : Paths) {
+        const std::wstring Wide = Vek_codepage::ToWide(Path);
+        Units.emplace_back(Wide.begin(), Wide.end());
+    }
+    const DWORD Start = GetTickCount();
+    std::string Block;
+    try {
+        Block = Base_handoff::PackPaths(Units, Start);
+    } catch (const Base_system::Exception&) {
+        return false;
+    }
+    // A copy that has just taken the instance makes its window a moment
+    // later; the whole hand-over has the time of one answer.
+    HWND Window = FindRunningForm(InstanceName);
+    while (!Window && GetTickCount() - Start < WindowWait) {
+        Sleep(WindowPoll);
+        Window = FindRunningForm(InstanceName);
+    }
+    if (!Window)
+        return false;
+    // The running copy comes to the front for the put, as it does for a drop.
+    DWORD Process = 0;
+    GetWindowThreadProcessId(Window, &Process);
+    AllowSetForegroundWindow(Process);
+    COPYDATASTRUCT Data{};
+    Data.dwData = Base_handoff::PathsKind;
+    Data.cbData = static_cast<DWORD>(Block.size());
+    Data.lpData = &Block[0];
+    const DWORD Spent = GetTickCount() - Start;
+    DWORD_PTR Answer = FALSE;
+    return Spent < Base_handoff::TakeWithin &&
+           SendMessageTimeoutA(Window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&Data),
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, Base_handoff::AnswerWithin - Spent,
+                               &Answer) != 0 &&
+           Answer == TRUE;
+}
+
 TAppMainForm::~TAppMainForm() {
     FinalizeForm();
     if (FIdleHooked)
         Application().OnIdle = nullptr;
+    if (!FInstanceName.empty())
+        RemovePropA(Handle(), FInstanceName.c_str());
     // The controls go before the font and images they show.
     if (Handle())
         DestroyWindow(Handle());
@@ -432,7 +510,67 @@ void TAppMainForm::ExecuteAction(TAction& Action) {
 void TAppMainForm::ActionList1Execute(TAction& Action, bool& Handled) {
     const Gui_application::THourglassCursor Hourglass;
     Handled = true;
+    const TBusyScope Busy(*this);
     (this->*Action.OnExecute)(Action);
+}
+
+TAppMainForm::TBusyScope::TBusyScope(TAppMainForm& Form) : FForm(Form) {
+    ++FForm.FRunning;
+}
+
+// A hand-over that came meanwhile goes on once the outer command has ended.
+TAppMainForm::TBusyScope::~TBusyScope() {
+    --FForm.FRunning;
+    FForm.PostHandedPaths();
+}
+
+void TAppMainForm::AcceptHandedPaths(const std::string& InstanceName) {
+    if (!SetPropA(Handle(), InstanceName.c_str(), reinterpret_cast<HANDLE>(1)))
+        throw Base_system::Exception("The program could not create a window.");
+    FInstanceName = InstanceName;
+}
+
+// A modal window disables the main window (Gui_application::TModalScope);
+// the command line waits for the first idle moment.
+bool TAppMainForm::IsBusy() const {
+    return FRunning > 0 || FIdleHooked || !IsWindowEnabled(Handle());
+}
+
+void TAppMainForm::PostHandedPaths() {
+    if (!FHandedPuts.empty())
+        PostMessageA(Handle(), HandedPathsMessage, 0, 0);
+}
+
+// Sent by another process, which waits for the answer: the block is only
+// checked and kept here; the put comes with a message of its own.
+bool TAppMainForm::WMCopyData(const COPYDATASTRUCT& Data) {
+    if (FInstanceName.empty() || Data.dwData != Base_handoff::PathsKind)
+        return false;
+    Base_handoff::THandOff HandOff;
+    try {
+        HandOff = Base_handoff::UnpackPaths(Data.lpData, Data.cbData);
+    } catch (const Base_system::Exception&) {
+        return false;
+    }
+    // A sender that stopped waiting has shown its message: nothing is put.
+    if (!Base_handoff::IsInTime(HandOff.SentAt, GetTickCount()))
+        return false;
+    std::vector<std::string> Paths;
+    for (const std::u16string& Path : HandOff.Paths)
+        Paths.push_back(Vek_codepage::FromWide(std::wstring(Path.begin(), Path.end())));
+    FHandedPuts.push_back(std::move(Paths));
+    PostHandedPaths();
+    return true;
+}
+
+void TAppMainForm::PutHandedPaths() {
+    if (FHandedPuts.empty() || IsBusy())
+        return;
+    std::vector<std::string> Paths = std::move(FHandedPuts.front());
+    FHandedPuts.pop_front();
+    SetForegroundWindow(Handle());
+    // As the command line's paths: one put, through the pending list.
+    FPendingPaths->Assign(std::move(Paths));
 }
 
 void TAppMainForm::BinPutRegularFilesAcExecute(TAction&) {
@@ -545,6 +683,8 @@ void TAppMainForm::ApplicationIdle(TObject*, bool& Done) {
     Application().OnIdle = nullptr;
     FIdleHooked = false;
     Done = true;
+    // Handed paths wait for the command line's, also while a box is up here.
+    const TBusyScope Busy(*this);
     // Told before the command line's put, which would be the last put then.
     try {
         FBinHandler->NoticeUnfinishedPuts();
@@ -774,6 +914,20 @@ LRESULT TAppMainForm::WndProc(UINT Message, WPARAM WParam, LPARAM LParam) {
             Application().HandleException(std::current_exception());
         }
         return 0;
+    case WM_COPYDATA:
+        return WMCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(LParam)) ? TRUE : FALSE;
+    case HandedPathsMessage:
+        try {
+            PutHandedPaths();
+        } catch (...) {
+            Application().HandleException(std::current_exception());
+        }
+        return 0;
+    case WM_ENABLE:
+        // A modal window has closed: a hand-over that waited for it goes on.
+        if (WParam)
+            PostHandedPaths();
+        break;
     case WM_SIZE:
         StackBars();
         break;

@@ -16,9 +16,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 namespace App_mainform {
 
@@ -77,6 +79,15 @@ public:
     TAction HelpSendToAc{IDM_HELP_SEND_TO, &TAppMainForm::HelpSendToAcExecute};
     TAction BinCleanUpAc{IDM_BIN_CLEAN_UP, &TAppMainForm::BinCleanUpAcExecute};
 
+    // From now on the window takes the paths that a second start of the
+    // program from this folder hands over (HandToRunningCopy), under the
+    // name of the folder's instance.
+    void AcceptHandedPaths(const std::string& InstanceName);
+    // The paths of each hand-over wait here, one put each, until the window
+    // is free: no command runs, no modal window is up and the command line
+    // has been put.
+    std::size_t WaitingHandedPuts() const { return FHandedPuts.size(); }
+
     // Runs the action through ActionList1Execute, as its menu item would.
     void ExecuteAction(TAction& Action);
     void SetChecked(TAction& Action, bool Checked);
@@ -118,6 +129,10 @@ public:
     // reported.
     void CleanUpFinished();
     void WMDropFiles(HDROP Drop);
+    // A hand-over from a second start: true when its block was taken.
+    bool WMCopyData(const COPYDATASTRUCT& Data);
+    // Puts the first waiting hand-over, when the window is free.
+    void PutHandedPaths();
 
     void FitHeightToBars();
     void StackBars();
@@ -149,6 +164,20 @@ private:
     bool ToolTipText(NMHDR& Header);
     void QueryEndSession();
     RECT FormBounds() const;
+    bool IsBusy() const;
+    void PostHandedPaths();
+
+    // Marks the window busy while it lives, for the hand-overs.
+    class TBusyScope {
+    public:
+        explicit TBusyScope(TAppMainForm& Form);
+        ~TBusyScope();
+        TBusyScope(const TBusyScope&) = delete;
+        TBusyScope& operator=(const TBusyScope&) = delete;
+
+    private:
+        TAppMainForm& FForm;
+    };
 
     struct TFontDeleter {
         void operator()(HFONT Font) const { DeleteObject(Font); }
@@ -170,6 +199,10 @@ private:
     int FMinHeight = 0;
     bool FIdleHooked = false;
     bool FSaveFailed = false;
+    // The commands running now, the outer one and those it started.
+    int FRunning = 0;
+    std::string FInstanceName;
+    std::deque<std::vector<std::string>> FHandedPuts;
 
     std::unique_ptr<App_binhandler::TBinHandler> FBinHandler;
     std::unique_ptr<App_viewhandler::TViewHandler> FViewHandler;
@@ -183,5 +216,11 @@ extern TAppMainForm* AppMainForm;
 
 // "Settings.ini" in the directory of the running program.
 std::string DefaultSettingsFileName();
+
+// A second start's paths, handed to the main window of the copy that runs
+// under InstanceName (the instance of this program folder). True once that
+// copy has taken them; false when no such copy answers within a few
+// seconds, or it refuses them.
+bool HandToRunningCopy(const std::string& InstanceName, const std::vector<std::string>& Paths);
 
 } // namespace App_mainform

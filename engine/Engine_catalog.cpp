@@ -603,8 +603,8 @@ TListing ListCatalog(const std::string& Location) {
     return Listing;
 }
 
-bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
-                 Engine_record::TRecord& Record) {
+bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
+                         Engine_record::TRecord& Record) {
     TRecordNode Tree;
     try {
         Tree = Engine_record::ReadEntry(EntryPath);

@@ -190,8 +190,8 @@ TListing ListCatalog(const std::string& Location);
 // Walks an entry without a record and reads it as one: a put of what lies
 // in its drive directories, done at the time the entry was made. Nothing is
 // written. False when the entry cannot be listed.
-bool RecordEntry(const std::string& EntryPath, std::uint64_t Created,
-                 Engine_record::TRecord& Record);
+bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
+                         Engine_record::TRecord& Record);
 
 // Reads entries in a thread of its own, one at a time, and hands each
 // result over once it is ready; Ready is called in that thread after each.

@@ -1,6 +1,8 @@
 // Tovel Bin: the program's entry. One instance runs per program directory.
 
 #include "app/App_mainform.h"
+#include "app/App_script.h"
+#include "base/Base_commandline.h"
 #include "gui/Gui_application.h"
 #include "vek/Vek_autopointer.h"
 #include "vek/Vek_codepage.h"
@@ -9,6 +11,9 @@
 #include "vek/Vek_sync.h"
 
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 namespace TovelBin {
 
@@ -36,6 +41,22 @@ void GuardSingleInstance() {
     }
 }
 
+// True when this start is the folder's instance. A second start with paths
+// hands them to the copy that runs from this folder and gives false, to end
+// quietly; without paths, or when that copy does not take them, the guard's
+// message stands.
+bool GuardOrHandOver() {
+    try {
+        GuardSingleInstance();
+    } catch (Vek_sync::ELockFail&) {
+        const std::vector<std::string> Paths = Application().Arguments();
+        if (!Paths.empty() && App_mainform::HandToRunningCopy(GetInstanceMutexName(), Paths))
+            return false;
+        throw;
+    }
+    return true;
+}
+
 void Run(int Show) {
     Application().SetTitle("Tovel Bin");
     // Windows holds a process's current directory open; one that a shortcut
@@ -43,9 +64,11 @@ void Run(int Show) {
     // The application has remembered it already; the process moves to its
     // own folder, which the user never puts.
     SetCurrentDirectoryA(Application().ProgramDirectory().c_str());
-    GuardSingleInstance();
+    if (!GuardOrHandOver())
+        return;
     auto* Form = Application().Own(std::make_unique<App_mainform::TAppMainForm>());
     App_mainform::AppMainForm = Form;
+    Form->AcceptHandedPaths(GetInstanceMutexName());
     Application().SetMainWindow(Form->Handle());
     // As the starter asks: a shortcut set to "Minimized" starts minimized.
     ShowWindow(Form->Handle(), Show);
@@ -58,6 +81,10 @@ void Run(int Show) {
 int WINAPI WinMain(HINSTANCE Instance, HINSTANCE, LPSTR, int Show) {
     using Gui_application::Application;
     Application().Initialize(Instance);
+    // A script's switch: no window, no instance of the folder taken.
+    const std::vector<std::string> Arguments = Application().Arguments();
+    if (Base_commandline::IsSwitchLine(Arguments))
+        return App_script::Run(Arguments);
     try {
         TovelBin::Run(Show);
     } catch (...) {

@@ -435,7 +435,10 @@ protected:
     TBinHandler Handler;
     TEventLog Log{Handler};
 
-    const std::vector<std::string> PutEvents{"status:Putting files...", "change", "status:"};
+    // A put that ends says what arrived where.
+    static std::vector<std::string> PutEvents(const std::string& Status) {
+        return {"status:Putting files...", "change", "status:" + Status};
+    }
     const std::vector<std::string> FailedPutEvents{"status:Putting files...", "status:"};
 
 private:
@@ -455,7 +458,7 @@ TEST_F(App_binhandler_Commands, PutRegularFilesPutsAllChosenFilesInOneEntry) {
     EXPECT_EQ(FailureOf([&] { Handler.PutRegularFiles(); }), "no failure");
     // The file of the last use is never proposed.
     EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Put Regular Files|"});
-    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Log.Events, PutEvents("3 items put into Tovel #0000."));
     EXPECT_EQ(Index(), 1);
     for (const std::string& Path : {A, B, C}) {
         EXPECT_FALSE(TestSupport::Exists(Path)) << Path;
@@ -502,7 +505,7 @@ TEST_F(App_binhandler_Commands, PutDirectoryMovesTheChosenDirectoryAndRemembersI
     EXPECT_EQ(FailureOf([&] { Handler.PutDirectory(); }), "no failure");
     EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"browser|Specify the directory."});
     EXPECT_EQ(Application().LastDirectory(), Chosen);
-    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Log.Events, PutEvents("1 item put into Tovel #0000."));
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Chosen) + "\\inner.txt"),
               "inner");
@@ -544,7 +547,7 @@ TEST_F(App_binhandler_Commands, ImportPutsEveryLineOfTheChosenFile) {
                                         std::string(1, '\0') + "relative.txt\r\n"));
     EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "no failure");
     EXPECT_EQ(Driver.Seen(), std::vector<std::string>{"Import Paths|"});
-    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Log.Events, PutEvents("4 items put into Tovel #0000."));
     for (const std::string& Path : {A, B, C, D})
         EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), Path))) << Path;
     EXPECT_EQ(Index(), 1);
@@ -579,7 +582,7 @@ TEST_F(App_binhandler_Commands, ImportOfAnEmptyFileStillMakesAnEntry) {
     TDialogDriver Driver;
     Driver.SetFileToType(MakeImportFile(""));
     EXPECT_EQ(FailureOf([&] { Handler.PutImportPaths(); }), "no failure");
-    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Log.Events, PutEvents("0 items put into Tovel #0000."));
     EXPECT_EQ(Index(), 1);
     EXPECT_EQ(TestSupport::ListTree(Dir / "Bin"),
               (std::vector<std::string>{"Tovel #0000\\", "Tovel #0000\\TovelBin.record"}));
@@ -617,7 +620,7 @@ TEST_F(App_binhandler_Commands, DroppedFilesReportThePutAndClearTheLineOnFailure
     Paths.Clear();
     Paths.Add(A);
     EXPECT_EQ(FailureOf([&] { Handler.PutDroppedFiles(Paths); }), "no failure");
-    EXPECT_EQ(Log.Events, PutEvents);
+    EXPECT_EQ(Log.Events, PutEvents("1 item put into Tovel #0000."));
     EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), A)));
     EXPECT_EQ(Paths.Count(), 1);
 }
@@ -842,16 +845,34 @@ TEST_F(App_binhandler_Commands, ReplacePutsWhatStandsThereIntoAnEntryOfItsOwn) {
     MakeFile("report.txt", "version 2");
     int Stepped = 0;
     Handler.OnIndexStepped = [&Stepped](Base_system::TObject*) { ++Stepped; };
-    // The question, then Replace where it is offered (else Skip, which fails the test).
-    TestSupport::TDialogWatcher Watcher([](HWND Dialog) {
+    // The question, then Replace where it is offered (else Skip, which fails
+    // the test), then the report, read and closed.
+    std::mutex Lock;
+    std::vector<std::string> Reported;
+    TestSupport::TDialogWatcher Watcher([&](HWND Dialog) {
         const HWND Replace = GetDlgItem(Dialog, IDC_CONFLICT_REPLACE);
-        if (!Replace)
+        if (const HWND List = GetDlgItem(Dialog, IDC_REPORT_LIST)) {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Reported.push_back(TestSupport::WindowText(GetDlgItem(Dialog, IDC_REPORT_SUMMARY)));
+            for (int Row = 0; Row < ListView_GetItemCount(List); ++Row)
+                Reported.push_back(TestSupport::ListViewCell(List, Row, 0));
+            TestSupport::PressButton(Dialog, IDOK);
+        } else if (!Replace) {
             TestSupport::PressButton(Dialog, IDYES);
-        else
+        } else {
             TestSupport::PressButton(Dialog, IsWindowVisible(Replace) ? IDC_CONFLICT_REPLACE
                                                                       : IDC_CONFLICT_SKIP);
+        }
     });
     Handler.TakeBackLastPut();
+    {
+        std::lock_guard<std::mutex> Guard(Lock);
+        EXPECT_EQ(Reported,
+                  (std::vector<std::string>{
+                      "1 item came back.",
+                      "Came back, what stood there went into \"Tovel #0001\": " + Report}));
+    }
+    EXPECT_EQ(Log.Events.back(), "status:1 item came back.");
     EXPECT_EQ(TestSupport::ReadFile(Report), "version 1");
     EXPECT_EQ(TestSupport::ReadFile(TestSupport::InEntry(Entry("Tovel #0001"), Report)),
               "version 2");
@@ -1049,4 +1070,19 @@ TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked)
     EXPECT_FALSE(TestSupport::Exists(Todo));
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
     EXPECT_EQ(Application().LastDirectory(), Folder);
+}
+
+// What arrived of what the put was given, in the entry's own name.
+TEST(App_binhandler, PutMessageCountsWhatArrived) {
+    const struct {
+        std::size_t Arrived, Given;
+        const char* Message;
+    } Cases[] = {
+        {3, 3, "3 items put into Tovel #0004."},     {1, 1, "1 item put into Tovel #0004."},
+        {0, 0, "0 items put into Tovel #0004."},     {2, 3, "2 of 3 items put into Tovel #0004."},
+        {0, 1, "0 of 1 item put into Tovel #0004."},
+    };
+    for (const auto& Case : Cases)
+        EXPECT_EQ(App_binhandler::PutMessage(Case.Arrived, Case.Given, "Tovel #0004"),
+                  Case.Message);
 }

@@ -318,7 +318,8 @@ bool TModel::WriteAt(const std::string& Name, bool Large) {
 }
 
 // The put of one to three names, one perhaps below another: on the command
-// line of a start, or through Import Paths into the running program.
+// line of a start, handed by a second start to the running program, or
+// through Import Paths into it.
 std::vector<std::string> TModel::ChooseItems() {
     const std::vector<std::string> Found = Existing();
     std::vector<std::string> Items;
@@ -344,6 +345,16 @@ void TModel::Put() {
         Say(" (command line into " + Entry + ")");
         if (!Start(Items))
             return;
+    } else if (Chance(40)) {
+        // Send To, or a drop onto the exe, while the program is open.
+        Entry = NextEntry();
+        Say(" (handed to the running copy into " + Entry + ")");
+        std::string CommandLine = Quoted(FInstalled.Exe());
+        for (const std::string& Item : Items)
+            CommandLine += " " + Quoted(Path(Item));
+        const TProgram Second(CommandLine);
+        if (!AnswerUntil([&] { return !Second.Running(); }, nullptr))
+            return Hung("the second start did not end");
     } else {
         Entry = NextEntry();
         Say(" (Import Paths into " + Entry + ")");

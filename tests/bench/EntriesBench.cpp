@@ -128,7 +128,7 @@ double OpenDialog(const std::string& Bin, bool ReadUnrecorded) {
     Dialog.OnList = [&Bin] { return Engine_catalog::ListCatalog(Bin); };
     if (ReadUnrecorded)
         Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry, TRecord& Record) {
-            return Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+            return Engine_catalog::ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
         };
     const Clock::time_point Start = Clock::now();
     Dialog.Execute();
@@ -183,7 +183,7 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
         const Clock::time_point ReadStart = Clock::now();
         for (const Engine_catalog::TCatalogEntry& Entry : Entries) {
             TRecord Record;
-            Engine_catalog::RecordEntry(Entry.Path, Entry.Created, Record);
+            Engine_catalog::ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
         }
         const double Reading = Milliseconds(ReadStart, Clock::now());
         std::printf("  %8zu %14.1f %14.1f %18.1f %22.1f\n", Count, Recorded, Listing, Unrecorded,

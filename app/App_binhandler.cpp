@@ -297,11 +297,13 @@ void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
 
 void TBinHandler::ShowCleanUp() {
     const std::string Location = FBin->GetLocation();
-    if (!Vek_file::IsDirectory(Location))
-        throw Base_system::Exception("The bin does not exist.");
     App_cleanupdialog::TAppCleanUpDialog Dialog;
     Dialog.Rules = FCleanUpRules;
-    Dialog.OnList = [&Location] { return Engine_cleanup::ReadEntries(Location); };
+    // Before the first put there is no bin yet: an empty one, as Entries shows it.
+    Dialog.OnList = [&Location] {
+        return Vek_file::IsDirectory(Location) ? Engine_cleanup::ReadEntries(Location)
+                                               : std::vector<Engine_cleanup::TCleanUpEntry>();
+    };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
     Dialog.Execute();
     FCleanUpRules = Dialog.Rules;

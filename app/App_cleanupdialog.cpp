@@ -36,9 +36,10 @@ std::string CellText(const TCleanUpEntry& Entry, int Column) {
     }
 }
 
-std::string RangeMessage(std::int32_t Min, std::int32_t Max) {
-    return "Specify an integer between " + std::to_string(Min) + " and " + std::to_string(Max) +
-           ".";
+// The range in the unit the box is typed in.
+std::string RangeMessage(const char* Unit, std::int32_t Min, std::int32_t Max) {
+    return std::string("Specify a number of ") + Unit + " between " + std::to_string(Min) +
+           " and " + std::to_string(Max) + ".";
 }
 
 } // namespace
@@ -111,10 +112,11 @@ void TAppCleanUpDialog::FailAt(int Id, const std::string& Message) {
     throw Base_system::Exception(Message);
 }
 
-std::int32_t TAppCleanUpDialog::CheckedNumber(int Id, std::int32_t Min, std::int32_t Max) {
+std::int32_t TAppCleanUpDialog::CheckedNumber(int Id, const char* Unit, std::int32_t Min,
+                                              std::int32_t Max) {
     std::int32_t Value = 0;
     if (!ReadNumber(Id, Min, Max, Value))
-        FailAt(Id, RangeMessage(Min, Max));
+        FailAt(Id, RangeMessage(Unit, Min, Max));
     return Value;
 }
 
@@ -123,11 +125,11 @@ TCleanUpRules TAppCleanUpDialog::ReadControls() {
     TCleanUpRules Result = Rules;
     Result.ByAge = Checked(IDC_CLEANUP_BY_AGE);
     if (Result.ByAge)
-        Result.Days =
-            CheckedNumber(IDC_CLEANUP_DAYS, Engine_cleanup::MinDays, Engine_cleanup::MaxDays);
+        Result.Days = CheckedNumber(IDC_CLEANUP_DAYS, "days", Engine_cleanup::MinDays,
+                                    Engine_cleanup::MaxDays);
     Result.BySize = Checked(IDC_CLEANUP_BY_SIZE);
     if (Result.BySize)
-        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, Engine_cleanup::MinMegabytes,
+        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, "MB", Engine_cleanup::MinMegabytes,
                                          Engine_cleanup::MaxMegabytes);
     Result.AtStart = Checked(IDC_CLEANUP_AT_START);
     return Result;
@@ -184,6 +186,11 @@ void TAppCleanUpDialog::UpdateControls() {
     EnableWindow(Item(IDC_CLEANUP_MEGABYTES), Checked(IDC_CLEANUP_BY_SIZE));
     EnableWindow(Item(IDC_CLEANUP_CLEAN_UP), !FPreview.empty());
     EnableWindow(Item(IDC_CLEANUP_EMPTY_BIN), !FEntries.empty());
+    // A button that has just gone grey (Clean Up, Empty Bin...) would keep
+    // the focus where no key reaches; Close takes it.
+    const HWND Focus = GetFocus();
+    if (IsWindowVisible(Handle()) && (!Focus || !IsWindowEnabled(Focus)))
+        FocusControl(Item(IDOK));
 }
 
 // Whatever the discard did, the preview shows the bin as it is now; a
@@ -249,10 +256,12 @@ void TAppCleanUpDialog::Command(int Id, int Code, HWND Control) {
     TDialog::Command(Id, Code, Control);
 }
 
-// Close, Esc and the close box keep the rules; a number out of range is
-// refused and the dialog stays.
+// Close keeps the rules, and refuses a number out of range with the dialog
+// staying up. Esc and the close box cancel: the rules stay as they were on
+// opening or at the last Clean Up, whatever the boxes hold.
 bool TAppCleanUpDialog::CloseQuery() {
-    Rules = ReadControls();
+    if (ModalResult() != IDCANCEL)
+        Rules = ReadControls();
     return true;
 }
 

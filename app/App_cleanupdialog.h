@@ -61,7 +61,7 @@ private:
     void UpdatePreview();
     void UpdateControls();
     bool ReadNumber(int Id, std::int32_t Min, std::int32_t Max, std::int32_t& Value) const;
-    std::int32_t CheckedNumber(int Id, std::int32_t Min, std::int32_t Max);
+    std::int32_t CheckedNumber(int Id, const char* Unit, std::int32_t Min, std::int32_t Max);
     [[noreturn]] void FailAt(int Id, const std::string& Message);
     void Discard(const std::vector<std::string>& Paths);
     bool Checked(int Id) const;

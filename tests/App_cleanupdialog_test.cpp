@@ -99,6 +99,13 @@ std::string AnswerBox(HWND Dialog, int Id, int Answer) {
     return Text;
 }
 
+HWND Focused(HWND Dialog) {
+    GUITHREADINFO Info{};
+    Info.cbSize = sizeof Info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(Dialog, nullptr), &Info);
+    return Info.hwndFocus;
+}
+
 struct TFixture {
     TFixture() {
         Dialog.OnNow = [] { return Now; };
@@ -149,12 +156,12 @@ TEST(App_cleanupdialog, PreviewFollowsTheRulesAndCleanUpDiscardsExactlyIt) {
         Type(Dialog, IDC_CLEANUP_DAYS, "3651");
         See();
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_CLEAN_UP, IDOK),
-                  "Specify an integer between 1 and 3650.");
+                  "Specify a number of days between 1 and 3650.");
         Type(Dialog, IDC_CLEANUP_DAYS, "0");
-        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 3650.");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify a number of days between 1 and 3650.");
         Type(Dialog, IDC_CLEANUP_MEGABYTES, "0");
         Type(Dialog, IDC_CLEANUP_DAYS, "15");
-        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 16777216.");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify a number of MB between 1 and 16777216.");
         Type(Dialog, IDC_CLEANUP_MEGABYTES, "500");
         EXPECT_TRUE(Test.Discarded.empty());
         SendMessageA(Dialog, WM_COMMAND, MAKEWPARAM(IDC_CLEANUP_CLEAN_UP, BN_CLICKED), 0);
@@ -187,14 +194,51 @@ TEST(App_cleanupdialog, EmptyBinDiscardsEveryEntryAfterAQuestionNamingCountAndSi
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDNO),
                   "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
         EXPECT_TRUE(Test.Discarded.empty());
+        // As a click leaves it: the focus on the button.
+        PostMessageA(Dialog, WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)), TRUE);
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDYES),
                   "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
-        // The bin is read again once the entries went: nothing is left.
+        // The bin is read again once the entries went: nothing is left, and
+        // the focus left the button that went grey for Close.
         EXPECT_TRUE(ProgramSupport::WaitFor(
             [&] { return !IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)); }));
+        EXPECT_EQ(Focused(Dialog), GetDlgItem(Dialog, IDOK));
     });
     EXPECT_EQ(Test.Discarded,
               (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c", "B\\d"}}));
     // Rules the user did not touch stay as they were: both off.
     EXPECT_TRUE(Test.Dialog.Rules == Engine_cleanup::TCleanUpRules());
+}
+
+// Esc and the close box cancel whatever the boxes hold, a number out of
+// range included: no box, the rules as they came in. The keys go through
+// the dialog's own message loop, as a user's would.
+TEST(App_cleanupdialog, EscapeAndTheCloseBoxCancelEvenWithANumberOutOfRange) {
+    for (const bool CloseBox : {false, true}) {
+        TFixture Test;
+        Test.Dialog.Rules.ByAge = true;
+        Test.Dialog.Rules.Days = 20;
+        const Engine_cleanup::TCleanUpRules Given = Test.Dialog.Rules;
+        std::vector<std::string> Texts;
+        TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+            if (TestSupport::WindowText(Window) != "Clean Up") {
+                Texts.push_back(TestSupport::WindowText(Window));
+                TestSupport::PressButton(Window, IDOK);
+                return;
+            }
+            Check(Window, IDC_CLEANUP_BY_SIZE, true);
+            Type(Window, IDC_CLEANUP_DAYS, "0");
+            const HWND Days = GetDlgItem(Window, IDC_CLEANUP_DAYS);
+            if (CloseBox) {
+                PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else {
+                PostMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Days), TRUE);
+                PostMessageA(Days, WM_KEYDOWN, VK_ESCAPE, 1);
+            }
+        });
+        Test.Dialog.Execute();
+        EXPECT_TRUE(Texts.empty()) << CloseBox;
+        EXPECT_TRUE(Test.Dialog.Rules == Given) << CloseBox;
+    }
 }

@@ -39,7 +39,7 @@ const char* const ItemColumnWidthKeys[App_entriesdialog::icCount] = {
 
 // "Tovel #0007" for the entry at C:\Bin\Tovel #0007.
 std::string EntryNameOf(const std::string& EntryPath) {
-    return EntryPath.substr(Vek_file::ExtractDirectoryPath(EntryPath).size());
+    return Vek_file::ExtractFileName(EntryPath);
 }
 
 const char Quote = '"';

@@ -430,7 +430,15 @@ private:
             Files &&
             (Occupant != TPlannedWorld::NoPair ||
              (FCanPutAside && Arrival == TPlannedWorld::NoPair && !Question.StandingComesBack));
+        Question.KeepBothDestination = KeepBothDestination(Question);
         return Question;
+    }
+
+    std::string KeepBothDestination(const TConflictQuestion& Question) const {
+        return KeepBothPath(Question.Destination, Question.Coming.Kind == TOriginKind::okDirectory,
+                            [this](const std::string& Path) {
+                                return FWorld.Query(Path) != TOriginKind::okMissing;
+                            });
     }
 
     void Apply(std::size_t Pair, TConflictChoice Choice, const TConflictQuestion& Question) {
@@ -453,11 +461,7 @@ private:
             break;
         }
         case TConflictChoice::ccKeepBoth: {
-            const bool Folder = Question.Coming.Kind == TOriginKind::okDirectory;
-            FDestinations[Pair] =
-                KeepBothPath(Destination, Folder, [this](const std::string& Path) {
-                    return FWorld.Query(Path) != TOriginKind::okMissing;
-                });
+            FDestinations[Pair] = KeepBothDestination(Question);
             FWorld.Claim(FDestinations[Pair], Question.Coming.Kind, Pair);
             FOccupant[FKeyOf(FDestinations[Pair])] = Pair;
             FOutcomes[Pair].Kind = TOutcomeKind::okRenamed;

@@ -176,6 +176,8 @@ struct TConflictQuestion {
     bool ReplaceOffered = false;
     // The conflicts still to come after this one.
     std::size_t Following = 0;
+    // Where Keep Both would bring the item: beside what stands there.
+    std::string KeepBothDestination;
 };
 
 struct TConflictAnswer {

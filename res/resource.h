@@ -92,3 +92,6 @@
 #define IDC_CLEANUP_AT_START 1609
 #define IDC_CLEANUP_CLEAN_UP 1610
 #define IDC_CLEANUP_EMPTY_BIN 1611
+
+// Controls added to the dialogs above (2800)
+#define IDC_CONFLICT_ICON 2801

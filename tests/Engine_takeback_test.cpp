@@ -386,6 +386,9 @@ TEST(Engine_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
               (std::vector<std::string>{"E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt",
                                         "E5\\C\\Data\\Dir>C:\\Data\\Dir (3)"}));
     EXPECT_EQ(Disk.Asked.size(), 3u);
+    // The question names the place Keep Both then takes.
+    EXPECT_EQ(Disk.Asked[1].KeepBothDestination, "C:\\Data\\Dir (3)");
+    EXPECT_EQ(Disk.Asked[2].KeepBothDestination, "C:\\Data\\report (2).txt");
 }
 
 // Generated: random entries over few colliding names, random disks and
@@ -801,7 +804,7 @@ TEST_F(Engine_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     {
         std::lock_guard<std::mutex> Guard(Lock);
         ASSERT_EQ(Asked.size(), 1u);
-        EXPECT_EQ(Asked[0].find("Tovel Bin|Something is already at \"" + C + "\\a.txt\"."), 0u);
+        EXPECT_EQ(Asked[0].find("Tovel Bin|\"a.txt\" is already in \"" + C + "\"."), 0u);
     }
     EXPECT_EQ(Print(), Before);
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));

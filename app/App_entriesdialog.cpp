@@ -2,6 +2,7 @@
 
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_listview.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_locale.h"
@@ -412,17 +413,22 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
 }
 
 void TAppEntriesDialog::ShowSortMark() {
-    const HWND Header = ListView_GetHeader(EntriesList());
-    const int Count = static_cast<int>(SendMessageA(Header, HDM_GETITEMCOUNT, 0, 0));
-    for (int Column = 0; Column < Count; ++Column) {
-        HDITEMA Item{};
-        Item.mask = HDI_FORMAT;
-        SendMessageA(Header, HDM_GETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
-        Item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (FView == vwEntries && Column == Settings.SortColumn)
-            Item.fmt |= Settings.SortDescending ? HDF_SORTDOWN : HDF_SORTUP;
-        SendMessageA(Header, HDM_SETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
-    }
+    Gui_listview::ShowSortMark(EntriesList(), FView == vwEntries ? Settings.SortColumn : -1,
+                               Settings.SortDescending);
+}
+
+// The commands of the buttons, on the selected rows; Discard takes whole
+// entries only.
+void TAppEntriesDialog::ContextMenu(LPARAM Point) {
+    const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
+    const int Chosen = Gui_listview::TrackContextMenu(
+        Handle(), EntriesList(), Point,
+        {{IDC_ENTRIES_TAKE_BACK, "&Take Back", Any},
+         {IDC_ENTRIES_TAKE_BACK_TO, "Take Back T&o...", Any},
+         {IDC_ENTRIES_EXPLORE, "Open &Location", Any},
+         {IDC_ENTRIES_DISCARD, "&Discard...", Any && FView == vwEntries}});
+    if (Chosen != 0)
+        Command(Chosen, BN_CLICKED, nullptr);
 }
 
 void TAppEntriesDialog::ShowStatus() {
@@ -624,8 +630,10 @@ LRESULT CALLBACK TAppEntriesDialog::KeyProc(HWND Window, UINT Message, WPARAM WP
 }
 
 // The keys of the whole dialog, whichever control has the focus: Ctrl+F
-// goes to the search box; in the list, typing goes there too and Backspace
-// goes up; Escape in the search box clears a search before it closes.
+// goes to the search box, F5 reads the bin again; in the list, typing goes
+// to the search box, Backspace and Escape go up, Ctrl+A selects every row,
+// Shift+F10 and the menu key bring the context menu; Escape in the search
+// box clears a search before it closes.
 bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam,
                             LRESULT& Result) {
     const bool Ctrl = GetKeyState(VK_CONTROL) < 0;
@@ -635,9 +643,40 @@ bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LP
         FocusControl(SearchEdit());
         return true;
     }
-    if (InList && Message == WM_KEYDOWN && WParam == VK_BACK) {
+    if ((Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN) &&
+        Gui_listview::KeyOf(WParam) == Gui_listview::TListKey::lkRefresh) {
+        Refresh();
+        return true;
+    }
+    if (InList && (Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN)) {
+        switch (Gui_listview::KeyOf(WParam)) {
+        case Gui_listview::TListKey::lkSelectAll:
+            Gui_listview::SelectAll(EntriesList());
+            return true;
+        case Gui_listview::TListKey::lkContextMenu:
+            ContextMenu(-1);
+            return true;
+        default:
+            break;
+        }
+    }
+    // The key's release would bring the menu a second time.
+    if (InList && (Message == WM_KEYUP || Message == WM_SYSKEYUP) &&
+        Gui_listview::KeyOf(WParam) == Gui_listview::TListKey::lkContextMenu)
+        return true;
+    if (InList && Message == WM_KEYDOWN && (WParam == VK_BACK || WParam == VK_ESCAPE) &&
+        FView != vwEntries) {
         Back();
         return true;
+    }
+    // Escape in an opened entry or a search goes up, and only on the
+    // entries closes the dialog.
+    if (InList && Message == WM_GETDLGCODE && LParam && FView != vwEntries) {
+        const MSG& Pending = *reinterpret_cast<const MSG*>(LParam);
+        if (Pending.message == WM_KEYDOWN && Pending.wParam == VK_ESCAPE) {
+            Result = DefSubclassProc(Control, Message, WParam, LParam) | DLGC_WANTMESSAGE;
+            return true;
+        }
     }
     if (InList && Message == WM_CHAR && WParam >= L' ' && WParam != 0x7F && !Ctrl) {
         SetFocus(SearchEdit());
@@ -757,6 +796,11 @@ INT_PTR TAppEntriesDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam
         return TRUE;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<const NMHDR*>(LParam)) ? TRUE : FALSE;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(WParam) != EntriesList())
+            break;
+        ContextMenu(LParam);
+        return TRUE;
     case WM_ENTRIES_FILLED:
         TakeFilled();
         return TRUE;

@@ -113,6 +113,7 @@ private:
     std::string EntryCellText(const Engine_catalog::TCatalogEntry& Entry, int Column) const;
     std::string ItemCellText(std::uint32_t Node, int Column) const;
     void ShowSortMark();
+    void ContextMenu(LPARAM Point);
     void ShowStatus();
     void UpdateButtons();
     void PlaceFromSettings();

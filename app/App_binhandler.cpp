@@ -284,6 +284,11 @@ void TBinHandler::LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
     if (Megabytes >= Engine_cleanup::MinMegabytes && Megabytes <= Engine_cleanup::MaxMegabytes)
         Rules.Megabytes = Megabytes;
     Rules.AtStart = Ini.ReadBool(CleanUpSection, "AtStart", Rules.AtStart);
+    // A column the preview does not have keeps the order the entries go in.
+    const std::int32_t SortColumn = Ini.ReadInteger(CleanUpSection, "SortColumn", -1);
+    FCleanUpList.SortColumn = SortColumn >= 0 && SortColumn < 4 ? SortColumn : -1;
+    FCleanUpList.SortDescending =
+        Ini.ReadBool(CleanUpSection, "SortDescending", FCleanUpList.SortDescending);
 }
 
 void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
@@ -293,6 +298,8 @@ void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteBool(CleanUpSection, "BySize", Rules.BySize);
     Ini.WriteInteger(CleanUpSection, "Megabytes", Rules.Megabytes);
     Ini.WriteBool(CleanUpSection, "AtStart", Rules.AtStart);
+    Ini.WriteInteger(CleanUpSection, "SortColumn", FCleanUpList.SortColumn);
+    Ini.WriteBool(CleanUpSection, "SortDescending", FCleanUpList.SortDescending);
 }
 
 void TBinHandler::ShowCleanUp() {
@@ -305,8 +312,10 @@ void TBinHandler::ShowCleanUp() {
                                                : std::vector<Engine_cleanup::TCleanUpEntry>();
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
+    Dialog.List = FCleanUpList;
     Dialog.Execute();
     FCleanUpRules = Dialog.Rules;
+    FCleanUpList = Dialog.List;
 }
 
 void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {

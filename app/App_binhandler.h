@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/App_bin.h"
+#include "app/App_cleanupdialog.h"
 #include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
 #include "base/Base_stringlist.h"
@@ -129,6 +130,7 @@ private:
     std::unique_ptr<Gui_opendialog::TOpenDialog> FPutImportPathsDialog;
     App_entriesdialog::TEntriesDialogSettings FEntriesDialogSettings;
     Engine_cleanup::TCleanUpRules FCleanUpRules;
+    App_cleanupdialog::TCleanUpListSettings FCleanUpList;
     // The start-up's clean-up: its thread, and what it found or raised.
     std::thread FCleanUpThread;
     Engine_cleanup::TStartUpCleanUp::TResult FCleanUpResult;

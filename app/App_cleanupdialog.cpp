@@ -2,10 +2,13 @@
 
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_listview.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_locale.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 
 namespace App_cleanupdialog {
 
@@ -20,19 +23,45 @@ struct TColumn {
     int Width;
     int Format;
 };
-// Design widths in dialog units; Entry takes what the list has left.
-const TColumn Columns[] = {
-    {"Entry", 0, LVCFMT_LEFT}, {"Put", 90, LVCFMT_LEFT}, {"Size", 60, LVCFMT_RIGHT}};
-const int ColumnCount = 3;
+enum { ccEntry, ccPut, ccSize, ccFrom, ColumnCount };
+// Design widths in dialog units; From takes what the list has left.
+const TColumn Columns[ColumnCount] = {{"Entry", 56, LVCFMT_LEFT},
+                                      {"Put", 76, LVCFMT_LEFT},
+                                      {"Size", 44, LVCFMT_RIGHT},
+                                      {"From", 0, LVCFMT_LEFT}};
+
+std::string FromText(const TCleanUpEntry& Entry) {
+    std::string From = Engine_record::FromRecordText(Entry.FirstItem);
+    if (Entry.MoreItems > 0)
+        From += " and " + std::to_string(Entry.MoreItems) + " more";
+    return From;
+}
 
 std::string CellText(const TCleanUpEntry& Entry, int Column) {
     switch (Column) {
-    case 1:
+    case ccPut:
         return Vek_locale::LocalTimeText(Entry.Put);
-    case 2:
+    case ccSize:
         return Vek_locale::SizeText(Entry.Size);
+    case ccFrom:
+        return FromText(Entry);
     default:
         return Entry.Name;
+    }
+}
+
+// Whether A goes before B in Column, smallest first; equal ones keep the
+// order in which they would go.
+bool Before(const TCleanUpEntry& A, const TCleanUpEntry& B, int Column) {
+    switch (Column) {
+    case ccPut:
+        return A.Put < B.Put;
+    case ccSize:
+        return A.Size < B.Size;
+    case ccFrom:
+        return lstrcmpiA(A.FirstItem.c_str(), B.FirstItem.c_str()) < 0;
+    default:
+        return lstrcmpiA(A.Name.c_str(), B.Name.c_str()) < 0;
     }
 }
 
@@ -64,12 +93,13 @@ void TAppCleanUpDialog::CreateColumns() {
     GetClientRect(PreviewList(), &Client);
     int Rest = Client.right - GetSystemMetrics(SM_CXVSCROLL);
     int Widths[ColumnCount];
-    for (int Column = ColumnCount - 1; Column >= 0; --Column) {
+    for (int Column = 0; Column < ColumnCount; ++Column) {
         RECT Width{Columns[Column].Width, 0, 0, 0};
         MapDialogRect(Handle(), &Width);
-        Widths[Column] = Column == 0 ? Rest : Width.left;
+        Widths[Column] = Width.left;
         Rest -= Width.left;
     }
+    Widths[ccFrom] = std::max(Rest, Widths[ccEntry]);
     for (int Column = 0; Column < ColumnCount; ++Column) {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
@@ -157,9 +187,17 @@ void TAppCleanUpDialog::Refresh() {
 
 void TAppCleanUpDialog::UpdatePreview() {
     FPreview = Engine_cleanup::ChooseEntries(FEntries, PreviewRules(), Now());
-    const HWND List = PreviewList();
-    SendMessageA(List, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(List);
+    const int Column = List.SortColumn;
+    if (Column >= 0 && Column < ColumnCount)
+        std::stable_sort(FPreview.begin(), FPreview.end(),
+                         [Column, this](const TCleanUpEntry& A, const TCleanUpEntry& B) {
+                             return List.SortDescending ? Before(B, A, Column)
+                                                        : Before(A, B, Column);
+                         });
+    Gui_listview::ShowSortMark(PreviewList(), Column, List.SortDescending);
+    const HWND Preview = PreviewList();
+    SendMessageA(Preview, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(Preview);
     for (std::size_t Row = 0; Row < FPreview.size(); ++Row) {
         for (int Column = 0; Column < ColumnCount; ++Column) {
             std::string Text = CellText(FPreview[Row], Column);
@@ -168,12 +206,12 @@ void TAppCleanUpDialog::UpdatePreview() {
             Cell.iItem = static_cast<int>(Row);
             Cell.iSubItem = Column;
             Cell.pszText = &Text[0];
-            SendMessageA(List, Column == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, Row,
+            SendMessageA(Preview, Column == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, Row,
                          reinterpret_cast<LPARAM>(&Cell));
         }
     }
-    SendMessageA(List, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(List, nullptr, TRUE);
+    SendMessageA(Preview, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Preview, nullptr, TRUE);
     SetDlgItemTextA(Handle(), IDC_CLEANUP_TOTAL,
                     Engine_cleanup::FreedText(FPreview.size(), Engine_cleanup::TotalSize(FPreview),
                                               Vek_locale::NumberFormat())
@@ -263,6 +301,42 @@ bool TAppCleanUpDialog::CloseQuery() {
     if (ModalResult() != IDCANCEL)
         Rules = ReadControls();
     return true;
+}
+
+// A header click sorts by that column, or that column the other way round;
+// times and sizes start with the largest, texts from A.
+void TAppCleanUpDialog::SortBy(int Column) {
+    if (Column < 0 || Column >= ColumnCount)
+        return;
+    if (Column == List.SortColumn)
+        List.SortDescending = !List.SortDescending;
+    else
+        List.SortDescending = Column == ccPut || Column == ccSize;
+    List.SortColumn = Column;
+    UpdatePreview();
+}
+
+INT_PTR TAppCleanUpDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
+    if (Message == WM_NOTIFY) {
+        const NMHDR& Header = *reinterpret_cast<const NMHDR*>(LParam);
+        if (Header.idFrom == IDC_CLEANUP_PREVIEW && Header.code == LVN_COLUMNCLICK) {
+            SortBy(reinterpret_cast<const NMLISTVIEW&>(Header).iSubItem);
+            return TRUE;
+        }
+        if (Header.idFrom == IDC_CLEANUP_PREVIEW && Header.code == LVN_KEYDOWN) {
+            switch (Gui_listview::KeyOf(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey)) {
+            case Gui_listview::TListKey::lkSelectAll:
+                Gui_listview::SelectAll(PreviewList());
+                return TRUE;
+            case Gui_listview::TListKey::lkRefresh:
+                Refresh();
+                return TRUE;
+            default:
+                break;
+            }
+        }
+    }
+    return TDialog::DialogProc(Message, WParam, LParam);
 }
 
 void TAppCleanUpDialog::ScaleLayout(int OldDpi, int NewDpi) {

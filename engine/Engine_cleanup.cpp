@@ -144,6 +144,13 @@ std::vector<TCleanUpEntry> ReadEntries(const std::string& Location) {
         const Engine_record::TPutSection* Newest = nullptr;
         if (Engine_record::ReadRecord(Info.Path, Record))
             Newest = Engine_record::NewestSection(Record);
+        for (const Engine_record::TPutSection& Put : Record.Puts)
+            for (const std::string& Item : Engine_record::ItemPaths(Put.Tree)) {
+                if (Entry.FirstItem.empty())
+                    Entry.FirstItem = Item.substr(0, 1) + ":" + Item.substr(1);
+                else
+                    ++Entry.MoreItems;
+            }
         if (Newest) {
             Entry.Put = Newest->Time;
             Entry.Size = RecordedBytes(Record);

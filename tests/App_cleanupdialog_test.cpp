@@ -33,10 +33,10 @@ const std::uint64_t MB = 1024 * 1024;
 const std::uint64_t Now = 400000 * Day;
 
 std::vector<TCleanUpEntry> Bin() {
-    return {{"a", "B\\a", Now - 40 * Day, 600 * MB, false},
-            {"b", "B\\b", Now - 20 * Day, 300 * MB, false},
-            {"c", "B\\c", Now - 10 * Day, 300 * MB, false},
-            {"d", "B\\d", Now - 50 * Day, 300 * MB, true}};
+    return {{"a", "B\\a", Now - 40 * Day, 600 * MB, false, "", 0},
+            {"b", "B\\b", Now - 20 * Day, 300 * MB, false, "", 0},
+            {"c", "B\\c", Now - 10 * Day, 300 * MB, false, "", 0},
+            {"d", "B\\d", Now - 50 * Day, 300 * MB, true, "", 0}};
 }
 
 std::string Shown(HWND Dialog) {
@@ -241,4 +241,54 @@ TEST(App_cleanupdialog, EscapeAndTheCloseBoxCancelEvenWithANumberOutOfRange) {
         EXPECT_TRUE(Texts.empty()) << CloseBox;
         EXPECT_TRUE(Test.Dialog.Rules == Given) << CloseBox;
     }
+}
+
+// The preview's header sorts it both ways with the arrow, and the dialog
+// gives the choice back; From names what each entry holds; F5 reads the
+// bin again.
+TEST(App_cleanupdialog, HeaderSortsThePreviewWithTheArrowAndF5ReadsTheBinAgain) {
+    TFixture Test;
+    Test.Entries[0].FirstItem = "C:\\Data\\a.txt";
+    Test.Entries[0].MoreItems = 2;
+    Test.Dialog.Rules.ByAge = true;
+    Test.Dialog.Rules.Days = 5;
+    std::vector<std::string> Seen;
+    Test.Run([&](HWND Dialog) {
+        const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW);
+        const auto See = [&] {
+            std::string Marks;
+            const HWND Header = ListView_GetHeader(List);
+            for (int Column = 0; Column < 4; ++Column) {
+                HDITEMA Item{};
+                Item.mask = HDI_FORMAT;
+                SendMessageA(Header, HDM_GETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
+                Marks += (Item.fmt & HDF_SORTUP) ? "^" : (Item.fmt & HDF_SORTDOWN) ? "v" : ".";
+            }
+            Seen.push_back(Shown(Dialog) + "|" + Marks);
+        };
+        const auto ClickHeader = [&](int Column) {
+            NMLISTVIEW Notice{};
+            Notice.hdr.hwndFrom = List;
+            Notice.hdr.idFrom = IDC_CLEANUP_PREVIEW;
+            Notice.hdr.code = LVN_COLUMNCLICK;
+            Notice.iItem = -1;
+            Notice.iSubItem = Column;
+            SendMessageA(Dialog, WM_NOTIFY, IDC_CLEANUP_PREVIEW, reinterpret_cast<LPARAM>(&Notice));
+            See();
+        };
+        See();
+        Seen.push_back(TestSupport::ListViewCell(List, 0, 3));
+        ClickHeader(0);
+        ClickHeader(0);
+        ClickHeader(2);
+        Test.Entries.pop_back();
+        Test.Entries.erase(Test.Entries.begin());
+        SendMessageA(List, WM_KEYDOWN, VK_F5, 0);
+        See();
+    });
+    EXPECT_EQ(Seen,
+              (std::vector<std::string>{"a b c|....", "C:\\Data\\a.txt and 2 more", "a b c|^...",
+                                        "c b a|v...", "a b c|..v.", "b c|..v."}));
+    EXPECT_EQ(Test.Dialog.List.SortColumn, 2);
+    EXPECT_TRUE(Test.Dialog.List.SortDescending);
 }

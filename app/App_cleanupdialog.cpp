@@ -109,6 +109,10 @@ void TAppCleanUpDialog::CreateColumns() {
         Info.iSubItem = Column;
         SendMessageA(PreviewList(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
     }
+    // Each entry leads with what was put, as in Entries.
+    int Order[ColumnCount] = {ccFrom, ccEntry, ccPut, ccSize};
+    SendMessageA(PreviewList(), LVM_SETCOLUMNORDERARRAY, ColumnCount,
+                 reinterpret_cast<LPARAM>(Order));
 }
 
 void TAppCleanUpDialog::WriteControls(const TCleanUpRules& Value) {

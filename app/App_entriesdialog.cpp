@@ -154,6 +154,14 @@ void TAppEntriesDialog::CreateColumns() {
         Info.iSubItem = Column;
         SendMessageA(List, LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
     }
+    // The entries lead with what was put; the columns keep their numbers.
+    if (Entries) {
+        int Order[Engine_catalog::ecCount] = {Engine_catalog::ecFrom, Engine_catalog::ecEntry,
+                                              Engine_catalog::ecPut, Engine_catalog::ecItems,
+                                              Engine_catalog::ecSize};
+        SendMessageA(List, LVM_SETCOLUMNORDERARRAY, Engine_catalog::ecCount,
+                     reinterpret_cast<LPARAM>(Order));
+    }
 }
 
 int TAppEntriesDialog::ColumnCount() const {
@@ -332,6 +340,10 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
     FView = View;
     if (NewColumns)
         CreateColumns();
+    // The caption names the entry that is open.
+    const std::string Caption =
+        View == vwOpened ? FCatalog.Entries()[FOpenedEntry].Name + " - Entries" : "Entries";
+    SetWindowTextW(Handle(), Vek_codepage::ToWide(Caption).c_str());
     FillRows();
     FillList(Selected);
     if (!FRows.empty() && ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED) < 0)

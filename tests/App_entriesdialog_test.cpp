@@ -617,6 +617,13 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
             }
             SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List), TRUE);
             Select(Window, {0});
+            // The entries lead with From; an opened entry's caption names it.
+            int Order[5] = {};
+            SendMessageA(List, LVM_GETCOLUMNORDERARRAY, 5, reinterpret_cast<LPARAM>(&Order));
+            EXPECT_EQ(Order[0], Case.View == Entries ? Engine_catalog::ecFrom : 0) << Index;
+            EXPECT_EQ(TestSupport::WindowText(Window),
+                      Case.View == Opened ? "Other - Entries" : "Entries")
+                << Index;
             const int ListedBefore = Listed;
             switch (Case.Action) {
             case acSelectAll: {

@@ -411,6 +411,10 @@ void TBinHandler::ShowEntries() {
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
     };
+    Dialog.OnOpenLocation = [](const std::string& Path) {
+        if (!Gui_shell::OpenFolderAndSelect(Path))
+            throw Base_system::Exception("The program could not open the item's location.");
+    };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
     Dialog.Execute();
     FEntriesDialogSettings = Dialog.Settings;

@@ -559,21 +559,25 @@ void TAppEntriesDialog::TakeBackToClick() {
     RunCommand([this, &Selections] { OnTakeBackTo(Selections); });
 }
 
-// The entry under the focus, else the first selected one.
+// The row under the focus, else the first selected one: an entry opens in
+// Explorer, an item's folder in its entry opens with the item selected.
 void TAppEntriesDialog::ExploreClick() {
-    const int Focused = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
-    std::vector<std::string> Paths = SelectedPaths();
-    if (Focused >= 0 && Focused < RowCount()) {
-        const std::uint32_t Index = FRows[static_cast<std::size_t>(Focused)];
-        Paths = {
-            FCatalog.Entries()[FView == vwEntries ? Index : FCatalog.Nodes()[Index].Entry].Path};
-    } else if (Paths.size() > 1) {
-        Paths.resize(1);
-    }
-    if (Paths.empty() || !OnExplore)
+    int Row = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
+    if (Row < 0 || Row >= RowCount())
+        Row = ListView_GetNextItem(EntriesList(), -1, LVNI_SELECTED);
+    if (Row < 0 || Row >= RowCount())
         return;
+    const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
     const Gui_application::THourglassCursor Hourglass;
-    OnExplore(Paths);
+    if (FView == vwEntries) {
+        if (OnExplore)
+            OnExplore({FCatalog.Entries()[Index].Path});
+        return;
+    }
+    const std::string Entry = FCatalog.Entries()[FCatalog.Nodes()[Index].Entry].Path;
+    if (OnOpenLocation)
+        OnOpenLocation(Entry + "\\" +
+                       Engine_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
 }
 
 void TAppEntriesDialog::DiscardClick() {

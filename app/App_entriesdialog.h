@@ -62,6 +62,8 @@ public:
     TSelectionsEvent OnTakeBack;
     TSelectionsEvent OnTakeBackTo;
     TPathsEvent OnExplore;
+    // An item's place in its entry, to show in its folder.
+    std::function<void(const std::string& Path)> OnOpenLocation;
     TPathsEvent OnDiscard;
 
     // Shows the dialog until Close; Settings then hold what the user left.

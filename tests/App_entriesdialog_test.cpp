@@ -576,8 +576,8 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         {Opened, acRefresh, "2 1 2 up"},
         {Found, acRefresh, "1 1 2 up"},
         {Entries, acEnter, "2 1 1 up"},
-        {Opened, acEnter, "2 1 1 explore B\\Other up"},
-        {Found, acEnter, "1 1 1 explore B\\Other up"},
+        {Opened, acEnter, "2 1 1 locate B\\Other\\E up"},
+        {Found, acEnter, "1 1 1 locate B\\Other\\E\\Projects\\x\\notes\\todo.txt up"},
         {Entries, acEscape, "0 - 1 closed"},
         {Opened, acEscape, "0 1 1 up"},
         {Found, acEscape, "0 1 1 up"},
@@ -599,6 +599,7 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         Dialog.OnExplore = [&Calls](const std::vector<std::string>& Paths) {
             Calls += "explore " + Paths.front();
         };
+        Dialog.OnOpenLocation = [&Calls](const std::string& Path) { Calls += "locate " + Path; };
         Dialog.OnTakeBack = [&Calls](const std::vector<Engine_takeback::TTakeBackSelection>& Got) {
             Calls += "take back " + Got.front().EntryPath;
         };

@@ -25,9 +25,9 @@ struct TColumn {
 };
 enum { ccEntry, ccPut, ccSize, ccFrom, ColumnCount };
 // Design widths in dialog units; From takes what the list has left.
-const TColumn Columns[ColumnCount] = {{"Entry", 56, LVCFMT_LEFT},
-                                      {"Put", 76, LVCFMT_LEFT},
-                                      {"Size", 44, LVCFMT_RIGHT},
+const TColumn Columns[ColumnCount] = {{"Entry", 50, LVCFMT_LEFT},
+                                      {"Put", 72, LVCFMT_LEFT},
+                                      {"Size", 40, LVCFMT_RIGHT},
                                       {"From", 0, LVCFMT_LEFT}};
 
 std::string FromText(const TCleanUpEntry& Entry) {

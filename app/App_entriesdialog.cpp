@@ -2,6 +2,7 @@
 
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_dpi.h"
 #include "gui/Gui_listview.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
@@ -149,7 +150,7 @@ void TAppEntriesDialog::CreateColumns() {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         Info.fmt = Columns[Column].Format;
-        Info.cx = Kept[Column] > 0 ? Kept[Column] : Widths[Column];
+        Info.cx = Kept[Column] > 0 ? FromDesignDpi(Kept[Column]) : Widths[Column];
         Info.pszText = const_cast<char*>(Columns[Column].Caption);
         Info.iSubItem = Column;
         SendMessageA(List, LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
@@ -175,7 +176,8 @@ void TAppEntriesDialog::KeepColumnWidths() {
     int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
     const int Count = ColumnCount();
     for (int Column = 0; Column < Count; ++Column)
-        Kept[Column] = static_cast<int>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0));
+        Kept[Column] = ToDesignDpi(
+            static_cast<int>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0)));
 }
 
 // The kept bounds, if any, never smaller than the template; a place that
@@ -183,9 +185,10 @@ void TAppEntriesDialog::KeepColumnWidths() {
 void TAppEntriesDialog::PlaceFromSettings() {
     if (Settings.Width <= 0 || Settings.Height <= 0)
         return;
-    RECT Bounds{Settings.Left, Settings.Top,
-                Settings.Left + std::max(Settings.Width, static_cast<int>(FMinSize.cx)),
-                Settings.Top + std::max(Settings.Height, static_cast<int>(FMinSize.cy))};
+    RECT Bounds{
+        Settings.Left, Settings.Top,
+        Settings.Left + std::max(FromDesignDpi(Settings.Width), static_cast<int>(FMinSize.cx)),
+        Settings.Top + std::max(FromDesignDpi(Settings.Height), static_cast<int>(FMinSize.cy))};
     UINT Flags = SWP_NOZORDER | SWP_NOACTIVATE;
     if (!MonitorFromRect(&Bounds, MONITOR_DEFAULTTONULL))
         Flags |= SWP_NOMOVE;
@@ -759,13 +762,23 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
     }
 }
 
+// Sizes are kept as they measure at 96 dpi, so that a layout kept on one
+// screen comes back alike on a screen of another resolution.
+int TAppEntriesDialog::ToDesignDpi(int Pixels) const {
+    return Dpi() > 0 ? MulDiv(Pixels, Gui_dpi::DefaultDpi, Dpi()) : Pixels;
+}
+
+int TAppEntriesDialog::FromDesignDpi(int Pixels) const {
+    return Dpi() > 0 ? MulDiv(Pixels, Dpi(), Gui_dpi::DefaultDpi) : Pixels;
+}
+
 void TAppEntriesDialog::KeepSettings() {
     RECT Bounds;
     GetWindowRect(Handle(), &Bounds);
     Settings.Left = Bounds.left;
     Settings.Top = Bounds.top;
-    Settings.Width = Bounds.right - Bounds.left;
-    Settings.Height = Bounds.bottom - Bounds.top;
+    Settings.Width = ToDesignDpi(Bounds.right - Bounds.left);
+    Settings.Height = ToDesignDpi(Bounds.bottom - Bounds.top);
     KeepColumnWidths();
 }
 

@@ -28,9 +28,10 @@ namespace App_entriesdialog {
 // The columns of a search's results and of an opened entry, in their order.
 enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
 
-// What the dialog keeps between uses: its bounds in pixels (a width of 0
-// means the template's size, centred), the column widths in pixels (0: the
-// design width) of the entries and of the items, and the entries' order.
+// What the dialog keeps between uses: its place on the screen in pixels, its
+// size (a width of 0 means the template's size, centred) and the column
+// widths (0: the design width) of the entries and of the items in pixels at
+// 96 dpi, and the entries' order.
 struct TEntriesDialogSettings {
     int Left = 0;
     int Top = 0;
@@ -121,6 +122,8 @@ private:
     void PlaceFromSettings();
     void ArrangeControls();
     void KeepSettings();
+    int ToDesignDpi(int Pixels) const;
+    int FromDesignDpi(int Pixels) const;
     bool Notify(const NMHDR& Header);
     void Search();
     void StartFiller(const std::vector<std::size_t>& Unread);

@@ -262,9 +262,14 @@ TEST(App_entriesdialog, BoundsAndColumnWidthsAreKeptAndComeBack) {
 // Taken to a monitor of twice the DPI: as the system scales the dialog and its
 // font, the margins, buttons and columns that the dialog lays out itself
 // grow with them.
+// Widths kept at 96 dpi come back scaled on a screen of twice that, and are
+// kept at 96 dpi again, whatever the screen was.
 TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
     TAppEntriesDialog Dialog;
     Dialog.OnList = Rows;
+    const int Kept[5] = {101, 102, 53, 74, 205};
+    std::copy(std::begin(Kept), std::end(Kept), Dialog.Settings.ColumnWidths);
+    int Width = 0;
     std::vector<int> Before, After;
     RunDialog(Dialog, [&](HWND Window) {
         const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
@@ -292,10 +297,18 @@ TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
                      Suggested.right - Suggested.left, Suggested.bottom - Suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         After = Layout();
+        GetWindowRect(Window, &Bounds);
+        Width = Bounds.right - Bounds.left;
     });
     ASSERT_EQ(After.size(), Before.size());
     for (std::size_t Index = 0; Index < Before.size(); ++Index)
         EXPECT_NEAR(After[Index], 2 * Before[Index], 1) << Index;
+    const int Dpi = Gui_dpi::SystemDpi();
+    for (int Column = 0; Column < 5; ++Column) {
+        EXPECT_NEAR(Before[4 + Column], Kept[Column] * Dpi / 96, 1) << Column;
+        EXPECT_NEAR(Dialog.Settings.ColumnWidths[Column], Kept[Column], 1) << Column;
+    }
+    EXPECT_NEAR(Dialog.Settings.Width, Width * 96 / (2 * Dpi), 1);
 }
 
 TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {

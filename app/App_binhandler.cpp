@@ -439,9 +439,13 @@ void TBinHandler::TakeBack(const std::vector<Engine_takeback::TTakeBackSelection
             Names.push_back(Name);
     }
     const std::size_t Items = Task.Plan().Sources.size();
+    // One item is named, as the user knows it.
+    const std::string Name =
+        Items == 1 ? Vek_file::ExtractFileName(Task.Plan().Sources.front()) : std::string();
     const std::string Question =
-        TargetFolder.empty() ? Engine_takeback::TakeBackQuestion(Names, Items)
-                             : Engine_takeback::TakeBackToQuestion(Names, Items, TargetFolder);
+        TargetFolder.empty()
+            ? Engine_takeback::TakeBackQuestion(Names, Items, Name)
+            : Engine_takeback::TakeBackToQuestion(Names, Items, TargetFolder, Name);
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)

@@ -581,13 +581,18 @@ std::string EntriesText(const std::vector<std::string>& EntryNames, std::size_t 
 
 } // namespace
 
-std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items) {
+std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
+                             const std::string& Name) {
+    if (Items == 1 && !Name.empty())
+        return "Take back \"" + Name + "\" to where it came from?";
     return "Take back " + EntriesText(EntryNames, Items) + " to where they came from?";
 }
 
 std::string TakeBackToQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
-                               const std::string& Folder) {
-    return "Take back " + EntriesText(EntryNames, Items) + " to \"" + Folder + "\"?";
+                               const std::string& Folder, const std::string& Name) {
+    const std::string What =
+        Items == 1 && !Name.empty() ? "\"" + Name + "\"" : EntriesText(EntryNames, Items);
+    return "Take back " + What + " to \"" + Folder + "\"?";
 }
 
 std::string OutcomeText(const TItemOutcome& Outcome) {

@@ -803,9 +803,8 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntr
     {
         TestSupport::TBoxRecorder No(IDNO);
         EXPECT_EQ(FailureOf([this] { Handler.TakeBackLastPut(); }), "EAbort");
-        EXPECT_EQ(No.Boxes(),
-                  std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0001\" (1 item) "
-                                           "to where they came from?"});
+        EXPECT_EQ(No.Boxes(), std::vector<std::string>{"Tovel Bin|Take back \"second.txt\" "
+                                                       "to where it came from?"});
     }
     EXPECT_FALSE(TestSupport::Exists(Second));
     EXPECT_TRUE(Log.Events.empty());
@@ -905,8 +904,8 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
     Handler.ShowEntries();
     std::lock_guard<std::mutex> Guard(Lock);
     EXPECT_EQ(Rows, (std::vector<std::string>{"Tovel #0001|1", "Tovel #0000|1"}));
-    EXPECT_EQ(Boxes, std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0000\" (1 item) to "
-                                              "where they came from?"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Tovel Bin|Take back \"first.txt\" to "
+                                              "where it came from?"});
     EXPECT_EQ(TestSupport::ReadFile(First), "first");
     EXPECT_FALSE(TestSupport::Exists(Second));
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
@@ -990,7 +989,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(Opened.front(), Drive);
     EXPECT_EQ(Opened.back(), std::string(4 * (Opened.size() - 2), ' ') + "todo.txt");
     EXPECT_EQ(Found, std::vector<std::string>{"todo.txt"});
-    EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"Tovel #0000\" (1 item) to where they "
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"todo.txt\" to where it "
                                               "came from?"});
     EXPECT_EQ(TestSupport::ReadFile(Todo), "todo");
     EXPECT_FALSE(TestSupport::Exists(Main));
@@ -1030,8 +1029,7 @@ TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked)
     Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}});
     std::lock_guard<std::mutex> Guard(Lock);
     EXPECT_EQ(Seen, (std::vector<std::string>{"Specify the folder to take back into.",
-                                              "Take back \"Tovel #0000\" (1 item) to \"" + Folder +
-                                                  "\"?"}));
+                                              "Take back \"todo.txt\" to \"" + Folder + "\"?"}));
     EXPECT_EQ(TestSupport::ReadFile(Folder + "\\todo.txt"), "todo");
     EXPECT_FALSE(TestSupport::Exists(Todo));
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");

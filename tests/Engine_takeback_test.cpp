@@ -179,6 +179,15 @@ TEST(Engine_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
               "Take back \"Tovel #0008\" (1 item) to where they came from?");
     EXPECT_EQ(Engine_takeback::TakeBackQuestion({"A", "B"}, 0),
               "Take back 2 entries (0 items) to where they came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0008"}, 1,
+                                                "Stra\xc3\x9f"
+                                                "e.jpg"),
+              "Take back \"Stra\xc3\x9f"
+              "e.jpg\" to where it came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0008"}, 2, "a.txt"),
+              "Take back \"Tovel #0008\" (2 items) to where they came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackToQuestion({"Tovel #0008"}, 1, "D:\\Restore", "a.txt"),
+              "Take back \"a.txt\" to \"D:\\Restore\"?");
 
     TTakeBackPlan Plan;
     Plan.StayedItems = 1;

@@ -416,6 +416,10 @@ void TBinHandler::ShowEntries() {
             throw Base_system::Exception("The program could not open the item's location.");
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
+    Dialog.OnDiscardItems =
+        [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+            DiscardItems(Selections);
+        };
     Dialog.Execute();
     FEntriesDialogSettings = Dialog.Settings;
 }
@@ -486,6 +490,36 @@ void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
         DoStatus("");
         throw;
     }
+    DoStatus("");
+}
+
+void TBinHandler::DiscardItems(const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+    std::vector<std::string> Paths;
+    for (const Engine_takeback::TTakeBackSelection& Selection : Selections)
+        for (const std::string& Item : Selection.Items)
+            Paths.push_back(Selection.EntryPath + "\\" + Item);
+    if (Paths.empty())
+        return;
+    const std::string What = Paths.size() == 1
+                                 ? "\"" + Vek_file::ExtractFileName(Paths.front()) + "\""
+                                 : std::to_string(Paths.size()) + " items";
+    if (Gui_application::Application().ShowMessageBox(
+            "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
+            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+        throw Base_system::EAbort();
+    DoStatus("Discarding items...");
+    const auto Follow = [&Selections] {
+        for (const Engine_takeback::TTakeBackSelection& Selection : Selections)
+            Engine_record::FollowEntry(Selection.EntryPath);
+    };
+    try {
+        App_fileoperation::Recycle(Paths);
+    } catch (...) {
+        Follow();
+        DoStatus("");
+        throw;
+    }
+    Follow();
     DoStatus("");
 }
 

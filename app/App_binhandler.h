@@ -87,6 +87,9 @@ public:
     // Sends the entries to the Recycle Bin after a Yes/No question that
     // names them.
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
+    // Single items of entries into the Recycle Bin, after a question; each
+    // entry's record then follows what is left in it.
+    void DiscardItems(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
 
     // The clean-up dialog over the bin, made for this use only; the rules
     // the user leaves in it are kept.

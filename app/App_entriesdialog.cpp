@@ -432,16 +432,15 @@ void TAppEntriesDialog::ShowSortMark() {
                                Settings.SortDescending);
 }
 
-// The commands of the buttons, on the selected rows; Discard takes whole
-// entries only.
+// The commands of the buttons, on the selected rows.
 void TAppEntriesDialog::ContextMenu(LPARAM Point) {
     const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
-    const int Chosen = Gui_listview::TrackContextMenu(
-        Handle(), EntriesList(), Point,
-        {{IDC_ENTRIES_TAKE_BACK, "&Take Back", Any},
-         {IDC_ENTRIES_TAKE_BACK_TO, "Take Back T&o...", Any},
-         {IDC_ENTRIES_EXPLORE, "Open &Location", Any},
-         {IDC_ENTRIES_DISCARD, "&Discard...", Any && FView == vwEntries}});
+    const int Chosen =
+        Gui_listview::TrackContextMenu(Handle(), EntriesList(), Point,
+                                       {{IDC_ENTRIES_TAKE_BACK, "&Take Back", Any},
+                                        {IDC_ENTRIES_TAKE_BACK_TO, "Take Back T&o...", Any},
+                                        {IDC_ENTRIES_EXPLORE, "Open &Location", Any},
+                                        {IDC_ENTRIES_DISCARD, "&Discard...", Any}});
     if (Chosen != 0)
         Command(Chosen, BN_CLICKED, nullptr);
 }
@@ -462,7 +461,7 @@ void TAppEntriesDialog::UpdateButtons() {
     const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
     for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE})
         EnableWindow(Item(Id), Any);
-    EnableWindow(Item(IDC_ENTRIES_DISCARD), Any && FView == vwEntries);
+    EnableWindow(Item(IDC_ENTRIES_DISCARD), Any);
     EnableWindow(Item(IDC_ENTRIES_BACK), FView != vwEntries);
 }
 
@@ -583,9 +582,17 @@ void TAppEntriesDialog::ExploreClick() {
                        Engine_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
 }
 
+// Whole entries from the entries, single items otherwise.
 void TAppEntriesDialog::DiscardClick() {
+    if (FView != vwEntries) {
+        const std::vector<Engine_takeback::TTakeBackSelection> Selections = SelectedItems();
+        if (Selections.empty() || !OnDiscardItems)
+            return;
+        RunCommand([this, &Selections] { OnDiscardItems(Selections); });
+        return;
+    }
     const std::vector<std::string> Paths = SelectedPaths();
-    if (FView != vwEntries || Paths.empty() || !OnDiscard)
+    if (Paths.empty() || !OnDiscard)
         return;
     RunCommand([this, &Paths] { OnDiscard(Paths); });
 }

@@ -66,6 +66,8 @@ public:
     // An item's place in its entry, to show in its folder.
     std::function<void(const std::string& Path)> OnOpenLocation;
     TPathsEvent OnDiscard;
+    // Single items of an opened entry or of a search's results.
+    TSelectionsEvent OnDiscardItems;
 
     // Shows the dialog until Close; Settings then hold what the user left.
     void Execute();

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/App_binpropsdialog.h"
 #include "engine/Engine_catalog.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_inifile.h"
 #include "res/resource.h"
@@ -1034,4 +1035,40 @@ TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked)
     EXPECT_FALSE(TestSupport::Exists(Todo));
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
     EXPECT_EQ(Application().LastDirectory(), Folder);
+}
+
+// One item of an entry goes to the Recycle Bin after a question that names
+// it; the other stays, and the record lists only what is left.
+TEST_F(App_binhandler_Commands, DiscardItemsRecyclesTheChosenItemAndTheRecordFollows) {
+    const std::string A = MakeFile("discard-a.txt", "A");
+    const std::string B = MakeFile("discard-b.txt", "B");
+    {
+        TestSupport::TBoxRecorder Quiet;
+        Handler.Bin().Put({A, B});
+    }
+    const std::string Item = A.substr(0, 1) + A.substr(2);
+    std::vector<std::string> Boxes;
+    {
+        TestSupport::TBoxRecorder Yes(IDYES);
+        EXPECT_EQ(FailureOf([&] {
+                      Handler.DiscardItems({{Entry("Tovel #0000"), {Item}}});
+                  }),
+                  "no failure");
+        Boxes = TestSupport::OurBoxes(Yes.Boxes());
+    }
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Discard \"discard-a.txt\" into the Recycle Bin?"});
+    EXPECT_FALSE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), A)));
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), B)), "B");
+    Engine_record::TRecord Record;
+    ASSERT_TRUE(Engine_record::ReadRecord(Entry("Tovel #0000"), Record));
+    std::vector<std::string> Left;
+    for (const Engine_record::TPutSection& Put : Record.Puts)
+        for (const std::string& Path : Engine_record::ItemPaths(Put.Tree))
+            Left.push_back(Vek_file::ExtractFileName(Path));
+    EXPECT_EQ(Left, std::vector<std::string>{"discard-b.txt"});
+    const std::string Trash = TestSupport::TrashDirectory();
+    if (!Trash.empty()) {
+        DeleteFileA((Trash + "\\files\\discard-a.txt").c_str());
+        DeleteFileA((Trash + "\\info\\discard-a.txt.trashinfo").c_str());
+    }
 }

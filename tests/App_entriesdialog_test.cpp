@@ -331,6 +331,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
     };
     Dialog.OnTakeBack = Note("take back");
     Dialog.OnTakeBackTo = Note("take back to");
+    Dialog.OnDiscardItems = Note("discard items");
     Dialog.OnDiscard = [&Calls](const std::vector<std::string>& Paths) {
         for (const std::string& Path : Paths)
             Calls.push_back("discard " + Path);
@@ -360,6 +361,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
         Select(Window, {0, 4});
         Click(Window, IDC_ENTRIES_TAKE_BACK);
         Buttons.push_back(Enabled(Window, IDC_ENTRIES_DISCARD));
+        Click(Window, IDC_ENTRIES_DISCARD);
         Select(Window, {});
         for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE,
                        IDC_ENTRIES_DISCARD})
@@ -367,15 +369,17 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
         Click(Window, IDC_ENTRIES_TAKE_BACK);
         PressKey(Window, VK_DELETE);
     });
-    EXPECT_EQ(Calls, (std::vector<std::string>{
-                         "take back B\\Other", "take back B\\Tovel #0000", "discard B\\Other",
-                         "discard B\\Tovel #0000", "discard B\\Tovel #0001",
-                         "explore B\\Tovel #0001", "take back to B\\Tovel #0001",
-                         "take back B\\Tovel #0001 C\\a", "take back B\\Other E\\Projects\\x"}));
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{
+                  "take back B\\Other", "take back B\\Tovel #0000", "discard B\\Other",
+                  "discard B\\Tovel #0000", "discard B\\Tovel #0001", "explore B\\Tovel #0001",
+                  "take back to B\\Tovel #0001", "take back B\\Tovel #0001 C\\a",
+                  "take back B\\Other E\\Projects\\x", "discard items B\\Tovel #0001 C\\a",
+                  "discard items B\\Other E\\Projects\\x"}));
     EXPECT_EQ(Selected, (std::vector<int>{2, 1}));
-    EXPECT_EQ(Buttons, (std::vector<bool>{true, false, false, false, false, false}));
-    // Once on opening and once after each of the five commands that change the bin.
-    EXPECT_EQ(Listed, 6);
+    EXPECT_EQ(Buttons, (std::vector<bool>{true, true, false, false, false, false}));
+    // Once on opening and once after each of the six commands that change the bin.
+    EXPECT_EQ(Listed, 7);
 }
 
 // The search, an opened entry and the way back, by the keys a user presses.
@@ -580,7 +584,7 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
     const auto Entries = TAppEntriesDialog::vwEntries;
     const auto Found = TAppEntriesDialog::vwSearch;
     const std::string EntryMenu = "&Take Back|Take Back T&o...|Open &Location|&Discard...";
-    const std::string ItemMenu = "&Take Back|Take Back T&o...|Open &Location|-&Discard...";
+    const std::string ItemMenu = EntryMenu;
     const std::vector<TCase> Cases{
         {Entries, acSelectAll, "0 3 1 up"},
         {Opened, acSelectAll, "2 7 1 up"},

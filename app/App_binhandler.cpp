@@ -6,6 +6,7 @@
 #include "app/App_fileoperation.h"
 #include "app/App_reportdialog.h"
 #include "engine/Engine_catalog.h"
+#include "engine/Engine_lock.h"
 #include "engine/Engine_record.h"
 #include "engine/Engine_takeback.h"
 #include "gui/Gui_application.h"
@@ -38,11 +39,6 @@ const char* const ColumnWidthKeys[Engine_catalog::ecCount] = {
     "EntryWidth", "PutWidth", "ItemsWidth", "SizeWidth", "FromWidth"};
 const char* const ItemColumnWidthKeys[App_entriesdialog::icCount] = {
     "ItemNameWidth", "ItemPlaceWidth", "ItemEntryWidth", "ItemPutWidth", "ItemSizeWidth"};
-
-// "Tovel #0007" for the entry at C:\Bin\Tovel #0007.
-std::string EntryNameOf(const std::string& EntryPath) {
-    return EntryPath.substr(Vek_file::ExtractDirectoryPath(EntryPath).size());
-}
 
 const char Quote = '"';
 
@@ -89,7 +85,8 @@ std::string PutStatus(const std::string& EntryPath) {
     const Engine_record::TPutSection* Put = Engine_record::NewestSection(Record);
     if (!Put)
         return std::string();
-    return PutMessage(Engine_record::CountItems(Put->Tree), Put->Items, EntryNameOf(EntryPath));
+    return PutMessage(Engine_record::CountItems(Put->Tree), Put->Items,
+                      Vek_file::ExtractFileName(EntryPath));
 }
 
 } // namespace
@@ -309,6 +306,11 @@ void TBinHandler::LoadCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
     if (Megabytes >= Engine_cleanup::MinMegabytes && Megabytes <= Engine_cleanup::MaxMegabytes)
         Rules.Megabytes = Megabytes;
     Rules.AtStart = Ini.ReadBool(CleanUpSection, "AtStart", Rules.AtStart);
+    // A column the preview does not have keeps the order the entries go in.
+    const std::int32_t SortColumn = Ini.ReadInteger(CleanUpSection, "SortColumn", -1);
+    FCleanUpList.SortColumn = SortColumn >= 0 && SortColumn < 4 ? SortColumn : -1;
+    FCleanUpList.SortDescending =
+        Ini.ReadBool(CleanUpSection, "SortDescending", FCleanUpList.SortDescending);
 }
 
 void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
@@ -318,22 +320,26 @@ void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteBool(CleanUpSection, "BySize", Rules.BySize);
     Ini.WriteInteger(CleanUpSection, "Megabytes", Rules.Megabytes);
     Ini.WriteBool(CleanUpSection, "AtStart", Rules.AtStart);
+    Ini.WriteInteger(CleanUpSection, "SortColumn", FCleanUpList.SortColumn);
+    Ini.WriteBool(CleanUpSection, "SortDescending", FCleanUpList.SortDescending);
 }
 
 void TBinHandler::ShowCleanUp() {
     const std::string Location = FBin->GetLocation();
-    if (!Vek_file::IsDirectory(Location))
-        throw Base_system::Exception("The bin does not exist.");
     App_cleanupdialog::TAppCleanUpDialog Dialog;
     Dialog.Rules = FCleanUpRules;
+    // Before the first put there is no bin yet: an empty one, as Entries shows it.
     Dialog.OnList = [this, &Location] {
         FListed = Engine_record::CurrentTime();
-        return Engine_cleanup::ReadEntries(Location);
+        return Vek_file::IsDirectory(Location) ? Engine_cleanup::ReadEntries(Location)
+                                               : std::vector<Engine_cleanup::TCleanUpEntry>();
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
+    Dialog.List = FCleanUpList;
     Dialog.Execute();
     FListed = 0;
     FCleanUpRules = Dialog.Rules;
+    FCleanUpList = Dialog.List;
 }
 
 void TBinHandler::CleanUpEntries(const std::vector<std::string>& EntryPaths) {
@@ -447,7 +453,15 @@ void TBinHandler::ShowEntries() {
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
     };
+    Dialog.OnOpenLocation = [](const std::string& Path) {
+        if (!Gui_shell::OpenFolderAndSelect(Path))
+            throw Base_system::Exception("The program could not open the item's location.");
+    };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
+    Dialog.OnDiscardItems =
+        [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+            DiscardItems(Selections);
+        };
     Dialog.Execute();
     FListed = 0;
     FEntriesDialogSettings = Dialog.Settings;
@@ -467,14 +481,18 @@ void TBinHandler::TakeBack(const std::vector<Engine_takeback::TTakeBackSelection
     Engine_takeback::TTakeBackTask Task(Selections, Host, TargetFolder);
     std::vector<std::string> Names;
     for (const Engine_takeback::TTakeBackSelection& Selection : Selections) {
-        const std::string Name = EntryNameOf(Selection.EntryPath);
+        const std::string Name = Vek_file::ExtractFileName(Selection.EntryPath);
         if (std::find(Names.begin(), Names.end(), Name) == Names.end())
             Names.push_back(Name);
     }
     const std::size_t Items = Task.Plan().Sources.size();
+    // One item is named, as the user knows it.
+    const std::string Name =
+        Items == 1 ? Vek_file::ExtractFileName(Task.Plan().Sources.front()) : std::string();
     const std::string Question =
-        TargetFolder.empty() ? Engine_takeback::TakeBackQuestion(Names, Items)
-                             : Engine_takeback::TakeBackToQuestion(Names, Items, TargetFolder);
+        TargetFolder.empty()
+            ? Engine_takeback::TakeBackQuestion(Names, Items, Name)
+            : Engine_takeback::TakeBackToQuestion(Names, Items, TargetFolder, Name);
     if (Gui_application::Application().ShowMessageBox(
             Question, Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
@@ -509,13 +527,55 @@ void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
     if (EntryPaths.empty())
         return;
     const std::string What = EntryPaths.size() == 1
-                                 ? "\"" + EntryNameOf(EntryPaths.front()) + "\""
+                                 ? "\"" + Vek_file::ExtractFileName(EntryPaths.front()) + "\""
                                  : std::to_string(EntryPaths.size()) + " entries";
     if (Gui_application::Application().ShowMessageBox(
             "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
         throw Base_system::EAbort();
     CleanUpEntries(EntryPaths);
+}
+
+void TBinHandler::DiscardItems(const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+    std::vector<std::string> Paths;
+    for (const Engine_takeback::TTakeBackSelection& Selection : Selections)
+        for (const std::string& Item : Selection.Items)
+            Paths.push_back(Selection.EntryPath + "\\" + Item);
+    if (Paths.empty())
+        return;
+    const std::string What = Paths.size() == 1
+                                 ? "\"" + Vek_file::ExtractFileName(Paths.front()) + "\""
+                                 : std::to_string(Paths.size()) + " items";
+    if (Gui_application::Application().ShowMessageBox(
+            "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
+            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
+        throw Base_system::EAbort();
+    // The entries' locks keep every other command out until the records
+    // have followed; nothing goes where the Recycle Bin cannot take it.
+    Engine_lock::TEntryLocks Locks;
+    for (const Engine_takeback::TTakeBackSelection& Selection : Selections) {
+        const std::string Name = "\"" + Vek_file::ExtractFileName(Selection.EntryPath) + "\"";
+        if (!Locks.TryLock(Selection.EntryPath))
+            throw Base_system::Exception("The program cannot discard from " + Name +
+                                         ": another command is working on it.");
+        if (!Engine_cleanup::HasRecycleBin(Selection.EntryPath))
+            throw Base_system::Exception("The program cannot discard from " + Name +
+                                         ": the Recycle Bin cannot take its items.");
+    }
+    DoStatus("Discarding items...");
+    const auto Follow = [&Selections] {
+        for (const Engine_takeback::TTakeBackSelection& Selection : Selections)
+            Engine_record::FollowEntry(Selection.EntryPath);
+    };
+    try {
+        App_fileoperation::Recycle(Paths);
+    } catch (...) {
+        Follow();
+        DoStatus("");
+        throw;
+    }
+    Follow();
+    DoStatus("");
 }
 
 Engine_takeback::TConflictAnswer
@@ -533,7 +593,7 @@ void TWindowsTakeBackHost::TellTooLong(const std::string& Path) {
 // What a Replace sets aside is put as any put is, into an entry of its own.
 std::string TWindowsTakeBackHost::PutAside(const std::vector<std::string>& Paths) {
     FBin->Put(Paths);
-    return EntryNameOf(FBin->LastPutEntry());
+    return Vek_file::ExtractFileName(FBin->LastPutEntry());
 }
 
 Engine_takeback::TMoveResult

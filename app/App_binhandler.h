@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/App_bin.h"
+#include "app/App_cleanupdialog.h"
 #include "app/App_entriesdialog.h"
 #include "app/App_handler.h"
 #include "base/Base_stringlist.h"
@@ -99,6 +100,9 @@ public:
     // Sends the entries to the Recycle Bin after a Yes/No question that
     // names them.
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);
+    // Single items of entries into the Recycle Bin, after a question; each
+    // entry's record then follows what is left in it.
+    void DiscardItems(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
 
     // The clean-up dialog over the bin, made for this use only; the rules
     // the user leaves in it are kept.
@@ -146,6 +150,7 @@ private:
     // that is one the user has not seen. 0 while no dialog lists it: the
     // entries are named as they are now.
     std::uint64_t FListed = 0;
+    App_cleanupdialog::TCleanUpListSettings FCleanUpList;
     // The start-up's clean-up: its thread, and what it found or raised.
     std::unique_ptr<Engine_cleanup::TStartUpCleanUp> FCleanUp;
     std::thread FCleanUpThread;

@@ -2,10 +2,13 @@
 
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_listview.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_locale.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 
 namespace App_cleanupdialog {
 
@@ -20,25 +23,52 @@ struct TColumn {
     int Width;
     int Format;
 };
-// Design widths in dialog units; Entry takes what the list has left.
-const TColumn Columns[] = {
-    {"Entry", 0, LVCFMT_LEFT}, {"Put", 90, LVCFMT_LEFT}, {"Size", 60, LVCFMT_RIGHT}};
-const int ColumnCount = 3;
+enum { ccEntry, ccPut, ccSize, ccFrom, ColumnCount };
+// Design widths in dialog units; From takes what the list has left.
+const TColumn Columns[ColumnCount] = {{"Entry", 50, LVCFMT_LEFT},
+                                      {"Put", 72, LVCFMT_LEFT},
+                                      {"Size", 40, LVCFMT_RIGHT},
+                                      {"From", 0, LVCFMT_LEFT}};
+
+std::string FromText(const TCleanUpEntry& Entry) {
+    std::string From = Engine_record::FromRecordText(Entry.FirstItem);
+    if (Entry.MoreItems > 0)
+        From += " and " + std::to_string(Entry.MoreItems) + " more";
+    return From;
+}
 
 std::string CellText(const TCleanUpEntry& Entry, int Column) {
     switch (Column) {
-    case 1:
+    case ccPut:
         return Vek_locale::LocalTimeText(Entry.Put);
-    case 2:
+    case ccSize:
         return Vek_locale::SizeText(Entry.Size);
+    case ccFrom:
+        return FromText(Entry);
     default:
         return Entry.Name;
     }
 }
 
-std::string RangeMessage(std::int32_t Min, std::int32_t Max) {
-    return "Specify an integer between " + std::to_string(Min) + " and " + std::to_string(Max) +
-           ".";
+// Whether A goes before B in Column, smallest first; equal ones keep the
+// order in which they would go.
+bool Before(const TCleanUpEntry& A, const TCleanUpEntry& B, int Column) {
+    switch (Column) {
+    case ccPut:
+        return A.Put < B.Put;
+    case ccSize:
+        return A.Size < B.Size;
+    case ccFrom:
+        return lstrcmpiA(A.FirstItem.c_str(), B.FirstItem.c_str()) < 0;
+    default:
+        return lstrcmpiA(A.Name.c_str(), B.Name.c_str()) < 0;
+    }
+}
+
+// The range in the unit the box is typed in.
+std::string RangeMessage(const char* Unit, std::int32_t Min, std::int32_t Max) {
+    return std::string("Specify a number of ") + Unit + " between " + std::to_string(Min) +
+           " and " + std::to_string(Max) + ".";
 }
 
 } // namespace
@@ -63,12 +93,13 @@ void TAppCleanUpDialog::CreateColumns() {
     GetClientRect(PreviewList(), &Client);
     int Rest = Client.right - GetSystemMetrics(SM_CXVSCROLL);
     int Widths[ColumnCount];
-    for (int Column = ColumnCount - 1; Column >= 0; --Column) {
+    for (int Column = 0; Column < ColumnCount; ++Column) {
         RECT Width{Columns[Column].Width, 0, 0, 0};
         MapDialogRect(Handle(), &Width);
-        Widths[Column] = Column == 0 ? Rest : Width.left;
+        Widths[Column] = Width.left;
         Rest -= Width.left;
     }
+    Widths[ccFrom] = std::max(Rest, Widths[ccEntry]);
     for (int Column = 0; Column < ColumnCount; ++Column) {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
@@ -78,6 +109,10 @@ void TAppCleanUpDialog::CreateColumns() {
         Info.iSubItem = Column;
         SendMessageA(PreviewList(), LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
     }
+    // Each entry leads with what was put, as in Entries.
+    int Order[ColumnCount] = {ccFrom, ccEntry, ccPut, ccSize};
+    SendMessageA(PreviewList(), LVM_SETCOLUMNORDERARRAY, ColumnCount,
+                 reinterpret_cast<LPARAM>(Order));
 }
 
 void TAppCleanUpDialog::WriteControls(const TCleanUpRules& Value) {
@@ -111,10 +146,11 @@ void TAppCleanUpDialog::FailAt(int Id, const std::string& Message) {
     throw Base_system::Exception(Message);
 }
 
-std::int32_t TAppCleanUpDialog::CheckedNumber(int Id, std::int32_t Min, std::int32_t Max) {
+std::int32_t TAppCleanUpDialog::CheckedNumber(int Id, const char* Unit, std::int32_t Min,
+                                              std::int32_t Max) {
     std::int32_t Value = 0;
     if (!ReadNumber(Id, Min, Max, Value))
-        FailAt(Id, RangeMessage(Min, Max));
+        FailAt(Id, RangeMessage(Unit, Min, Max));
     return Value;
 }
 
@@ -123,11 +159,11 @@ TCleanUpRules TAppCleanUpDialog::ReadControls() {
     TCleanUpRules Result = Rules;
     Result.ByAge = Checked(IDC_CLEANUP_BY_AGE);
     if (Result.ByAge)
-        Result.Days =
-            CheckedNumber(IDC_CLEANUP_DAYS, Engine_cleanup::MinDays, Engine_cleanup::MaxDays);
+        Result.Days = CheckedNumber(IDC_CLEANUP_DAYS, "days", Engine_cleanup::MinDays,
+                                    Engine_cleanup::MaxDays);
     Result.BySize = Checked(IDC_CLEANUP_BY_SIZE);
     if (Result.BySize)
-        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, Engine_cleanup::MinMegabytes,
+        Result.Megabytes = CheckedNumber(IDC_CLEANUP_MEGABYTES, "MB", Engine_cleanup::MinMegabytes,
                                          Engine_cleanup::MaxMegabytes);
     Result.AtStart = Checked(IDC_CLEANUP_AT_START);
     return Result;
@@ -155,9 +191,17 @@ void TAppCleanUpDialog::Refresh() {
 
 void TAppCleanUpDialog::UpdatePreview() {
     FPreview = Engine_cleanup::ChooseEntries(FEntries, PreviewRules(), Now());
-    const HWND List = PreviewList();
-    SendMessageA(List, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(List);
+    const int Column = List.SortColumn;
+    if (Column >= 0 && Column < ColumnCount)
+        std::stable_sort(FPreview.begin(), FPreview.end(),
+                         [Column, this](const TCleanUpEntry& A, const TCleanUpEntry& B) {
+                             return List.SortDescending ? Before(B, A, Column)
+                                                        : Before(A, B, Column);
+                         });
+    Gui_listview::ShowSortMark(PreviewList(), Column, List.SortDescending);
+    const HWND Preview = PreviewList();
+    SendMessageA(Preview, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(Preview);
     for (std::size_t Row = 0; Row < FPreview.size(); ++Row) {
         for (int Column = 0; Column < ColumnCount; ++Column) {
             std::string Text = CellText(FPreview[Row], Column);
@@ -166,12 +210,12 @@ void TAppCleanUpDialog::UpdatePreview() {
             Cell.iItem = static_cast<int>(Row);
             Cell.iSubItem = Column;
             Cell.pszText = &Text[0];
-            SendMessageA(List, Column == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, Row,
+            SendMessageA(Preview, Column == 0 ? LVM_INSERTITEMA : LVM_SETITEMTEXTA, Row,
                          reinterpret_cast<LPARAM>(&Cell));
         }
     }
-    SendMessageA(List, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(List, nullptr, TRUE);
+    SendMessageA(Preview, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Preview, nullptr, TRUE);
     SetDlgItemTextA(Handle(), IDC_CLEANUP_TOTAL,
                     Engine_cleanup::FreedText(FPreview.size(), Engine_cleanup::TotalSize(FPreview),
                                               Vek_locale::NumberFormat())
@@ -184,6 +228,11 @@ void TAppCleanUpDialog::UpdateControls() {
     EnableWindow(Item(IDC_CLEANUP_MEGABYTES), Checked(IDC_CLEANUP_BY_SIZE));
     EnableWindow(Item(IDC_CLEANUP_CLEAN_UP), !FPreview.empty());
     EnableWindow(Item(IDC_CLEANUP_EMPTY_BIN), !FEntries.empty());
+    // A button that has just gone grey (Clean Up, Empty Bin...) would keep
+    // the focus where no key reaches; Close takes it.
+    const HWND Focus = GetFocus();
+    if (IsWindowVisible(Handle()) && (!Focus || !IsWindowEnabled(Focus)))
+        FocusControl(Item(IDOK));
 }
 
 // Whatever the discard did, the preview shows the bin as it is now; a
@@ -249,11 +298,49 @@ void TAppCleanUpDialog::Command(int Id, int Code, HWND Control) {
     TDialog::Command(Id, Code, Control);
 }
 
-// Close, Esc and the close box keep the rules; a number out of range is
-// refused and the dialog stays.
+// Close keeps the rules, and refuses a number out of range with the dialog
+// staying up. Esc and the close box cancel: the rules stay as they were on
+// opening or at the last Clean Up, whatever the boxes hold.
 bool TAppCleanUpDialog::CloseQuery() {
-    Rules = ReadControls();
+    if (ModalResult() != IDCANCEL)
+        Rules = ReadControls();
     return true;
+}
+
+// A header click sorts by that column, or that column the other way round;
+// times and sizes start with the largest, texts from A.
+void TAppCleanUpDialog::SortBy(int Column) {
+    if (Column < 0 || Column >= ColumnCount)
+        return;
+    if (Column == List.SortColumn)
+        List.SortDescending = !List.SortDescending;
+    else
+        List.SortDescending = Column == ccPut || Column == ccSize;
+    List.SortColumn = Column;
+    UpdatePreview();
+}
+
+INT_PTR TAppCleanUpDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) {
+    if (Message == WM_NOTIFY) {
+        const NMHDR& Header = *reinterpret_cast<const NMHDR*>(LParam);
+        if (Header.idFrom == IDC_CLEANUP_PREVIEW && Header.code == LVN_COLUMNCLICK) {
+            SortBy(reinterpret_cast<const NMLISTVIEW&>(Header).iSubItem);
+            return TRUE;
+        }
+        if (Header.idFrom == IDC_CLEANUP_PREVIEW && Header.code == LVN_KEYDOWN) {
+            switch (Gui_listview::KeyOf(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey)) {
+            case Gui_listview::TListKey::lkSelectAll:
+                Gui_listview::SelectAll(PreviewList());
+                return TRUE;
+            case Gui_listview::TListKey::lkRefresh:
+                Refresh();
+                return TRUE;
+            default:
+                break;
+            }
+        }
+    }
+    return TDialog::DialogProc(Message, WParam, LParam);
 }
 
 void TAppCleanUpDialog::ScaleLayout(int OldDpi, int NewDpi) {

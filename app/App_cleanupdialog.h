@@ -19,12 +19,21 @@
 
 namespace App_cleanupdialog {
 
+// How the preview is sorted: by a column (-1: in the order the entries
+// would go), and which way.
+struct TCleanUpListSettings {
+    int SortColumn = -1;
+    bool SortDescending = false;
+};
+
 class TAppCleanUpDialog : public Gui_dialog::TDialog {
 public:
     TAppCleanUpDialog();
 
     // In: the rules to show; out, once closed: the rules the user left.
     Engine_cleanup::TCleanUpRules Rules;
+    // In and out, as Rules.
+    TCleanUpListSettings List;
     // The bin's entries, read again after every discard.
     std::function<std::vector<Engine_cleanup::TCleanUpEntry>()> OnList;
     // Sends the entries to the Recycle Bin.
@@ -44,11 +53,13 @@ public:
     Engine_cleanup::TCleanUpRules ReadControls();
     void CleanUpClick();
     void EmptyBinClick();
+    void SortBy(int Column);
 
 protected:
     void InitDialog() override;
     void Command(int Id, int Code, HWND Control) override;
     bool CloseQuery() override;
+    INT_PTR DialogProc(UINT Message, WPARAM WParam, LPARAM LParam) override;
     void ScaleLayout(int OldDpi, int NewDpi) override;
 
 private:
@@ -61,7 +72,7 @@ private:
     void UpdatePreview();
     void UpdateControls();
     bool ReadNumber(int Id, std::int32_t Min, std::int32_t Max, std::int32_t& Value) const;
-    std::int32_t CheckedNumber(int Id, std::int32_t Min, std::int32_t Max);
+    std::int32_t CheckedNumber(int Id, const char* Unit, std::int32_t Min, std::int32_t Max);
     [[noreturn]] void FailAt(int Id, const std::string& Message);
     void Discard(const std::vector<std::string>& Paths);
     bool Checked(int Id) const;

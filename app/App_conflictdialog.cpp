@@ -3,6 +3,7 @@
 #include "gui/Gui_application.h"
 #include "res/resource.h"
 #include "vek/Vek_codepage.h"
+#include "vek/Vek_file.h"
 #include "vek/Vek_locale.h"
 
 #include <windows.h>
@@ -19,11 +20,25 @@ using Engine_takeback::TOriginKind;
 
 namespace {
 
-std::string Described(const TItemFacts& Facts, const std::string& Time,
+// Exact bytes below a megabyte, where "1 KB" would hide a difference; above,
+// the program's size rule, with the bytes too where both sizes read alike.
+std::string SizeOf(std::uint64_t Size, std::uint64_t Other,
+                   const Vek_string::TNumberFormat& Format) {
+    const std::uint64_t Exact = 1024 * 1024;
+    const std::string Bytes =
+        Vek_string::GroupDigits(Size, Format) + (Size == 1 ? " byte" : " bytes");
+    if (Size < Exact)
+        return Bytes;
+    const std::string Text = Vek_string::SizeText(Size, Format);
+    return Size != Other && Text == Vek_string::SizeText(Other, Format) ? Text + " (" + Bytes + ")"
+                                                                        : Text;
+}
+
+std::string Described(const TItemFacts& Facts, const TItemFacts& Other, const std::string& Time,
                       const Vek_string::TNumberFormat& Format) {
     std::string Text = Facts.Kind == TOriginKind::okDirectory
                            ? "a folder"
-                           : "a file of " + Vek_string::SizeText(Facts.Size, Format);
+                           : "a file of " + SizeOf(Facts.Size, Other.Size, Format);
     if (!Time.empty())
         Text += ", changed " + Time;
     return Text;
@@ -38,11 +53,22 @@ void ShowControl(HWND Control, bool Shown) {
 
 std::string ConflictText(const TConflictQuestion& Question, const std::string& StandingTime,
                          const std::string& ComingTime, const Vek_string::TNumberFormat& Format) {
-    const std::string Standing = Described(Question.Standing, StandingTime, Format);
-    const std::string Coming = Described(Question.Coming, ComingTime, Format);
-    return "Something is already at \"" + Question.Destination + "\".\r\n\r\n" +
-           (Question.StandingComesBack ? "Taken back there first: " : "There now: ") + Standing +
-           "\r\nComing back: " + Coming;
+    const std::string Standing =
+        Described(Question.Standing, Question.Coming, StandingTime, Format);
+    const std::string Coming = Described(Question.Coming, Question.Standing, ComingTime, Format);
+    const std::string Folder = Vek_file::ExtractWorkingDirectory(Question.Destination);
+    std::string Text = "\"" + Vek_file::ExtractFileName(Question.Destination) +
+                       "\" is already in \"" + Folder + "\".\r\n\r\n" +
+                       (Question.StandingComesBack ? "Taken back there first: " : "There now: ") +
+                       Standing + "\r\nComing back: " + Coming;
+    if (!Question.KeepBothDestination.empty())
+        Text += "\r\n\r\nKeep Both brings it back as \"" +
+                Vek_file::ExtractFileName(Question.KeepBothDestination) + "\".";
+    return Text;
+}
+
+std::string ForAllText(std::size_t Following) {
+    return "Do this for &all conflicts (" + std::to_string(Following) + " more)";
 }
 
 TAppConflictDialog::TAppConflictDialog(TConflictQuestion Question)
@@ -59,6 +85,10 @@ void TAppConflictDialog::InitDialog() {
     SetWindowTextW(Item(IDC_CONFLICT_TEXT), Vek_codepage::ToWide(Text).c_str());
     ShowControl(Item(IDC_CONFLICT_REPLACE), FQuestion.ReplaceOffered);
     ShowControl(Item(IDC_CONFLICT_ALL), FQuestion.Following > 0);
+    SetWindowTextA(Item(IDC_CONFLICT_ALL), ForAllText(FQuestion.Following).c_str());
+    // The shared question icon: the system owns it, nothing to free.
+    SendMessageA(Item(IDC_CONFLICT_ICON), STM_SETICON,
+                 reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_QUESTION)), 0);
     SetForegroundWindow(Handle());
     FocusControl(Item(IDC_CONFLICT_KEEP_BOTH));
 }

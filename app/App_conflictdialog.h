@@ -11,11 +11,14 @@
 
 namespace App_conflictdialog {
 
-// The dialog's text: the place, then what stands there and what comes back,
-// each with its size and last change as TimeText gives it.
+// The dialog's text: the item's name and folder, then what stands there and
+// what comes back, each with its size and last change as TimeText gives it,
+// and the name Keep Both gives.
 std::string ConflictText(const Engine_takeback::TConflictQuestion& Question,
                          const std::string& StandingTime, const std::string& ComingTime,
                          const Vek_string::TNumberFormat& Format);
+// The check box's caption, with the conflicts that follow this one.
+std::string ForAllText(std::size_t Following);
 
 class TAppConflictDialog : public Gui_dialog::TDialog {
 public:

@@ -2,6 +2,8 @@
 
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
+#include "gui/Gui_dpi.h"
+#include "gui/Gui_listview.h"
 #include "res/Dialogs.rch"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_locale.h"
@@ -148,10 +150,18 @@ void TAppEntriesDialog::CreateColumns() {
         LVCOLUMNA Info{};
         Info.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         Info.fmt = Columns[Column].Format;
-        Info.cx = Kept[Column] > 0 ? Kept[Column] : Widths[Column];
+        Info.cx = Kept[Column] > 0 ? FromDesignDpi(Kept[Column]) : Widths[Column];
         Info.pszText = const_cast<char*>(Columns[Column].Caption);
         Info.iSubItem = Column;
         SendMessageA(List, LVM_INSERTCOLUMNA, Column, reinterpret_cast<LPARAM>(&Info));
+    }
+    // The entries lead with what was put; the columns keep their numbers.
+    if (Entries) {
+        int Order[Engine_catalog::ecCount] = {Engine_catalog::ecFrom, Engine_catalog::ecEntry,
+                                              Engine_catalog::ecPut, Engine_catalog::ecItems,
+                                              Engine_catalog::ecSize};
+        SendMessageA(List, LVM_SETCOLUMNORDERARRAY, Engine_catalog::ecCount,
+                     reinterpret_cast<LPARAM>(Order));
     }
 }
 
@@ -166,7 +176,8 @@ void TAppEntriesDialog::KeepColumnWidths() {
     int* Kept = Entries ? Settings.ColumnWidths : Settings.ItemColumnWidths;
     const int Count = ColumnCount();
     for (int Column = 0; Column < Count; ++Column)
-        Kept[Column] = static_cast<int>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0));
+        Kept[Column] = ToDesignDpi(
+            static_cast<int>(SendMessageA(EntriesList(), LVM_GETCOLUMNWIDTH, Column, 0)));
 }
 
 // The kept bounds, if any, never smaller than the template; a place that
@@ -174,9 +185,10 @@ void TAppEntriesDialog::KeepColumnWidths() {
 void TAppEntriesDialog::PlaceFromSettings() {
     if (Settings.Width <= 0 || Settings.Height <= 0)
         return;
-    RECT Bounds{Settings.Left, Settings.Top,
-                Settings.Left + std::max(Settings.Width, static_cast<int>(FMinSize.cx)),
-                Settings.Top + std::max(Settings.Height, static_cast<int>(FMinSize.cy))};
+    RECT Bounds{
+        Settings.Left, Settings.Top,
+        Settings.Left + std::max(FromDesignDpi(Settings.Width), static_cast<int>(FMinSize.cx)),
+        Settings.Top + std::max(FromDesignDpi(Settings.Height), static_cast<int>(FMinSize.cy))};
     UINT Flags = SWP_NOZORDER | SWP_NOACTIVATE;
     if (!MonitorFromRect(&Bounds, MONITOR_DEFAULTTONULL))
         Flags |= SWP_NOMOVE;
@@ -331,6 +343,10 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
     FView = View;
     if (NewColumns)
         CreateColumns();
+    // The caption names the entry that is open.
+    const std::string Caption =
+        View == vwOpened ? FCatalog.Entries()[FOpenedEntry].Name + " - Entries" : "Entries";
+    SetWindowTextW(Handle(), Vek_codepage::ToWide(Caption).c_str());
     FillRows();
     FillList(Selected);
     if (!FRows.empty() && ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED) < 0)
@@ -412,17 +428,21 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
 }
 
 void TAppEntriesDialog::ShowSortMark() {
-    const HWND Header = ListView_GetHeader(EntriesList());
-    const int Count = static_cast<int>(SendMessageA(Header, HDM_GETITEMCOUNT, 0, 0));
-    for (int Column = 0; Column < Count; ++Column) {
-        HDITEMA Item{};
-        Item.mask = HDI_FORMAT;
-        SendMessageA(Header, HDM_GETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
-        Item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-        if (FView == vwEntries && Column == Settings.SortColumn)
-            Item.fmt |= Settings.SortDescending ? HDF_SORTDOWN : HDF_SORTUP;
-        SendMessageA(Header, HDM_SETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
-    }
+    Gui_listview::ShowSortMark(EntriesList(), FView == vwEntries ? Settings.SortColumn : -1,
+                               Settings.SortDescending);
+}
+
+// The commands of the buttons, on the selected rows.
+void TAppEntriesDialog::ContextMenu(LPARAM Point) {
+    const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
+    const int Chosen =
+        Gui_listview::TrackContextMenu(Handle(), EntriesList(), Point,
+                                       {{IDC_ENTRIES_TAKE_BACK, "&Take Back", Any},
+                                        {IDC_ENTRIES_TAKE_BACK_TO, "Take Back T&o...", Any},
+                                        {IDC_ENTRIES_EXPLORE, "Open &Location", Any},
+                                        {IDC_ENTRIES_DISCARD, "&Discard...", Any}});
+    if (Chosen != 0)
+        Command(Chosen, BN_CLICKED, nullptr);
 }
 
 void TAppEntriesDialog::ShowStatus() {
@@ -441,7 +461,7 @@ void TAppEntriesDialog::UpdateButtons() {
     const bool Any = ListView_GetSelectedCount(EntriesList()) > 0;
     for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE})
         EnableWindow(Item(Id), Any);
-    EnableWindow(Item(IDC_ENTRIES_DISCARD), Any && FView == vwEntries);
+    EnableWindow(Item(IDC_ENTRIES_DISCARD), Any);
     EnableWindow(Item(IDC_ENTRIES_BACK), FView != vwEntries);
 }
 
@@ -541,26 +561,38 @@ void TAppEntriesDialog::TakeBackToClick() {
     RunCommand([this, &Selections] { OnTakeBackTo(Selections); });
 }
 
-// The entry under the focus, else the first selected one.
+// The row under the focus, else the first selected one: an entry opens in
+// Explorer, an item's folder in its entry opens with the item selected.
 void TAppEntriesDialog::ExploreClick() {
-    const int Focused = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
-    std::vector<std::string> Paths = SelectedPaths();
-    if (Focused >= 0 && Focused < RowCount()) {
-        const std::uint32_t Index = FRows[static_cast<std::size_t>(Focused)];
-        Paths = {
-            FCatalog.Entries()[FView == vwEntries ? Index : FCatalog.Nodes()[Index].Entry].Path};
-    } else if (Paths.size() > 1) {
-        Paths.resize(1);
-    }
-    if (Paths.empty() || !OnExplore)
+    int Row = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
+    if (Row < 0 || Row >= RowCount())
+        Row = ListView_GetNextItem(EntriesList(), -1, LVNI_SELECTED);
+    if (Row < 0 || Row >= RowCount())
         return;
+    const std::uint32_t Index = FRows[static_cast<std::size_t>(Row)];
     const Gui_application::THourglassCursor Hourglass;
-    OnExplore(Paths);
+    if (FView == vwEntries) {
+        if (OnExplore)
+            OnExplore({FCatalog.Entries()[Index].Path});
+        return;
+    }
+    const std::string Entry = FCatalog.Entries()[FCatalog.Nodes()[Index].Entry].Path;
+    if (OnOpenLocation)
+        OnOpenLocation(Entry + "\\" +
+                       Engine_record::FromRecordText(FCatalog.EntryRelativePath(Index)));
 }
 
+// Whole entries from the entries, single items otherwise.
 void TAppEntriesDialog::DiscardClick() {
+    if (FView != vwEntries) {
+        const std::vector<Engine_takeback::TTakeBackSelection> Selections = SelectedItems();
+        if (Selections.empty() || !OnDiscardItems)
+            return;
+        RunCommand([this, &Selections] { OnDiscardItems(Selections); });
+        return;
+    }
     const std::vector<std::string> Paths = SelectedPaths();
-    if (FView != vwEntries || Paths.empty() || !OnDiscard)
+    if (Paths.empty() || !OnDiscard)
         return;
     RunCommand([this, &Paths] { OnDiscard(Paths); });
 }
@@ -624,8 +656,10 @@ LRESULT CALLBACK TAppEntriesDialog::KeyProc(HWND Window, UINT Message, WPARAM WP
 }
 
 // The keys of the whole dialog, whichever control has the focus: Ctrl+F
-// goes to the search box; in the list, typing goes there too and Backspace
-// goes up; Escape in the search box clears a search before it closes.
+// goes to the search box, F5 reads the bin again; in the list, typing goes
+// to the search box, Backspace and Escape go up, Ctrl+A selects every row,
+// Shift+F10 and the menu key bring the context menu; Escape in the search
+// box clears a search before it closes.
 bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam,
                             LRESULT& Result) {
     const bool Ctrl = GetKeyState(VK_CONTROL) < 0;
@@ -635,9 +669,40 @@ bool TAppEntriesDialog::Key(HWND Control, UINT Message, WPARAM WParam, LPARAM LP
         FocusControl(SearchEdit());
         return true;
     }
-    if (InList && Message == WM_KEYDOWN && WParam == VK_BACK) {
+    if ((Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN) &&
+        Gui_listview::KeyOf(WParam) == Gui_listview::TListKey::lkRefresh) {
+        Refresh();
+        return true;
+    }
+    if (InList && (Message == WM_KEYDOWN || Message == WM_SYSKEYDOWN)) {
+        switch (Gui_listview::KeyOf(WParam)) {
+        case Gui_listview::TListKey::lkSelectAll:
+            Gui_listview::SelectAll(EntriesList());
+            return true;
+        case Gui_listview::TListKey::lkContextMenu:
+            ContextMenu(-1);
+            return true;
+        default:
+            break;
+        }
+    }
+    // The key's release would bring the menu a second time.
+    if (InList && (Message == WM_KEYUP || Message == WM_SYSKEYUP) &&
+        Gui_listview::KeyOf(WParam) == Gui_listview::TListKey::lkContextMenu)
+        return true;
+    if (InList && Message == WM_KEYDOWN && (WParam == VK_BACK || WParam == VK_ESCAPE) &&
+        FView != vwEntries) {
         Back();
         return true;
+    }
+    // Escape in an opened entry or a search goes up, and only on the
+    // entries closes the dialog.
+    if (InList && Message == WM_GETDLGCODE && LParam && FView != vwEntries) {
+        const MSG& Pending = *reinterpret_cast<const MSG*>(LParam);
+        if (Pending.message == WM_KEYDOWN && Pending.wParam == VK_ESCAPE) {
+            Result = DefSubclassProc(Control, Message, WParam, LParam) | DLGC_WANTMESSAGE;
+            return true;
+        }
     }
     if (InList && Message == WM_CHAR && WParam >= L' ' && WParam != 0x7F && !Ctrl) {
         SetFocus(SearchEdit());
@@ -704,13 +769,23 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
     }
 }
 
+// Sizes are kept as they measure at 96 dpi, so that a layout kept on one
+// screen comes back alike on a screen of another resolution.
+int TAppEntriesDialog::ToDesignDpi(int Pixels) const {
+    return Dpi() > 0 ? MulDiv(Pixels, Gui_dpi::DefaultDpi, Dpi()) : Pixels;
+}
+
+int TAppEntriesDialog::FromDesignDpi(int Pixels) const {
+    return Dpi() > 0 ? MulDiv(Pixels, Dpi(), Gui_dpi::DefaultDpi) : Pixels;
+}
+
 void TAppEntriesDialog::KeepSettings() {
     RECT Bounds;
     GetWindowRect(Handle(), &Bounds);
     Settings.Left = Bounds.left;
     Settings.Top = Bounds.top;
-    Settings.Width = Bounds.right - Bounds.left;
-    Settings.Height = Bounds.bottom - Bounds.top;
+    Settings.Width = ToDesignDpi(Bounds.right - Bounds.left);
+    Settings.Height = ToDesignDpi(Bounds.bottom - Bounds.top);
     KeepColumnWidths();
 }
 
@@ -757,6 +832,11 @@ INT_PTR TAppEntriesDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam
         return TRUE;
     case WM_NOTIFY:
         return Notify(*reinterpret_cast<const NMHDR*>(LParam)) ? TRUE : FALSE;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(WParam) != EntriesList())
+            break;
+        ContextMenu(LParam);
+        return TRUE;
     case WM_ENTRIES_FILLED:
         TakeFilled();
         return TRUE;

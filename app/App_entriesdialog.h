@@ -28,9 +28,10 @@ namespace App_entriesdialog {
 // The columns of a search's results and of an opened entry, in their order.
 enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
 
-// What the dialog keeps between uses: its bounds in pixels (a width of 0
-// means the template's size, centred), the column widths in pixels (0: the
-// design width) of the entries and of the items, and the entries' order.
+// What the dialog keeps between uses: its place on the screen in pixels, its
+// size (a width of 0 means the template's size, centred) and the column
+// widths (0: the design width) of the entries and of the items in pixels at
+// 96 dpi, and the entries' order.
 struct TEntriesDialogSettings {
     int Left = 0;
     int Top = 0;
@@ -62,7 +63,11 @@ public:
     TSelectionsEvent OnTakeBack;
     TSelectionsEvent OnTakeBackTo;
     TPathsEvent OnExplore;
+    // An item's place in its entry, to show in its folder.
+    std::function<void(const std::string& Path)> OnOpenLocation;
     TPathsEvent OnDiscard;
+    // Single items of an opened entry or of a search's results.
+    TSelectionsEvent OnDiscardItems;
 
     // Shows the dialog until Close; Settings then hold what the user left.
     void Execute();
@@ -113,11 +118,14 @@ private:
     std::string EntryCellText(const Engine_catalog::TCatalogEntry& Entry, int Column) const;
     std::string ItemCellText(std::uint32_t Node, int Column) const;
     void ShowSortMark();
+    void ContextMenu(LPARAM Point);
     void ShowStatus();
     void UpdateButtons();
     void PlaceFromSettings();
     void ArrangeControls();
     void KeepSettings();
+    int ToDesignDpi(int Pixels) const;
+    int FromDesignDpi(int Pixels) const;
     bool Notify(const NMHDR& Header);
     void Search();
     void StartFiller(const std::vector<std::size_t>& Unread);

@@ -326,6 +326,10 @@ void TCatalog::SetRecord(std::size_t Entry, const Engine_record::TRecord& Record
     Info.Known = true;
     Info.Unfinished = Unfinished;
     std::vector<std::string> Items;
+    // The newest put's time, not the directory's: a take back of some items
+    // changes the directory, and the entry still was put when it was.
+    if (!Record.Puts.empty())
+        Info.Created = 0;
     for (const Engine_record::TPutSection& Put : Record.Puts) {
         Info.Created = std::max(Info.Created, Put.Time);
         Engine_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);

@@ -134,11 +134,6 @@ std::uint64_t RecordedBytes(const Engine_record::TRecord& Record) {
     return Total;
 }
 
-// "Tovel #0007" for the entry at C:\Bin\Tovel #0007.
-std::string EntryNameOf(const std::string& EntryPath) {
-    return EntryPath.substr(Vek_file::ExtractDirectoryPath(EntryPath).size());
-}
-
 // Put time from the newest section of the record, else the directory's
 // creation; size from the record, else the walked files.
 TCleanUpEntry ReadEntry(const std::string& Name, const std::string& Path, std::uint64_t Created) {
@@ -149,6 +144,14 @@ TCleanUpEntry ReadEntry(const std::string& Name, const std::string& Path, std::u
     const Engine_record::TPutSection* Newest = nullptr;
     if (Engine_record::ReadRecord(Path, Record))
         Newest = Engine_record::NewestSection(Record);
+    for (const Engine_record::TPutSection& Section : Record.Puts)
+        for (const std::string& Item : Engine_record::ItemPaths(Section.Tree)) {
+            if (Entry.FirstItem.empty())
+                Entry.FirstItem =
+                    Engine_record::FromRecordText(Item.substr(0, 1) + ":" + Item.substr(1));
+            else
+                ++Entry.MoreItems;
+        }
     if (Newest) {
         Entry.Put = Newest->Time;
         Entry.Size = RecordedBytes(Record);
@@ -195,7 +198,7 @@ TDiscardResult DiscardEntries(const std::vector<std::string>& EntryPaths, std::u
             ++Result.InUse;
             continue;
         }
-        const TCleanUpEntry Entry = ReadEntry(EntryNameOf(Path), Path, 0);
+        const TCleanUpEntry Entry = ReadEntry(Vek_file::ExtractFileName(Path), Path, 0);
         if (Engine_record::IsBeingWritten(Path) || Entry.Put > Listed)
             ++Result.InUse;
         else if (!CanRecycle(Path))

@@ -42,6 +42,10 @@ struct TCleanUpEntry {
     std::uint64_t Size = 0;
     // Never chosen: a put that did not finish, the last put, a put that runs.
     bool Protected = false;
+    // Where its first item came from (in the record's text) and how many
+    // items follow it; empty without a record.
+    std::string FirstItem;
+    std::size_t MoreItems = 0;
 };
 
 // The 100-ns steps of one day.

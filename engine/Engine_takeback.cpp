@@ -431,7 +431,15 @@ private:
             Files &&
             (Occupant != TPlannedWorld::NoPair ||
              (FCanPutAside && Arrival == TPlannedWorld::NoPair && !Question.StandingComesBack));
+        Question.KeepBothDestination = KeepBothDestination(Question);
         return Question;
+    }
+
+    std::string KeepBothDestination(const TConflictQuestion& Question) const {
+        return KeepBothPath(Question.Destination, Question.Coming.Kind == TOriginKind::okDirectory,
+                            [this](const std::string& Path) {
+                                return FWorld.Query(Path) != TOriginKind::okMissing;
+                            });
     }
 
     void Apply(std::size_t Pair, TConflictChoice Choice, const TConflictQuestion& Question) {
@@ -454,11 +462,7 @@ private:
             break;
         }
         case TConflictChoice::ccKeepBoth: {
-            const bool Folder = Question.Coming.Kind == TOriginKind::okDirectory;
-            FDestinations[Pair] =
-                KeepBothPath(Destination, Folder, [this](const std::string& Path) {
-                    return FWorld.Query(Path) != TOriginKind::okMissing;
-                });
+            FDestinations[Pair] = KeepBothDestination(Question);
             FWorld.Claim(FDestinations[Pair], Question.Coming.Kind, Pair);
             FOccupant[FKeyOf(FDestinations[Pair])] = Pair;
             FOutcomes[Pair].Kind = TOutcomeKind::okRenamed;
@@ -578,13 +582,18 @@ std::string EntriesText(const std::vector<std::string>& EntryNames, std::size_t 
 
 } // namespace
 
-std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items) {
+std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
+                             const std::string& Name) {
+    if (Items == 1 && !Name.empty())
+        return "Take back \"" + Name + "\" to where it came from?";
     return "Take back " + EntriesText(EntryNames, Items) + " to where they came from?";
 }
 
 std::string TakeBackToQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
-                               const std::string& Folder) {
-    return "Take back " + EntriesText(EntryNames, Items) + " to \"" + Folder + "\"?";
+                               const std::string& Folder, const std::string& Name) {
+    const std::string What =
+        Items == 1 && !Name.empty() ? "\"" + Name + "\"" : EntriesText(EntryNames, Items);
+    return "Take back " + What + " to \"" + Folder + "\"?";
 }
 
 std::string OutcomeText(const TItemOutcome& Outcome) {
@@ -866,8 +875,7 @@ void TTakeBackTask::Execute() {
     for (const TTakeBackSelection& Selection : Selections)
         if (!Locks.TryLock(Selection.EntryPath))
             throw Exception("The program cannot take back from \"" +
-                            Selection.EntryPath.substr(
-                                Vek_file::ExtractDirectoryPath(Selection.EntryPath).size()) +
+                            Vek_file::ExtractFileName(Selection.EntryPath) +
                             "\": another command is working on it.");
     // The answers by place, in the order asked: several items can meet at
     // one place, and each round asks in the plan's order.

@@ -176,6 +176,8 @@ struct TConflictQuestion {
     bool ReplaceOffered = false;
     // The conflicts still to come after this one.
     std::size_t Following = 0;
+    // Where Keep Both would bring the item: beside what stands there.
+    std::string KeepBothDestination;
 };
 
 struct TConflictAnswer {
@@ -265,12 +267,14 @@ std::string StayedMessage(const TTakeBackPlan& Plan);
 std::string SameNameMessage(const TTakeBackPlan& Plan);
 
 // The question before a take back, e.g. Take back "Tovel #0007" (3 items) to
-// where they came from?
-std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items);
+// where they came from? One item, given its Name, is named: Take back
+// "report.txt" to where it came from?
+std::string TakeBackQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
+                             const std::string& Name = std::string());
 // The same for a take back into Folder: Take back "Tovel #0007" (3 items) to
-// "D:\Restore"?
+// "D:\Restore"?, Take back "report.txt" to "D:\Restore"?
 std::string TakeBackToQuestion(const std::vector<std::string>& EntryNames, std::size_t Items,
-                               const std::string& Folder);
+                               const std::string& Folder, const std::string& Name = std::string());
 
 // A put that did not finish, as the program found it at its start.
 struct TUnfinishedPut {

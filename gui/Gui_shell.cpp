@@ -88,4 +88,14 @@ bool ShellExecute(HWND Owner, const char* Verb, const std::string& File, int Sho
     return ShellExecuteExA(&Info) != FALSE;
 }
 
+// The item's folder with the item selected, as Explorer's Open file location.
+bool OpenFolderAndSelect(const std::string& Path) {
+    PIDLIST_ABSOLUTE Parsed = nullptr;
+    if (FAILED(
+            SHParseDisplayName(Vek_codepage::ToWide(Path).c_str(), nullptr, &Parsed, 0, nullptr)))
+        return false;
+    const TPidl Item(Parsed);
+    return SUCCEEDED(SHOpenFolderAndSelectItems(Item.Get(), 0, nullptr, 0));
+}
+
 } // namespace Gui_shell

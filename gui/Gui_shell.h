@@ -23,4 +23,8 @@ bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::s
 // shell reported success.
 bool ShellExecute(HWND Owner, const char* Verb, const std::string& File, int Show, ULONG Mask);
 
+// Opens the folder that holds Path in Explorer, with Path selected there.
+// Returns whether the shell reported success.
+bool OpenFolderAndSelect(const std::string& Path);
+
 } // namespace Gui_shell

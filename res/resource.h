@@ -98,3 +98,6 @@
 #define IDC_REPORT_SUMMARY 2701
 #define IDC_REPORT_LIST 2702
 #define IDC_REPORT_COPY 2703
+
+// Controls added to the dialogs above (2800)
+#define IDC_CONFLICT_ICON 2801

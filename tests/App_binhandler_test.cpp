@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "app/App_binpropsdialog.h"
 #include "engine/Engine_catalog.h"
+#include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_inifile.h"
 #include "res/resource.h"
@@ -818,9 +819,8 @@ TEST_F(App_binhandler_Commands, TakeBackLastPutAsksAndTakesBackOnlyTheNewestEntr
     {
         TestSupport::TBoxRecorder No(IDNO);
         EXPECT_EQ(FailureOf([this] { Handler.TakeBackLastPut(); }), "EAbort");
-        EXPECT_EQ(No.Boxes(),
-                  std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0001\" (1 item) "
-                                           "to where they came from?"});
+        EXPECT_EQ(No.Boxes(), std::vector<std::string>{"Tovel Bin|Take back \"second.txt\" "
+                                                       "to where it came from?"});
     }
     EXPECT_FALSE(TestSupport::Exists(Second));
     EXPECT_TRUE(Log.Events.empty());
@@ -938,8 +938,8 @@ TEST_F(App_binhandler_Commands, EntriesDialogTakesBackTheSelectedEntry) {
     Handler.ShowEntries();
     std::lock_guard<std::mutex> Guard(Lock);
     EXPECT_EQ(Rows, (std::vector<std::string>{"Tovel #0001|1", "Tovel #0000|1"}));
-    EXPECT_EQ(Boxes, std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0000\" (1 item) to "
-                                              "where they came from?"});
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Tovel Bin|Take back \"first.txt\" to "
+                                              "where it came from?"});
     EXPECT_EQ(TestSupport::ReadFile(First), "first");
     EXPECT_FALSE(TestSupport::Exists(Second));
     EXPECT_FALSE(TestSupport::Exists(Entry("Tovel #0000")));
@@ -1023,7 +1023,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(Opened.front(), Drive);
     EXPECT_EQ(Opened.back(), std::string(4 * (Opened.size() - 2), ' ') + "todo.txt");
     EXPECT_EQ(Found, std::vector<std::string>{"todo.txt"});
-    EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"Tovel #0000\" (1 item) to where they "
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"todo.txt\" to where it "
                                               "came from?"});
     EXPECT_EQ(TestSupport::ReadFile(Todo), "todo");
     EXPECT_FALSE(TestSupport::Exists(Main));
@@ -1064,8 +1064,7 @@ TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked)
     Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}});
     std::lock_guard<std::mutex> Guard(Lock);
     EXPECT_EQ(Seen, (std::vector<std::string>{"Specify the folder to take back into.",
-                                              "Take back \"Tovel #0000\" (1 item) to \"" + Folder +
-                                                  "\"?"}));
+                                              "Take back \"todo.txt\" to \"" + Folder + "\"?"}));
     EXPECT_EQ(TestSupport::ReadFile(Folder + "\\todo.txt"), "todo");
     EXPECT_FALSE(TestSupport::Exists(Todo));
     EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), Main)), "main");
@@ -1085,4 +1084,40 @@ TEST(App_binhandler, PutMessageCountsWhatArrived) {
     for (const auto& Case : Cases)
         EXPECT_EQ(App_binhandler::PutMessage(Case.Arrived, Case.Given, "Tovel #0004"),
                   Case.Message);
+}
+
+// One item of an entry goes to the Recycle Bin after a question that names
+// it; the other stays, and the record lists only what is left.
+TEST_F(App_binhandler_Commands, DiscardItemsRecyclesTheChosenItemAndTheRecordFollows) {
+    const std::string A = MakeFile("discard-a.txt", "A");
+    const std::string B = MakeFile("discard-b.txt", "B");
+    {
+        TestSupport::TBoxRecorder Quiet;
+        Handler.Bin().Put({A, B});
+    }
+    const std::string Item = A.substr(0, 1) + A.substr(2);
+    std::vector<std::string> Boxes;
+    {
+        TestSupport::TBoxRecorder Yes(IDYES);
+        EXPECT_EQ(FailureOf([&] {
+                      Handler.DiscardItems({{Entry("Tovel #0000"), {Item}}});
+                  }),
+                  "no failure");
+        Boxes = TestSupport::OurBoxes(Yes.Boxes());
+    }
+    EXPECT_EQ(Boxes, std::vector<std::string>{"Discard \"discard-a.txt\" into the Recycle Bin?"});
+    EXPECT_FALSE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), A)));
+    EXPECT_EQ(TestSupport::ReadFile(InEntry(Entry("Tovel #0000"), B)), "B");
+    Engine_record::TRecord Record;
+    ASSERT_TRUE(Engine_record::ReadRecord(Entry("Tovel #0000"), Record));
+    std::vector<std::string> Left;
+    for (const Engine_record::TPutSection& Put : Record.Puts)
+        for (const std::string& Path : Engine_record::ItemPaths(Put.Tree))
+            Left.push_back(Vek_file::ExtractFileName(Path));
+    EXPECT_EQ(Left, std::vector<std::string>{"discard-b.txt"});
+    const std::string Trash = TestSupport::TrashDirectory();
+    if (!Trash.empty()) {
+        DeleteFileA((Trash + "\\files\\discard-a.txt").c_str());
+        DeleteFileA((Trash + "\\info\\discard-a.txt.trashinfo").c_str());
+    }
 }

@@ -33,10 +33,10 @@ const std::uint64_t MB = 1024 * 1024;
 const std::uint64_t Now = 400000 * Day;
 
 std::vector<TCleanUpEntry> Bin() {
-    return {{"a", "B\\a", Now - 40 * Day, 600 * MB, false},
-            {"b", "B\\b", Now - 20 * Day, 300 * MB, false},
-            {"c", "B\\c", Now - 10 * Day, 300 * MB, false},
-            {"d", "B\\d", Now - 50 * Day, 300 * MB, true}};
+    return {{"a", "B\\a", Now - 40 * Day, 600 * MB, false, "", 0},
+            {"b", "B\\b", Now - 20 * Day, 300 * MB, false, "", 0},
+            {"c", "B\\c", Now - 10 * Day, 300 * MB, false, "", 0},
+            {"d", "B\\d", Now - 50 * Day, 300 * MB, true, "", 0}};
 }
 
 std::string Shown(HWND Dialog) {
@@ -99,6 +99,13 @@ std::string AnswerBox(HWND Dialog, int Id, int Answer) {
     return Text;
 }
 
+HWND Focused(HWND Dialog) {
+    GUITHREADINFO Info{};
+    Info.cbSize = sizeof Info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(Dialog, nullptr), &Info);
+    return Info.hwndFocus;
+}
+
 struct TFixture {
     TFixture() {
         Dialog.OnNow = [] { return Now; };
@@ -149,12 +156,12 @@ TEST(App_cleanupdialog, PreviewFollowsTheRulesAndCleanUpDiscardsExactlyIt) {
         Type(Dialog, IDC_CLEANUP_DAYS, "3651");
         See();
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_CLEAN_UP, IDOK),
-                  "Specify an integer between 1 and 3650.");
+                  "Specify a number of days between 1 and 3650.");
         Type(Dialog, IDC_CLEANUP_DAYS, "0");
-        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 3650.");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify a number of days between 1 and 3650.");
         Type(Dialog, IDC_CLEANUP_MEGABYTES, "0");
         Type(Dialog, IDC_CLEANUP_DAYS, "15");
-        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify an integer between 1 and 16777216.");
+        EXPECT_EQ(AnswerBox(Dialog, IDOK, IDOK), "Specify a number of MB between 1 and 16777216.");
         Type(Dialog, IDC_CLEANUP_MEGABYTES, "500");
         EXPECT_TRUE(Test.Discarded.empty());
         SendMessageA(Dialog, WM_COMMAND, MAKEWPARAM(IDC_CLEANUP_CLEAN_UP, BN_CLICKED), 0);
@@ -187,14 +194,103 @@ TEST(App_cleanupdialog, EmptyBinDiscardsEveryEntryAfterAQuestionNamingCountAndSi
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDNO),
                   "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
         EXPECT_TRUE(Test.Discarded.empty());
+        // As a click leaves it: the focus on the button.
+        PostMessageA(Dialog, WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)), TRUE);
         EXPECT_EQ(AnswerBox(Dialog, IDC_CLEANUP_EMPTY_BIN, IDYES),
                   "Discard every entry of the bin, 4 entries (1.5 GB), into the Recycle Bin?");
-        // The bin is read again once the entries went: nothing is left.
-        EXPECT_TRUE(ProgramSupport::WaitFor(
-            [&] { return !IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)); }));
+        // The bin is read again once the entries went: nothing is left, and
+        // the focus leaves the button that went grey for Close (the dialog's
+        // thread does both in one step: wait for the pair).
+        EXPECT_TRUE(ProgramSupport::WaitFor([&] {
+            return !IsWindowEnabled(GetDlgItem(Dialog, IDC_CLEANUP_EMPTY_BIN)) &&
+                   Focused(Dialog) == GetDlgItem(Dialog, IDOK);
+        }));
     });
     EXPECT_EQ(Test.Discarded,
               (std::vector<std::vector<std::string>>{{"B\\a", "B\\b", "B\\c", "B\\d"}}));
     // Rules the user did not touch stay as they were: both off.
     EXPECT_TRUE(Test.Dialog.Rules == Engine_cleanup::TCleanUpRules());
+}
+
+// Esc and the close box cancel whatever the boxes hold, a number out of
+// range included: no box, the rules as they came in. The keys go through
+// the dialog's own message loop, as a user's would.
+TEST(App_cleanupdialog, EscapeAndTheCloseBoxCancelEvenWithANumberOutOfRange) {
+    for (const bool CloseBox : {false, true}) {
+        TFixture Test;
+        Test.Dialog.Rules.ByAge = true;
+        Test.Dialog.Rules.Days = 20;
+        const Engine_cleanup::TCleanUpRules Given = Test.Dialog.Rules;
+        std::vector<std::string> Texts;
+        TestSupport::TDialogWatcher Watcher([&](HWND Window) {
+            if (TestSupport::WindowText(Window) != "Clean Up") {
+                Texts.push_back(TestSupport::WindowText(Window));
+                TestSupport::PressButton(Window, IDOK);
+                return;
+            }
+            Check(Window, IDC_CLEANUP_BY_SIZE, true);
+            Type(Window, IDC_CLEANUP_DAYS, "0");
+            const HWND Days = GetDlgItem(Window, IDC_CLEANUP_DAYS);
+            if (CloseBox) {
+                PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else {
+                PostMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Days), TRUE);
+                PostMessageA(Days, WM_KEYDOWN, VK_ESCAPE, 1);
+            }
+        });
+        Test.Dialog.Execute();
+        EXPECT_TRUE(Texts.empty()) << CloseBox;
+        EXPECT_TRUE(Test.Dialog.Rules == Given) << CloseBox;
+    }
+}
+
+// The preview's header sorts it both ways with the arrow, and the dialog
+// gives the choice back; From names what each entry holds; F5 reads the
+// bin again.
+TEST(App_cleanupdialog, HeaderSortsThePreviewWithTheArrowAndF5ReadsTheBinAgain) {
+    TFixture Test;
+    Test.Entries[0].FirstItem = "C:\\Data\\a.txt";
+    Test.Entries[0].MoreItems = 2;
+    Test.Dialog.Rules.ByAge = true;
+    Test.Dialog.Rules.Days = 5;
+    std::vector<std::string> Seen;
+    Test.Run([&](HWND Dialog) {
+        const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW);
+        const auto See = [&] {
+            std::string Marks;
+            const HWND Header = ListView_GetHeader(List);
+            for (int Column = 0; Column < 4; ++Column) {
+                HDITEMA Item{};
+                Item.mask = HDI_FORMAT;
+                SendMessageA(Header, HDM_GETITEMA, Column, reinterpret_cast<LPARAM>(&Item));
+                Marks += (Item.fmt & HDF_SORTUP) ? "^" : (Item.fmt & HDF_SORTDOWN) ? "v" : ".";
+            }
+            Seen.push_back(Shown(Dialog) + "|" + Marks);
+        };
+        const auto ClickHeader = [&](int Column) {
+            NMLISTVIEW Notice{};
+            Notice.hdr.hwndFrom = List;
+            Notice.hdr.idFrom = IDC_CLEANUP_PREVIEW;
+            Notice.hdr.code = LVN_COLUMNCLICK;
+            Notice.iItem = -1;
+            Notice.iSubItem = Column;
+            SendMessageA(Dialog, WM_NOTIFY, IDC_CLEANUP_PREVIEW, reinterpret_cast<LPARAM>(&Notice));
+            See();
+        };
+        See();
+        Seen.push_back(TestSupport::ListViewCell(List, 0, 3));
+        ClickHeader(0);
+        ClickHeader(0);
+        ClickHeader(2);
+        Test.Entries.pop_back();
+        Test.Entries.erase(Test.Entries.begin());
+        SendMessageA(List, WM_KEYDOWN, VK_F5, 0);
+        See();
+    });
+    EXPECT_EQ(Seen,
+              (std::vector<std::string>{"a b c|....", "C:\\Data\\a.txt and 2 more", "a b c|^...",
+                                        "c b a|v...", "a b c|..v.", "b c|..v."}));
+    EXPECT_EQ(Test.Dialog.List.SortColumn, 2);
+    EXPECT_TRUE(Test.Dialog.List.SortDescending);
 }

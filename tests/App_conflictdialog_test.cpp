@@ -30,6 +30,7 @@ TConflictQuestion Question(bool ReplaceOffered, std::size_t Following) {
     Question.Coming = {ReplaceOffered ? TOriginKind::okFile : TOriginKind::okDirectory, 0, 0};
     Question.ReplaceOffered = ReplaceOffered;
     Question.Following = Following;
+    Question.KeepBothDestination = "C:\\Data\\report (2).txt";
     return Question;
 }
 
@@ -40,20 +41,40 @@ bool Shown(HWND Dialog, int Id) {
 
 } // namespace
 
-TEST(App_conflictdialog, TextNamesThePlaceWhatStandsThereAndWhatComesBack) {
+// The item by its name and folder; sizes exact in bytes below a megabyte,
+// and above where both read alike; the name Keep Both gives.
+TEST(App_conflictdialog, TextNamesTheItemItsSizesAndTheNameKeepBothGives) {
     TConflictQuestion Asked = Question(true, 0);
     Asked.Coming.Size = 1;
     EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "12/8/2026 9:50 PM", "", {}),
-              "Something is already at \"C:\\Data\\report.txt\".\r\n\r\n"
-              "There now: a file of 11.7 KB, changed 12/8/2026 9:50 PM\r\n"
-              "Coming back: a file of 1 byte");
+              "\"report.txt\" is already in \"C:\\Data\".\r\n\r\n"
+              "There now: a file of 12,000 bytes, changed 12/8/2026 9:50 PM\r\n"
+              "Coming back: a file of 1 byte\r\n\r\n"
+              "Keep Both brings it back as \"report (2).txt\".");
     Asked.StandingComesBack = true;
     Asked.Standing = {TOriginKind::okDirectory, 0, 0};
-    Asked.Standing.Size = 1234567;
+    Asked.Coming.Size = 1234567;
+    Asked.Destination = "C:\\report.txt";
+    Asked.KeepBothDestination.clear();
     EXPECT_EQ(App_conflictdialog::ConflictText(Asked, "", "1/2/2026 3:04 AM", {}),
-              "Something is already at \"C:\\Data\\report.txt\".\r\n\r\n"
+              "\"report.txt\" is already in \"C:\\\".\r\n\r\n"
               "Taken back there first: a folder\r\n"
-              "Coming back: a file of 1 byte, changed 1/2/2026 3:04 AM");
+              "Coming back: a file of 1.2 MB, changed 1/2/2026 3:04 AM");
+    const std::pair<std::uint64_t, std::uint64_t> Sizes[] = {
+        {1048575, 1}, {1048576, 1048577}, {1048577, 1048576}, {5000000, 9000000}};
+    const char* Expected[] = {"a file of 1,048,575 bytes", "a file of 1.0 MB (1,048,576 bytes)",
+                              "a file of 1.0 MB (1,048,577 bytes)", "a file of 4.8 MB"};
+    for (std::size_t Index = 0; Index < 4; ++Index) {
+        Asked = Question(true, 0);
+        Asked.KeepBothDestination.clear();
+        Asked.Standing.Size = Sizes[Index].first;
+        Asked.Coming.Size = Sizes[Index].second;
+        const std::string Text = App_conflictdialog::ConflictText(Asked, "", "", {});
+        EXPECT_NE(Text.find("There now: " + std::string(Expected[Index]) + "\r\n"),
+                  std::string::npos)
+            << Text;
+    }
+    EXPECT_EQ(App_conflictdialog::ForAllText(2), "Do this for &all conflicts (2 more)");
 }
 
 // Each way of answering, with the controls the question shows: Replace only
@@ -94,6 +115,7 @@ TEST(App_conflictdialog, EveryAnswerAndEveryWayToCancel) {
         {true, 1, Key(VK_ESCAPE), IDCANCEL, TConflictChoice::ccSkip, false},
         {false, 1, [](HWND Dialog) { PostMessageA(Dialog, WM_CLOSE, 0, 0); }, IDCANCEL,
          TConflictChoice::ccSkip, false},
+        {true, 2, Press(IDCANCEL), IDCANCEL, TConflictChoice::ccSkip, false},
     };
     for (std::size_t Index = 0; Index < Cases.size(); ++Index) {
         const TCase& Case = Cases[Index];
@@ -101,11 +123,14 @@ TEST(App_conflictdialog, EveryAnswerAndEveryWayToCancel) {
         std::string Caption;
         bool ReplaceShown = false;
         bool AllShown = false;
+        bool IconShown = false;
         std::string Text;
         TestSupport::TDialogWatcher Watcher([&](HWND Window) {
             Caption = TestSupport::WindowText(Window);
             ReplaceShown = Shown(Window, IDC_CONFLICT_REPLACE);
             AllShown = Shown(Window, IDC_CONFLICT_ALL);
+            IconShown = SendMessageA(GetDlgItem(Window, IDC_CONFLICT_ICON), STM_GETICON, 0, 0) ==
+                        reinterpret_cast<LRESULT>(LoadIconA(nullptr, IDI_QUESTION));
             Text = TestSupport::WindowText(GetDlgItem(Window, IDC_CONFLICT_TEXT));
             Case.Answer(Window);
         });
@@ -113,7 +138,8 @@ TEST(App_conflictdialog, EveryAnswerAndEveryWayToCancel) {
         EXPECT_EQ(Caption, "Tovel Bin") << Index;
         EXPECT_EQ(ReplaceShown, Case.ReplaceOffered) << Index;
         EXPECT_EQ(AllShown, Case.Following > 0) << Index;
-        EXPECT_EQ(Text.find("Something is already at \"C:\\Data\\report.txt\"."), 0u) << Index;
+        EXPECT_TRUE(IconShown) << Index;
+        EXPECT_EQ(Text.find("\"report.txt\" is already in \"C:\\Data\"."), 0u) << Index;
         if (Case.Result == IDOK) {
             EXPECT_EQ(Dialog.Answer().Choice, Case.Choice) << Index;
             EXPECT_EQ(Dialog.Answer().ForAll, Case.ForAll) << Index;

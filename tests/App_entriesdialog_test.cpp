@@ -6,6 +6,7 @@
 #include "app/App_entriesdialog.h"
 
 #include "TestSupport.h"
+#include "tests/ProgramSupport.h"
 #include "gui/Gui_dpi.h"
 #include "gui/Gui_window.h"
 #include "vek/Vek_codepage.h"
@@ -261,9 +262,14 @@ TEST(App_entriesdialog, BoundsAndColumnWidthsAreKeptAndComeBack) {
 // Taken to a monitor of twice the DPI: as the system scales the dialog and its
 // font, the margins, buttons and columns that the dialog lays out itself
 // grow with them.
+// Widths kept at 96 dpi come back scaled on a screen of twice that, and are
+// kept at 96 dpi again, whatever the screen was.
 TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
     TAppEntriesDialog Dialog;
     Dialog.OnList = Rows;
+    const int Kept[5] = {101, 102, 53, 74, 205};
+    std::copy(std::begin(Kept), std::end(Kept), Dialog.Settings.ColumnWidths);
+    int Width = 0;
     std::vector<int> Before, After;
     RunDialog(Dialog, [&](HWND Window) {
         const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
@@ -291,10 +297,18 @@ TEST(App_entriesdialog, DpiChangeScalesTheLayoutAndTheColumns) {
                      Suggested.right - Suggested.left, Suggested.bottom - Suggested.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         After = Layout();
+        GetWindowRect(Window, &Bounds);
+        Width = Bounds.right - Bounds.left;
     });
     ASSERT_EQ(After.size(), Before.size());
     for (std::size_t Index = 0; Index < Before.size(); ++Index)
         EXPECT_NEAR(After[Index], 2 * Before[Index], 1) << Index;
+    const int Dpi = Gui_dpi::SystemDpi();
+    for (int Column = 0; Column < 5; ++Column) {
+        EXPECT_NEAR(Before[4 + Column], Kept[Column] * Dpi / 96, 1) << Column;
+        EXPECT_NEAR(Dialog.Settings.ColumnWidths[Column], Kept[Column], 1) << Column;
+    }
+    EXPECT_NEAR(Dialog.Settings.Width, Width * 96 / (2 * Dpi), 1);
 }
 
 TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
@@ -317,6 +331,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
     };
     Dialog.OnTakeBack = Note("take back");
     Dialog.OnTakeBackTo = Note("take back to");
+    Dialog.OnDiscardItems = Note("discard items");
     Dialog.OnDiscard = [&Calls](const std::vector<std::string>& Paths) {
         for (const std::string& Path : Paths)
             Calls.push_back("discard " + Path);
@@ -346,6 +361,7 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
         Select(Window, {0, 4});
         Click(Window, IDC_ENTRIES_TAKE_BACK);
         Buttons.push_back(Enabled(Window, IDC_ENTRIES_DISCARD));
+        Click(Window, IDC_ENTRIES_DISCARD);
         Select(Window, {});
         for (int Id : {IDC_ENTRIES_TAKE_BACK, IDC_ENTRIES_TAKE_BACK_TO, IDC_ENTRIES_EXPLORE,
                        IDC_ENTRIES_DISCARD})
@@ -353,15 +369,17 @@ TEST(App_entriesdialog, CommandsGetTheSelectionAndTheListIsReadAgain) {
         Click(Window, IDC_ENTRIES_TAKE_BACK);
         PressKey(Window, VK_DELETE);
     });
-    EXPECT_EQ(Calls, (std::vector<std::string>{
-                         "take back B\\Other", "take back B\\Tovel #0000", "discard B\\Other",
-                         "discard B\\Tovel #0000", "discard B\\Tovel #0001",
-                         "explore B\\Tovel #0001", "take back to B\\Tovel #0001",
-                         "take back B\\Tovel #0001 C\\a", "take back B\\Other E\\Projects\\x"}));
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{
+                  "take back B\\Other", "take back B\\Tovel #0000", "discard B\\Other",
+                  "discard B\\Tovel #0000", "discard B\\Tovel #0001", "explore B\\Tovel #0001",
+                  "take back to B\\Tovel #0001", "take back B\\Tovel #0001 C\\a",
+                  "take back B\\Other E\\Projects\\x", "discard items B\\Tovel #0001 C\\a",
+                  "discard items B\\Other E\\Projects\\x"}));
     EXPECT_EQ(Selected, (std::vector<int>{2, 1}));
-    EXPECT_EQ(Buttons, (std::vector<bool>{true, false, false, false, false, false}));
-    // Once on opening and once after each of the five commands that change the bin.
-    EXPECT_EQ(Listed, 6);
+    EXPECT_EQ(Buttons, (std::vector<bool>{true, true, false, false, false, false}));
+    // Once on opening and once after each of the six commands that change the bin.
+    EXPECT_EQ(Listed, 7);
 }
 
 // The search, an opened entry and the way back, by the keys a user presses.
@@ -479,4 +497,210 @@ TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
     });
     EXPECT_EQ(Status, "The bin is empty.");
     EXPECT_TRUE(Before.empty());
+}
+
+namespace {
+
+// Holds a key (Ctrl, Shift) for the dialog's thread while it lives: with
+// the two threads' input attached, they share one keyboard state.
+class THeldKey {
+public:
+    THeldKey(HWND Dialog, int Key) : FThread(GetWindowThreadProcessId(Dialog, nullptr)), FKey(Key) {
+        if (FKey == 0)
+            return;
+        AttachThreadInput(GetCurrentThreadId(), FThread, TRUE);
+        Set(0x80);
+    }
+    ~THeldKey() {
+        if (FKey == 0)
+            return;
+        Set(0);
+        AttachThreadInput(GetCurrentThreadId(), FThread, FALSE);
+    }
+    THeldKey(const THeldKey&) = delete;
+    THeldKey& operator=(const THeldKey&) = delete;
+
+private:
+    void Set(BYTE State) {
+        BYTE Keys[256] = {};
+        GetKeyboardState(Keys);
+        Keys[FKey] = State;
+        SetKeyboardState(Keys);
+    }
+    DWORD FThread;
+    int FKey;
+};
+
+BOOL CALLBACK FindMenu(HWND Window, LPARAM Param) {
+    if (!IsWindowVisible(Window) || TestSupport::ClassName(Window) != "#32768")
+        return TRUE;
+    *reinterpret_cast<HWND*>(Param) = Window;
+    return FALSE;
+}
+
+// The context menu on the dialog's thread once it shows, as its items
+// ("-" before a grey one), and then left with Escape or the first item
+// chosen.
+std::string TakeMenu(HWND Dialog, bool ChooseFirst) {
+    HWND Menu = nullptr;
+    if (!ProgramSupport::WaitFor([&] {
+            EnumThreadWindows(GetWindowThreadProcessId(Dialog, nullptr), FindMenu,
+                              reinterpret_cast<LPARAM>(&Menu));
+            return Menu != nullptr;
+        }))
+        return "no menu";
+    const auto Items = reinterpret_cast<HMENU>(SendMessageA(Menu, MN_GETHMENU, 0, 0));
+    std::string Texts;
+    for (int Index = 0; Index < GetMenuItemCount(Items); ++Index) {
+        char Text[64] = "";
+        GetMenuStringA(Items, static_cast<UINT>(Index), Text, sizeof Text, MF_BYPOSITION);
+        Texts += std::string(Texts.empty() ? "" : "|") +
+                 ((GetMenuState(Items, static_cast<UINT>(Index), MF_BYPOSITION) & MF_GRAYED) ? "-"
+                                                                                             : "") +
+                 Text;
+    }
+    if (ChooseFirst)
+        PostMessageA(Menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(Menu, WM_KEYDOWN, ChooseFirst ? VK_RETURN : VK_ESCAPE, 0);
+    ProgramSupport::WaitFor([&] { return !IsWindowVisible(Menu); });
+    return Texts;
+}
+
+} // namespace
+
+// The conventions of a list, in each of the dialog's lists: the entries, an
+// opened entry and a search's results. Each key goes through the dialog's
+// own message loop, as a user's would, in a dialog of its own.
+TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
+    enum TAction { acSelectAll, acRefresh, acEnter, acEscape, acShiftF10, acMenuKey, acRightClick };
+    struct TCase {
+        TAppEntriesDialog::TView View;
+        TAction Action;
+        // What follows: the view, the rows selected, the listings read, the
+        // commands called, the menu's items, whether the dialog is still up.
+        std::string Expected;
+    };
+    const auto Opened = TAppEntriesDialog::vwOpened;
+    const auto Entries = TAppEntriesDialog::vwEntries;
+    const auto Found = TAppEntriesDialog::vwSearch;
+    const std::string EntryMenu = "&Take Back|Take Back T&o...|Open &Location|&Discard...";
+    const std::string ItemMenu = EntryMenu;
+    const std::vector<TCase> Cases{
+        {Entries, acSelectAll, "0 3 1 up"},
+        {Opened, acSelectAll, "2 7 1 up"},
+        {Found, acSelectAll, "1 2 1 up"},
+        {Entries, acRefresh, "0 1 2 up"},
+        {Opened, acRefresh, "2 1 2 up"},
+        {Found, acRefresh, "1 1 2 up"},
+        {Entries, acEnter, "2 1 1 up"},
+        {Opened, acEnter, "2 1 1 locate B\\Other\\E up"},
+        {Found, acEnter, "1 1 1 locate B\\Other\\E\\Projects\\x\\notes\\todo.txt up"},
+        {Entries, acEscape, "0 - 1 closed"},
+        {Opened, acEscape, "0 1 1 up"},
+        {Found, acEscape, "0 1 1 up"},
+        {Entries, acShiftF10, "0 1 1 " + EntryMenu + " up"},
+        {Opened, acMenuKey, "2 1 1 " + ItemMenu + " up"},
+        {Found, acShiftF10, "1 1 1 " + ItemMenu + " up"},
+        {Entries, acRightClick, "0 1 2 take back B\\Other " + EntryMenu + " up"},
+        {Opened, acRightClick, "2 1 2 take back B\\Other " + ItemMenu + " up"},
+    };
+    for (std::size_t Index = 0; Index < Cases.size(); ++Index) {
+        const TCase& Case = Cases[Index];
+        TAppEntriesDialog Dialog;
+        int Listed = 0;
+        std::string Calls;
+        Dialog.OnList = [&Listed] {
+            ++Listed;
+            return Rows();
+        };
+        Dialog.OnExplore = [&Calls](const std::vector<std::string>& Paths) {
+            Calls += "explore " + Paths.front();
+        };
+        Dialog.OnOpenLocation = [&Calls](const std::string& Path) { Calls += "locate " + Path; };
+        Dialog.OnTakeBack = [&Calls](const std::vector<Engine_takeback::TTakeBackSelection>& Got) {
+            Calls += "take back " + Got.front().EntryPath;
+        };
+        std::string Menu;
+        std::string Seen;
+        bool Up = true;
+        const auto Steps = [&](HWND Window) {
+            if (TestSupport::WindowText(Window) != "Entries")
+                return;
+            const HWND List = GetDlgItem(Window, IDC_ENTRIES_LIST);
+            if (Case.View == Opened) {
+                Select(Window, {0});
+                Click(Window, IDOK);
+            } else if (Case.View == Found) {
+                SetWindowTextA(GetDlgItem(Window, IDC_ENTRIES_SEARCH), "todo");
+            }
+            SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List), TRUE);
+            Select(Window, {0});
+            // The entries lead with From; an opened entry's caption names it.
+            int Order[5] = {};
+            SendMessageA(List, LVM_GETCOLUMNORDERARRAY, 5, reinterpret_cast<LPARAM>(&Order));
+            EXPECT_EQ(Order[0], Case.View == Entries ? Engine_catalog::ecFrom : 0) << Index;
+            EXPECT_EQ(TestSupport::WindowText(Window),
+                      Case.View == Opened ? "Other - Entries" : "Entries")
+                << Index;
+            const int ListedBefore = Listed;
+            switch (Case.Action) {
+            case acSelectAll: {
+                const THeldKey Holding(Window, VK_CONTROL);
+                PostMessageA(List, WM_KEYDOWN, 'A', 1);
+                ProgramSupport::WaitFor([&] {
+                    return ListView_GetSelectedCount(List) == static_cast<UINT>(Dialog.RowCount());
+                });
+                break;
+            }
+            case acRefresh:
+                PostMessageA(List, WM_KEYDOWN, VK_F5, 1);
+                ProgramSupport::WaitFor([&] { return Listed > ListedBefore; });
+                break;
+            case acEnter:
+                PostMessageA(List, WM_KEYDOWN, VK_RETURN, 1);
+                ProgramSupport::WaitFor(
+                    [&] { return !Calls.empty() || Dialog.View() != Case.View; });
+                break;
+            case acEscape:
+                PostMessageA(List, WM_KEYDOWN, VK_ESCAPE, 1);
+                ProgramSupport::WaitFor(
+                    [&] { return !IsWindow(Window) || Dialog.View() != Case.View; });
+                break;
+            case acShiftF10: {
+                const THeldKey Holding(Window, VK_SHIFT);
+                PostMessageA(List, WM_SYSKEYDOWN, VK_F10, 1);
+                Menu = TakeMenu(Window, false);
+                break;
+            }
+            case acMenuKey:
+                PostMessageA(List, WM_KEYDOWN, VK_APPS, 1);
+                Menu = TakeMenu(Window, false);
+                break;
+            case acRightClick: {
+                RECT Row{};
+                ListView_GetItemRect(List, 0, &Row, LVIR_LABEL);
+                const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+                PostMessageA(List, WM_RBUTTONDOWN, MK_RBUTTON, At);
+                PostMessageA(List, WM_RBUTTONUP, 0, At);
+                Menu = TakeMenu(Window, true);
+                ProgramSupport::WaitFor([&] { return !Calls.empty(); });
+                break;
+            }
+            }
+            Up = IsWindow(Window) != FALSE;
+            Seen = std::to_string(Dialog.View()) + " " +
+                   (Up ? std::to_string(ListView_GetSelectedCount(List)) : "-") + " " +
+                   std::to_string(Listed);
+            for (const std::string& Part : {Calls, Menu})
+                if (!Part.empty())
+                    Seen += " " + Part;
+            if (Up)
+                TestSupport::PressButton(Window, IDCANCEL);
+        };
+        {
+            TestSupport::TDialogWatcher Watcher(Steps);
+            Dialog.Execute();
+        }
+        EXPECT_EQ(Seen + (Up ? " up" : " closed"), Case.Expected) << Index;
+    }
 }

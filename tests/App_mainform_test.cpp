@@ -655,6 +655,8 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
                                            "BySize=0",
                                            "Megabytes=1024",
                                            "AtStart=0",
+                                           "SortColumn=-1",
+                                           "SortDescending=0",
                                            ""});
     ASSERT_GE(Text.size(), View.size());
     EXPECT_EQ(Text.substr(Text.size() - View.size()), View);
@@ -886,8 +888,8 @@ TEST_F(App_mainform, CtrlZTakesBackTheLastPutAfterAYes) {
     Keys[VK_CONTROL] = 0;
     SetKeyboardState(Keys);
 
-    EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{"Tovel Bin|Take back \"Tovel #0001\" (1 "
-                                                      "item) to where they came from?"});
+    EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{"Tovel Bin|Take back \"second.txt\" "
+                                                      "to where it came from?"});
     EXPECT_EQ(TestSupport::ReadFile(Second), "second");
     EXPECT_FALSE(TestSupport::Exists(First));
     EXPECT_FALSE(TestSupport::Exists(BinDir + "\\Tovel #0001"));

@@ -180,6 +180,10 @@ TEST(Engine_catalog, EntriesAndNodesComeFromTheRecords) {
     EXPECT_EQ(Catalog.EntryRelativePath(Todo), "C\\Projects\\x\\notes\\todo.txt");
     EXPECT_EQ(Catalog.OriginalPlace(Todo), "C:\\Projects\\x\\notes");
     EXPECT_EQ(Catalog.Nodes()[Todo].Entry, 0u);
+    // A directory changed after the put (an item taken back) keeps the put's time.
+    Catalog.SetRecord(Catalog.AddEntry("Tovel #0002", "B\\Tovel #0002", 900), ProjectRecord(),
+                      false);
+    EXPECT_EQ(Catalog.Entries()[2].Created, 200u);
 }
 
 // Generated trees: every moved node is found by its own name and by any

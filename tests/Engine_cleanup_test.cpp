@@ -313,12 +313,15 @@ TEST_F(Engine_cleanup_Disk, EntriesTakeTheirAgeAndSizeFromTheRecordsAndKnowWhatI
     for (const TCleanUpEntry& E : Engine_cleanup::ReadEntries(BinDirectory())) {
         const std::uint64_t Age = (Before - E.Put + Day / 2) / Day;
         Read.push_back(E.Path + "|" + std::to_string(Age) + "|" + std::to_string(E.Size) +
-                       (E.Protected ? "|protected" : ""));
+                       (E.Protected ? "|protected" : "") + "|" +
+                       Vek_file::ExtractFileName(E.FirstItem) + "+" + std::to_string(E.MoreItems));
     }
     std::sort(Read.begin(), Read.end());
-    EXPECT_EQ(Read, (std::vector<std::string>{Bare + "|0|7|protected", Old + "|40|1000",
-                                              Unfinished + "|60|30|protected",
-                                              Running + "|70|20|protected", Recent + "|5|300"}));
+    EXPECT_EQ(Read,
+              (std::vector<std::string>{Bare + "|0|7|protected|+0", Old + "|40|1000|old.txt+0",
+                                        Unfinished + "|60|30|protected|unfinished.txt+0",
+                                        Running + "|70|20|protected|running.txt+0",
+                                        Recent + "|5|300|recent.txt+0"}));
     // With the bare entry gone, the newest put is the last one.
     TestSupport::RemoveTree(Bare);
     for (const TCleanUpEntry& E : Engine_cleanup::ReadEntries(BinDirectory()))

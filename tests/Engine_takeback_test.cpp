@@ -179,6 +179,15 @@ TEST(Engine_takeback_Texts, QuestionStayedMessageAndFromNameTheCounts) {
               "Take back \"Tovel #0008\" (1 item) to where they came from?");
     EXPECT_EQ(Engine_takeback::TakeBackQuestion({"A", "B"}, 0),
               "Take back 2 entries (0 items) to where they came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0008"}, 1,
+                                                "Stra\xc3\x9f"
+                                                "e.jpg"),
+              "Take back \"Stra\xc3\x9f"
+              "e.jpg\" to where it came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackQuestion({"Tovel #0008"}, 2, "a.txt"),
+              "Take back \"Tovel #0008\" (2 items) to where they came from?");
+    EXPECT_EQ(Engine_takeback::TakeBackToQuestion({"Tovel #0008"}, 1, "D:\\Restore", "a.txt"),
+              "Take back \"a.txt\" to \"D:\\Restore\"?");
 
     TTakeBackPlan Plan;
     Plan.StayedItems = 1;
@@ -386,6 +395,9 @@ TEST(Engine_takeback_PlanAsOne, FoldersFilesAndTheDiskMeetAsConflicts) {
               (std::vector<std::string>{"E5\\C\\Data\\report.txt>C:\\Data\\report (2).txt",
                                         "E5\\C\\Data\\Dir>C:\\Data\\Dir (3)"}));
     EXPECT_EQ(Disk.Asked.size(), 3u);
+    // The question names the place Keep Both then takes.
+    EXPECT_EQ(Disk.Asked[1].KeepBothDestination, "C:\\Data\\Dir (3)");
+    EXPECT_EQ(Disk.Asked[2].KeepBothDestination, "C:\\Data\\report (2).txt");
 }
 
 // Generated: random entries over few colliding names, random disks and
@@ -801,7 +813,7 @@ TEST_F(Engine_takeback_Disk, EscapeAtTheConflictQuestionMovesNothing) {
     {
         std::lock_guard<std::mutex> Guard(Lock);
         ASSERT_EQ(Asked.size(), 1u);
-        EXPECT_EQ(Asked[0].find("Tovel Bin|Something is already at \"" + C + "\\a.txt\"."), 0u);
+        EXPECT_EQ(Asked[0].find("Tovel Bin|\"a.txt\" is already in \"" + C + "\"."), 0u);
     }
     EXPECT_EQ(Print(), Before);
     EXPECT_FALSE(TestSupport::Exists(C + "\\b.txt"));

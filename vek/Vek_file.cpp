@@ -98,6 +98,10 @@ std::string ExtractDirectory(const std::string& Path) {
     return ExcludeTrailingDelimiter(ExtractDirectoryPath(Path), PathDelimiter);
 }
 
+std::string ExtractFileName(const std::string& Path) {
+    return Path.substr(ExtractDirectoryPath(Path).size());
+}
+
 std::string ExtractWorkingDirectory(const std::string& Path) {
     const std::string Directory = ExtractDirectoryPath(Path);
     const std::string Trimmed = ExcludeTrailingDelimiter(Directory, PathDelimiter);

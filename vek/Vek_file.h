@@ -29,6 +29,8 @@ std::string ExcludeTrailingDelimiter(const std::string& Text, char Delimiter);
 
 std::string ExtractDirectoryPath(const std::string& Path);
 std::string ExtractDirectory(const std::string& Path);
+// The last component of Path: report.txt for C:\Data\report.txt.
+std::string ExtractFileName(const std::string& Path);
 // The directory of Path as a current directory is written: C:\Prog for
 // C:\Prog\App.exe, and C:\ for C:\App.exe, where C: alone would name the
 // drive's current directory instead of its root.

@@ -20,12 +20,15 @@ std::uint64_t Time(WORD Month, WORD Day, WORD Hour) {
 std::vector<Engine_cleanup::TCleanUpEntry> Entries() {
     const std::uint64_t MB = 1024 * 1024;
     return {
-        {"Tovel #0001", "B\\1", Time(6, 2, 9), 12 * MB, false},
-        {"Tovel #0002", "B\\2", Time(8, 14, 17), 734 * MB, false},
-        {"Tovel #0003", "B\\3", Time(10, 30, 11), 48211, false},
-        {"Tovel #0004", "B\\4", Time(11, 20, 8), 520 * MB, false},
-        {"Tovel #0005", "B\\5", Time(12, 1, 14), 300 * MB, false},
-        {"Tovel #0006", "B\\6", Time(12, 7, 16), 2380417, true},
+        {"Tovel #0001", "B\\1", Time(6, 2, 9), 12 * MB, false,
+         "C:\\Users\\Anna\\Downloads\\setup.exe", 0},
+        {"Tovel #0002", "B\\2", Time(8, 14, 17), 734 * MB, false,
+         "C:\\Users\\Anna\\Videos\\Holiday 2026", 3},
+        {"Tovel #0003", "B\\3", Time(10, 30, 11), 48211, false, "D:\\Photos\\Straße.jpg", 0},
+        {"Tovel #0004", "B\\4", Time(11, 20, 8), 520 * MB, false, "C:\\Projects\\old build", 12},
+        {"Tovel #0005", "B\\5", Time(12, 1, 14), 300 * MB, false, "E:\\Backup\\mail.pst", 0},
+        {"Tovel #0006", "B\\6", Time(12, 7, 16), 2380417, true,
+         "C:\\Users\\Anna\\Documents\\Report 2026.docx", 1},
     };
 }
 

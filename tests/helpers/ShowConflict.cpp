@@ -27,6 +27,8 @@ int main(int Argc, char** Argv) {
     Question.Coming = {Engine_takeback::TOriginKind::okFile, 734003, Time(3, 17, 40)};
     Question.ReplaceOffered = true;
     Question.Following = 2;
+    Question.KeepBothDestination =
+        "C:\\Users\\Anna\\Documents\\Reports\\2026\\Quarterly report (2).docx";
     App_conflictdialog::TAppConflictDialog Dialog(Question);
     ShowDialog::Show("Tovel Bin", Argc, Argv, [&] { Dialog.Execute(); });
     return 0;

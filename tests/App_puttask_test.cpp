@@ -549,6 +549,8 @@ TEST_F(App_bin_Put, RefusedPathCreatesAndMovesNothing) {
          "EFileError:The program could not get the long path of the file.",
          {}},
         {"C:data.txt", "EFileError:The program cannot determine the path is absolute.", {}},
+        // The record follows only a drive's own paths.
+        {"\\\\.\\" + Kept, CannotAccept, {}},
     };
     for (const TRefusal& Refusal : Refusals) {
         TBoxRecorder Boxes;

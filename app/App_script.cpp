@@ -12,7 +12,9 @@
 #include "vek/Vek_console.h"
 #include "vek/Vek_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <set>
 
 namespace App_script {
@@ -29,8 +31,8 @@ const char LineEnd[] = "\r\n";
 // The bin of the fixed location that the settings beside the program name,
 // and its Clean Up rules; a script cannot answer the folder browser of the
 // other location rule.
-std::string BinLocation(Engine_cleanup::TCleanUpRules* Rules = nullptr) {
-    App_binhandler::TBinHandler Handler;
+std::string LoadBin(App_binhandler::TBinHandler& Handler,
+                    Engine_cleanup::TCleanUpRules* Rules = nullptr) {
     const std::string Settings = App_mainform::DefaultSettingsFileName();
     if (Vek_file::IsRegularFile(Settings)) {
         Gui_inifile::TMemIniFile Ini(Settings);
@@ -43,6 +45,11 @@ std::string BinLocation(Engine_cleanup::TCleanUpRules* Rules = nullptr) {
     if (Rules)
         *Rules = Handler.CleanUpRules();
     return Handler.Bin().GetLocation();
+}
+
+std::string BinLocation(Engine_cleanup::TCleanUpRules* Rules = nullptr) {
+    App_binhandler::TBinHandler Handler;
+    return LoadBin(Handler, Rules);
 }
 
 // The bin as the Entries window lists it, an entry without a record taken
@@ -158,6 +165,122 @@ int CleanUp(const TCommand& Command) {
     return Result.Left > 0 ? 1 : 0;
 }
 
+// A take back's host for a script: every conflict answered as the command
+// line says, a path too long told on standard error, what a Replace sets
+// aside put as any put, and the move without a window.
+class TScriptHost : public App_binhandler::TWindowsTakeBackHost {
+public:
+    TScriptHost(App_bin::TBin& Bin, Base_commandline::TConflictPolicy Policy)
+        : TWindowsTakeBackHost(&Bin), FPolicy(Policy) {}
+
+    Engine_takeback::TConflictAnswer
+    ChooseConflict(const Engine_takeback::TConflictQuestion& Question) override {
+        using Engine_takeback::TConflictChoice;
+        switch (FPolicy) {
+        case Base_commandline::TConflictPolicy::cpSkip:
+            return {TConflictChoice::ccSkip, false};
+        case Base_commandline::TConflictPolicy::cpReplace:
+            if (Question.ReplaceOffered)
+                return {TConflictChoice::ccReplace, false};
+            break;
+        default:
+            break;
+        }
+        return {TConflictChoice::ccKeepBoth, false};
+    }
+
+    void TellTooLong(const std::string& Path) override {
+        Vek_console::Write(TStream::stError, "Too long: [" + Path + "]" + LineEnd);
+    }
+
+    Engine_takeback::TMoveResult Move(const std::vector<std::string>& Sources,
+                                      const std::vector<std::string>& Destinations) override {
+        App_fileoperation::TFileOperator Operator;
+        App_fileoperation::SetPairedMove(Operator, Sources, Destinations);
+        Operator.SetFlags(
+            static_cast<std::uint16_t>(Operator.Flags() | FOF_SILENT | FOF_NOERRORUI));
+        try {
+            Operator.PerformOperation(nullptr);
+        } catch (const Base_system::EAbort&) {
+        }
+        return Operator.Succeeded() ? Engine_takeback::TMoveResult::mrDone
+                                    : Engine_takeback::TMoveResult::mrFailed;
+    }
+
+private:
+    Base_commandline::TConflictPolicy FPolicy;
+};
+
+// What the command line names: the last put or an entry of the bin, and of
+// it the items at the original paths given (as a record names them,
+// C:\Data\a.txt as C\Data\a.txt).
+Engine_takeback::TTakeBackSelection SelectionOf(const TCommand& Command,
+                                                const std::string& Location) {
+    Engine_takeback::TTakeBackSelection Selection;
+    if (Vek_codepage::SameTextIgnoringCase(Command.Entry, "last")) {
+        if (!Vek_file::IsDirectory(Location) || !Engine_takeback::FindLastPut(Location, Selection))
+            throw Base_system::Exception("The program cannot find an entry in the bin.");
+    } else {
+        Selection.EntryPath = Vek_file::IncludeTrailingDelimiter(Location, '\\') + Command.Entry;
+        if (Command.Entry.find_first_of("\\/:") != std::string::npos ||
+            !Vek_file::IsDirectory(Selection.EntryPath))
+            throw Base_system::Exception("The program cannot find the entry \"" + Command.Entry +
+                                         "\" in the bin.");
+    }
+    if (!Command.Items.empty())
+        Selection.Items.clear();
+    for (const std::string& Item : Command.Items) {
+        const std::string Full = Vek_file::ExpandPath(Item);
+        if (Full.size() < 4 || Full[1] != ':' || Full[2] != '\\')
+            throw Base_system::Exception("The program cannot take back \"" + Item +
+                                         "\": it names no place on a drive.");
+        Selection.Items.push_back(Full.substr(0, 1) + Full.substr(2));
+    }
+    return Selection;
+}
+
+// One line per item, as the report window lists them, then the summary;
+// skipped or failed items make it a failure. With /dry-run, what would
+// become of each item.
+int TakeBack(const TCommand& Command) {
+    App_binhandler::TBinHandler Handler;
+    const std::string Location = LoadBin(Handler);
+    std::string Target;
+    if (!Command.TargetFolder.empty()) {
+        Target = Vek_file::ExpandPath(Command.TargetFolder);
+        if (!Vek_file::IsDirectory(Target))
+            throw Base_system::Exception("The program cannot take back into \"" +
+                                         Command.TargetFolder + "\": it is no folder.");
+    }
+    TScriptHost Host(Handler.Bin(), Command.Conflict);
+    Engine_takeback::TTakeBackTask Task({SelectionOf(Command, Location)}, Host, Target);
+    std::vector<Engine_takeback::TItemOutcome> Outcomes;
+    std::exception_ptr Failure;
+    if (Command.DryRun) {
+        Outcomes = Task.Preview();
+    } else {
+        try {
+            Task.Execute();
+        } catch (const Base_system::Exception&) {
+            Failure = std::current_exception();
+        }
+        Outcomes = Task.Outcomes();
+    }
+    std::string Text;
+    for (const Engine_takeback::TItemOutcome& Outcome : Outcomes)
+        Text += Engine_takeback::OutcomeText(Outcome) + LineEnd;
+    Vek_console::Write(TStream::stOutput,
+                       Text + Engine_takeback::OutcomeSummary(Outcomes) + LineEnd);
+    if (Failure)
+        std::rethrow_exception(Failure);
+    const bool AllDone = std::none_of(
+        Outcomes.begin(), Outcomes.end(), [](const Engine_takeback::TItemOutcome& Outcome) {
+            return Outcome.Kind == Engine_takeback::TOutcomeKind::okSkipped ||
+                   Outcome.Kind == Engine_takeback::TOutcomeKind::okFailed;
+        });
+    return AllDone ? 0 : 1;
+}
+
 } // namespace
 
 std::string FormatIsoTime(const SYSTEMTIME& Local, int OffsetMinutes) {
@@ -210,6 +333,8 @@ int Run(const std::vector<std::string>& Arguments) {
             break;
         case TCommandMode::cmCleanUp:
             return CleanUp(Command);
+        case TCommandMode::cmTakeBack:
+            return TakeBack(Command);
         case TCommandMode::cmPut:
             break;
         }

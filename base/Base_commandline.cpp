@@ -45,6 +45,48 @@ TCommand ParseCleanUp(const std::vector<std::string>& Arguments) {
     return Command;
 }
 
+TConflictPolicy PolicyOf(const std::vector<std::string>& Arguments, std::size_t& At) {
+    if (++At == Arguments.size())
+        throw ECommandLine("The program cannot take /conflict without keepboth, skip or replace.");
+    const std::string Policy = Lowered(Arguments[At]);
+    if (Policy == "keepboth")
+        return TConflictPolicy::cpKeepBoth;
+    if (Policy == "skip")
+        return TConflictPolicy::cpSkip;
+    if (Policy == "replace")
+        return TConflictPolicy::cpReplace;
+    throw ECommandLine("The program cannot take \"" + Arguments[At] +
+                       "\" after /conflict: keepboth, skip or replace.");
+}
+
+// The entry comes first; then original paths and switches in any order.
+TCommand ParseTakeBack(const std::vector<std::string>& Arguments) {
+    TCommand Command;
+    Command.Mode = TCommandMode::cmTakeBack;
+    if (Arguments.size() < 2 || Arguments[1].empty() || Arguments[1].front() == '/')
+        throw ECommandLine("The program cannot take back without an entry: /takeback last|ENTRY.");
+    Command.Entry = Arguments[1];
+    bool HasPolicy = false;
+    for (std::size_t At = 2; At < Arguments.size(); ++At) {
+        const std::string Option = Lowered(Arguments[At]);
+        if (Option.empty() || Option.front() != '/') {
+            Command.Items.push_back(Arguments[At]);
+        } else if (Option == "/to" && Command.TargetFolder.empty() && At + 1 < Arguments.size() &&
+                   !Arguments[At + 1].empty()) {
+            Command.TargetFolder = Arguments[++At];
+        } else if (Option == "/conflict" && !HasPolicy) {
+            HasPolicy = true;
+            Command.Conflict = PolicyOf(Arguments, At);
+        } else if (Option == "/dry-run" && !Command.DryRun) {
+            Command.DryRun = true;
+        } else {
+            throw ECommandLine("The program cannot take \"" + Arguments[At] +
+                               "\" after /takeback.");
+        }
+    }
+    return Command;
+}
+
 } // namespace
 
 bool IsSwitchLine(const std::vector<std::string>& Arguments) {
@@ -65,6 +107,8 @@ TCommand ParseCommandLine(const std::vector<std::string>& Arguments) {
         Most = 1;
     } else if (Switch == "/cleanup") {
         return ParseCleanUp(Arguments);
+    } else if (Switch == "/takeback") {
+        return ParseTakeBack(Arguments);
     } else if (Switch == "/find") {
         Command.Mode = TCommandMode::cmFind;
         Most = 1;
@@ -99,6 +143,12 @@ std::string UsageText() {
            "                              sends what the Clean Up rules choose to the Recycle\r\n"
            "                              Bin (without a rule, those of the settings); with\r\n"
            "                              /dry-run, only lists it\r\n"
+           "  TovelBin.exe /takeback last|ENTRY [ORIGINAL-PATH...] [/to DIR]\r\n"
+           "               [/conflict keepboth|skip|replace] [/dry-run]\r\n"
+           "                              takes back the last put, or an entry, or the named\r\n"
+           "                              items of it, each to its place or into DIR; every\r\n"
+           "                              conflict is answered as told (keepboth by default,\r\n"
+           "                              which loses nothing); with /dry-run, only tells\r\n"
            "  TovelBin.exe /?             shows this usage\r\n"
            "TEXT matches as the search of the Entries window does: a part of a name or of an\r\n"
            "original path, or, with * and ?, a whole name or original path.\r\n"

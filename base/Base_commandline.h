@@ -14,12 +14,18 @@
 namespace Base_commandline {
 
 enum class TCommandMode {
-    cmPut,    // every argument is a path to put (none: nothing to put)
-    cmUsage,  // /?: the usage
-    cmList,   // /list [TEXT]: the entries, those that match TEXT when given
-    cmFind,   // /find TEXT: the files and directories that match TEXT
-    cmCleanUp // /cleanup [/older-than DAYS] [/larger-than MB] [/dry-run]
+    cmPut,     // every argument is a path to put (none: nothing to put)
+    cmUsage,   // /?: the usage
+    cmList,    // /list [TEXT]: the entries, those that match TEXT when given
+    cmFind,    // /find TEXT: the files and directories that match TEXT
+    cmCleanUp, // /cleanup [/older-than DAYS] [/larger-than MB] [/dry-run]
+    // /takeback last|ENTRY [ORIGINAL-PATH...] [/to DIR] [/conflict keepboth|skip|replace]
+    // [/dry-run]
+    cmTakeBack
 };
+
+// How a scripted take back answers every conflict; Keep Both loses nothing.
+enum class TConflictPolicy { cpKeepBoth, cpSkip, cpReplace };
 
 struct TCommand {
     TCommandMode Mode = TCommandMode::cmPut;
@@ -33,6 +39,13 @@ struct TCommand {
     bool BySize = false;
     std::int32_t Megabytes = 0;
     bool DryRun = false;
+    // /takeback: the entry ("last" for the last put), the original paths of
+    // the items taken (none: all of the put), the folder taken into (empty:
+    // each to its place) and the answer to every conflict.
+    std::string Entry;
+    std::vector<std::string> Items;
+    std::string TargetFolder;
+    TConflictPolicy Conflict = TConflictPolicy::cpKeepBoth;
 };
 
 // A command line refused; its message says why.

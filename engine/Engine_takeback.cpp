@@ -929,6 +929,19 @@ void TTakeBackTask::Execute() {
             throw Exception(Stayed);
 }
 
+std::vector<TItemOutcome> TTakeBackTask::Preview() {
+    RefuseTargetInBin();
+    const TTakeBackPlan& Pairs = Plan();
+    CheckLengths(Pairs.Sources, Pairs.Destinations);
+    TSettledMove Move = SettleConflicts(
+        Pairs, *FWorld, FactsOf, FHost.CanPutAside(),
+        [this](const TConflictQuestion& Question) { return FHost.ChooseConflict(Question); });
+    for (TItemOutcome& Outcome : Move.Outcomes)
+        if (Outcome.Kind == TOutcomeKind::okReplaced)
+            Outcome.Detail = "a new entry";
+    return std::move(Move.Outcomes);
+}
+
 // A take back into the bin would leave the user's items where the bin's
 // clean-up takes whatever it finds.
 void TTakeBackTask::RefuseTargetInBin() const {

@@ -358,6 +358,10 @@ public:
     // Walks the entries; Execute runs what this planned.
     const TTakeBackPlan& Plan();
     virtual void Execute();
+    // What Execute would do as far as the plan and the host's answers tell,
+    // each item's outcome as it would be; nothing moves and nothing is put
+    // aside (what Replace would set aside goes "into a new entry").
+    std::vector<TItemOutcome> Preview();
     // After Execute: what became of each item of the plan, as the disk shows
     // it after the move.
     const std::vector<TItemOutcome>& Outcomes() const { return FOutcomes; }

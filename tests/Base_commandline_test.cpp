@@ -63,6 +63,26 @@ TEST(Base_commandline, OnlyTheFirstArgumentDecidesAndUnknownSwitchesAreRefused) 
          nullptr,
          "The program cannot take \"/dry-run\" after /cleanup."},
         {{"/cleanup", "30"}, Put, nullptr, "The program cannot take \"30\" after /cleanup."},
+        {{"/takeback"},
+         Put,
+         nullptr,
+         "The program cannot take back without an entry: /takeback last|ENTRY."},
+        {{"/takeback", "/to", "D:\\x"},
+         Put,
+         nullptr,
+         "The program cannot take back without an entry: /takeback last|ENTRY."},
+        {{"/takeback", "last", "/to"},
+         Put,
+         nullptr,
+         "The program cannot take \"/to\" after /takeback."},
+        {{"/takeback", "last", "/conflict", "merge"},
+         Put,
+         nullptr,
+         "The program cannot take \"merge\" after /conflict: keepboth, skip or replace."},
+        {{"/takeback", "last", "/dry-run", "/DRY-RUN"},
+         Put,
+         nullptr,
+         "The program cannot take \"/DRY-RUN\" after /takeback."},
         {{"/lists"}, Put, nullptr, "The program cannot take the switch \"/lists\"."},
         {{"/C:\\old.txt"}, Put, nullptr, "The program cannot take the switch \"/C:\\old.txt\"."},
         {{"/\xC3\xA9"}, Put, nullptr, "The program cannot take the switch \"/\xC3\xA9\"."},
@@ -75,6 +95,18 @@ TEST(Base_commandline, OnlyTheFirstArgumentDecidesAndUnknownSwitchesAreRefused) 
     EXPECT_EQ(CleanUp.Days, 30);
     EXPECT_EQ(CleanUp.Megabytes, 16);
     EXPECT_FALSE(Base_commandline::ParseCommandLine({"/cleanup"}).ByAge);
+    // A take back: the entry first, then paths and switches in any order.
+    const Base_commandline::TCommand TakeBack = Base_commandline::ParseCommandLine(
+        {"/TakeBack", "Tovel #0007", "C:\\a b.txt", "/conflict", "Skip", "/to", "D:\\Out",
+         "C:\\B\xC3\xA4r", "/dry-run"});
+    EXPECT_EQ(TakeBack.Mode, TCommandMode::cmTakeBack);
+    EXPECT_EQ(TakeBack.Entry, "Tovel #0007");
+    EXPECT_EQ(TakeBack.Items, (std::vector<std::string>{"C:\\a b.txt", "C:\\B\xC3\xA4r"}));
+    EXPECT_EQ(TakeBack.TargetFolder, "D:\\Out");
+    EXPECT_EQ(TakeBack.Conflict, Base_commandline::TConflictPolicy::cpSkip);
+    EXPECT_TRUE(TakeBack.DryRun);
+    EXPECT_EQ(Base_commandline::ParseCommandLine({"/takeback", "last"}).Conflict,
+              Base_commandline::TConflictPolicy::cpKeepBoth);
     EXPECT_THROW(Base_commandline::CheckRange(0, "DAYS", 1, 3650), Base_commandline::ECommandLine);
     EXPECT_NO_THROW(Base_commandline::CheckRange(3650, "DAYS", 1, 3650));
     for (const TLineCase& Case : Cases) {

@@ -202,6 +202,12 @@ private:
     void PutBesideCleanUp();
     void StartUpCleanUp();
     void EmptyBin();
+    void Script(const std::string& Switches);
+    void ScriptedTakeBack() {
+        static const char* const Policies[] = {"keepboth", "skip", "replace"};
+        Script("/takeback last /conflict " + std::string(Policies[Pick(std::size(Policies))]));
+    }
+    void ScriptedCleanUp() { Script("/cleanup /larger-than 1"); }
 
     std::vector<std::string> ChooseItems();
     bool Start(const std::vector<std::string>& Items);
@@ -260,6 +266,8 @@ const TModel::TStepKind TModel::StepKinds[] = {
     {"second copy puts beside a clean up", 1, &TModel::PutBesideCleanUp},
     {"start-up clean-up", 1, &TModel::StartUpCleanUp},
     {"empty bin", 1, &TModel::EmptyBin},
+    {"scripted take back", 1, &TModel::ScriptedTakeBack},
+    {"scripted clean-up", 1, &TModel::ScriptedCleanUp},
 };
 
 void TModel::Run() {
@@ -545,6 +553,18 @@ void TModel::StartUpCleanUp() {
         EndSecondPut(Entry);
     Close();
     SetCleanUpAtStart(false);
+}
+
+// A script's command, beside the running program or without it: it shows
+// no window, and its exit code is logged.
+void TModel::Script(const std::string& Switches) {
+    Say(" " + Switches);
+    const TProgram Run(Quoted(FInstalled.Exe()) + " " + Switches);
+    if (!AnswerUntil([&] { return !Run.Running(); }, nullptr))
+        return Hung("the script did not end");
+    DWORD Code = 0;
+    GetExitCodeProcess(Run.Process(), &Code);
+    Say(" -> exit " + std::to_string(Code));
 }
 
 void TModel::EmptyBin() {

@@ -657,6 +657,49 @@ TEST(TovelBin_Script, ListAndFindPrintTheBinWhileTheProgramRuns) {
 
 // The Clean Up rule from a script: what it would send to the Recycle Bin,
 // then that, under the lock of the start's clean-up; the last put stays.
+// A scripted take back answers every conflict as its command line says, and
+// tells each item's outcome; /dry-run tells the same and moves nothing.
+TEST(TovelBin_Script, TakeBackAnswersConflictsAsToldAndReportsEachItem) {
+    TInstalled Program;
+    TTempDir Items;
+    const std::string A = Items / "a.txt";
+    const std::string B = Items / "b.txt";
+    WriteFile(A, "old a");
+    WriteFile(B, "old b");
+    {
+        TProgram Running(Quoted(Program.Exe()) + " " + Quoted(A) + " " + Quoted(B));
+        HWND Main = WaitForMainWindow(Running);
+        ASSERT_NE(Main, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return !Exists(A) && !Exists(B); }));
+        PostMessageA(Main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(Running.WaitForEnd());
+    }
+    WriteFile(A, "new a");
+    const std::string Exe = Quoted(Program.Exe());
+    const std::string Renamed = "Came back as \"" + Items / "a (2).txt" + "\": " + A + "\r\n";
+    const TScriptRun Dry = RunScript(Exe + " /takeback last /dry-run");
+    EXPECT_EQ(Dry.ExitCode, 0u) << Dry.Error;
+    EXPECT_EQ(Dry.Output,
+              Renamed + "Came back: " + B + "\r\n" + "2 items came back (1 under a new name).\r\n");
+    EXPECT_TRUE(Exists(Program.InEntry("0000", B)));
+
+    const TScriptRun Skipped = RunScript(Exe + " /takeback last /conflict skip");
+    EXPECT_EQ(Skipped.ExitCode, 1u) << Skipped.Error;
+    EXPECT_EQ(Skipped.Output,
+              "Skipped: " + A + "\r\nCame back: " + B + "\r\n1 item came back; 1 skipped.\r\n");
+    EXPECT_EQ(ReadFile(B), "old b");
+
+    const TScriptRun Kept = RunScript(Exe + " /takeback \"Tovel #0000\" " + Quoted(A));
+    EXPECT_EQ(Kept.ExitCode, 0u) << Kept.Error;
+    EXPECT_EQ(Kept.Output, Renamed + "1 item came back (1 under a new name).\r\n");
+    EXPECT_EQ(ReadFile(A), "new a");
+    EXPECT_EQ(ReadFile(Items / "a (2).txt"), "old a");
+
+    const TScriptRun Missing = RunScript(Exe + " /takeback nope");
+    EXPECT_EQ(Missing.ExitCode, 1u);
+    EXPECT_EQ(Missing.Error, "The program cannot find the entry \"nope\" in the bin.\r\n");
+}
+
 TEST(TovelBin_Script, CleanUpSendsWhatTheRuleChoosesToTheRecycleBin) {
     TInstalled Program;
     TTempDir Items;

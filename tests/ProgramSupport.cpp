@@ -26,7 +26,8 @@ TProgram::TProgram(const std::string& CommandLine, const std::string& CurrentDir
     if (!CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         CurrentDirectory.empty() ? nullptr : CurrentDirectory.c_str(), &Startup,
                         &FInfo))
-        throw std::runtime_error("cannot start " + CommandLine);
+        throw std::runtime_error("cannot start " + CommandLine + " (error " +
+                                 std::to_string(GetLastError()) + ")");
     CloseHandle(FInfo.hThread);
 }
 

@@ -523,16 +523,26 @@ void TBinHandler::ExploreEntry(const std::string& EntryPath) {
         throw Base_system::Exception("The program could not explore the entry.");
 }
 
-void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
-    if (EntryPaths.empty())
-        return;
-    const std::string What = EntryPaths.size() == 1
-                                 ? "\"" + Vek_file::ExtractFileName(EntryPaths.front()) + "\""
-                                 : std::to_string(EntryPaths.size()) + " entries";
+namespace {
+
+// The program's own question before anything goes to the Recycle Bin: the
+// one name, or how many; No ends the command.
+void AskToDiscard(const std::vector<std::string>& Paths, const char* Many) {
+    const std::string What = Paths.size() == 1
+                                 ? "\"" + Vek_file::ExtractFileName(Paths.front()) + "\""
+                                 : std::to_string(Paths.size()) + " " + Many;
     if (Gui_application::Application().ShowMessageBox(
             "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
             MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
         throw Base_system::EAbort();
+}
+
+} // namespace
+
+void TBinHandler::DiscardEntries(const std::vector<std::string>& EntryPaths) {
+    if (EntryPaths.empty())
+        return;
+    AskToDiscard(EntryPaths, "entries");
     CleanUpEntries(EntryPaths);
 }
 
@@ -543,13 +553,7 @@ void TBinHandler::DiscardItems(const std::vector<Engine_takeback::TTakeBackSelec
             Paths.push_back(Selection.EntryPath + "\\" + Item);
     if (Paths.empty())
         return;
-    const std::string What = Paths.size() == 1
-                                 ? "\"" + Vek_file::ExtractFileName(Paths.front()) + "\""
-                                 : std::to_string(Paths.size()) + " items";
-    if (Gui_application::Application().ShowMessageBox(
-            "Discard " + What + " into the Recycle Bin?", Gui_application::Application().Title(),
-            MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) != IDYES)
-        throw Base_system::EAbort();
+    AskToDiscard(Paths, "items");
     // The entries' locks keep every other command out until the records
     // have followed; nothing goes where the Recycle Bin cannot take it.
     Engine_lock::TEntryLocks Locks;

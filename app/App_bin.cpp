@@ -324,10 +324,10 @@ std::string TLongPathResolver::LongPathOf(const std::string& Path) {
     if (Start == std::string::npos)
         return Vek_file::GetLongPath(Full);
     const std::string Name = Full.substr(Start);
-    WIN32_FIND_DATAW Data;
-    if (!FindItem(Full, Data) || Vek_codepage::FromWide(Data.cFileName) != Name)
-        return Vek_file::GetLongPath(Full);
     const std::string Parent = Full.substr(0, Start);
+    TFacts Facts;
+    if (!FindLevel(Parent, Name, Facts))
+        return Vek_file::GetLongPath(Full);
     auto Known = FParents.find(Parent);
     if (Known == FParents.end()) {
         std::string LongParent;
@@ -341,9 +341,37 @@ std::string TLongPathResolver::LongPathOf(const std::string& Path) {
         Known = FParents.emplace(Parent, std::move(LongParent)).first;
     }
     std::string Long = Known->second + Name;
-    FFound[Long] =
-        TFacts{Data.dwFileAttributes, Base_file::Joined64(Data.nFileSizeHigh, Data.nFileSizeLow)};
+    FFound[Long] = Facts;
     return Long;
+}
+
+// Whether a directory search finds exactly Name in Parent (as typed, with
+// its trailing backslash). A directory many items come from is listed once
+// instead, and a name the listing does not hold is searched for itself.
+bool TLongPathResolver::FindLevel(const std::string& Parent, const std::string& Name,
+                                  TFacts& Facts) {
+    TDirectory& Directory = FDirectories[Parent];
+    if (++Directory.Asked == ListingThreshold) {
+        try {
+            Vek_file::ListDirectory(Vek_file::ExcludeTrailingDelimiter(Parent, PathDelimiter),
+                                    [&Directory](const Vek_file::TFindData& Data) {
+                                        Directory.Items[Data.Name] = {Data.Attributes, Data.Size};
+                                    });
+        } catch (const Vek_file::EFileError&) {
+            Directory.Items.clear();
+        }
+    }
+    const auto Listed = Directory.Items.find(Name);
+    if (Listed != Directory.Items.end()) {
+        Facts = Listed->second;
+        return true;
+    }
+    WIN32_FIND_DATAW Data;
+    if (!FindItem(Parent + Name, Data) || Vek_codepage::FromWide(Data.cFileName) != Name)
+        return false;
+    Facts =
+        TFacts{Data.dwFileAttributes, Base_file::Joined64(Data.nFileSizeHigh, Data.nFileSizeLow)};
+    return true;
 }
 
 bool TLongPathResolver::FactsOf(const std::string& LongPath, unsigned long& Attributes,

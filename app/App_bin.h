@@ -201,11 +201,20 @@ public:
 
 private:
     struct TFacts {
-        unsigned long Attributes;
-        std::uint64_t Size;
+        unsigned long Attributes = 0;
+        std::uint64_t Size = 0;
     };
+    // A parent directory as the searches have seen it: how many of its items
+    // were asked for, and once that many were, all it holds.
+    struct TDirectory {
+        std::size_t Asked = 0;
+        std::unordered_map<std::string, TFacts> Items;
+    };
+    static const std::size_t ListingThreshold = 16;
+    bool FindLevel(const std::string& Parent, const std::string& Name, TFacts& Facts);
     // Parent directories with their trailing backslash, as typed and as long.
     std::unordered_map<std::string, std::string> FParents;
+    std::unordered_map<std::string, TDirectory> FDirectories;
     std::unordered_map<std::string, TFacts> FFound;
 };
 

@@ -257,13 +257,22 @@ bool IsNothingThere(DWORD Error) {
            Error == ERROR_DIRECTORY || Error == ERROR_INVALID_NAME;
 }
 
+// Without short names and in large batches, where the system knows how;
+// else as every system can.
+HANDLE FindAll(const std::wstring& Pattern, WIN32_FIND_DATAW& Data) {
+    const HANDLE Find = FindFirstFileExW(Pattern.c_str(), FindExInfoBasic, &Data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (Find != INVALID_HANDLE_VALUE || GetLastError() != ERROR_INVALID_PARAMETER)
+        return Find;
+    return FindFirstFileW(Pattern.c_str(), &Data);
+}
+
 } // namespace
 
 void ListDirectory(const std::string& Directory,
                    const std::function<void(const TFindData& Data)>& Visit) {
     WIN32_FIND_DATAW Data;
-    const Base_file::TFindHandle Find(
-        FindFirstFileW(Vek_codepage::ToWide(Directory + "\\*").c_str(), &Data));
+    const Base_file::TFindHandle Find(FindAll(Vek_codepage::ToWide(Directory + "\\*"), Data));
     if (!Find.Valid()) {
         if (IsNothingThere(GetLastError()))
             return;

@@ -191,6 +191,7 @@ private:
     bool WriteAt(const std::string& Name, bool Large = false);
     void Put();
     void PutAndKill();
+    void PutKilledBeforeItsListing();
     void TakeBackLastPut();
     void TakeBackLastPutAndKill();
     void TakeBackOneEntry() { EntriesCommand(IDC_ENTRIES_TAKE_BACK, 1); }
@@ -255,6 +256,7 @@ const TModel::TStepKind TModel::StepKinds[] = {
     {"write", 5, &TModel::Write},
     {"put", 5, &TModel::Put},
     {"put, killed", 1, &TModel::PutAndKill},
+    {"put, killed before its listing, then taken back", 1, &TModel::PutKilledBeforeItsListing},
     {"take back the last put", 3, &TModel::TakeBackLastPut},
     {"take back the last put, killed", 1, &TModel::TakeBackLastPutAndKill},
     {"take back one entry", 2, &TModel::TakeBackOneEntry},
@@ -409,6 +411,27 @@ void TModel::PutAndKill() {
                 Patience);
     FProgram->Kill();
     Say(" killed");
+}
+
+// A kill once the move is over, while the record may still await the
+// listing of what arrived; then the take back of that put. Which side of
+// the listing the kill fell on is told.
+void TModel::PutKilledBeforeItsListing() {
+    const std::vector<std::string> Found = Existing();
+    if (Found.empty())
+        return Say(" nothing to put");
+    if (FProgram && FProgram->Running())
+        Close();
+    const std::string Item = Found[Pick(Found.size())];
+    const std::string Record = FInstalled.Bin() + "\\" + NextEntry() + "\\TovelBin.record";
+    Say(" " + Item);
+    FProgram = std::make_unique<TProgram>(Quoted(FInstalled.Exe()) + " " + Quoted(Path(Item)));
+    WaitFor([&] { return !Exists(Path(Item)) || !FProgram->Running(); }, Patience);
+    FProgram->Kill();
+    const std::string Text = Exists(Record) ? ReadFile(Record) : "";
+    Say(Text.find(" listing\r\n") != std::string::npos ? " killed; its record awaited the listing"
+                                                       : " killed; its record was complete");
+    TakeBackLastPut();
 }
 
 void TModel::TakeBackLastPut() {

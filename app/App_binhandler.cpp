@@ -447,8 +447,8 @@ void TBinHandler::ShowEntries() {
         TakeBack(Selections);
     };
     Dialog.OnTakeBackTo =
-        [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
-            TakeBackTo(Selections);
+        [this, &Dialog](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+            TakeBackTo(Selections, Dialog.Handle());
         };
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
@@ -467,9 +467,10 @@ void TBinHandler::ShowEntries() {
     FEntriesDialogSettings = Dialog.Settings;
 }
 
-void TBinHandler::TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+void TBinHandler::TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
+                             HWND Owner) {
     std::string Folder = Gui_application::Application().LastDirectory();
-    if (!Gui_shell::BrowseForFolder("Specify the folder to take back into.", std::string(), Folder))
+    if (!Gui_shell::PickFolder(Owner, "Specify the folder to take back into.", Folder))
         throw Base_system::EAbort();
     Gui_application::Application().SetLastDirectory(Folder);
     TakeBack(Selections, Folder);

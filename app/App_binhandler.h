@@ -90,8 +90,11 @@ public:
     // everything back, in the report window.
     virtual void ShowReport(const std::string& Summary,
                             const std::vector<Engine_takeback::TItemOutcome>& Outcomes);
-    // Asks for a folder and takes the selected items into it.
-    virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
+    // Asks for a folder in the folder picker, over Owner (the window the
+    // command came from; null for the main window), and takes the selected
+    // items into it.
+    virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
+                            HWND Owner);
     // At the program's start: tells in one box of every put into the bin
     // that did not finish (the bin of the fixed location only: nothing is
     // asked of the user for it).

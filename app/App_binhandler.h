@@ -100,6 +100,8 @@ public:
     // asked of the user for it).
     virtual void NoticeUnfinishedPuts();
     virtual void ExploreEntry(const std::string& EntryPath);
+    // The folder that holds Path in Explorer, with Path selected.
+    virtual void OpenLocation(const std::string& Path);
     // Sends the entries to the Recycle Bin after a Yes/No question that
     // names them.
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);

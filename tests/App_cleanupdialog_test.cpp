@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -293,4 +294,108 @@ TEST(App_cleanupdialog, HeaderSortsThePreviewWithTheArrowAndF5ReadsTheBinAgain) 
                                         "c b a|v...", "a b c|..v.", "b c|..v."}));
     EXPECT_EQ(Test.Dialog.List.SortColumn, 2);
     EXPECT_TRUE(Test.Dialog.List.SortDescending);
+}
+
+// The conventions of a list in the preview: Ctrl+A selects every row, the
+// context menu comes on Shift+F10, the menu key and a right click with the
+// commands of the Entries list, Delete discards; each command acts on the
+// selected entries and the selection stays. Keys go through the dialog's
+// own message loop, as a user's would.
+TEST(App_cleanupdialog, PreviewKeepsTheListConventions) {
+    enum TAction { acSelectAll, acShiftF10, acMenuKey, acRightClick, acDelete };
+    const struct {
+        TAction Action;
+        int Choose;
+        // The menu's items, the commands called, the rows selected after.
+        const char* Expected;
+    } Cases[] = {
+        {acSelectAll, -1, "|3"},
+        {acShiftF10, -1, "&Take Back|Take Back T&o...|Open &Location|&Discard...|1"},
+        {acMenuKey, 2,
+         "&Take Back|Take Back T&o...|Open &Location|&Discard...|locate "
+         "B\\a\\C\\Data\\a.txt 1"},
+        {acRightClick, 0,
+         "&Take Back|Take Back T&o...|Open &Location|&Discard...|take back "
+         "B\\b 1"},
+        {acRightClick, 1,
+         "&Take Back|Take Back T&o...|Open &Location|&Discard...|take back to "
+         "B\\b over the dialog 1"},
+        {acRightClick, 3, "&Take Back|Take Back T&o...|Open &Location|&Discard...|discard B\\b 0"},
+        {acDelete, -1, "|discard B\\a 0"},
+    };
+    for (const auto& Case : Cases) {
+        TFixture Test;
+        Test.Entries[0].FirstItem = "C:\\Data\\a.txt";
+        Test.Dialog.Rules.ByAge = true;
+        Test.Dialog.Rules.Days = 5;
+        std::mutex Lock;
+        std::string Calls;
+        const auto Note = [&](const std::string& Call) {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Calls = Call;
+        };
+        const auto Called = [&] {
+            std::lock_guard<std::mutex> Guard(Lock);
+            return Calls;
+        };
+        HWND Shown = nullptr;
+        Test.Dialog.OnTakeBack = [&](const std::vector<std::string>& Paths) {
+            Note("take back " + Paths.front());
+        };
+        Test.Dialog.OnTakeBackTo = [&](const std::vector<std::string>& Paths, HWND Owner) {
+            Note("take back to " + Paths.front() + (Owner == Shown ? " over the dialog" : ""));
+        };
+        Test.Dialog.OnOpenLocation = [&](const std::string& Path) { Note("locate " + Path); };
+        Test.Dialog.OnDiscardChosen = [&](const std::vector<std::string>& Paths) {
+            Test.Dialog.OnDiscard(Paths);
+            Note("discard " + Paths.front());
+        };
+        std::string Seen;
+        Test.Run([&](HWND Dialog) {
+            Shown = Dialog;
+            const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW);
+            SendMessageA(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List), TRUE);
+            ListView_SetItemState(List, 0, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            std::string Menu;
+            switch (Case.Action) {
+            case acSelectAll: {
+                const TestSupport::THeldKey Holding(Dialog, VK_CONTROL);
+                PostMessageA(List, WM_KEYDOWN, 'A', 1);
+                ProgramSupport::WaitFor([&] { return ListView_GetSelectedCount(List) == 3; });
+                break;
+            }
+            case acShiftF10: {
+                const TestSupport::THeldKey Holding(Dialog, VK_SHIFT);
+                PostMessageA(List, WM_SYSKEYDOWN, VK_F10, 1);
+                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+                break;
+            }
+            case acMenuKey:
+                PostMessageA(List, WM_KEYDOWN, VK_APPS, 1);
+                PostMessageA(List, WM_KEYUP, VK_APPS, 1);
+                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+                break;
+            case acRightClick: {
+                RECT Row{};
+                ListView_GetItemRect(List, 1, &Row, LVIR_LABEL);
+                const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+                PostMessageA(List, WM_RBUTTONDOWN, MK_RBUTTON, At);
+                PostMessageA(List, WM_RBUTTONUP, 0, At);
+                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+                break;
+            }
+            case acDelete:
+                PostMessageA(List, WM_KEYDOWN, VK_DELETE, 1);
+                break;
+            }
+            if (Case.Choose >= 0 || Case.Action == acDelete)
+                ProgramSupport::WaitFor([&] { return !Called().empty(); });
+            // The dialog has handled everything posted before this.
+            SendMessageA(Dialog, WM_NULL, 0, 0);
+            Seen = Menu + "|" + Called() + (Called().empty() ? "" : " ") +
+                   std::to_string(ListView_GetSelectedCount(List));
+        });
+        EXPECT_EQ(Seen, Case.Expected) << Case.Action << " " << Case.Choose;
+    }
 }

@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -296,31 +296,25 @@ TEST(App_cleanupdialog, HeaderSortsThePreviewWithTheArrowAndF5ReadsTheBinAgain) 
     EXPECT_TRUE(Test.Dialog.List.SortDescending);
 }
 
-// The conventions of a list in the preview: Ctrl+A selects every row, the
-// context menu comes on Shift+F10, the menu key and a right click with the
-// commands of the Entries list, Delete discards; each command acts on the
-// selected entries and the selection stays. Keys go through the dialog's
-// own message loop, as a user's would.
-TEST(App_cleanupdialog, PreviewKeepsTheListConventions) {
-    enum TAction { acSelectAll, acShiftF10, acMenuKey, acRightClick, acDelete };
+// The preview's context menu comes on Shift+F10, the menu key and a right
+// click with the commands of the Entries list, and Delete discards; each
+// command acts on the selected entries and the selection stays. Keys go
+// through the dialog's own message loop, as a user's would.
+TEST(App_cleanupdialog, PreviewHasTheContextMenuOfTheEntries) {
+    enum TAction { acShiftF10, acMenuKey, acRightClick, acDelete };
+    const std::string Menu = "&Take Back|Take Back T&o...|Open &Location|&Discard...|";
     const struct {
         TAction Action;
+        // The item chosen (-1: the menu is left), then what follows: the
+        // menu's items, the command called, the rows selected after it.
         int Choose;
-        // The menu's items, the commands called, the rows selected after.
-        const char* Expected;
+        std::string Expected;
     } Cases[] = {
-        {acSelectAll, -1, "|3"},
-        {acShiftF10, -1, "&Take Back|Take Back T&o...|Open &Location|&Discard...|1"},
-        {acMenuKey, 2,
-         "&Take Back|Take Back T&o...|Open &Location|&Discard...|locate "
-         "B\\a\\C\\Data\\a.txt 1"},
-        {acRightClick, 0,
-         "&Take Back|Take Back T&o...|Open &Location|&Discard...|take back "
-         "B\\b 1"},
-        {acRightClick, 1,
-         "&Take Back|Take Back T&o...|Open &Location|&Discard...|take back to "
-         "B\\b over the dialog 1"},
-        {acRightClick, 3, "&Take Back|Take Back T&o...|Open &Location|&Discard...|discard B\\b 0"},
+        {acShiftF10, 2, Menu + "locate B\\a\\C\\Data\\a.txt 1"},
+        {acMenuKey, -1, Menu + " 1"},
+        {acRightClick, 0, Menu + "take back B\\b 1"},
+        {acRightClick, 1, Menu + "take back over the dialog to B\\b 1"},
+        {acRightClick, 3, Menu + "discard B\\b 0"},
         {acDelete, -1, "|discard B\\a 0"},
     };
     for (const auto& Case : Cases) {
@@ -328,27 +322,24 @@ TEST(App_cleanupdialog, PreviewKeepsTheListConventions) {
         Test.Entries[0].FirstItem = "C:\\Data\\a.txt";
         Test.Dialog.Rules.ByAge = true;
         Test.Dialog.Rules.Days = 5;
-        std::mutex Lock;
-        std::string Calls;
-        const auto Note = [&](const std::string& Call) {
-            std::lock_guard<std::mutex> Guard(Lock);
-            Calls = Call;
-        };
-        const auto Called = [&] {
-            std::lock_guard<std::mutex> Guard(Lock);
-            return Calls;
-        };
+        // Written on the dialog's thread before the watcher reads it.
+        std::atomic<const char*> Called{""};
+        std::string Call;
         HWND Shown = nullptr;
+        const auto Note = [&](const std::string& What, const std::vector<std::string>& Paths) {
+            Call = What + " " + Paths.front();
+            Called = Call.c_str();
+        };
         Test.Dialog.OnTakeBack = [&](const std::vector<std::string>& Paths) {
-            Note("take back " + Paths.front());
+            Note("take back", Paths);
         };
         Test.Dialog.OnTakeBackTo = [&](const std::vector<std::string>& Paths, HWND Owner) {
-            Note("take back to " + Paths.front() + (Owner == Shown ? " over the dialog" : ""));
+            Note(Owner == Shown ? "take back over the dialog to" : "take back elsewhere to", Paths);
         };
-        Test.Dialog.OnOpenLocation = [&](const std::string& Path) { Note("locate " + Path); };
+        Test.Dialog.OnOpenLocation = [&](const std::string& Path) { Note("locate", {Path}); };
         Test.Dialog.OnDiscardChosen = [&](const std::vector<std::string>& Paths) {
             Test.Dialog.OnDiscard(Paths);
-            Note("discard " + Paths.front());
+            Note("discard", Paths);
         };
         std::string Seen;
         Test.Run([&](HWND Dialog) {
@@ -357,44 +348,30 @@ TEST(App_cleanupdialog, PreviewKeepsTheListConventions) {
             SendMessageA(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List), TRUE);
             ListView_SetItemState(List, 0, LVIS_SELECTED | LVIS_FOCUSED,
                                   LVIS_SELECTED | LVIS_FOCUSED);
-            std::string Menu;
-            switch (Case.Action) {
-            case acSelectAll: {
-                const TestSupport::THeldKey Holding(Dialog, VK_CONTROL);
-                PostMessageA(List, WM_KEYDOWN, 'A', 1);
-                ProgramSupport::WaitFor([&] { return ListView_GetSelectedCount(List) == 3; });
-                break;
-            }
-            case acShiftF10: {
+            RECT Row{};
+            ListView_GetItemRect(List, 1, &Row, LVIR_LABEL);
+            const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+            if (Case.Action == acShiftF10) {
                 const TestSupport::THeldKey Holding(Dialog, VK_SHIFT);
                 PostMessageA(List, WM_SYSKEYDOWN, VK_F10, 1);
-                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
-                break;
-            }
-            case acMenuKey:
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else if (Case.Action == acMenuKey) {
                 PostMessageA(List, WM_KEYDOWN, VK_APPS, 1);
                 PostMessageA(List, WM_KEYUP, VK_APPS, 1);
-                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
-                break;
-            case acRightClick: {
-                RECT Row{};
-                ListView_GetItemRect(List, 1, &Row, LVIR_LABEL);
-                const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else if (Case.Action == acRightClick) {
                 PostMessageA(List, WM_RBUTTONDOWN, MK_RBUTTON, At);
                 PostMessageA(List, WM_RBUTTONUP, 0, At);
-                Menu = TestSupport::TakeContextMenu(Dialog, Case.Choose);
-                break;
-            }
-            case acDelete:
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else {
                 PostMessageA(List, WM_KEYDOWN, VK_DELETE, 1);
-                break;
             }
             if (Case.Choose >= 0 || Case.Action == acDelete)
-                ProgramSupport::WaitFor([&] { return !Called().empty(); });
-            // The dialog has handled everything posted before this.
+                ProgramSupport::WaitFor([&] { return *Called.load() != '\0'; });
+            // Once the dialog has handled everything posted before this.
             SendMessageA(Dialog, WM_NULL, 0, 0);
-            Seen = Menu + "|" + Called() + (Called().empty() ? "" : " ") +
-                   std::to_string(ListView_GetSelectedCount(List));
+            Seen += "|" + std::string(Called.load()) + " " +
+                    std::to_string(ListView_GetSelectedCount(List));
         });
         EXPECT_EQ(Seen, Case.Expected) << Case.Action << " " << Case.Choose;
     }

@@ -324,6 +324,19 @@ void TBinHandler::SaveCleanUpSettings(Gui_inifile::TCustomIniFile& Ini) {
     Ini.WriteBool(CleanUpSection, "SortDescending", FCleanUpList.SortDescending);
 }
 
+namespace {
+
+// Every item of each entry.
+std::vector<Engine_takeback::TTakeBackSelection>
+WholeEntries(const std::vector<std::string>& EntryPaths) {
+    std::vector<Engine_takeback::TTakeBackSelection> Selections;
+    for (const std::string& Path : EntryPaths)
+        Selections.push_back({Path, {}});
+    return Selections;
+}
+
+} // namespace
+
 void TBinHandler::ShowCleanUp() {
     const std::string Location = FBin->GetLocation();
     App_cleanupdialog::TAppCleanUpDialog Dialog;
@@ -335,6 +348,16 @@ void TBinHandler::ShowCleanUp() {
                                                : std::vector<Engine_cleanup::TCleanUpEntry>();
     };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { CleanUpEntries(Paths); };
+    Dialog.OnTakeBack = [this](const std::vector<std::string>& Paths) {
+        TakeBack(WholeEntries(Paths));
+    };
+    Dialog.OnTakeBackTo = [this](const std::vector<std::string>& Paths, HWND Owner) {
+        TakeBackTo(WholeEntries(Paths), Owner);
+    };
+    Dialog.OnDiscardChosen = [this](const std::vector<std::string>& Paths) {
+        DiscardEntries(Paths);
+    };
+    Dialog.OnOpenLocation = [this](const std::string& Path) { OpenLocation(Path); };
     Dialog.List = FCleanUpList;
     Dialog.Execute();
     FListed = 0;
@@ -451,16 +474,13 @@ void TBinHandler::ShowEntries() {
         TakeBack(Selections);
     };
     Dialog.OnTakeBackTo =
-        [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
-            TakeBackTo(Selections);
+        [this, &Dialog](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+            TakeBackTo(Selections, Dialog.Handle());
         };
     Dialog.OnExplore = [this](const std::vector<std::string>& Paths) {
         ExploreEntry(Paths.front());
     };
-    Dialog.OnOpenLocation = [](const std::string& Path) {
-        if (!Gui_shell::OpenFolderAndSelect(Path))
-            throw Base_system::Exception("The program could not open the item's location.");
-    };
+    Dialog.OnOpenLocation = [this](const std::string& Path) { OpenLocation(Path); };
     Dialog.OnDiscard = [this](const std::vector<std::string>& Paths) { DiscardEntries(Paths); };
     Dialog.OnDiscardItems =
         [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
@@ -471,9 +491,10 @@ void TBinHandler::ShowEntries() {
     FEntriesDialogSettings = Dialog.Settings;
 }
 
-void TBinHandler::TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
+void TBinHandler::TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
+                             HWND Owner) {
     std::string Folder = Gui_application::Application().LastDirectory();
-    if (!Gui_shell::BrowseForFolder("Specify the folder to take back into.", std::string(), Folder))
+    if (!Gui_shell::PickFolder(Owner, "Specify the folder to take back into.", Folder))
         throw Base_system::EAbort();
     Gui_application::Application().SetLastDirectory(Folder);
     TakeBack(Selections, Folder);
@@ -519,6 +540,11 @@ void TBinHandler::ShowReport(const std::string& Summary,
                              const std::vector<Engine_takeback::TItemOutcome>& Outcomes) {
     App_reportdialog::TAppReportDialog Dialog(Summary, Outcomes);
     Dialog.Execute();
+}
+
+void TBinHandler::OpenLocation(const std::string& Path) {
+    if (!Gui_shell::OpenFolderAndSelect(Path))
+        throw Base_system::Exception("The program could not open the item's location.");
 }
 
 void TBinHandler::ExploreEntry(const std::string& EntryPath) {

@@ -90,13 +90,18 @@ public:
     // everything back, in the report window.
     virtual void ShowReport(const std::string& Summary,
                             const std::vector<Engine_takeback::TItemOutcome>& Outcomes);
-    // Asks for a folder and takes the selected items into it.
-    virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections);
+    // Asks for a folder in the folder picker, over Owner (the window the
+    // command came from; null for the main window), and takes the selected
+    // items into it.
+    virtual void TakeBackTo(const std::vector<Engine_takeback::TTakeBackSelection>& Selections,
+                            HWND Owner);
     // At the program's start: tells in one box of every put into the bin
     // that did not finish (the bin of the fixed location only: nothing is
     // asked of the user for it).
     virtual void NoticeUnfinishedPuts();
     virtual void ExploreEntry(const std::string& EntryPath);
+    // The folder that holds Path in Explorer, with Path selected.
+    virtual void OpenLocation(const std::string& Path);
     // Sends the entries to the Recycle Bin after a Yes/No question that
     // names them.
     virtual void DiscardEntries(const std::vector<std::string>& EntryPaths);

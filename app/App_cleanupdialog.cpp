@@ -1,5 +1,6 @@
 #include "App_cleanupdialog.h"
 
+#include "app/App_bin.h"
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "gui/Gui_listview.h"
@@ -84,6 +85,7 @@ void TAppCleanUpDialog::InitDialog() {
     SendMessageA(PreviewList(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     CreateColumns();
+    Gui_listview::SendContextMenuOnMenuKey(PreviewList());
     WriteControls(Rules);
     Refresh();
 }
@@ -235,19 +237,90 @@ void TAppCleanUpDialog::UpdateControls() {
         FocusControl(Item(IDOK));
 }
 
-// Whatever the discard did, the preview shows the bin as it is now; a
-// failure is then reported by the top level and the dialog stays.
-void TAppCleanUpDialog::Discard(const std::vector<std::string>& Paths) {
-    if (Paths.empty() || !OnDiscard)
-        return;
+// Whatever the command did, the preview shows the bin as it is now, with
+// the entries still in it selected as before; a failure is then reported
+// by the top level and the dialog stays.
+void TAppCleanUpDialog::RunCommand(const std::function<void()>& Command) {
+    const std::vector<std::string> Selected = SelectedPaths();
     try {
         const Gui_application::THourglassCursor Hourglass;
-        OnDiscard(Paths);
+        Command();
     } catch (...) {
         Refresh();
+        Select(Selected);
         throw;
     }
     Refresh();
+    Select(Selected);
+}
+
+void TAppCleanUpDialog::Discard(const std::vector<std::string>& Paths) {
+    if (Paths.empty() || !OnDiscard)
+        return;
+    RunCommand([this, &Paths] { OnDiscard(Paths); });
+}
+
+std::vector<std::string> TAppCleanUpDialog::SelectedPaths() const {
+    std::vector<std::string> Paths;
+    for (int Row = ListView_GetNextItem(PreviewList(), -1, LVNI_SELECTED);
+         Row >= 0 && static_cast<std::size_t>(Row) < FPreview.size();
+         Row = ListView_GetNextItem(PreviewList(), Row, LVNI_SELECTED))
+        Paths.push_back(FPreview[static_cast<std::size_t>(Row)].Path);
+    return Paths;
+}
+
+void TAppCleanUpDialog::Select(const std::vector<std::string>& Paths) {
+    bool Focused = false;
+    for (std::size_t Row = 0; Row < FPreview.size(); ++Row) {
+        if (std::find(Paths.begin(), Paths.end(), FPreview[Row].Path) == Paths.end())
+            continue;
+        const UINT State = LVIS_SELECTED | (Focused ? 0 : LVIS_FOCUSED);
+        ListView_SetItemState(PreviewList(), static_cast<int>(Row), State, State);
+        Focused = true;
+    }
+}
+
+void TAppCleanUpDialog::OpenLocationClick() {
+    int Row = ListView_GetNextItem(PreviewList(), -1, LVNI_FOCUSED | LVNI_SELECTED);
+    if (Row < 0)
+        Row = ListView_GetNextItem(PreviewList(), -1, LVNI_SELECTED);
+    if (Row < 0 || static_cast<std::size_t>(Row) >= FPreview.size() || !OnOpenLocation)
+        return;
+    const TCleanUpEntry& Entry = FPreview[static_cast<std::size_t>(Row)];
+    const Gui_application::THourglassCursor Hourglass;
+    OnOpenLocation(Entry.FirstItem.empty()
+                       ? Entry.Path
+                       : App_bin::BuildDestinationPaths(
+                             Entry.Path + "\\", {Engine_record::FromRecordText(Entry.FirstItem)})
+                             .front());
+}
+
+// The commands of the Entries list, on the selected entries.
+void TAppCleanUpDialog::ContextMenu(LPARAM Point) {
+    const bool Any = ListView_GetSelectedCount(PreviewList()) > 0;
+    const int Chosen =
+        Gui_listview::TrackContextMenu(Handle(), PreviewList(), Point,
+                                       {{IDM_CLEANUP_TAKE_BACK, "&Take Back", Any},
+                                        {IDM_CLEANUP_TAKE_BACK_TO, "Take Back T&o...", Any},
+                                        {IDM_CLEANUP_OPEN_LOCATION, "Open &Location", Any},
+                                        {IDM_CLEANUP_DISCARD, "&Discard...", Any}});
+    if (Chosen != 0)
+        Command(Chosen, BN_CLICKED, nullptr);
+}
+
+// A command of the context menu (or Delete) on the selected entries.
+void TAppCleanUpDialog::SelectionCommand(int Id) {
+    const std::vector<std::string> Paths = SelectedPaths();
+    if (Paths.empty())
+        return;
+    if (Id == IDM_CLEANUP_TAKE_BACK && OnTakeBack)
+        RunCommand([this, &Paths] { OnTakeBack(Paths); });
+    else if (Id == IDM_CLEANUP_TAKE_BACK_TO && OnTakeBackTo)
+        RunCommand([this, &Paths] { OnTakeBackTo(Paths, Handle()); });
+    else if (Id == IDM_CLEANUP_OPEN_LOCATION)
+        OpenLocationClick();
+    else if (Id == IDM_CLEANUP_DISCARD && OnDiscardChosen)
+        RunCommand([this, &Paths] { OnDiscardChosen(Paths); });
 }
 
 // Exactly what the preview lists: the rules are checked first, so that a
@@ -286,6 +359,12 @@ void TAppCleanUpDialog::Command(int Id, int Code, HWND Control) {
             return;
         case IDC_CLEANUP_EMPTY_BIN:
             EmptyBinClick();
+            return;
+        case IDM_CLEANUP_TAKE_BACK:
+        case IDM_CLEANUP_TAKE_BACK_TO:
+        case IDM_CLEANUP_OPEN_LOCATION:
+        case IDM_CLEANUP_DISCARD:
+            SelectionCommand(Id);
             return;
         default:
             break;
@@ -328,7 +407,12 @@ INT_PTR TAppCleanUpDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam
             return TRUE;
         }
         if (Header.idFrom == IDC_CLEANUP_PREVIEW && Header.code == LVN_KEYDOWN) {
-            switch (Gui_listview::KeyOf(reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey)) {
+            const WORD Key = reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey;
+            if (Key == VK_DELETE) {
+                Command(IDM_CLEANUP_DISCARD, BN_CLICKED, nullptr);
+                return TRUE;
+            }
+            switch (Gui_listview::KeyOf(Key)) {
             case Gui_listview::TListKey::lkSelectAll:
                 Gui_listview::SelectAll(PreviewList());
                 return TRUE;
@@ -339,6 +423,12 @@ INT_PTR TAppCleanUpDialog::DialogProc(UINT Message, WPARAM WParam, LPARAM LParam
                 break;
             }
         }
+    }
+    // A right click, Shift+F10 and the menu key: the list's window gives
+    // each to its parent.
+    if (Message == WM_CONTEXTMENU && reinterpret_cast<HWND>(WParam) == PreviewList()) {
+        ContextMenu(LParam);
+        return TRUE;
     }
     return TDialog::DialogProc(Message, WParam, LParam);
 }

@@ -2,8 +2,9 @@
 // in megabytes), a preview of the entries they would discard now with the
 // total they free, updated as the rules change, and the choice to clean up
 // at every start. Clean Up discards exactly the previewed entries; Empty
-// Bin... every entry, after a question. The dialog only shows and chooses;
-// its owner lists the entries and discards them.
+// Bin... every entry, after a question. The preview's context menu acts on
+// the entries selected in it, as the Entries list's does. The dialog only
+// shows and chooses; its owner lists the entries and acts on them.
 #pragma once
 
 #include "engine/Engine_cleanup.h"
@@ -40,6 +41,14 @@ public:
     std::function<void(const std::vector<std::string>& Paths)> OnDiscard;
     // The time the ages count from; now, by default.
     std::function<std::uint64_t()> OnNow;
+    // The commands of the preview's context menu, on the selected entries;
+    // the preview then shows the bin as it is, the selection kept. Take Back
+    // To's folder picker opens over Owner, the dialog; Discard asks first.
+    std::function<void(const std::vector<std::string>& Paths)> OnTakeBack;
+    std::function<void(const std::vector<std::string>& Paths, HWND Owner)> OnTakeBackTo;
+    std::function<void(const std::vector<std::string>& Paths)> OnDiscardChosen;
+    // Opens the folder that holds Path in Explorer, with Path selected.
+    std::function<void(const std::string& Path)> OnOpenLocation;
 
     // Shows the dialog until Close.
     void Execute();
@@ -54,6 +63,13 @@ public:
     void CleanUpClick();
     void EmptyBinClick();
     void SortBy(int Column);
+    // The paths of the entries selected in the preview, top to bottom.
+    std::vector<std::string> SelectedPaths() const;
+    // The context menu at Point, as WM_CONTEXTMENU gives it.
+    void ContextMenu(LPARAM Point);
+    // Opens the first item of the focused (else the first selected) entry
+    // where it lies in its entry; an entry without a record opens itself.
+    void OpenLocationClick();
 
 protected:
     void InitDialog() override;
@@ -75,6 +91,9 @@ private:
     std::int32_t CheckedNumber(int Id, const char* Unit, std::int32_t Min, std::int32_t Max);
     [[noreturn]] void FailAt(int Id, const std::string& Message);
     void Discard(const std::vector<std::string>& Paths);
+    void RunCommand(const std::function<void()>& Command);
+    void SelectionCommand(int Id);
+    void Select(const std::vector<std::string>& Paths);
     bool Checked(int Id) const;
     std::uint64_t Now() const;
 

@@ -52,23 +52,7 @@ namespace {
 
 const char SendToLinkTitle[] = "Tovel Bin.lnk";
 
-// Releases a COM interface when it goes.
-template <class T> class TComPtr {
-public:
-    TComPtr() = default;
-    ~TComPtr() {
-        if (FPointer)
-            FPointer->Release();
-    }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-    T* operator->() const { return FPointer; }
-    T** Out() { return &FPointer; }
-    explicit operator bool() const { return FPointer != nullptr; }
-
-private:
-    T* FPointer = nullptr;
-};
+using Gui_shell::TComPtr;
 
 // Read in the process code page, whatever the locale's own: under UTF-8 two
 // folders that differ in one letter outside the locale's code page are two.

@@ -108,6 +108,12 @@ const char* ToolTipOf(int Command) {
         return "Put regular files";
     case IDM_BIN_EXPLORE:
         return "Explore";
+    case IDM_BIN_TAKE_BACK_LAST_PUT:
+        return "Take back last put";
+    case IDM_BIN_ENTRIES:
+        return "Entries";
+    case IDM_BIN_CLEAN_UP:
+        return "Clean up";
     case IDM_BIN_PROPS:
         return "Properties";
     default:
@@ -317,8 +323,14 @@ void TAppMainForm::CreateToolBar() {
     if (!FToolBar1)
         throw Base_system::Exception("The program could not create a window.");
     SendMessageA(FToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    // In the order of the Bin menu; each button carries its menu item's
+    // command, which is never greyed, so no button is either.
     TBBUTTON Buttons[] = {ToolButton(0, IDM_BIN_PUT_REGULAR_FILES, BTNS_BUTTON),
                           ToolButton(1, IDM_BIN_EXPLORE, BTNS_BUTTON),
+                          ToolButton(ToolBarSeparatorWidth, 0, BTNS_SEP),
+                          ToolButton(3, IDM_BIN_TAKE_BACK_LAST_PUT, BTNS_BUTTON),
+                          ToolButton(4, IDM_BIN_ENTRIES, BTNS_BUTTON),
+                          ToolButton(5, IDM_BIN_CLEAN_UP, BTNS_BUTTON),
                           ToolButton(ToolBarSeparatorWidth, 0, BTNS_SEP),
                           ToolButton(2, IDM_BIN_PROPS, BTNS_BUTTON)};
     SendMessageA(FToolBar1, TB_ADDBUTTONSA, sizeof Buttons / sizeof Buttons[0],
@@ -370,7 +382,7 @@ void TAppMainForm::ApplyDpi() {
 // and the bar never lower than its buttons.
 void TAppMainForm::LoadToolImages() {
     const int Size = ToolImageSizeAt(FDpi);
-    TImageListPtr Images(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 3, 0));
+    TImageListPtr Images(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 6, 0));
     HBITMAP Strip = static_cast<HBITMAP>(LoadImageA(Application().Instance(),
                                                     MAKEINTRESOURCEA(ToolImageResource(Size)),
                                                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));

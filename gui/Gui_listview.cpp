@@ -15,7 +15,36 @@ struct TMenuCloser {
 };
 using TOwnedMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, TMenuCloser>;
 
+const UINT_PTR MenuKeySubclassId = 0x4D4B;
+
+LRESULT CALLBACK MenuKeyProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR,
+                             DWORD_PTR) {
+    switch (Message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (WParam != VK_APPS)
+            break;
+        SendMessageA(GetParent(Window), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Window), -1);
+        return 0;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (WParam == VK_APPS)
+            return 0;
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(Window, MenuKeyProc, MenuKeySubclassId);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(Window, Message, WParam, LParam);
+}
+
 } // namespace
+
+void SendContextMenuOnMenuKey(HWND List) {
+    SetWindowSubclass(List, MenuKeyProc, MenuKeySubclassId, 0);
+}
 
 TListKey KeyOf(WPARAM Key, bool Ctrl, bool Shift) {
     if (Key == 'A' && Ctrl && !Shift)

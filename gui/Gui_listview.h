@@ -24,6 +24,13 @@ void SelectAll(HWND List);
 // column keeps one. A Column below 0 leaves every header plain.
 void ShowSortMark(HWND List, int Column, bool Descending);
 
+// Makes the menu key bring List's context menu alike on every system: its
+// parent receives WM_CONTEXTMENU from the keyboard (-1, -1) as the key goes
+// down, once; the key's release, on which some systems would send another,
+// goes no further. Shift+F10 and a right click need nothing of this: the
+// system sends both.
+void SendContextMenuOnMenuKey(HWND List);
+
 struct TMenuItem {
     int Id;
     const char* Text;

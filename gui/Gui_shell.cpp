@@ -7,6 +7,9 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+#include <shobjidl.h>
+
+#include <memory>
 
 namespace Gui_shell {
 
@@ -24,6 +27,12 @@ public:
 private:
     LPITEMIDLIST FPidl;
 };
+
+// Owns a text the shell allocated.
+struct TTaskMemFree {
+    void operator()(wchar_t* Text) const { CoTaskMemFree(Text); }
+};
+using TTaskText = std::unique_ptr<wchar_t, TTaskMemFree>;
 
 // The browser sends BFFM_INITIALIZED once its tree is filled, the moment to
 // select the starting directory; Data is that directory, a wide text, or null.
@@ -70,6 +79,45 @@ bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::s
         throw Base_system::Exception("The program could not get the path of the directory.");
     Path.resize(Path.find(L'\0'));
     Directory = Vek_codepage::FromWide(Path);
+    return true;
+}
+
+// The picker holds no path in a buffer of ours: the shell gives the chosen
+// folder's path in a text of its own size.
+bool PickFolder(HWND Owner, const std::string& Title, std::string& Folder) {
+    TComPtr<IFileOpenDialog> Dialog;
+    FILEOPENDIALOGOPTIONS Options = 0;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IFileOpenDialog, reinterpret_cast<void**>(Dialog.Out()))) ||
+        FAILED(Dialog->GetOptions(&Options)) ||
+        FAILED(Dialog->SetOptions(Options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM |
+                                  FOS_PATHMUSTEXIST | FOS_NOCHANGEDIR)))
+        return BrowseForFolder(Title, std::string(), Folder);
+    Vek_file::TCriticalErrorsSuppressed Suppressed;
+    Dialog->SetTitle(Vek_codepage::ToWide(Title).c_str());
+    if (Vek_file::IsDirectory(Folder)) {
+        TComPtr<IShellItem> Start;
+        if (SUCCEEDED(SHCreateItemFromParsingName(Vek_codepage::ToWide(Folder).c_str(), nullptr,
+                                                  IID_IShellItem,
+                                                  reinterpret_cast<void**>(Start.Out()))))
+            Dialog->SetFolder(Start.Get());
+    }
+    HRESULT Shown;
+    {
+        Gui_application::TModalScope Modal;
+        Shown = Dialog->Show(Owner ? Owner : Gui_application::Application().Handle());
+    }
+    if (Shown == HRESULT_FROM_WIN32(ERROR_CANCELLED))
+        return false;
+    if (FAILED(Shown))
+        throw Base_system::Exception("The program could not show the folder picker.");
+    TComPtr<IShellItem> Chosen;
+    wchar_t* Path = nullptr;
+    if (FAILED(Dialog->GetResult(Chosen.Out())) ||
+        FAILED(Chosen->GetDisplayName(SIGDN_FILESYSPATH, &Path)))
+        throw Base_system::Exception("The program could not get the path of the directory.");
+    const TTaskText Owned(Path);
+    Folder = Vek_codepage::FromWide(Path);
     return true;
 }
 

@@ -1,5 +1,6 @@
-// The shell's services the program uses: its folder browser and its way of
-// opening a file or folder with whatever program belongs to it.
+// The shell's services the program uses: its folder picker and folder
+// browser, and its way of opening a file or folder with whatever program
+// belongs to it.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,25 @@
 
 namespace Gui_shell {
 
+// Releases a COM interface when it goes.
+template <class T> class TComPtr {
+public:
+    TComPtr() = default;
+    ~TComPtr() {
+        if (FPointer)
+            FPointer->Release();
+    }
+    TComPtr(const TComPtr&) = delete;
+    TComPtr& operator=(const TComPtr&) = delete;
+    T* operator->() const { return FPointer; }
+    T* Get() const { return FPointer; }
+    T** Out() { return &FPointer; }
+    explicit operator bool() const { return FPointer != nullptr; }
+
+private:
+    T* FPointer = nullptr;
+};
+
 // The shell's directory chooser, modal over the program, offering file-system
 // directories only. Caption stands above the tree; an empty Root shows the
 // whole namespace. Directory is preselected when it exists and receives the
@@ -18,6 +38,16 @@ namespace Gui_shell {
 // Directory unchanged; raises Base_system::Exception when the shell gives no
 // path for the chosen directory (one too deep for it).
 bool BrowseForFolder(const std::string& Caption, const std::string& Root, std::string& Directory);
+
+// The system's folder picker: the open dialog choosing file-system folders,
+// with a path box and New Folder. It is owned by Owner (the program's main
+// window when that is null), opens over it and is modal over the whole
+// program. Title is its caption; it opens in Folder when that exists, and
+// Folder receives the chosen folder's full path. Returns false when the user
+// cancels, with Folder unchanged. Where the system has no such picker, the
+// folder browser above asks instead, with Title as its caption. Raises
+// Base_system::Exception when the picker cannot be shown or gives no path.
+bool PickFolder(HWND Owner, const std::string& Title, std::string& Folder);
 
 // ShellExecuteExA with these fields and all others zero. Returns whether the
 // shell reported success.

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 using App_binhandler::TBinHandler;
@@ -290,12 +291,16 @@ HWND FileNameBox(HWND Dialog) {
     return GetDlgItem(Dialog, edt1);
 }
 
-bool IsFolderBrowser(HWND Dialog) {
+HWND ChildOfClass(HWND Dialog, const std::string& Class) {
     for (HWND Child = GetWindow(Dialog, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
-        if (TestSupport::ClassName(Child) == "SysTreeView32")
-            return true;
+        if (TestSupport::ClassName(Child) == Class && IsWindowVisible(Child))
+            return Child;
     }
-    return false;
+    return nullptr;
+}
+
+bool IsFolderBrowser(HWND Dialog) {
+    return ChildOfClass(Dialog, "SysTreeView32") != nullptr;
 }
 
 // Answers the dialogs the commands open, on a thread of its own, and records
@@ -1038,8 +1043,9 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     EXPECT_EQ(After.Catalog.Search(Engine_catalog::TSearchPattern("main.cpp")).size(), 1u);
 }
 
-// Take Back To... asks for a folder and takes the chosen item into it under
-// its own name; the rest of the put stays in its entry.
+// Take Back To... asks for a folder in the folder picker, over the window
+// the command came from, and takes the chosen item into it under its own
+// name; the rest of the put stays in its entry.
 TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked) {
     const std::string Project = Source + "\\Projects\\x";
     Vek_file::MakeDirectory(Project + "\\notes");
@@ -1048,22 +1054,34 @@ TEST_F(App_binhandler_Commands, TakeBackToTakesTheChosenItemIntoTheFolderPicked)
     PutEach({Project});
     Vek_file::MakeDirectory(Dir / "Restore");
     const std::string Folder = Vek_file::GetLongPath(Dir / "Restore");
+    const TestSupport::TProgramWindows Windows;
     std::mutex Lock;
     std::vector<std::string> Seen;
+    bool Cancel = true;
     TestSupport::TDialogWatcher Watcher([&](HWND Window) {
         std::lock_guard<std::mutex> Guard(Lock);
-        Seen.push_back(TestSupport::MessageBoxText(Window));
-        if (IsFolderBrowser(Window)) {
-            TestSupport::SelectFolder(Window, Folder);
-            TestSupport::PressButton(Window, IDOK);
+        // The picker: its caption, its owner, the path typed into its box.
+        if (const HWND PathBox = ChildOfClass(Window, "Edit")) {
+            Seen.push_back(TestSupport::WindowText(Window) +
+                           (GetWindow(Window, GW_OWNER) == Windows.Other() ? " over the owner"
+                                                                           : " elsewhere"));
+            SetWindowTextA(PathBox, Folder.c_str());
+            TestSupport::PressButton(Window, std::exchange(Cancel, false) ? IDCANCEL : IDOK);
         } else {
+            Seen.push_back(TestSupport::MessageBoxText(Window));
             TestSupport::PressButton(Window, IDYES);
         }
     });
     const std::string Item = Todo.substr(0, 1) + Todo.substr(2);
-    Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}});
+    // A cancel takes nothing back.
+    EXPECT_THROW(Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}}, Windows.Other()),
+                 Base_system::EAbort);
+    EXPECT_FALSE(TestSupport::Exists(Folder + "\\todo.txt"));
+    EXPECT_TRUE(TestSupport::Exists(InEntry(Entry("Tovel #0000"), Todo)));
+    Handler.TakeBackTo({{Entry("Tovel #0000"), {Item}}}, Windows.Other());
     std::lock_guard<std::mutex> Guard(Lock);
-    EXPECT_EQ(Seen, (std::vector<std::string>{"Specify the folder to take back into.",
+    const std::string Picker = "Specify the folder to take back into. over the owner";
+    EXPECT_EQ(Seen, (std::vector<std::string>{Picker, Picker,
                                               "Take back \"todo.txt\" to \"" + Folder + "\"?"}));
     EXPECT_EQ(TestSupport::ReadFile(Folder + "\\todo.txt"), "todo");
     EXPECT_FALSE(TestSupport::Exists(Todo));

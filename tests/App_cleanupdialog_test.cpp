@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -293,4 +294,85 @@ TEST(App_cleanupdialog, HeaderSortsThePreviewWithTheArrowAndF5ReadsTheBinAgain) 
                                         "c b a|v...", "a b c|..v.", "b c|..v."}));
     EXPECT_EQ(Test.Dialog.List.SortColumn, 2);
     EXPECT_TRUE(Test.Dialog.List.SortDescending);
+}
+
+// The preview's context menu comes on Shift+F10, the menu key and a right
+// click with the commands of the Entries list, and Delete discards; each
+// command acts on the selected entries and the selection stays. Keys go
+// through the dialog's own message loop, as a user's would.
+TEST(App_cleanupdialog, PreviewHasTheContextMenuOfTheEntries) {
+    enum TAction { acShiftF10, acMenuKey, acRightClick, acDelete };
+    const std::string Menu = "&Take Back|Take Back T&o...|Open &Location|&Discard...|";
+    const struct {
+        TAction Action;
+        // The item chosen (-1: the menu is left), then what follows: the
+        // menu's items, the command called, the rows selected after it.
+        int Choose;
+        std::string Expected;
+    } Cases[] = {
+        {acShiftF10, 2, Menu + "locate B\\a\\C\\Data\\a.txt 1"},
+        {acMenuKey, -1, Menu + " 1"},
+        {acRightClick, 0, Menu + "take back B\\b 1"},
+        {acRightClick, 1, Menu + "take back over the dialog to B\\b 1"},
+        {acRightClick, 3, Menu + "discard B\\b 0"},
+        {acDelete, -1, "|discard B\\a 0"},
+    };
+    for (const auto& Case : Cases) {
+        TFixture Test;
+        Test.Entries[0].FirstItem = "C:\\Data\\a.txt";
+        Test.Dialog.Rules.ByAge = true;
+        Test.Dialog.Rules.Days = 5;
+        // Written on the dialog's thread before the watcher reads it.
+        std::atomic<const char*> Called{""};
+        std::string Call;
+        HWND Shown = nullptr;
+        const auto Note = [&](const std::string& What, const std::vector<std::string>& Paths) {
+            Call = What + " " + Paths.front();
+            Called = Call.c_str();
+        };
+        Test.Dialog.OnTakeBack = [&](const std::vector<std::string>& Paths) {
+            Note("take back", Paths);
+        };
+        Test.Dialog.OnTakeBackTo = [&](const std::vector<std::string>& Paths, HWND Owner) {
+            Note(Owner == Shown ? "take back over the dialog to" : "take back elsewhere to", Paths);
+        };
+        Test.Dialog.OnOpenLocation = [&](const std::string& Path) { Note("locate", {Path}); };
+        Test.Dialog.OnDiscardChosen = [&](const std::vector<std::string>& Paths) {
+            Test.Dialog.OnDiscard(Paths);
+            Note("discard", Paths);
+        };
+        std::string Seen;
+        Test.Run([&](HWND Dialog) {
+            Shown = Dialog;
+            const HWND List = GetDlgItem(Dialog, IDC_CLEANUP_PREVIEW);
+            SendMessageA(Dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(List), TRUE);
+            ListView_SetItemState(List, 0, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            RECT Row{};
+            ListView_GetItemRect(List, 1, &Row, LVIR_LABEL);
+            const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+            if (Case.Action == acShiftF10) {
+                const TestSupport::THeldKey Holding(Dialog, VK_SHIFT);
+                PostMessageA(List, WM_SYSKEYDOWN, VK_F10, 1);
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else if (Case.Action == acMenuKey) {
+                PostMessageA(List, WM_KEYDOWN, VK_APPS, 1);
+                PostMessageA(List, WM_KEYUP, VK_APPS, 1);
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else if (Case.Action == acRightClick) {
+                PostMessageA(List, WM_RBUTTONDOWN, MK_RBUTTON, At);
+                PostMessageA(List, WM_RBUTTONUP, 0, At);
+                Seen = TestSupport::TakeContextMenu(Dialog, Case.Choose);
+            } else {
+                PostMessageA(List, WM_KEYDOWN, VK_DELETE, 1);
+            }
+            if (Case.Choose >= 0 || Case.Action == acDelete)
+                ProgramSupport::WaitFor([&] { return *Called.load() != '\0'; });
+            // Once the dialog has handled everything posted before this.
+            SendMessageA(Dialog, WM_NULL, 0, 0);
+            Seen += "|" + std::string(Called.load()) + " " +
+                    std::to_string(ListView_GetSelectedCount(List));
+        });
+        EXPECT_EQ(Seen, Case.Expected) << Case.Action << " " << Case.Choose;
+    }
 }

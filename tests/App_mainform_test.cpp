@@ -20,6 +20,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -291,29 +292,40 @@ TEST_F(App_mainform, ShortcutsRunTheirCommands) {
     EXPECT_EQ(Shown[3].substr(0, Shown[3].find('|')), "Put Regular Files");
 }
 
-TEST_F(App_mainform, ToolbarHasThreeButtonsWithTipsAndASeparator) {
+// The bin's commands in the order of its menu, each with its tip; the
+// separators stand between the menu's groups.
+TEST_F(App_mainform, ToolbarHasTheBinCommandsWithTipsAndSeparators) {
     Open();
     const HWND ToolBar = Form->ToolBar1();
-    ASSERT_EQ(SendMessageA(ToolBar, TB_BUTTONCOUNT, 0, 0), 4);
-    const int Commands[] = {IDM_BIN_PUT_REGULAR_FILES, IDM_BIN_EXPLORE, 0, IDM_BIN_PROPS};
-    for (int Index = 0; Index < 4; ++Index) {
-        TBBUTTON Button{};
-        SendMessageA(ToolBar, TB_GETBUTTON, Index, reinterpret_cast<LPARAM>(&Button));
-        EXPECT_EQ(Button.idCommand, Commands[Index]) << Index;
-        EXPECT_EQ((Button.fsStyle & BTNS_SEP) != 0, Index == 2) << Index;
-    }
-    RECT Separator;
-    SendMessageA(ToolBar, TB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&Separator));
-    EXPECT_EQ(Separator.right - Separator.left, 8);
-
-    // The tips come from the window when the tool tip asks for them.
-    const std::pair<int, std::string> Tips[] = {{IDM_BIN_PUT_REGULAR_FILES, "Put regular files"},
-                                                {IDM_BIN_EXPLORE, "Explore"},
-                                                {IDM_BIN_PROPS, "Properties"}};
+    const std::pair<int, std::string> Buttons[] = {
+        {IDM_BIN_PUT_REGULAR_FILES, "Put regular files"},
+        {IDM_BIN_EXPLORE, "Explore"},
+        {0, ""},
+        {IDM_BIN_TAKE_BACK_LAST_PUT, "Take back last put"},
+        {IDM_BIN_ENTRIES, "Entries"},
+        {IDM_BIN_CLEAN_UP, "Clean up"},
+        {0, ""},
+        {IDM_BIN_PROPS, "Properties"}};
+    const int Count = sizeof Buttons / sizeof Buttons[0];
+    ASSERT_EQ(SendMessageA(ToolBar, TB_BUTTONCOUNT, 0, 0), Count);
     const HWND ToolTip = reinterpret_cast<HWND>(SendMessageA(ToolBar, TB_GETTOOLTIPS, 0, 0));
     ASSERT_TRUE(ToolTip);
-    // The tool tip asks the toolbar, which asks the window.
-    for (const auto& [Id, Tip] : Tips) {
+    std::set<int> Images;
+    for (int Index = 0; Index < Count; ++Index) {
+        const auto& [Id, Tip] = Buttons[Index];
+        TBBUTTON Button{};
+        SendMessageA(ToolBar, TB_GETBUTTON, Index, reinterpret_cast<LPARAM>(&Button));
+        EXPECT_EQ(Button.idCommand, Id) << Index;
+        EXPECT_EQ((Button.fsStyle & BTNS_SEP) != 0, Id == 0) << Index;
+        RECT Bounds;
+        SendMessageA(ToolBar, TB_GETITEMRECT, Index, reinterpret_cast<LPARAM>(&Bounds));
+        if (Id == 0) {
+            EXPECT_EQ(Bounds.right - Bounds.left, 8) << Index;
+            continue;
+        }
+        EXPECT_TRUE(Button.fsState & TBSTATE_ENABLED) << Index;
+        Images.insert(Button.iBitmap);
+        // The tool tip asks the toolbar, which asks the window.
         NMTTDISPINFOW Info{};
         Info.hdr.hwndFrom = ToolTip;
         Info.hdr.idFrom = Id;
@@ -321,22 +333,35 @@ TEST_F(App_mainform, ToolbarHasThreeButtonsWithTipsAndASeparator) {
         Info.lpszText = Info.szText;
         SendMessageW(ToolBar, WM_NOTIFY, Id, reinterpret_cast<LPARAM>(&Info));
         const wchar_t* Text = Info.lpszText ? Info.lpszText : Info.szText;
-        EXPECT_EQ(std::wstring(Text), std::wstring(Tip.begin(), Tip.end()));
+        EXPECT_EQ(std::wstring(Text), std::wstring(Tip.begin(), Tip.end())) << Index;
     }
+    // An image of its own for each button, all of them in the window's list.
+    const auto List = reinterpret_cast<HIMAGELIST>(SendMessageA(ToolBar, TB_GETIMAGELIST, 0, 0));
+    EXPECT_EQ(Images.size(), 6u);
+    EXPECT_EQ(*Images.rbegin() + 1, ImageList_GetImageCount(List));
 }
 
+// A click on a button runs its menu item's command.
 TEST_F(App_mainform, ToolbarButtonRunsItsCommand) {
     WriteBinSettings();
     Open();
-    TBoxRecorder Boxes;
-    RECT Button;
-    SendMessageA(Form->ToolBar1(), TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&Button));
-    const LPARAM Point =
-        MAKELPARAM((Button.left + Button.right) / 2, (Button.top + Button.bottom) / 2);
-    SendMessageA(Form->ToolBar1(), WM_LBUTTONDOWN, MK_LBUTTON, Point);
-    SendMessageA(Form->ToolBar1(), WM_LBUTTONUP, 0, Point);
-    ASSERT_TRUE(TestSupport::PumpUntil([&Boxes] { return !Boxes.Boxes().empty(); }));
-    EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{"Tovel Bin|The bin does not exist."});
+    const struct {
+        int Index;
+        const char* Box;
+    } Cases[] = {{1, "Tovel Bin|The bin does not exist."},
+                 {3, "Tovel Bin|The program cannot find an entry in the bin."}};
+    for (const auto& Case : Cases) {
+        TBoxRecorder Boxes;
+        RECT Button;
+        SendMessageA(Form->ToolBar1(), TB_GETITEMRECT, Case.Index,
+                     reinterpret_cast<LPARAM>(&Button));
+        const LPARAM Point =
+            MAKELPARAM((Button.left + Button.right) / 2, (Button.top + Button.bottom) / 2);
+        SendMessageA(Form->ToolBar1(), WM_LBUTTONDOWN, MK_LBUTTON, Point);
+        SendMessageA(Form->ToolBar1(), WM_LBUTTONUP, 0, Point);
+        ASSERT_TRUE(TestSupport::PumpUntil([&Boxes] { return !Boxes.Boxes().empty(); }));
+        EXPECT_EQ(Boxes.Boxes(), std::vector<std::string>{Case.Box}) << Case.Index;
+    }
 }
 
 TEST_F(App_mainform, StartsWithTheDesignLayout) {
@@ -412,7 +437,7 @@ TEST_F(App_mainform, DpiChangeRedrawsTheBarsInTheSuggestedBounds) {
             EXPECT_EQ(Width, Step.ImageSize) << Step.Dpi;
         }
         EXPECT_EQ(ImageHeight, Width) << Step.Dpi;
-        EXPECT_EQ(ImageList_GetImageCount(Images), 3) << Step.Dpi;
+        EXPECT_EQ(ImageList_GetImageCount(Images), 6) << Step.Dpi;
         RECT Button;
         SendMessageA(Form->ToolBar1(), TB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&Button));
         EXPECT_GT(Button.bottom - Button.top, Width) << Step.Dpi;

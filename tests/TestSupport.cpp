@@ -448,6 +448,60 @@ TProgramWindows::~TProgramWindows() {
     DestroyWindow(FMain);
 }
 
+THeldKey::THeldKey(HWND Dialog, int Key)
+    : FThread(GetWindowThreadProcessId(Dialog, nullptr)), FKey(Key) {
+    AttachThreadInput(GetCurrentThreadId(), FThread, TRUE);
+    Set(0x80);
+}
+
+THeldKey::~THeldKey() {
+    Set(0);
+    AttachThreadInput(GetCurrentThreadId(), FThread, FALSE);
+}
+
+void THeldKey::Set(BYTE State) {
+    BYTE Keys[256] = {};
+    GetKeyboardState(Keys);
+    Keys[FKey] = State;
+    SetKeyboardState(Keys);
+}
+
+namespace {
+
+BOOL CALLBACK FindMenu(HWND Window, LPARAM Param) {
+    if (!IsWindowVisible(Window) || ClassName(Window) != "#32768")
+        return TRUE;
+    *reinterpret_cast<HWND*>(Param) = Window;
+    return FALSE;
+}
+
+} // namespace
+
+std::string TakeContextMenu(HWND Dialog, int Choose) {
+    HWND Menu = nullptr;
+    if (!PumpUntil(
+            [&] {
+                EnumThreadWindows(GetWindowThreadProcessId(Dialog, nullptr), FindMenu,
+                                  reinterpret_cast<LPARAM>(&Menu));
+                return Menu != nullptr;
+            },
+            15000))
+        return "no menu";
+    const auto Items = reinterpret_cast<HMENU>(SendMessageA(Menu, MN_GETHMENU, 0, 0));
+    std::string Texts;
+    for (int Index = 0; Index < GetMenuItemCount(Items); ++Index) {
+        char Text[64] = "";
+        GetMenuStringA(Items, static_cast<UINT>(Index), Text, sizeof Text, MF_BYPOSITION);
+        const bool Grey = GetMenuState(Items, static_cast<UINT>(Index), MF_BYPOSITION) & MF_GRAYED;
+        Texts += std::string(Texts.empty() ? "" : "|") + (Grey ? "-" : "") + Text;
+    }
+    for (int Down = 0; Down <= Choose; ++Down)
+        PostMessageA(Menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(Menu, WM_KEYDOWN, Choose >= 0 ? VK_RETURN : VK_ESCAPE, 0);
+    PumpUntil([&] { return !IsWindowVisible(Menu); }, 15000);
+    return Texts;
+}
+
 bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout) {
     const DWORD Start = GetTickCount();
     while (!Done()) {

@@ -180,6 +180,27 @@ private:
     HWND FOther;
 };
 
+// Holds Key down, as the keyboard state of the thread of Dialog sees it,
+// while it lives (Ctrl for Ctrl+A, Shift for Shift+F10).
+class THeldKey {
+public:
+    THeldKey(HWND Dialog, int Key);
+    ~THeldKey();
+    THeldKey(const THeldKey&) = delete;
+    THeldKey& operator=(const THeldKey&) = delete;
+
+private:
+    void Set(BYTE State);
+    DWORD FThread;
+    int FKey;
+};
+
+// The context menu on the thread of Dialog once it shows, as its items
+// ("-" before a grey one, "|" between them, "no menu" when none comes up);
+// then the item at Choose (0 the first) is chosen, or the menu left with
+// Escape when Choose is below 0.
+std::string TakeContextMenu(HWND Dialog, int Choose);
+
 // Runs the thread's message queue until Done holds or Timeout ms pass.
 bool PumpUntil(const std::function<bool()>& Done, DWORD Timeout = 10000);
 

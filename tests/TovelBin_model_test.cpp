@@ -836,7 +836,7 @@ bool TModel::AnswerUntil(const std::function<bool()>& Done, HWND Top, DWORD Time
         [&] {
             for (HWND Box : Questions())
                 Answer(Box);
-            if (!FProgram->Running() || !Top)
+            if (!FProgram || !FProgram->Running() || !Top)
                 return Done();
             return Done() && Idle(Top);
         },

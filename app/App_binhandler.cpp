@@ -429,20 +429,18 @@ void TBinHandler::NoticeUnfinishedPuts() {
                                                   MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
-// The dialog lists the bin from the records; an entry without one gets
-// one in the dialog's background reader.
+// The dialog shows the bin from the catalogue's summaries at once; its
+// background reader then reads every entry, and an opened entry is read
+// when it opens.
 void TBinHandler::ShowEntries() {
     const std::string Location = FBin->GetLocation();
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.Settings = FEntriesDialogSettings;
-    Dialog.OnList = [this, &Location] {
+    Dialog.OnList = [this, &Location, &Dialog] {
         FListed = Engine_record::CurrentTime();
-        return Engine_catalog::ListCatalog(Location);
+        return Engine_catalog::ListSummaries(Location, Dialog.ChangedEntries());
     };
-    Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry,
-                            Engine_record::TRecord& Record) {
-        return Engine_catalog::ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
-    };
+    Dialog.OnReadEntry = Engine_catalog::ReadEntry;
     Dialog.OnTakeBack = [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
         TakeBack(Selections);
     };

@@ -224,40 +224,79 @@ void TAppEntriesDialog::ArrangeControls() {
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-// The bin read again: the records at once, the rest in the background.
+// The bin read again: what the listing gives at once, the rest in the
+// background.
 void TAppEntriesDialog::Refresh() {
-    const std::vector<std::string> Selected = SelectedKeys();
     FFiller.reset();
     Engine_catalog::TListing Listing;
     if (OnList) {
         const Gui_application::THourglassCursor Hourglass;
         Listing = OnList();
     }
-    FCatalog = std::move(Listing.Catalog);
-    if (FView == vwOpened && FOpenedEntry >= FCatalog.Entries().size())
-        FView = vwEntries;
+    FChanged.clear();
+    ShowCatalog(std::move(Listing.Catalog));
+    StartFiller(Listing);
+}
+
+// The selection, and the opened entry, by their paths: a new catalogue may
+// hold the entries in another order.
+void TAppEntriesDialog::ShowCatalog(Engine_catalog::TCatalog Catalog) {
+    const std::vector<std::string> Selected = SelectedKeys();
+    const std::string Opened =
+        FView == vwOpened ? FCatalog.Entries()[FOpenedEntry].Path : std::string();
+    FCatalog = std::move(Catalog);
+    if (FView == vwOpened) {
+        FOpenedEntry = FCatalog.Find(Opened);
+        if (FOpenedEntry >= FCatalog.Entries().size()) {
+            FOpenedEntry = 0;
+            ShowView(WindowText(SearchEdit()).empty() ? vwEntries : vwSearch, {});
+            return;
+        }
+        ReadNodes(FOpenedEntry);
+    }
     FillRows();
     FillList(Selected);
-    StartFiller(Listing.Unread);
 }
 
-void TAppEntriesDialog::StartFiller(const std::vector<std::size_t>& Unread) {
-    if (Unread.empty() || !OnReadEntry)
+// An entry shown from its summary, opened: its record is read now.
+void TAppEntriesDialog::ReadNodes(std::size_t Entry) {
+    Engine_record::TRecord Record;
+    if (FCatalog.HasNodes(Entry) || !OnReadEntry)
+        return;
+    const Gui_application::THourglassCursor Hourglass;
+    if (OnReadEntry(FCatalog.Entries()[Entry], Record))
+        FCatalog.SetRecord(
+            Entry, Record,
+            std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::IsUnfinished));
+}
+
+void TAppEntriesDialog::StartFiller(Engine_catalog::TListing& Listing) {
+    const HWND Dialog = Handle();
+    const auto Ready = [Dialog] { PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0); };
+    if (Listing.Complete) {
+        FFiller =
+            std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Listing.Complete), Ready);
+        return;
+    }
+    if (Listing.Unread.empty() || !OnReadEntry)
         return;
     std::vector<std::pair<std::size_t, TCatalogEntry>> Entries;
-    for (std::size_t Entry : Unread)
+    for (std::size_t Entry : Listing.Unread)
         Entries.emplace_back(Entry, FCatalog.Entries()[Entry]);
-    const HWND Dialog = Handle();
     FFiller =
-        std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, [Dialog] {
-            PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0);
-        });
+        std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, Ready);
 }
 
-// Rows whose figures arrived are drawn again; a search sees their items.
+// Rows whose figures arrived are drawn again; a search sees their items. A
+// whole catalogue takes the place of the one shown.
 void TAppEntriesDialog::TakeFilled() {
     if (!FFiller)
         return;
+    Engine_catalog::TCatalog Made;
+    if (FFiller->TakeCatalog(Made)) {
+        ShowCatalog(std::move(Made));
+        return;
+    }
     const std::vector<Engine_catalog::TCatalogFiller::TRead> Filled = FFiller->Take();
     if (Filled.empty())
         return;
@@ -390,6 +429,9 @@ std::string TAppEntriesDialog::EntryCellText(const TCatalogEntry& Entry, int Col
     case Engine_catalog::ecItems:
         return Vek_string::GroupDigits(Entry.Items, FNumberFormat);
     case Engine_catalog::ecSize:
+        // A put still listing what its directories hold.
+        if (Entry.Listing)
+            return "Counting" + Pending();
         return Vek_string::SizeText(Entry.Bytes, FNumberFormat);
     default: {
         std::string From = Engine_record::FromRecordText(Entry.FirstItem);
@@ -451,9 +493,10 @@ void TAppEntriesDialog::ShowStatus() {
         Text = "The bin is empty.";
     else
         Text = Engine_catalog::TotalsText(FCatalog.Totals(), FNumberFormat);
+    // A search before the background has read every entry finds less.
     if (FView == vwSearch)
         Text = Vek_string::GroupDigits(FRows.size(), FNumberFormat) +
-               (FRows.size() == 1 ? " found; " : " found; ") + Text;
+               (Complete() ? " found; " : " found so far; ") + Text;
     SetWindowTextA(Item(IDC_ENTRIES_STATUS), Text.c_str());
 }
 
@@ -500,6 +543,7 @@ void TAppEntriesDialog::OpenFocused() {
     if (FView != vwEntries || Focused < 0 || Focused >= RowCount())
         return;
     FOpenedEntry = FRows[static_cast<std::size_t>(Focused)];
+    ReadNodes(FOpenedEntry);
     ShowView(vwOpened, {});
 }
 
@@ -535,6 +579,9 @@ void TAppEntriesDialog::Search() {
 // nothing else writes a record while a command runs.
 void TAppEntriesDialog::RunCommand(const std::function<void()>& Command) {
     FFiller.reset();
+    FChanged.clear();
+    for (const Engine_takeback::TTakeBackSelection& Selection : SelectedItems())
+        FChanged.push_back(Selection.EntryPath);
     try {
         const Gui_application::THourglassCursor Hourglass;
         Command();

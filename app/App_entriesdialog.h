@@ -56,9 +56,11 @@ public:
     ~TAppEntriesDialog() override;
 
     TEntriesDialogSettings Settings;
-    // The bin, listed on opening and again after every command.
+    // The bin, listed on opening and again after every command; a listing
+    // that has Complete is completed in the background and then shown anew.
     std::function<Engine_catalog::TListing()> OnList;
-    // Reads an entry that the listing left unread; runs in a thread of its own.
+    // Reads an entry that the listing left unread; runs in a thread of its
+    // own, or at once for an entry opened before its nodes were read.
     Engine_catalog::TCatalogFiller::TReader OnReadEntry;
     TSelectionsEvent OnTakeBack;
     TSelectionsEvent OnTakeBackTo;
@@ -79,6 +81,11 @@ public:
     // The text of a row's cell as the list shows it.
     std::string CellText(int Row, int Column) const;
     int RowCount() const { return static_cast<int>(FRows.size()); }
+    // Whether nothing is read in the background any more.
+    bool Complete() const { return !FFiller || FFiller->Done(); }
+    // The entries the last command acted on, by path: a listing after it
+    // reads them again at once.
+    const std::vector<std::string>& ChangedEntries() const { return FChanged; }
     // The selection as a take back takes it: whole entries, or the chosen
     // items of each entry.
     std::vector<Engine_takeback::TTakeBackSelection> SelectedItems() const;
@@ -128,7 +135,9 @@ private:
     int FromDesignDpi(int Pixels) const;
     bool Notify(const NMHDR& Header);
     void Search();
-    void StartFiller(const std::vector<std::size_t>& Unread);
+    void StartFiller(Engine_catalog::TListing& Listing);
+    void ShowCatalog(Engine_catalog::TCatalog Catalog);
+    void ReadNodes(std::size_t Entry);
     void TakeFilled();
     void RunCommand(const std::function<void()>& Command);
 
@@ -136,6 +145,7 @@ private:
     std::unique_ptr<Engine_catalog::TCatalogFiller> FFiller;
     TView FView = vwEntries;
     std::size_t FOpenedEntry = 0;
+    std::vector<std::string> FChanged;
     // Entry indexes in the entries list, node indexes otherwise.
     std::vector<std::uint32_t> FRows;
     mutable std::string FCellBuffer;

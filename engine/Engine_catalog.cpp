@@ -313,18 +313,37 @@ std::size_t TCatalog::AddEntry(const std::string& Name, const std::string& Path,
     Entry.Name = Name;
     Entry.Path = Path;
     Entry.Created = Created;
-    FEntries.push_back(std::move(Entry));
+    return AddSummary(Entry);
+}
+
+std::size_t TCatalog::AddSummary(const TCatalogEntry& Entry) {
+    FEntries.push_back(Entry);
     FFirstNode.push_back(0);
     FNodeCount.push_back(0);
+    FHasNodes.push_back(0);
     return FEntries.size() - 1;
 }
 
+std::size_t TCatalog::Find(const std::string& Path) const {
+    std::size_t Entry = 0;
+    while (Entry < FEntries.size() && FEntries[Entry].Path != Path)
+        ++Entry;
+    return Entry;
+}
+
 void TCatalog::SetRecord(std::size_t Entry, const Engine_record::TRecord& Record, bool Unfinished) {
-    TCatalogEntry& Info = FEntries[Entry];
-    if (Info.Known)
+    if (FHasNodes[Entry])
         return;
+    FHasNodes[Entry] = 1;
+    TCatalogEntry& Info = FEntries[Entry];
     Info.Known = true;
     Info.Unfinished = Unfinished;
+    Info.Listing = false;
+    Info.Items = 0;
+    Info.Files = 0;
+    Info.Bytes = 0;
+    Info.FirstItem.clear();
+    Info.MoreItems = 0;
     std::vector<std::string> Items;
     // The newest put's time, not the directory's: a take back of some items
     // changes the directory, and the entry still was put when it was.
@@ -465,7 +484,8 @@ std::string TotalsText(const TTotals& Totals, const Vek_string::TNumberFormat& F
 
 namespace {
 
-const char CatalogHeader[] = "Tovel Bin catalog 1\r\n";
+const char CatalogHeader[] = "Tovel Bin catalog 2\r\n";
+const char Tab = '\t';
 
 // Decimal digits only, at least one, within 64 bits.
 bool ParseNumber(std::string_view Text, std::uint64_t& Value) {
@@ -483,42 +503,98 @@ bool ParseNumber(std::string_view Text, std::uint64_t& Value) {
     return true;
 }
 
+bool ParseCount(std::string_view Text, std::size_t& Value) {
+    std::uint64_t Number = 0;
+    if (!ParseNumber(Text, Number) || Number > SIZE_MAX)
+        return false;
+    Value = static_cast<std::size_t>(Number);
+    return true;
+}
+
+// A text that a line of fields can hold: no tab and no line end, which no
+// name of a file holds either.
+bool FitsField(const std::string& Text) {
+    return std::none_of(Text.begin(), Text.end(),
+                        [](char C) { return static_cast<unsigned char>(C) < 0x20; });
+}
+
+// "k" known, "u" unfinished, "l" still listing; "-" for none of them.
+std::string Flags(const TCatalogEntry& Entry) {
+    std::string Text = std::string(Entry.Known ? "k" : "") + (Entry.Unfinished ? "u" : "") +
+                       (Entry.Listing ? "l" : "");
+    return Text.empty() ? "-" : Text;
+}
+
+bool ParseFlags(std::string_view Text, TCatalogEntry& Entry) {
+    if (Text == "-")
+        return true;
+    for (char C : Text) {
+        bool& Flag = C == 'k' ? Entry.Known : C == 'u' ? Entry.Unfinished : Entry.Listing;
+        if ((C != 'k' && C != 'u' && C != 'l') || Flag)
+            return false;
+        Flag = true;
+    }
+    return !Text.empty();
+}
+
 } // namespace
 
-std::string FormatCatalogFile(const std::vector<std::pair<std::string, TCachedRecord>>& Records) {
+// Each entry as "<changed> <put> <flags> <items> <files> <bytes> <more>
+// <name> <first item>", tab between them, CR LF after them. An entry whose
+// name or first item no line can hold is left out: it is read again.
+std::string FormatCatalogFile(const std::vector<TCatalogEntry>& Entries) {
     std::string Text = CatalogHeader;
-    for (const auto& [Name, Record] : Records)
-        Text += std::to_string(Record.Changed) + " " + std::to_string(Record.Text.size()) + " " +
-                Name + "\r\n" + Record.Text;
+    Text.reserve(Entries.size() * 96);
+    for (const TCatalogEntry& Entry : Entries) {
+        if (Entry.Name.empty() || !FitsField(Entry.Name) || !FitsField(Entry.FirstItem))
+            continue;
+        for (const std::uint64_t Number : {Entry.Changed, Entry.Created})
+            (Text += std::to_string(Number)) += Tab;
+        (Text += Flags(Entry)) += Tab;
+        for (const std::uint64_t Number :
+             {static_cast<std::uint64_t>(Entry.Items), Entry.Files, Entry.Bytes,
+              static_cast<std::uint64_t>(Entry.MoreItems)})
+            (Text += std::to_string(Number)) += Tab;
+        (Text += Entry.Name) += Tab;
+        (Text += Entry.FirstItem) += "\r\n";
+    }
     return Text;
 }
 
-// Each record as "<changed> <bytes> <entry name>" CR LF and then its bytes.
-bool ParseCatalogFile(const std::string& Text,
-                      std::vector<std::pair<std::string, TCachedRecord>>& Records) {
-    Records.clear();
-    const std::string Header = CatalogHeader;
-    if (Text.compare(0, Header.size(), Header) != 0)
+bool ParseCatalogFile(const std::string& Text, std::vector<TCatalogEntry>& Entries) {
+    Entries.clear();
+    const std::string_view All(Text);
+    const std::string_view Header = CatalogHeader;
+    if (All.substr(0, Header.size()) != Header)
         return false;
-    for (std::size_t At = Header.size(); At < Text.size();) {
-        const std::size_t End = Text.find("\r\n", At);
-        if (End == std::string::npos)
+    const std::size_t FieldCount = 9;
+    std::string_view Fields[FieldCount];
+    for (std::size_t At = Header.size(); At < All.size();) {
+        const std::size_t End = All.find("\r\n", At);
+        if (End == std::string_view::npos)
             return false;
-        const std::string Line = Text.substr(At, End - At);
-        const std::size_t First = Line.find(' ');
-        const std::size_t Second = First == std::string::npos ? First : Line.find(' ', First + 1);
-        TCachedRecord Record;
-        std::uint64_t Bytes = 0;
-        if (Second == std::string::npos ||
-            !ParseNumber(std::string_view(Line).substr(0, First), Record.Changed) ||
-            !ParseNumber(std::string_view(Line).substr(First + 1, Second - First - 1), Bytes))
-            return false;
+        std::string_view Line = All.substr(At, End - At);
         At = End + 2;
-        if (Bytes > Text.size() - At)
+        for (std::size_t Field = 0; Field < FieldCount; ++Field) {
+            const std::size_t Stop =
+                Field + 1 < FieldCount ? Line.find(Tab) : std::string_view::npos;
+            if (Field + 1 < FieldCount && Stop == std::string_view::npos)
+                return false;
+            Fields[Field] = Line.substr(0, Stop);
+            Line = Stop == std::string_view::npos ? std::string_view() : Line.substr(Stop + 1);
+        }
+        TCatalogEntry Entry;
+        if (!ParseNumber(Fields[0], Entry.Changed) || !ParseNumber(Fields[1], Entry.Created) ||
+            !ParseFlags(Fields[2], Entry) || !ParseCount(Fields[3], Entry.Items) ||
+            !ParseNumber(Fields[4], Entry.Files) || !ParseNumber(Fields[5], Entry.Bytes) ||
+            !ParseCount(Fields[6], Entry.MoreItems) || Fields[7].empty() ||
+            Fields[8].find(Tab) != std::string_view::npos)
             return false;
-        Record.Text = Text.substr(At, static_cast<std::size_t>(Bytes));
-        At += Bytes;
-        Records.emplace_back(Line.substr(Second + 1), std::move(Record));
+        Entry.Name = std::string(Fields[7]);
+        Entry.FirstItem = std::string(Fields[8]);
+        if (!FitsField(Entry.Name) || !FitsField(Entry.FirstItem))
+            return false;
+        Entries.push_back(std::move(Entry));
     }
     return true;
 }
@@ -567,44 +643,93 @@ void WriteCatalogFile(const std::string& Path, const std::string& Text) {
 
 } // namespace
 
-TListing ListCatalog(const std::string& Location) {
-    TListing Listing;
+bool ListCatalog(const std::string& Location, TListing& Listing, const std::atomic<bool>& Stop) {
+    Listing = TListing();
     if (!Vek_file::IsDirectory(Location))
-        return Listing;
-    const std::string CatalogPath =
-        Vek_file::IncludeTrailingDelimiter(Location, '\\') + CatalogFileName;
-    std::vector<std::pair<std::string, TCachedRecord>> Cached;
-    ParseCatalogFile(ReadCatalogFile(CatalogPath), Cached);
-    std::map<std::string, const TCachedRecord*> ByName;
-    for (const auto& [Name, Record] : Cached)
-        ByName.emplace(Name, &Record);
-    std::vector<std::pair<std::string, TCachedRecord>> Kept;
-    bool Changed = false;
+        return true;
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    std::vector<TCatalogEntry> Found;
     Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
         if (!Data.IsDirectory() || Data.IsReparsePoint())
             return;
-        const std::string Path = Vek_file::IncludeTrailingDelimiter(Location, '\\') + Data.Name;
-        const std::size_t Entry = Listing.Catalog.AddEntry(Data.Name, Path, Data.Created);
-        const auto Found = ByName.find(Data.Name);
+        TCatalogEntry Entry;
+        Entry.Name = Data.Name;
+        Entry.Path = Folder + Data.Name;
+        Entry.Created = Data.Created;
+        // Taken before the record is read: a record written in between
+        // leaves a summary that is read again next time.
+        Entry.Changed = Data.LastWritten;
+        Found.push_back(std::move(Entry));
+    });
+    for (const TCatalogEntry& Info : Found) {
+        if (Stop)
+            return false;
+        const std::size_t Entry = Listing.Catalog.AddSummary(Info);
         Engine_record::TRecord Record;
-        TCachedRecord Fresh;
-        if (Found != ByName.end() && Found->second->Changed == Data.LastWritten &&
-            Engine_record::ParseRecord(Found->second->Text, Record)) {
-            Fresh = *Found->second;
-        } else {
-            Changed = true;
-            if (!Engine_record::ReadRecord(Path, Record)) {
-                Listing.Unread.push_back(Entry);
-                return;
-            }
-            Fresh = TCachedRecord{Data.LastWritten, Engine_record::FormatRecord(Record)};
+        if (!Engine_record::ReadRecord(Info.Path, Record)) {
+            Listing.Unread.push_back(Entry);
+            continue;
         }
         Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
-        Kept.emplace_back(Data.Name, std::move(Fresh));
-    });
-    if (Changed || Kept.size() != Cached.size())
-        WriteCatalogFile(CatalogPath, FormatCatalogFile(Kept));
+    }
+    const std::string CatalogPath = Folder + CatalogFileName;
+    const std::string Text = FormatCatalogFile(Listing.Catalog.Entries());
+    if (Text != ReadCatalogFile(CatalogPath))
+        WriteCatalogFile(CatalogPath, Text);
+    return true;
+}
+
+TListing ListCatalog(const std::string& Location) {
+    const std::atomic<bool> Never{false};
+    TListing Listing;
+    ListCatalog(Location, Listing, Never);
     return Listing;
+}
+
+TListing ListSummaries(const std::string& Location, const std::vector<std::string>& ReadNow) {
+    TListing Listing;
+    if (!Vek_file::IsDirectory(Location))
+        return Listing;
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    std::vector<TCatalogEntry> Summaries;
+    if (ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries)) {
+        for (TCatalogEntry& Entry : Summaries) {
+            Entry.Path = Folder + Entry.Name;
+            const bool Now = std::find(ReadNow.begin(), ReadNow.end(), Entry.Path) != ReadNow.end();
+            if (Now && !Vek_file::IsDirectory(Entry.Path))
+                continue;
+            const std::size_t Added = Listing.Catalog.AddSummary(Entry);
+            Engine_record::TRecord Record;
+            if (Now && ReadEntry(Entry, Record))
+                Listing.Catalog.SetRecord(Added, Record, HasUnfinishedPut(Record));
+        }
+    } else {
+        Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
+            if (Data.IsDirectory() && !Data.IsReparsePoint())
+                Listing.Catalog.AddEntry(Data.Name, Folder + Data.Name, Data.Created);
+        });
+    }
+    Listing.Complete = [Location](const std::atomic<bool>& Stop, TCatalog& Catalog) {
+        TListing Full;
+        if (!ListCatalog(Location, Full, Stop))
+            return false;
+        for (const std::size_t Entry : Full.Unread) {
+            if (Stop)
+                return false;
+            const TCatalogEntry& Info = Full.Catalog.Entries()[Entry];
+            Engine_record::TRecord Record;
+            if (ReadUnrecordedEntry(Info.Path, Info.Created, Record))
+                Full.Catalog.SetRecord(Entry, Record, false);
+        }
+        Catalog = std::move(Full.Catalog);
+        return true;
+    };
+    return Listing;
+}
+
+bool ReadEntry(const TCatalogEntry& Entry, Engine_record::TRecord& Record) {
+    return Engine_record::ReadRecord(Entry.Path, Record) ||
+           ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
 }
 
 bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
@@ -640,8 +765,15 @@ bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
 TCatalogFiller::TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries,
                                TReader Reader, std::function<void()> Ready)
     : FEntries(std::move(Entries)), FReader(std::move(Reader)), FReady(std::move(Ready)) {
-    if (!FEntries.empty())
+    if (FEntries.empty())
+        FFinished = true;
+    else
         FThread = std::thread([this] { Run(); });
+}
+
+TCatalogFiller::TCatalogFiller(TMaker Maker, std::function<void()> Ready)
+    : FMaker(std::move(Maker)), FReady(std::move(Ready)) {
+    FThread = std::thread([this] { Run(); });
 }
 
 TCatalogFiller::~TCatalogFiller() {
@@ -655,8 +787,40 @@ std::vector<TCatalogFiller::TRead> TCatalogFiller::Take() {
     return std::move(FDone);
 }
 
-// Nothing may escape a thread: a failure leaves the entry without figures.
+bool TCatalogFiller::TakeCatalog(TCatalog& Catalog) {
+    const std::lock_guard<std::mutex> Guard(FLock);
+    if (!FMadeReady)
+        return false;
+    Catalog = std::move(FMade);
+    FMadeReady = false;
+    return true;
+}
+
+bool TCatalogFiller::Done() {
+    const std::lock_guard<std::mutex> Guard(FLock);
+    return FFinished && FDone.empty() && !FMadeReady;
+}
+
+// Nothing may escape a thread: a failure leaves the entry without figures,
+// or the catalogue as it was shown.
 void TCatalogFiller::Run() {
+    if (FMaker) {
+        TCatalog Made;
+        bool Ready = false;
+        try {
+            Ready = FMaker(FStop, Made);
+        } catch (...) {
+            Ready = false;
+        }
+        {
+            const std::lock_guard<std::mutex> Guard(FLock);
+            FMade = std::move(Made);
+            FMadeReady = Ready;
+            FFinished = true;
+        }
+        FReady();
+        return;
+    }
     for (const auto& [Entry, Info] : FEntries) {
         if (FStop)
             return;
@@ -673,6 +837,8 @@ void TCatalogFiller::Run() {
         }
         FReady();
     }
+    const std::lock_guard<std::mutex> Guard(FLock);
+    FFinished = true;
 }
 
 #endif

@@ -1,9 +1,10 @@
 // Measures the Entries dialog. Everywhere: the search over a catalogue of
 // 1,000,000 recorded paths, keystroke by keystroke, and the catalogue's
 // making from records. Under Windows: the dialog's opening over bins of 100,
-// 1,000 and 10,000 entries, from their records and, the records removed, the
-// first opening without them together with the background reading that
-// gives each entry its record.
+// 10,000 and 100,000 entries, from their catalogue file, and the reading of
+// the whole bin that follows it in the background; up to 10,000 entries
+// also, the records removed, the first opening without them together with
+// the reading that gives each entry its record.
 #include "BenchSupport.h"
 
 #include "engine/Engine_catalog.h"
@@ -157,7 +158,7 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
     std::printf("  %8s %14s %14s %18s %22s\n", "entries", "records ms", "listing ms",
                 "no records ms", "background reading ms");
     double Smallest = 0;
-    for (std::size_t Count : {100, 1000, 10000}) {
+    for (std::size_t Count : {100, 10000, 100000}) {
         if (Count > Most)
             break;
         const std::string Bin = Base + "\\Bin" + std::to_string(Count);
@@ -175,6 +176,13 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
         }
         // Without records: what an earlier version's bin shows at first; the
         // background then reads each entry and writes its record.
+        if (Count > 10000) {
+            std::printf("  %8zu %14.1f %14.1f\n", Count, Recorded, Listing);
+            std::printf("  100,000 against 100 entries: %.2f times  (goal at most 2.5)\n",
+                        Recorded / Smallest);
+            TestSupport::RemoveTree(Bin);
+            continue;
+        }
         const std::vector<Engine_catalog::TCatalogEntry> Entries =
             Engine_catalog::ListCatalog(Bin).Catalog.Entries();
         for (const Engine_catalog::TCatalogEntry& Entry : Entries)
@@ -189,9 +197,7 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
         std::printf("  %8zu %14.1f %14.1f %18.1f %22.1f\n", Count, Recorded, Listing, Unrecorded,
                     Reading);
         if (Count == 10000)
-            std::printf("  10,000 against 100 entries: %.2f times  (goal under 2, and under "
-                        "500 ms)\n",
-                        Recorded / Smallest);
+            std::printf("  10,000 against 100 entries: %.2f times\n", Recorded / Smallest);
         TestSupport::RemoveTree(Bin);
     }
 }
@@ -200,10 +206,10 @@ void MeasureOpening(const std::string& Base, std::size_t Most) {
 
 } // namespace
 
-// EntriesBench [MOST [-]]: bins up to MOST entries (10,000 when not given); a
+// EntriesBench [MOST [-]]: bins up to MOST entries (100,000 when not given); a
 // second argument leaves the search out.
 int main(int Argc, char** Argv) {
-    const std::size_t Most = Argc > 1 ? std::strtoul(Argv[1], nullptr, 10) : 10000;
+    const std::size_t Most = Argc > 1 ? std::strtoul(Argv[1], nullptr, 10) : 100000;
     if (Argc <= 2)
         MeasureSearch();
 #ifdef _WIN32

@@ -275,6 +275,12 @@ void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
         Settings.SortColumn = SortColumn;
     Settings.SortDescending =
         Ini.ReadBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+    const std::int32_t ItemSortColumn =
+        Ini.ReadInteger(EntriesDialogSection, "ItemSortColumn", Settings.ItemSortColumn);
+    if (ItemSortColumn >= -1 && ItemSortColumn < App_entriesdialog::icCount)
+        Settings.ItemSortColumn = ItemSortColumn;
+    Settings.ItemSortDescending =
+        Ini.ReadBool(EntriesDialogSection, "ItemSortDescending", Settings.ItemSortDescending);
 }
 
 void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
@@ -291,6 +297,8 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
                          Settings.ItemColumnWidths[Column]);
     Ini.WriteInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
     Ini.WriteBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+    Ini.WriteInteger(EntriesDialogSection, "ItemSortColumn", Settings.ItemSortColumn);
+    Ini.WriteBool(EntriesDialogSection, "ItemSortDescending", Settings.ItemSortDescending);
 }
 
 // A missing section leaves both rules off; a number out of range keeps the

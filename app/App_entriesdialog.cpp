@@ -330,6 +330,9 @@ void TAppEntriesDialog::FillRows() {
         FRows = FCatalog.EntryNodes(FOpenedEntry);
         break;
     }
+    if (FView != vwEntries && Settings.ItemSortColumn >= 0)
+        Engine_catalog::SortItemRows(FCatalog, Settings.ItemSortColumn, Settings.ItemSortDescending,
+                                     FView == vwOpened, FRows);
 }
 
 // A row's identity across a new listing: its entry's path, and the item's
@@ -393,17 +396,21 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
                               LVIS_FOCUSED | LVIS_SELECTED);
 }
 
+// Times and amounts start with the largest, texts from A.
 void TAppEntriesDialog::SortBy(int Column) {
-    if (FView != vwEntries || Column < 0 || Column >= Engine_catalog::ecCount)
+    const bool Entries = FView == vwEntries;
+    if (Column < 0 || Column >= ColumnCount())
         return;
-    if (Column == Settings.SortColumn) {
-        Settings.SortDescending = !Settings.SortDescending;
+    int& Sorted = Entries ? Settings.SortColumn : Settings.ItemSortColumn;
+    bool& Descending = Entries ? Settings.SortDescending : Settings.ItemSortDescending;
+    if (Column == Sorted) {
+        Descending = !Descending;
     } else {
-        Settings.SortColumn = Column;
-        // Times and amounts start with the largest, texts from A.
-        Settings.SortDescending = Column == Engine_catalog::ecPut ||
-                                  Column == Engine_catalog::ecItems ||
-                                  Column == Engine_catalog::ecSize;
+        Sorted = Column;
+        Descending = Entries
+                         ? Column == Engine_catalog::ecPut || Column == Engine_catalog::ecItems ||
+                               Column == Engine_catalog::ecSize
+                         : Column == icPut || Column == icSize;
     }
     const std::vector<std::string> Selected = SelectedKeys();
     FillRows();
@@ -470,8 +477,10 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
 }
 
 void TAppEntriesDialog::ShowSortMark() {
-    Gui_listview::ShowSortMark(EntriesList(), FView == vwEntries ? Settings.SortColumn : -1,
-                               Settings.SortDescending);
+    const bool Entries = FView == vwEntries;
+    Gui_listview::ShowSortMark(EntriesList(),
+                               Entries ? Settings.SortColumn : Settings.ItemSortColumn,
+                               Entries ? Settings.SortDescending : Settings.ItemSortDescending);
 }
 
 // The commands of the buttons, on the selected rows.

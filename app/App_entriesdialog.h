@@ -25,13 +25,18 @@
 
 namespace App_entriesdialog {
 
-// The columns of a search's results and of an opened entry, in their order.
-enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
+using Engine_catalog::icCount;
+using Engine_catalog::icEntry;
+using Engine_catalog::icName;
+using Engine_catalog::icPlace;
+using Engine_catalog::icPut;
+using Engine_catalog::icSize;
 
 // What the dialog keeps between uses: its place on the screen in pixels, its
 // size (a width of 0 means the template's size, centred) and the column
 // widths (0: the design width) of the entries and of the items in pixels at
-// 96 dpi, and the entries' order.
+// 96 dpi, the entries' order, and the items' (-1: the tree's, or the order
+// found).
 struct TEntriesDialogSettings {
     int Left = 0;
     int Top = 0;
@@ -41,6 +46,8 @@ struct TEntriesDialogSettings {
     int ItemColumnWidths[icCount] = {};
     int SortColumn = Engine_catalog::ecPut;
     bool SortDescending = true;
+    int ItemSortColumn = -1;
+    bool ItemSortDescending = false;
 };
 
 using TPathsEvent = std::function<void(const std::vector<std::string>& Paths)>;
@@ -91,7 +98,7 @@ public:
     std::vector<Engine_takeback::TTakeBackSelection> SelectedItems() const;
     // The entries of the selected rows, each once.
     std::vector<std::string> SelectedPaths() const;
-    // A click on a column header of the entries: that column, or the other way round.
+    // A click on a column header: that column, or the other way round.
     void SortBy(int Column);
     void Refresh();
     // The items of the entry of the focused row, or a search's results

@@ -296,6 +296,65 @@ void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool D
     });
 }
 
+void SortItemRows(const TCatalog& Catalog, int Column, bool Descending, bool Tree,
+                  std::vector<std::uint32_t>& Rows) {
+    const std::vector<TCatalogNode>& Nodes = Catalog.Nodes();
+    const auto Place = [&](std::uint32_t Node) {
+        const std::uint32_t Parent = Nodes[Node].Parent;
+        return Parent == NoParent ? std::string_view() : Catalog.FoldedPath(Parent);
+    };
+    const auto Compare = [&](std::uint32_t A, std::uint32_t B) {
+        const TCatalogEntry& OfA = Catalog.Entries()[Nodes[A].Entry];
+        const TCatalogEntry& OfB = Catalog.Entries()[Nodes[B].Entry];
+        switch (Column) {
+        case icName:
+            return Catalog.FoldedName(A).compare(Catalog.FoldedName(B));
+        case icPlace:
+            return Place(A).compare(Place(B));
+        case icEntry:
+            return FoldText(OfA.Name).compare(FoldText(OfB.Name));
+        case icPut:
+            return OfA.Created < OfB.Created ? -1 : OfA.Created > OfB.Created ? 1 : 0;
+        default:
+            return Nodes[A].Size < Nodes[B].Size ? -1 : Nodes[A].Size > Nodes[B].Size ? 1 : 0;
+        }
+    };
+    const auto Before = [&](std::uint32_t A, std::uint32_t B) {
+        const int Order = Compare(A, B);
+        return Descending ? Order > 0 : Order < 0;
+    };
+    if (!Tree) {
+        std::stable_sort(Rows.begin(), Rows.end(), Before);
+        return;
+    }
+    // Each node under its parent, when the parent is a row too.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> Children;
+    std::vector<char> IsRow(Nodes.size(), 0);
+    for (const std::uint32_t Row : Rows)
+        IsRow[Row] = 1;
+    std::vector<std::uint32_t> Tops;
+    for (const std::uint32_t Row : Rows) {
+        const std::uint32_t Parent = Nodes[Row].Parent;
+        if (Parent != NoParent && IsRow[Parent])
+            Children[Parent].push_back(Row);
+        else
+            Tops.push_back(Row);
+    }
+    std::stable_sort(Tops.begin(), Tops.end(), Before);
+    for (auto& Level : Children)
+        std::stable_sort(Level.second.begin(), Level.second.end(), Before);
+    Rows.clear();
+    std::vector<std::uint32_t> Pending(Tops.rbegin(), Tops.rend());
+    while (!Pending.empty()) {
+        const std::uint32_t Row = Pending.back();
+        Pending.pop_back();
+        Rows.push_back(Row);
+        const auto Below = Children.find(Row);
+        if (Below != Children.end())
+            Pending.insert(Pending.end(), Below->second.rbegin(), Below->second.rend());
+    }
+}
+
 TRecordNode MergeTrees(const std::vector<Engine_record::TPutSection>& Puts) {
     TRecordNode Tree;
     if (Puts.size() == 1)
@@ -440,6 +499,16 @@ std::vector<std::uint32_t> TCatalog::Search(const TSearchPattern& Pattern) const
 
 std::string_view TCatalog::Name(std::uint32_t Node) const {
     return std::string_view(FNames.data() + FNodes[Node].NameStart);
+}
+
+std::string_view TCatalog::FoldedPath(std::uint32_t Node) const {
+    return std::string_view(FFolded).substr(FNodes[Node].PathStart, FNodes[Node].PathLength);
+}
+
+std::string_view TCatalog::FoldedName(std::uint32_t Node) const {
+    const std::string_view Path = FoldedPath(Node);
+    const std::size_t Drive = FNodes[Node].Parent == NoParent ? 1 : 0;
+    return Path.substr(Path.size() - Drive - FNodes[Node].NameLength, FNodes[Node].NameLength);
 }
 
 std::string TCatalog::OriginalPath(std::uint32_t Node) const {

@@ -130,6 +130,9 @@ public:
     std::vector<std::uint32_t> Search(const TSearchPattern& Pattern) const;
 
     std::string_view Name(std::uint32_t Node) const;
+    // The node's name and its whole original path, folded.
+    std::string_view FoldedName(std::uint32_t Node) const;
+    std::string_view FoldedPath(std::uint32_t Node) const;
     // "C:\Data\report.txt", UTF-8, as the record spells it.
     std::string OriginalPath(std::uint32_t Node) const;
     // "C:\Data": the directory the node came from.
@@ -160,6 +163,15 @@ enum TEntryColumn { ecEntry = 0, ecPut, ecItems, ecSize, ecFrom, ecCount };
 // way round with Descending; rows that tie keep the order of their names.
 void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
                    std::vector<std::uint32_t>& Rows);
+
+// The columns of a search's results and of an opened entry, in their order.
+enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
+
+// The nodes' order for a list sorted by Column (a TItemColumn), the other
+// way round with Descending. As a Tree, each node stays below its parent and
+// only the nodes of one parent change places. Rows that tie keep their order.
+void SortItemRows(const TCatalog& Catalog, int Column, bool Descending, bool Tree,
+                  std::vector<std::uint32_t>& Rows);
 
 // The puts' trees as one: the same level (ASCII letter case aside) once,
 // children in order of their names.

@@ -572,7 +572,16 @@ std::string TakeMenu(HWND Dialog, bool ChooseFirst) {
 // opened entry and a search's results. Each key goes through the dialog's
 // own message loop, as a user's would, in a dialog of its own.
 TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
-    enum TAction { acSelectAll, acRefresh, acEnter, acEscape, acShiftF10, acMenuKey, acRightClick };
+    enum TAction {
+        acSelectAll,
+        acRefresh,
+        acEnter,
+        acEscape,
+        acShiftF10,
+        acMenuKey,
+        acRightClick,
+        acHeaderClick
+    };
     struct TCase {
         TAppEntriesDialog::TView View;
         TAction Action;
@@ -603,6 +612,11 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         {Found, acShiftF10, "1 1 1 " + ItemMenu + " up"},
         {Entries, acRightClick, "0 1 2 take back B\\Other " + EntryMenu + " up"},
         {Opened, acRightClick, "2 1 2 take back B\\Other " + ItemMenu + " up"},
+        // A header clicked: the entries by name, the items by size, the
+        // largest first; an opened entry keeps its tree.
+        {Entries, acHeaderClick, "0 1 1 Other..Tovel #0001 up up"},
+        {Opened, acHeaderClick, "2 1 1 E:..main.cpp down up"},
+        {Found, acHeaderClick, "1 1 1 todo.txt..Todo2.txt down up"},
     };
     for (std::size_t Index = 0; Index < Cases.size(); ++Index) {
         const TCase& Case = Cases[Index];
@@ -684,6 +698,36 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
                 PostMessageA(List, WM_RBUTTONUP, 0, At);
                 Menu = TakeMenu(Window, true);
                 ProgramSupport::WaitFor([&] { return !Calls.empty(); });
+                break;
+            }
+            case acHeaderClick: {
+                const HWND Header = ListView_GetHeader(List);
+                const int Column = Case.View == Entries ? static_cast<int>(Engine_catalog::ecEntry)
+                                                        : static_cast<int>(Engine_catalog::icSize);
+                const auto Mark = [Header, Column] {
+                    HDITEMA Item{};
+                    Item.mask = HDI_FORMAT;
+                    Header_GetItem(Header, Column, &Item);
+                    return Item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+                };
+                // What the header tells the list of a click.
+                NMHEADERW Notice{};
+                Notice.hdr.hwndFrom = Header;
+                Notice.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(Header));
+                Notice.hdr.code = HDN_ITEMCLICKW;
+                Notice.iItem = Column;
+                Notice.iButton = 0;
+                SendMessageW(List, WM_NOTIFY, Notice.hdr.idFrom, reinterpret_cast<LPARAM>(&Notice));
+                ProgramSupport::WaitFor([&] { return Mark() != 0; });
+                const auto Trimmed = [List](int Row) {
+                    const std::string Text = ListViewCell(List, Row, 0);
+                    return Text.substr(std::min(Text.find_first_not_of(' '), Text.size()));
+                };
+                const int Kept = Case.View == Entries ? Dialog.Settings.SortColumn
+                                                      : Dialog.Settings.ItemSortColumn;
+                Calls = Trimmed(0) + ".." + Trimmed(Dialog.RowCount() - 1) +
+                        (Mark() == HDF_SORTUP ? " up" : " down") +
+                        (Kept == Column ? "" : " not kept");
                 break;
             }
             }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <set>
 #include <random>
 #include <tuple>
 #include <string>
@@ -236,6 +238,27 @@ TEST(Engine_catalog, GeneratedTreesFindEveryMovedNodeByPiecesOfItsPath) {
         }
     }
     EXPECT_GT(Moved, 20u);
+    // Sorted as a tree, by size from the largest: every node comes after its
+    // parent, and before it only larger nodes of the same parent. Sorted flat
+    // by name, the names rise.
+    std::vector<std::uint32_t> Rows = Catalog.EntryNodes(7);
+    const std::size_t Count = Rows.size();
+    Engine_catalog::SortItemRows(Catalog, Engine_catalog::icSize, true, true, Rows);
+    ASSERT_EQ(Rows.size(), Count);
+    std::map<std::uint32_t, std::uint64_t> LastOfParent;
+    std::set<std::uint32_t> Seen;
+    for (const std::uint32_t Row : Rows) {
+        const Engine_catalog::TCatalogNode& Node = Catalog.Nodes()[Row];
+        EXPECT_TRUE(Node.Parent == Engine_catalog::NoParent || Seen.count(Node.Parent)) << Row;
+        const auto Last = LastOfParent.find(Node.Parent);
+        EXPECT_TRUE(Last == LastOfParent.end() || Last->second >= Node.Size) << Row;
+        LastOfParent[Node.Parent] = Node.Size;
+        Seen.insert(Row);
+    }
+    Rows = Catalog.Search(TSearchPattern("a"));
+    Engine_catalog::SortItemRows(Catalog, Engine_catalog::icName, false, false, Rows);
+    for (std::size_t Row = 1; Row < Rows.size(); ++Row)
+        EXPECT_LE(Catalog.FoldedName(Rows[Row - 1]), Catalog.FoldedName(Rows[Row]));
 }
 
 TEST(Engine_catalog, TotalsReadAsTheStatusLineShowsThem) {

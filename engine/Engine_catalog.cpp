@@ -14,6 +14,7 @@
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace Engine_catalog {
@@ -755,30 +756,65 @@ TListing ListCatalog(const std::string& Location) {
     return Listing;
 }
 
+namespace {
+
+// The entries of the bin's directory now: those whose directory did not
+// change since their summary from it, the others read.
+TCatalog CheckSummaries(const std::string& Location, const std::vector<TCatalogEntry>& Summaries,
+                        const std::atomic<bool>& Stop) {
+    std::unordered_map<std::string, const TCatalogEntry*> ByName;
+    for (const TCatalogEntry& Entry : Summaries)
+        ByName.emplace(Entry.Name, &Entry);
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    TCatalog Checked;
+    Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
+        if (!Data.IsDirectory() || Data.IsReparsePoint() || Stop)
+            return;
+        const auto Found = ByName.find(Data.Name);
+        if (Found != ByName.end() && Found->second->Changed == Data.LastWritten) {
+            Checked.AddSummary(*Found->second);
+            return;
+        }
+        TCatalogEntry Fresh;
+        Fresh.Name = Data.Name;
+        Fresh.Path = Folder + Data.Name;
+        Fresh.Created = Data.Created;
+        Fresh.Changed = Data.LastWritten;
+        const std::size_t Entry = Checked.AddSummary(Fresh);
+        Engine_record::TRecord Record;
+        if (ReadEntry(Fresh, Record))
+            Checked.SetRecord(Entry, Record, HasUnfinishedPut(Record));
+    });
+    return Checked;
+}
+
+} // namespace
+
 TListing ListSummaries(const std::string& Location, const std::vector<std::string>& ReadNow) {
-    TListing Listing;
-    if (!Vek_file::IsDirectory(Location))
-        return Listing;
     const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
     std::vector<TCatalogEntry> Summaries;
-    if (ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries)) {
-        for (TCatalogEntry& Entry : Summaries) {
-            Entry.Path = Folder + Entry.Name;
-            const bool Now = std::find(ReadNow.begin(), ReadNow.end(), Entry.Path) != ReadNow.end();
-            if (Now && !Vek_file::IsDirectory(Entry.Path))
-                continue;
-            const std::size_t Added = Listing.Catalog.AddSummary(Entry);
-            Engine_record::TRecord Record;
-            if (Now && ReadEntry(Entry, Record))
-                Listing.Catalog.SetRecord(Added, Record, HasUnfinishedPut(Record));
-        }
-    } else {
-        Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
-            if (Data.IsDirectory() && !Data.IsReparsePoint())
-                Listing.Catalog.AddEntry(Data.Name, Folder + Data.Name, Data.Created);
-        });
+    if (!Vek_file::IsDirectory(Location) ||
+        !ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries))
+        return ListCatalog(Location);
+    TListing Listing;
+    for (TCatalogEntry& Entry : Summaries) {
+        Entry.Path = Folder + Entry.Name;
+        const bool Now = std::find(ReadNow.begin(), ReadNow.end(), Entry.Path) != ReadNow.end();
+        if (Now && !Vek_file::IsDirectory(Entry.Path))
+            continue;
+        const std::size_t Added = Listing.Catalog.AddSummary(Entry);
+        Engine_record::TRecord Record;
+        if (Now && ReadEntry(Entry, Record))
+            Listing.Catalog.SetRecord(Added, Record, HasUnfinishedPut(Record));
     }
-    Listing.Complete = [Location](const std::atomic<bool>& Stop, TCatalog& Catalog) {
+    Listing.Complete = [Location, Summaries = std::move(Summaries)](
+                           const std::atomic<bool>& Stop,
+                           const std::function<void(TCatalog & Checked)>& Checked,
+                           TCatalog& Catalog) {
+        TCatalog Quick = CheckSummaries(Location, Summaries, Stop);
+        if (Stop)
+            return false;
+        Checked(Quick);
         TListing Full;
         if (!ListCatalog(Location, Full, Stop))
             return false;
@@ -876,15 +912,25 @@ void TCatalogFiller::Run() {
     if (FMaker) {
         TCatalog Made;
         bool Ready = false;
+        const auto Checked = [this](TCatalog& Catalog) {
+            {
+                const std::lock_guard<std::mutex> Guard(FLock);
+                FMade = std::move(Catalog);
+                FMadeReady = true;
+            }
+            FReady();
+        };
         try {
-            Ready = FMaker(FStop, Made);
+            Ready = FMaker(FStop, Checked, Made);
         } catch (...) {
             Ready = false;
         }
         {
             const std::lock_guard<std::mutex> Guard(FLock);
-            FMade = std::move(Made);
-            FMadeReady = Ready;
+            if (Ready) {
+                FMade = std::move(Made);
+                FMadeReady = true;
+            }
             FFinished = true;
         }
         FReady();

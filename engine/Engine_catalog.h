@@ -192,12 +192,17 @@ bool ParseCatalogFile(const std::string& Text, std::vector<TCatalogEntry>& Entri
 // The bin as the Entries dialog lists it: the entries whose records were
 // read, and those (their indexes) that have none to trust yet. A listing
 // made from summaries has Complete: what reads the rest, in a thread of its
-// own, and gives the whole catalogue, every entry read; false when Stop
-// cut it short.
+// own. It hands the catalogue checked against the disk to Checked first,
+// the entries that changed read, the others still from their summaries,
+// and then gives the whole catalogue, every entry read; false when Stop cut
+// it short.
+using TCompletion =
+    std::function<bool(const std::atomic<bool>& Stop,
+                       const std::function<void(TCatalog& Checked)>& Checked, TCatalog& Catalog)>;
 struct TListing {
     TCatalog Catalog;
     std::vector<std::size_t> Unread;
-    std::function<bool(const std::atomic<bool>& Stop, TCatalog& Catalog)> Complete;
+    TCompletion Complete;
 };
 
 // The bin's catalogue file, hidden in the bin beside its entries: the
@@ -215,10 +220,10 @@ bool ListCatalog(const std::string& Location, TListing& Listing, const std::atom
 TListing ListCatalog(const std::string& Location);
 
 // What the Entries dialog shows first: the summaries of the catalogue file
-// alone, or, without one to read, the entries of one listing of the bin's
-// directory, their figures not known yet. Complete then checks them against
-// the disk (entries changed, gone and new), reads every record for the
-// search and walks the entries without one. The entries of ReadNow (their
+// alone, or, without one to read (a bin of an earlier version among them),
+// what ListCatalog reads. Complete then checks the summaries against the
+// disk (entries changed, gone and new), reads every record for the search
+// and walks the entries without one. The entries of ReadNow (their
 // paths), which a command has just changed, are read at once instead, and
 // left out when they are gone.
 TListing ListSummaries(const std::string& Location, const std::vector<std::string>& ReadNow = {});
@@ -244,7 +249,7 @@ public:
         Engine_record::TRecord Record;
     };
     using TReader = std::function<bool(const TCatalogEntry& Entry, Engine_record::TRecord& Record)>;
-    using TMaker = std::function<bool(const std::atomic<bool>& Stop, TCatalog& Catalog)>;
+    using TMaker = TCompletion;
 
     TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries, TReader Reader,
                    std::function<void()> Ready);
@@ -256,7 +261,8 @@ public:
 
     // What is ready, taken out.
     std::vector<TRead> Take();
-    // The catalogue made, once it is ready; true only once.
+    // The catalogue made, or one checked on the way, once it is ready;
+    // true once for each.
     bool TakeCatalog(TCatalog& Catalog);
     // Whether everything is handed over or taken.
     bool Done();

@@ -758,7 +758,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
                                  "EntryWidth=0\r\nPutWidth=0\r\nItemsWidth=0\r\nSizeWidth=0\r\n"
                                  "FromWidth=0\r\nItemNameWidth=0\r\nItemPlaceWidth=0\r\n"
                                  "ItemEntryWidth=0\r\nItemPutWidth=0\r\nItemSizeWidth=0\r\n"
-                                 "SortColumn=1\r\nSortDescending=1\r\n\r\n";
+                                 "SortColumn=1\r\nSortDescending=1\r\n"
+                                 "ItemSortColumn=-1\r\nItemSortDescending=0\r\n\r\n";
     {
         Gui_inifile::TMemIniFile Ini(FileName());
         Handler.SaveEntriesDialogSettings(Ini);
@@ -775,6 +776,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     std::copy(std::begin(ItemWidths), std::end(ItemWidths), Settings.ItemColumnWidths);
     Settings.SortColumn = Engine_catalog::ecFrom;
     Settings.SortDescending = false;
+    Settings.ItemSortColumn = App_entriesdialog::icSize;
+    Settings.ItemSortDescending = true;
     // The bin's own sections do not change by a byte.
     EXPECT_EQ(SavedText(Handler), DefaultText);
 
@@ -799,6 +802,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
         std::vector<int>(std::begin(ItemWidths), std::end(ItemWidths)));
     EXPECT_EQ(Loaded.SortColumn, Engine_catalog::ecFrom);
     EXPECT_FALSE(Loaded.SortDescending);
+    EXPECT_EQ(Loaded.ItemSortColumn, App_entriesdialog::icSize);
+    EXPECT_TRUE(Loaded.ItemSortDescending);
 
     // A column the list does not have, and garbage, keep what is there.
     Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=5\r\nWidth=wide\r\n");

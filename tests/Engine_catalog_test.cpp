@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <set>
@@ -323,37 +324,40 @@ TEST(Engine_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
 #ifdef _WIN32
 
 // The first showing takes the catalogue file's summaries as they are; its
-// completion checks them against the disk: a changed record, a gone entry
-// and a new one, and writes the file anew. Without a catalogue file the
-// entries are listed, their figures not known.
+// completion checks them against the disk first (a changed record, a gone
+// entry and a new one read, the others kept), then reads every record and
+// writes the file anew. Without a catalogue file every record is read.
 TEST(Engine_catalog, SummariesShowFirstAndTheCompletionChecksThemAgainstTheDisk) {
     PortableSupport::TTempDir Bin;
     const auto MakeEntry = [&Bin](const std::string& Name, const TRecord& Record) {
         CreateDirectoryA((Bin.Path() + "\\" + Name).c_str(), nullptr);
         Engine_record::WriteRecord(Bin.Path() + "\\" + Name, Record);
     };
-    MakeEntry("Tovel #0000", ProjectRecord());
-    MakeEntry("Tovel #0001", ProjectRecord());
-    const std::atomic<bool> Never{false};
-    const auto Completed = [&Never](Engine_catalog::TListing& Listing) {
-        TCatalog Catalog;
-        EXPECT_TRUE(Listing.Complete(Never, Catalog));
-        return Catalog;
+    for (const char* Name : {"Tovel #0000", "Tovel #0001", "Tovel #0003"})
+        MakeEntry(Name, ProjectRecord());
+    // Each entry as "name files", by name, and whether its nodes are read.
+    const auto Figures = [](const TCatalog& Catalog) {
+        std::vector<std::string> Lines;
+        for (std::size_t Entry = 0; Entry < Catalog.Entries().size(); ++Entry)
+            Lines.push_back(Catalog.Entries()[Entry].Name + " " +
+                            std::to_string(Catalog.Entries()[Entry].Files) +
+                            (Catalog.HasNodes(Entry) ? " read" : ""));
+        std::sort(Lines.begin(), Lines.end());
+        return Lines;
     };
     Engine_catalog::TListing First = Engine_catalog::ListSummaries(Bin.Path());
-    ASSERT_EQ(First.Catalog.Entries().size(), 2u);
-    EXPECT_FALSE(First.Catalog.Entries()[0].Known);
-    TCatalog Full = Completed(First);
-    ASSERT_EQ(Full.Entries().size(), 2u);
-    EXPECT_EQ(Full.Entries()[0].Files, 4u);
-    EXPECT_TRUE(Full.HasNodes(1));
+    EXPECT_FALSE(First.Complete);
+    EXPECT_EQ(Figures(First.Catalog),
+              (std::vector<std::string>{"Tovel #0000 4 read", "Tovel #0001 4 read",
+                                        "Tovel #0003 4 read"}));
 
     const std::string CatalogPath = Bin.Path() + "\\" + Engine_catalog::CatalogFileName;
     std::vector<Engine_catalog::TCatalogEntry> Cached;
     ASSERT_TRUE(Engine_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
-    ASSERT_EQ(Cached.size(), 2u);
+    ASSERT_EQ(Cached.size(), 3u);
     // What the file says is what shows first, without a record read.
-    Cached[0].Files = 99;
+    for (Engine_catalog::TCatalogEntry& Entry : Cached)
+        Entry.Files = 99;
     TestSupport::WriteFile(CatalogPath, Engine_catalog::FormatCatalogFile(Cached));
     TRecord Newer = ProjectRecord();
     Newer.Puts.pop_back();
@@ -361,24 +365,26 @@ TEST(Engine_catalog, SummariesShowFirstAndTheCompletionChecksThemAgainstTheDisk)
     TestSupport::RemoveTree(Bin.Path() + "\\Tovel #0001");
     MakeEntry("Tovel #0002", Newer);
     Engine_catalog::TListing Second = Engine_catalog::ListSummaries(Bin.Path());
-    ASSERT_EQ(Second.Catalog.Entries().size(), 2u);
-    EXPECT_EQ(Second.Catalog.Entries()[0].Files, 99u);
-    EXPECT_FALSE(Second.Catalog.HasNodes(0));
-    Full = Completed(Second);
-    ASSERT_EQ(Full.Entries().size(), 2u);
-    EXPECT_EQ(Full.Entries()[0].Name + "|" + Full.Entries()[1].Name, "Tovel #0000|Tovel #0002");
-    EXPECT_EQ(Full.Entries()[0].Files, 3u);
-    EXPECT_EQ(Full.Entries()[1].Files, 3u);
+    EXPECT_EQ(Figures(Second.Catalog),
+              (std::vector<std::string>{"Tovel #0000 99", "Tovel #0001 99", "Tovel #0003 99"}));
+    const std::atomic<bool> Never{false};
+    TCatalog Checked;
+    TCatalog Full;
+    ASSERT_TRUE(Second.Complete(
+        Never, [&Checked](TCatalog& Made) { Checked = std::move(Made); }, Full));
+    EXPECT_EQ(Figures(Checked), (std::vector<std::string>{"Tovel #0000 3 read",
+                                                          "Tovel #0002 3 read", "Tovel #0003 99"}));
+    EXPECT_EQ(Figures(Full), (std::vector<std::string>{"Tovel #0000 3 read", "Tovel #0002 3 read",
+                                                       "Tovel #0003 4 read"}));
     ASSERT_TRUE(Engine_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
-    EXPECT_EQ(Cached.size(), 2u);
-    EXPECT_EQ(Cached[0].Files, 3u);
+    EXPECT_EQ(Cached.size(), 3u);
     // An entry a command changed is read at once, and a gone one left out.
     Engine_record::WriteRecord(Bin.Path() + "\\Tovel #0000", ProjectRecord());
     TestSupport::RemoveTree(Bin.Path() + "\\Tovel #0002");
     const Engine_catalog::TListing Third = Engine_catalog::ListSummaries(
         Bin.Path(), {Bin.Path() + "\\Tovel #0000", Bin.Path() + "\\Tovel #0002"});
-    ASSERT_EQ(Third.Catalog.Entries().size(), 1u);
-    EXPECT_EQ(Third.Catalog.Entries()[0].Files, 4u);
+    EXPECT_EQ(Figures(Third.Catalog),
+              (std::vector<std::string>{"Tovel #0000 4 read", "Tovel #0003 4"}));
     EXPECT_TRUE(Engine_catalog::IsCatalogFile("tovelbin.CATALOG"));
 }
 

@@ -296,14 +296,11 @@ std::size_t LastLevelStart(const std::string& Path) {
     return Start;
 }
 
-// The name of the item's own level as a directory search finds it; empty
-// when nothing is found.
-std::string FoundName(const std::string& Path) {
-    WIN32_FIND_DATAW Data;
+// The item's own level as a directory search finds it; false when nothing
+// is found.
+bool FindItem(const std::string& Path, WIN32_FIND_DATAW& Data) {
     const Base_file::TFindHandle Search(FindFirstFileW(Vek_codepage::ToWide(Path).c_str(), &Data));
-    if (!Search.Valid())
-        return std::string();
-    return Vek_codepage::FromWide(Data.cFileName);
+    return Search.Valid();
 }
 
 } // namespace
@@ -327,7 +324,8 @@ std::string TLongPathResolver::LongPathOf(const std::string& Path) {
     if (Start == std::string::npos)
         return Vek_file::GetLongPath(Full);
     const std::string Name = Full.substr(Start);
-    if (FoundName(Full) != Name)
+    WIN32_FIND_DATAW Data;
+    if (!FindItem(Full, Data) || Vek_codepage::FromWide(Data.cFileName) != Name)
         return Vek_file::GetLongPath(Full);
     const std::string Parent = Full.substr(0, Start);
     auto Known = FParents.find(Parent);
@@ -342,11 +340,29 @@ std::string TLongPathResolver::LongPathOf(const std::string& Path) {
             return Vek_file::GetLongPath(Full);
         Known = FParents.emplace(Parent, std::move(LongParent)).first;
     }
-    return Known->second + Name;
+    std::string Long = Known->second + Name;
+    FFound[Long] =
+        TFacts{Data.dwFileAttributes, Base_file::Joined64(Data.nFileSizeHigh, Data.nFileSizeLow)};
+    return Long;
+}
+
+bool TLongPathResolver::FactsOf(const std::string& LongPath, unsigned long& Attributes,
+                                std::uint64_t& Size) const {
+    const auto Found = FFound.find(LongPath);
+    if (Found == FFound.end())
+        return false;
+    Attributes = Found->second.Attributes;
+    Size = Found->second.Size;
+    return true;
 }
 
 std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths) {
     TLongPathResolver Resolver;
+    return AcceptPaths(Paths, Resolver);
+}
+
+std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths,
+                                     TLongPathResolver& Resolver) {
     std::vector<std::string> Accepted;
     Accepted.reserve(Paths.size());
     for (const std::string& Path : Paths) {
@@ -419,10 +435,23 @@ void TBin::Put(const std::vector<std::string>& Paths) {
     try {
         Task.Execute();
     } catch (...) {
-        FLastPutEntry = Task.EntryPath();
+        PutEnded(Task);
         throw;
     }
+    PutEnded(Task);
+}
+
+// What the put brought is listed once the put lets go of its entry.
+void TBin::PutEnded(const TPutTask& Task) {
     FLastPutEntry = Task.EntryPath();
+    if (Task.AwaitsListing())
+        Listings().Add(Task.EntryPath());
+}
+
+Engine_listing::TListingQueue& TBin::Listings() {
+    if (!FListings)
+        FListings = std::make_unique<Engine_listing::TListingQueue>();
+    return *FListings;
 }
 
 void TBin::SetProps(const TBinProps& Props) {
@@ -483,10 +512,15 @@ bool EntryCanTake(const std::string& EntryPath, const std::vector<std::string>& 
 
 void TPutTask::Execute() {
     const std::unique_ptr<TFileOperator> Operator = CreateFileOperator();
-    BuildSources(*Operator);
-    // The walk comes before anything is made: a listing that fails ends the
-    // put with the index as it was.
-    Engine_record::TPutRecorder Recorder(Operator->Sources());
+    TLongPathResolver Resolver;
+    BuildSources(*Operator, Resolver);
+    // The record names the items as the acceptance found them; what their
+    // directories hold is listed once they are in the entry.
+    Engine_record::TPutRecorder Recorder(
+        Operator->Sources(),
+        [&Resolver](const std::string& Source, unsigned long& Attributes, std::uint64_t& Size) {
+            return Resolver.FactsOf(Source, Attributes, Size);
+        });
     BuildDestinations(*Operator);
     Recorder.Begin(FEntryPath);
     Operator->SetFunc(App_fileoperation::FileOperationMove);
@@ -494,9 +528,9 @@ void TPutTask::Execute() {
                        App_fileoperation::FileOperationNoConfirmMakeDirectory);
     // After a failure the record still says what arrived, as far as it can;
     // the first failure is the one told.
-    const auto CompleteQuietly = [&Recorder] {
+    const auto CompleteQuietly = [this, &Recorder] {
         try {
-            Recorder.Complete(false);
+            FAwaitsListing = Recorder.Complete(false);
         } catch (const Exception&) {
         }
     };
@@ -511,7 +545,7 @@ void TPutTask::Execute() {
         CompleteQuietly();
         throw;
     }
-    Recorder.Complete(Operator->Succeeded());
+    FAwaitsListing = Recorder.Complete(Operator->Succeeded());
     RaiseWhatFailed(*Operator);
 }
 
@@ -543,8 +577,8 @@ std::unique_ptr<TFileOperator> TPutTask::CreateFileOperator() {
 // The first refused path ends the put before anything exists of it. An
 // item inside a directory of the same put moves with that directory: as a
 // pair of its own it would land inside the directory's copy.
-void TPutTask::BuildSources(TFileOperator& Operator) {
-    std::vector<std::string> Sources = AcceptPaths(Paths);
+void TPutTask::BuildSources(TFileOperator& Operator, TLongPathResolver& Resolver) {
+    std::vector<std::string> Sources = AcceptPaths(Paths, Resolver);
     SortDescending(Sources);
     RemoveNestedItems(Sources);
     Operator.Sources() = std::move(Sources);

@@ -4,6 +4,7 @@
 
 #include "base/Base_system.h"
 #ifdef _WIN32
+#include "engine/Engine_listing.h"
 #include "engine/Engine_lock.h"
 #endif
 
@@ -81,6 +82,9 @@ struct TBinProps {
 
 std::string DefaultFixedLocation();
 
+class TPutTask;
+class TLongPathResolver;
+
 class TBin : public Base_system::TObject {
 public:
     TBin();
@@ -103,6 +107,11 @@ public:
     // The entry the last put of this bin took (also one that failed after
     // it took one); empty before.
     const std::string& LastPutEntry() const { return FLastPutEntry; }
+#ifdef _WIN32
+    // Where the records of this bin's puts are completed, off the window's
+    // thread.
+    Engine_listing::TListingQueue& Listings();
+#endif
 
     void SetProps(const TBinProps& Props);
     void GetProps(TBinProps& Props) const;
@@ -117,10 +126,17 @@ public:
 
 private:
     void Changed();
+#ifdef _WIN32
+    void PutEnded(const TPutTask& Task);
+#endif
     TBinLocationType FLocationType;
     std::string FFixedLocation;
     std::unique_ptr<TBinEntryName> FEntryName;
     std::string FLastPutEntry;
+#ifdef _WIN32
+    // Last, so that it ends first: a listing still under way stops.
+    std::unique_ptr<Engine_listing::TListingQueue> FListings;
+#endif
 };
 
 class TPutTask {
@@ -142,17 +158,22 @@ public:
     const std::string& EntryPath() const {
         return FEntryPath;
     }
+    // Whether a directory arrived whose contents the record still lacks.
+    bool AwaitsListing() const {
+        return FAwaitsListing;
+    }
 
 protected:
     // The operator that will move the items; a test may watch what it gets.
     virtual std::unique_ptr<App_fileoperation::TFileOperator> CreateFileOperator();
 
 private:
-    void BuildSources(App_fileoperation::TFileOperator& Operator);
+    void BuildSources(App_fileoperation::TFileOperator& Operator, TLongPathResolver& Resolver);
     void BuildDestinations(App_fileoperation::TFileOperator& Operator);
     void CreateEntry(const std::string& EntryPath);
     void RaiseWhatFailed(const App_fileoperation::TFileOperator& Operator) const;
     std::string FEntryPath;
+    bool FAwaitsListing = false;
     // The entry's lock, from before it is made or chosen until the put ends.
     Engine_lock::TEntryLocks FLocks;
 #endif
@@ -174,15 +195,25 @@ bool EntryCanTake(const std::string& EntryPath, const std::vector<std::string>& 
 class TLongPathResolver {
 public:
     std::string LongPathOf(const std::string& Path);
+    // The attributes and bytes the search found at a long path it gave;
+    // false where it gave it without a search of its own.
+    bool FactsOf(const std::string& LongPath, unsigned long& Attributes, std::uint64_t& Size) const;
 
 private:
+    struct TFacts {
+        unsigned long Attributes;
+        std::uint64_t Size;
+    };
     // Parent directories with their trailing backslash, as typed and as long.
     std::unordered_map<std::string, std::string> FParents;
+    std::unordered_map<std::string, TFacts> FFound;
 };
 
 // AcceptPath over the paths of one put, in their order, with one resolver:
 // the first refused path ends it with the same boxes and failure.
 std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths);
+std::vector<std::string> AcceptPaths(const std::vector<std::string>& Paths,
+                                     TLongPathResolver& Resolver);
 
 // Refuses a put in which a source or its destination is too long for the
 // shell: a plain box names the first such destination (a destination is

@@ -428,8 +428,12 @@ void TBinHandler::NoticeUnfinishedPuts() {
     const std::string Location = FBin->GetLocation();
     if (!Vek_file::IsDirectory(Location))
         return;
+    std::vector<std::string> AwaitingListing;
     const std::vector<Engine_takeback::TUnfinishedPut> Puts =
-        Engine_takeback::NoticeUnfinishedPuts(Location);
+        Engine_takeback::NoticeUnfinishedPuts(Location, &AwaitingListing);
+    // A put that ended before its record was complete is listed now.
+    for (const std::string& EntryPath : AwaitingListing)
+        FBin->Listings().Add(EntryPath);
     if (Puts.empty())
         return;
     Gui_application::Application().ShowMessageBox(Engine_takeback::UnfinishedMessage(Puts),
@@ -565,7 +569,7 @@ void TBinHandler::DiscardItems(const std::vector<Engine_takeback::TTakeBackSelec
     Engine_lock::TEntryLocks Locks;
     for (const Engine_takeback::TTakeBackSelection& Selection : Selections) {
         const std::string Name = "\"" + Vek_file::ExtractFileName(Selection.EntryPath) + "\"";
-        if (!Locks.TryLock(Selection.EntryPath))
+        if (!Locks.TryLock(Selection.EntryPath, Engine_lock::RecordWriteWait))
             throw Base_system::Exception("The program cannot discard from " + Name +
                                          ": another command is working on it.");
         if (!Engine_cleanup::HasRecycleBin(Selection.EntryPath))

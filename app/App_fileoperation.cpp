@@ -15,6 +15,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #endif
 
@@ -80,19 +82,29 @@ bool IsAtOrBelow(const std::string& Key, const std::string& ParentKey) {
            (Key.size() == ParentKey.size() || Key[ParentKey.size()] == '\\');
 }
 
+// Whether Key, or a level above it, is one of Keys.
+bool IsAtOrBelowOneOf(const std::string& Key, const std::unordered_set<std::string>& Keys) {
+    if (Keys.count(Key))
+        return true;
+    for (std::size_t Level = Key.find('\\'); Level != std::string::npos;
+         Level = Key.find('\\', Level + 1))
+        if (Keys.count(Key.substr(0, Level)))
+            return true;
+    return false;
+}
+
 // Makes Directory and its missing parents, each at most once per operation:
 // Known holds every directory already seen. A level that cannot be made is
 // left to the shell, which then reports the failure in its own words. A
-// level that a pair's own move brings is never made beforehand: the shell
-// would then move that pair onto a directory that stands.
-void MakeDirectoryOnce(const std::string& Directory, std::set<std::string>& Known,
-                       const std::vector<std::string>& Brought) {
+// level that a pair's own move brings (Brought holds the destinations'
+// keys) is never made beforehand: the shell would then move that pair onto
+// a directory that stands.
+void MakeDirectoryOnce(const std::string& Directory, std::unordered_set<std::string>& Known,
+                       const std::unordered_set<std::string>& Brought) {
     if (Directory.size() < 3 || !Known.insert(Directory).second)
         return;
-    const std::string Key = KeyOf(Directory);
-    for (const std::string& Destination : Brought)
-        if (IsAtOrBelow(Key, Destination))
-            return;
+    if (IsAtOrBelowOneOf(KeyOf(Directory), Brought))
+        return;
     if (Vek_file::IsDirectory(Directory))
         return;
     MakeDirectoryOnce(Vek_file::ExtractDirectory(Directory), Known, Brought);
@@ -143,10 +155,32 @@ std::string UnremovedMessage(const std::vector<std::string>& Paths) {
     return Text;
 }
 
-// A move between drives copies and then deletes. Where it stopped (a full
+// Which pairs cross from one volume to another. Within a volume the shell
+// renames, which leaves nothing behind; a pair whose volumes the system
+// cannot tell counts as crossing. Each directory is asked once.
+std::vector<bool> PairsAcrossVolumes(const std::vector<std::string>& Sources,
+                                     const std::vector<std::string>& Destinations) {
+    std::unordered_map<std::string, std::string> Volumes;
+    const auto VolumeOfParent = [&Volumes](const std::string& Path) -> const std::string& {
+        const std::string Parent = Vek_file::ExtractDirectory(Path);
+        auto Known = Volumes.find(Parent);
+        if (Known == Volumes.end())
+            Known = Volumes.emplace(Parent, Vek_file::VolumeOf(Parent)).first;
+        return Known->second;
+    };
+    std::vector<bool> Across(std::min(Sources.size(), Destinations.size()));
+    for (std::size_t Pair = 0; Pair < Across.size(); ++Pair) {
+        const std::string& From = VolumeOfParent(Sources[Pair]);
+        Across[Pair] = From.empty() || From != VolumeOfParent(Destinations[Pair]);
+    }
+    return Across;
+}
+
+// A move between volumes copies and then deletes. Where it stopped (a full
 // drive, a file held open, a cancel), a file can be both at its source and,
 // whole or cut short, at its destination. Noted before the move: each
-// source file's identity, what stood below the destinations, and which pair
+// source file's identity (of the pairs that cross volumes: no other pair
+// can leave a copy), what stood below the destinations, and which pair
 // brings what where. After the move a copy goes only where all of this
 // proves it one this move made of a source that is still the same file: a
 // source made anew meanwhile is another file, and then the copy is the one
@@ -154,7 +188,7 @@ std::string UnremovedMessage(const std::vector<std::string>& Paths) {
 class TMoveCleanUp {
 public:
     TMoveCleanUp(const std::vector<std::string>& Sources,
-                 const std::vector<std::string>& Destinations)
+                 const std::vector<std::string>& Destinations, const std::vector<bool>& Across)
         : FSources(Sources), FDestinations(Destinations), FFiles(Sources.size()) {
         for (const std::string& Destination : Destinations) {
             FDestinationKeys.push_back(KeyOf(Destination));
@@ -165,15 +199,17 @@ public:
                                 FExistingFiles.insert({Identity.Volume, Identity.Index});
                         });
         }
-        for (std::size_t Pair = 0; Pair < Sources.size() && Pair < Destinations.size(); ++Pair)
-            ForEachFile(Sources[Pair], std::string(),
-                        [&](const std::string& Relative, const Vek_file::TFileIdentity& Identity) {
-                            FFiles[Pair].push_back(TSourceFile{Relative, Identity});
-                            const std::string Key = KeyOf(Joined(Destinations[Pair], Relative));
-                            const auto Added = FBringer.emplace(Key, Pair);
-                            if (!Added.second && Added.first->second != Pair)
-                                Added.first->second = SeveralPairs;
-                        });
+        for (std::size_t Pair = 0; Pair < Across.size(); ++Pair)
+            if (Across[Pair])
+                ForEachFile(
+                    Sources[Pair], std::string(),
+                    [&](const std::string& Relative, const Vek_file::TFileIdentity& Identity) {
+                        FFiles[Pair].push_back(TSourceFile{Relative, Identity});
+                        const std::string Key = KeyOf(Joined(Destinations[Pair], Relative));
+                        const auto Added = FBringer.emplace(Key, Pair);
+                        if (!Added.second && Added.first->second != Pair)
+                            Added.first->second = SeveralPairs;
+                    });
     }
 
     // The paths of the copies that should go and could not be removed.
@@ -253,8 +289,11 @@ void TFileOperator::PerformOperation(Base_system::TObject*) {
     Operation.fFlags = FFlags;
     const bool PairedMove = FFunc == FO_MOVE && (FFlags & FileOperationMultipleDestinations);
     std::unique_ptr<TMoveCleanUp> CleanUp;
-    if (PairedMove)
-        CleanUp = std::make_unique<TMoveCleanUp>(FSources, FDestinations);
+    if (PairedMove) {
+        const std::vector<bool> Across = PairsAcrossVolumes(FSources, FDestinations);
+        if (std::find(Across.begin(), Across.end(), true) != Across.end())
+            CleanUp = std::make_unique<TMoveCleanUp>(FSources, FDestinations, Across);
+    }
     int Result = ShellFileOperation(Operation);
     // A cancel is one, also where the shell reports it as success.
     const int OperationCancelled = 0x75;
@@ -280,11 +319,11 @@ int TFileOperator::ShellFileOperation(SHFILEOPSTRUCTA& Operation) {
 void TFileOperator::MakeTargetDirectories() const {
     if (!(FFlags & FileOperationNoConfirmMakeDirectory) || (FFunc != FO_MOVE && FFunc != FO_COPY))
         return;
-    std::set<std::string> Known;
+    std::unordered_set<std::string> Known;
     if (FFlags & FileOperationMultipleDestinations) {
-        std::vector<std::string> Brought;
+        std::unordered_set<std::string> Brought;
         for (const std::string& Destination : FDestinations)
-            Brought.push_back(KeyOf(Destination));
+            Brought.insert(KeyOf(Destination));
         for (const std::string& Destination : FDestinations)
             MakeDirectoryOnce(Vek_file::ExtractDirectory(Destination), Known, Brought);
     } else if (!FDestinations.empty()) {

@@ -152,14 +152,15 @@ TCleanUpEntry ReadEntry(const std::string& Name, const std::string& Path, std::u
             else
                 ++Entry.MoreItems;
         }
-    if (Newest) {
-        Entry.Put = Newest->Time;
-        Entry.Size = RecordedBytes(Record);
-        Entry.Protected = HasOpenPut(Record);
-    } else {
-        Entry.Put = Created;
-        Entry.Size = Engine_takeback::TreeSize(Engine_takeback::ReadEntryTree(Path));
-    }
+    // A record that still awaits its listing knows its items, not their size.
+    const bool Counted =
+        std::none_of(Record.Puts.begin(), Record.Puts.end(),
+                     [](const Engine_record::TPutSection& Section) { return !Section.Listed; });
+    Entry.Put = Newest ? Newest->Time : Created;
+    Entry.Protected = Newest && HasOpenPut(Record);
+    Entry.Size = Newest && Counted
+                     ? RecordedBytes(Record)
+                     : Engine_takeback::TreeSize(Engine_takeback::ReadEntryTree(Path));
     return Entry;
 }
 

@@ -37,12 +37,12 @@ std::string KeyOf(const std::string& EntryPath) {
 
 } // namespace
 
-bool TEntryLocks::TryLock(const std::string& EntryPath) {
+bool TEntryLocks::TryLock(const std::string& EntryPath, std::uint32_t Wait) {
     const std::string Key = KeyOf(EntryPath);
     if (std::any_of(FHeld.begin(), FHeld.end(),
                     [&Key](const auto& Held) { return Held.first == Key; }))
         return true;
-    auto Lock = std::make_unique<Vek_sync::TLock>(EntryLockPrefix + Vek_hash::HashText(Key));
+    auto Lock = std::make_unique<Vek_sync::TLock>(EntryLockPrefix + Vek_hash::HashText(Key), Wait);
     if (!Lock->Held())
         return false;
     FHeld.emplace_back(Key, std::move(Lock));

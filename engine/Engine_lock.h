@@ -8,6 +8,7 @@
 
 #include "vek/Vek_sync.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -15,13 +16,19 @@
 
 namespace Engine_lock {
 
+// How long a command on entries the user chose waits for one that another
+// command holds, before it refuses: long enough for a record to be written,
+// as the listing after a put does.
+const std::uint32_t RecordWriteWait = 2000;
+
 // The locks one command holds, until it ends. An entry's lock has the same
 // name for every spelling of the bin's path that names the same directory.
 class TEntryLocks {
 public:
-    // Takes the entry's lock; false when another command holds it. A lock
-    // this holds already is taken again at no cost.
-    bool TryLock(const std::string& EntryPath);
+    // Takes the entry's lock, waiting at most Wait milliseconds; false when
+    // another command holds it. A lock this holds already is taken again at
+    // no cost.
+    bool TryLock(const std::string& EntryPath, std::uint32_t Wait = 0);
     // Lets go of the entry's lock, if this holds it.
     void Unlock(const std::string& EntryPath);
 

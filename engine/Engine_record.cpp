@@ -3,6 +3,7 @@
 #include "vek/Vek_string.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -33,6 +34,9 @@ const char PathDelimiter = '\\';
 const char ItemMark = '*';
 const char LinkMark = '>';
 const char UnlistedMark = '?';
+// The last word of a section line whose items' contents are still to be
+// listed.
+const char ListingWord[] = "listing";
 const char SizeMark = '\t';
 // Deeper than any path the shell can move; it bounds the recursion over a tree.
 const std::size_t MaxDepth = 1024;
@@ -223,20 +227,23 @@ private:
         return true;
     }
 
-    // "put <id> <time> <state> items <n> files <n> bytes <n>", single blanks.
+    // "put <id> <time> <state> items <n> files <n> bytes <n> [listing]",
+    // single blanks.
     bool SectionLine(const std::string& Line, TPutSection& Section) {
         std::vector<std::string> Words;
         std::size_t Start = 0;
         for (;;) {
             const std::size_t Blank = Line.find(' ', Start);
             Words.push_back(Line.substr(Start, Blank - Start));
-            if (Blank == std::string::npos || Words.size() > 10)
+            if (Blank == std::string::npos || Words.size() > 11)
                 break;
             Start = Blank + 1;
         }
         std::uint64_t Items = 0;
-        if (Words.size() != 10 || Words[4] != "items" || Words[6] != "files" ||
-            Words[8] != "bytes" || !IsSafeId(Words[1]) || !ParseTime(Words[2], Section.Time) ||
+        Section.Listed = Words.size() == 10;
+        if ((!Section.Listed && (Words.size() != 11 || Words[10] != ListingWord)) ||
+            Words[4] != "items" || Words[6] != "files" || Words[8] != "bytes" ||
+            !IsSafeId(Words[1]) || !ParseTime(Words[2], Section.Time) ||
             !ParseState(Words[3], Section.State) || !ParseNumber(Words[5], Items) ||
             !ParseNumber(Words[7], FFiles) || !ParseNumber(Words[9], FBytes))
             return false;
@@ -472,7 +479,8 @@ std::string FormatRecord(const TRecord& Record) {
         const std::size_t Items = std::max(Section.Items, CountItems(Section.Tree));
         Text += "put " + Section.Id + " " + FormatTime(Section.Time) + " " +
                 StateName(Section.State) + " items " + std::to_string(Items) + " files " +
-                std::to_string(Files) + " bytes " + std::to_string(Bytes) + LineEnd;
+                std::to_string(Files) + " bytes " + std::to_string(Bytes) +
+                (Section.Listed ? "" : std::string(" ") + ListingWord) + LineEnd;
         for (const TRecordNode& Drive : Section.Tree.Children)
             FormatNode(Drive, 0, Text);
     }
@@ -597,11 +605,27 @@ TRecordNode::TKind KindOf(DWORD Attributes) {
     return (Attributes & FILE_ATTRIBUTE_DIRECTORY) ? TRecordNode::nkDirectory : TRecordNode::nkFile;
 }
 
-void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node);
+TRecordNode ItemNode(DWORD Attributes, std::uint64_t Size) {
+    TRecordNode Node;
+    Node.Kind = KindOf(Attributes);
+    if (Node.Kind == TRecordNode::nkFile)
+        Node.Size = Size;
+    Node.Unlisted = Node.Kind == TRecordNode::nkDirectory;
+    return Node;
+}
+
+// Thrown through a listing once its Stop is set.
+struct TStopped {};
+
+void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node,
+               const std::atomic<bool>* Stop);
 
 // The listing's names come in the process code page; a name that converts
 // to no safe one (a character the code page lacks) is no record's business.
-void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, bool SkipRecordFiles) {
+void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, bool SkipRecordFiles,
+              const std::atomic<bool>* Stop = nullptr) {
+    if (Stop && *Stop)
+        throw TStopped();
     Vek_file::ListDirectory(Path, [&](const Vek_file::TFindData& Data) {
         if (SkipRecordFiles && IsRecordFile(Data.Name))
             return;
@@ -613,34 +637,38 @@ void ReadInto(const std::string& Path, std::size_t Depth, TRecordNode& Node, boo
         if (Child.Kind == TRecordNode::nkFile)
             Child.Size = Data.Size;
         else if (Child.Kind == TRecordNode::nkDirectory)
-            ReadLevel(Path + PathDelimiter + Data.Name, Depth + 1, Child);
+            ReadLevel(Path + PathDelimiter + Data.Name, Depth + 1, Child, Stop);
         Node.Children.push_back(std::move(Child));
     });
 }
 
-// A level below the one asked for that cannot be listed (no access) is kept
-// as unlisted: the shell moves it all the same, and the record says so.
-void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node) {
+// A level that cannot be listed (no access) is kept as unlisted: the shell
+// moves it all the same, and the record says so.
+void ReadLevel(const std::string& Path, std::size_t Depth, TRecordNode& Node,
+               const std::atomic<bool>* Stop) {
     try {
-        ReadInto(Path, Depth, Node, false);
+        ReadInto(Path, Depth, Node, false, Stop);
     } catch (const Vek_file::EFileError&) {
         Node.Children.clear();
         Node.Unlisted = true;
     }
 }
 
-// What stands at Path as an item of a record: false when nothing does.
+// What stands at Path as an item of a record, its contents not read: false
+// when nothing does. A directory stays unlisted until its listing.
 bool ReadItem(const std::string& Path, TRecordNode& Node) {
     WIN32_FILE_ATTRIBUTE_DATA Data;
     if (!GetFileAttributesExW(Vek_codepage::ToWide(Path).c_str(), GetFileExInfoStandard, &Data))
         return false;
-    Node = TRecordNode();
-    Node.Kind = KindOf(Data.dwFileAttributes);
-    if (Node.Kind == TRecordNode::nkFile)
-        Node.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
-    else if (Node.Kind == TRecordNode::nkDirectory)
-        Node = ReadTree(Path);
+    Node = ItemNode(Data.dwFileAttributes,
+                    (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow);
     return true;
+}
+
+bool HoldsDirectory(const TRecordNode& Tree) {
+    return std::any_of(Tree.Children.begin(), Tree.Children.end(), [](const TRecordNode& Child) {
+        return Child.Item ? Child.Kind == TRecordNode::nkDirectory : HoldsDirectory(Child);
+    });
 }
 
 // The put's time and process: no two puts that run at once share an id.
@@ -766,20 +794,70 @@ bool IsUnfinished(const TPutSection& Section) {
            (Section.State == TPutState::psBegun && !IsPutRunning(Section));
 }
 
-TPutRecorder::TPutRecorder(const std::vector<std::string>& Sources) {
+bool AwaitsListing(const TPutSection& Section) {
+    return !Section.Listed && !(Section.State == TPutState::psBegun && IsPutRunning(Section));
+}
+
+// Each item as the entry holds it now, a directory with its contents; an
+// item gone meanwhile is left out.
+bool ListSection(const std::string& EntryPath, TPutSection& Section,
+                 const std::atomic<bool>* Stop) {
+    std::vector<TRecordItem> Items;
+    for (const std::string& Path : ItemPaths(Section.Tree)) {
+        TRecordItem Item;
+        Item.Path = Path;
+        const std::string Place = EntryPath + PathDelimiter + FromRecordText(Path);
+        if (!ReadItem(Place, Item.Node))
+            continue;
+        if (Item.Node.Kind == TRecordNode::nkDirectory) {
+            Item.Node.Unlisted = false;
+            try {
+                ReadLevel(Place, 0, Item.Node, Stop);
+            } catch (const TStopped&) {
+                return false;
+            }
+        }
+        Items.push_back(std::move(Item));
+    }
+    std::size_t Refused = 0;
+    Section.Tree = BuildTree(std::move(Items), Refused);
+    Section.Listed = true;
+    return true;
+}
+
+bool ListAwaitingSections(const std::string& EntryPath, TRecord& Record,
+                          const std::atomic<bool>* Stop) {
+    if (!ReadRecord(EntryPath, Record))
+        return false;
+    bool Listed = false;
+    for (TPutSection& Section : Record.Puts) {
+        if (!AwaitsListing(Section))
+            continue;
+        if (!ListSection(EntryPath, Section, Stop))
+            return false;
+        Listed = true;
+    }
+    return Listed;
+}
+
+TPutRecorder::TPutRecorder(const std::vector<std::string>& Sources, const TItemFacts& Facts) {
     std::vector<TRecordItem> Items;
     Items.reserve(Sources.size());
     for (const std::string& Source : Sources) {
         TRecordItem Item;
-        // A source that is gone already is the shell's to report.
-        if (!ReadItem(Source, Item.Node))
-            continue;
+        DWORD Attributes = 0;
+        std::uint64_t Size = 0;
+        if (Facts && Facts(Source, Attributes, Size))
+            Item.Node = ItemNode(Attributes, Size);
+        else if (!ReadItem(Source, Item.Node))
+            continue; // A source that is gone already is the shell's to report.
         Item.Path = ToRecordText(RelativePath(Source));
         Items.push_back(std::move(Item));
     }
     std::size_t Refused = 0;
     FSection.Tree = BuildTree(std::move(Items), Refused);
     FSection.Items = CountItems(FSection.Tree) + Refused;
+    FSection.Listed = !HoldsDirectory(FSection.Tree);
     FItemPaths = ItemPaths(FSection.Tree);
 }
 
@@ -798,11 +876,12 @@ void TPutRecorder::Begin(const std::string& EntryPath) {
     WriteRecord(EntryPath, Record);
 }
 
-void TPutRecorder::Complete(bool MoveSucceeded) {
+bool TPutRecorder::Complete(bool MoveSucceeded) {
     const bool Whole = EveryItemArrived();
     if (!MoveSucceeded || !Whole)
         FSection.Tree = ArrivedTree();
     FSection.State = Whole ? TPutState::psDone : TPutState::psInterrupted;
+    FSection.Listed = !HoldsDirectory(FSection.Tree);
     TRecord Record;
     ReadRecord(FEntryPath, Record);
     auto Own = std::find_if(Record.Puts.rbegin(), Record.Puts.rend(),
@@ -813,6 +892,7 @@ void TPutRecorder::Complete(bool MoveSucceeded) {
         Record.Puts.push_back(FSection);
     WriteRecord(FEntryPath, Record);
     FRunning.reset();
+    return !FSection.Listed;
 }
 
 bool TPutRecorder::EveryItemArrived() const {

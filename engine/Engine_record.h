@@ -25,7 +25,8 @@
 // After the first line come the sections. A section line gives the put's id
 // (it also names the mutex its put holds while it runs), its time (UTC, to
 // 100 ns), its state, the number of items it was given, and the files and
-// bytes its tree holds. Then its tree, one name per line, indented by one
+// bytes its tree holds, and last the word "listing" while the section
+// awaits its listing. Then its tree, one name per line, indented by one
 // tab per level below the entry: a name followed by "\" is a directory
 // whose contents follow one level deeper, by a tab and a decimal size a
 // file, by ">" a link (a junction or symbolic link, never followed: a leaf),
@@ -34,7 +35,10 @@
 // moved with it, the levels above it only lead to it. The first level is
 // always a drive letter, so that C\Data\report.txt stands for
 // C:\Data\report.txt. Every file and directory of the put is listed, so the
-// record can answer a search over every path the bin holds.
+// record can answer a search over every path the bin holds: a put first
+// records only its items, each directory among them unlisted, and ends with
+// "listing"; once the move is over, a listing of the entry reads what those
+// directories hold and completes the section.
 //
 // A record is untrusted input: anyone can edit it. It only chooses which
 // items of its entry a command works on; where an item goes is always its
@@ -45,8 +49,10 @@
 // is refused whole, and its entry counts as one without a record.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,6 +97,9 @@ struct TPutSection {
     TPutState State = TPutState::psBegun;
     // The number of items the put was given.
     std::size_t Items = 0;
+    // False while only the put's items are known: the contents of its
+    // directory items (unlisted in the tree) are still to be read.
+    bool Listed = true;
     TRecordNode Tree;
 };
 
@@ -180,13 +189,30 @@ bool IsBeingWritten(const std::string& EntryPath);
 // by a put that runs no more.
 bool IsUnfinished(const TPutSection& Section);
 
+// Whether the section waits for its listing: the put that wrote it has
+// ended, and what lies below its directory items is not read yet.
+bool AwaitsListing(const TPutSection& Section);
+// Reads the entry's record and completes in it every section that awaits
+// its listing: the contents of each of its directory items are read from
+// the entry (a level that cannot be listed stays unlisted), and an item no
+// longer there is left out. Nothing is written. False when nothing awaited,
+// and once Stop is set.
+bool ListAwaitingSections(const std::string& EntryPath, TRecord& Record,
+                          const std::atomic<bool>* Stop = nullptr);
+
+// What the put learned of a source when it accepted it, so that the record
+// need not ask the disk again: false where it knows nothing.
+using TItemFacts =
+    std::function<bool(const std::string& Source, unsigned long& Attributes, std::uint64_t& Size)>;
+
 // The record of one put, from before the move to after it.
 class TPutRecorder {
 public:
-    // Walks the sources (full paths of the process code page) and what lies
-    // below them. A listing that fails raises before anything is made; a
-    // source the record cannot hold is left out of it.
-    explicit TPutRecorder(const std::vector<std::string>& Sources);
+    // Names the sources (full paths of the process code page) as the put's
+    // items: each by its kind, a file by its size, from Facts or else from
+    // the disk. Nothing below a directory is read: the section awaits its
+    // listing. A source the record cannot hold is left out of it.
+    explicit TPutRecorder(const std::vector<std::string>& Sources, const TItemFacts& Facts = {});
     ~TPutRecorder();
     TPutRecorder(const TPutRecorder&) = delete;
     TPutRecorder& operator=(const TPutRecorder&) = delete;
@@ -195,12 +221,11 @@ public:
     // the one of an entry used again) and holds the put's mutex until
     // Complete. Raises when the record cannot be written: nothing has moved.
     void Begin(const std::string& EntryPath);
-    // After the move: the section as the entry holds it now. When the move
-    // succeeded and every item arrived, the walk of the sources is what
-    // arrived; otherwise the items in the entry are walked. A put that did
-    // not bring every item is recorded as interrupted. A failure to list or
-    // write leaves the section begun and is raised.
-    void Complete(bool MoveSucceeded);
+    // After the move: the section's items as the entry holds them now; a
+    // put that did not bring every item is recorded as interrupted. True
+    // when a directory arrived, whose contents are still to be listed. A failure to write leaves
+    // the section begun and is raised.
+    bool Complete(bool MoveSucceeded);
 
     const TPutSection& Section() const { return FSection; }
 

@@ -780,7 +780,8 @@ bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection) {
     return Found;
 }
 
-std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location) {
+std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location,
+                                                 std::vector<std::string>* AwaitingListing) {
     std::vector<TUnfinishedPut> Found;
     for (const TEntryDirectory& Entry : ListEntryDirectories(Location)) {
         Engine_record::TRecord Record;
@@ -804,6 +805,9 @@ std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location) {
         }
         if (Changed)
             Engine_record::WriteRecord(Entry.Path, Record);
+        if (AwaitingListing &&
+            std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::AwaitsListing))
+            AwaitingListing->push_back(Entry.Path);
     }
     return Found;
 }
@@ -873,7 +877,7 @@ void TTakeBackTask::Execute() {
     RefuseTargetInBin();
     Engine_lock::TEntryLocks Locks;
     for (const TTakeBackSelection& Selection : Selections)
-        if (!Locks.TryLock(Selection.EntryPath))
+        if (!Locks.TryLock(Selection.EntryPath, Engine_lock::RecordWriteWait))
             throw Exception("The program cannot take back from \"" +
                             Vek_file::ExtractFileName(Selection.EntryPath) +
                             "\": another command is working on it.");

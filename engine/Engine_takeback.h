@@ -313,8 +313,11 @@ bool FindLastPut(const std::string& Location, TTakeBackSelection& Selection);
 
 // Every put of the bin at Location that did not finish and that the user
 // has not been told of yet: its record section keeps what arrived and is
-// marked interrupted. Nothing moves.
-std::vector<TUnfinishedPut> NoticeUnfinishedPuts(const std::string& Location);
+// marked interrupted. Nothing moves. AwaitingListing, when given, gets the
+// entries whose records still await their listing.
+std::vector<TUnfinishedPut>
+NoticeUnfinishedPuts(const std::string& Location,
+                     std::vector<std::string>* AwaitingListing = nullptr);
 
 // What a take back asks of its caller: a person's answers, a put for what a
 // Replace sets aside, and the one move. The program's windows answer; so

@@ -191,7 +191,7 @@ protected:
 // Only the copies this move made go, and only where the source is still whole.
 TEST(App_fileoperation_TFileOperator, StoppedMoveLeavesNoIncompleteCopy) {
     TTempDir Source;
-    TTempDir Target;
+    TTempDir Target("D:\\");
     TestSupport::WriteFile(Source / "a.txt", "all of a");
     Vek_file::MakeDirectory(Source / "Dir\\Sub");
     TestSupport::WriteFile(Source / "Dir\\Sub\\moved.txt", "moved");

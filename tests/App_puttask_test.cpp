@@ -4,6 +4,7 @@
 
 #include "app/App_fileoperation.h"
 #include "app/App_guarddialog.h"
+#include "engine/Engine_listing.h"
 #include "engine/Engine_record.h"
 #include "gui/Gui_application.h"
 #include "tests/TestSupport.h"
@@ -348,8 +349,13 @@ TEST_F(App_bin_Put, ItemsOfTwoDrivesArriveWholeInOneEntry) {
     std::sort(Recorded.begin() + 1, Recorded.end());
     std::sort(Read.begin() + 1, Read.end());
     EXPECT_EQ(Read, Recorded);
+    // The directories' contents are read after the move, from the entry.
     Engine_record::TRecord Record;
     ASSERT_TRUE(Engine_record::ReadRecord(Entry("Tovel #0000"), Record));
+    EXPECT_FALSE(Record.Puts[0].Listed);
+    ASSERT_TRUE(Engine_listing::CompleteListings(Entry("Tovel #0000")));
+    ASSERT_TRUE(Engine_record::ReadRecord(Entry("Tovel #0000"), Record));
+    EXPECT_TRUE(Record.Puts[0].Listed);
     std::uint64_t Files = 0;
     std::uint64_t Bytes = 0;
     Engine_record::CountFiles(Record.Puts[0].Tree, Files, Bytes);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <memory>
 #endif
 
@@ -301,6 +302,23 @@ bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity) {
         Identity.Index = Joined64(Information.nFileIndexHigh, Information.nFileIndexLow);
     }
     return true;
+}
+
+std::string VolumeOf(const std::string& Path) {
+    std::string Level = Path;
+    while (GetFileAttributesW(Vek_codepage::ToWide(Level).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const std::string Parent = ExtractDirectory(Level);
+        if (Parent.size() >= Level.size())
+            return std::string();
+        Level = Parent;
+    }
+    const std::wstring Wide = Vek_codepage::ToWide(Level);
+    // The root is never longer than the path it is taken from.
+    std::wstring Root(Wide.size() + 2, L'\0');
+    if (!GetVolumePathNameW(Wide.c_str(), &Root[0], static_cast<DWORD>(Root.size())))
+        return std::string();
+    Root.resize(std::wcslen(Root.c_str()));
+    return UpperCasePath(Vek_codepage::FromWide(Root));
 }
 
 bool IsSameFile(const TFileIdentity& A, const TFileIdentity& B) {

@@ -103,6 +103,11 @@ struct TFileIdentity {
 // The identity of what stands at Path itself (a link is not followed);
 // false when nothing does.
 bool ReadFileIdentity(const std::string& Path, TFileIdentity& Identity);
+// The root of the volume that holds Path, or of the nearest level above it
+// that exists (the mount point of a volume mounted in a folder, else the
+// drive's root), upper-cased; empty when the system cannot tell.
+std::string VolumeOf(const std::string& Path);
+
 // One file under two paths: the same index on the same volume.
 bool IsSameFile(const TFileIdentity& A, const TFileIdentity& B);
 // The file as it was: the same bytes and last write, and where both have an

@@ -38,10 +38,11 @@ void TMutex::Close() {
 }
 
 // A mutex left by a thread that ended without releasing it is free again.
-TLock::TLock(const std::string& Name) : FHandle(CreateMutexA(nullptr, FALSE, Name.c_str())) {
+TLock::TLock(const std::string& Name, std::uint32_t Timeout)
+    : FHandle(CreateMutexA(nullptr, FALSE, Name.c_str())) {
     if (!FHandle.Valid())
         throw ESyncError("The program could not craete a mutex object.");
-    const DWORD Wait = WaitForSingleObject(FHandle.Get(), 0);
+    const DWORD Wait = WaitForSingleObject(FHandle.Get(), Timeout);
     FHeld = Wait == WAIT_OBJECT_0 || Wait == WAIT_ABANDONED;
 }
 

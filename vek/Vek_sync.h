@@ -42,11 +42,12 @@ private:
     HANDLE FHandle = nullptr;
 };
 
-// A named mutex taken without waiting, or not at all, and released when
-// this ends: on the thread that took it, which must still be running.
+// A named mutex taken within Timeout milliseconds (by default without
+// waiting), or not at all, and released when this ends: on the thread that
+// took it, which must still be running.
 class TLock {
 public:
-    explicit TLock(const std::string& Name);
+    explicit TLock(const std::string& Name, std::uint32_t Timeout = 0);
     ~TLock();
     TLock(const TLock&) = delete;
     TLock& operator=(const TLock&) = delete;

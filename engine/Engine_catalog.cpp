@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include "base/Base_file.h"
+#include "engine/Engine_listing.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
@@ -266,9 +267,25 @@ bool TSearchPattern::Matches(std::string_view FoldedPath, std::string_view Folde
            (Fits(FoldedPath) && WildcardMatch(FFolded, FoldedPath));
 }
 
+// Texts are folded once each, and only when a comparison needs them: a
+// sort by time rarely compares names.
 void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
                    std::vector<std::uint32_t>& Rows) {
-    const auto Compare = [&Entries, Column](std::uint32_t Left, std::uint32_t Right) {
+    std::vector<std::string> Folded[2];
+    std::vector<char> Known[2];
+    const auto Fold = [&](int Which, std::uint32_t Entry) -> const std::string& {
+        if (Folded[Which].empty()) {
+            Folded[Which].resize(Entries.size());
+            Known[Which].resize(Entries.size());
+        }
+        if (!Known[Which][Entry]) {
+            Folded[Which][Entry] =
+                FoldText(Which == 0 ? Entries[Entry].Name : Entries[Entry].FirstItem);
+            Known[Which][Entry] = 1;
+        }
+        return Folded[Which][Entry];
+    };
+    const auto Compare = [&](std::uint32_t Left, std::uint32_t Right) {
         const TCatalogEntry& A = Entries[Left];
         const TCatalogEntry& B = Entries[Right];
         const auto Order = [](auto X, auto Y) { return X < Y ? -1 : Y < X ? 1 : 0; };
@@ -280,19 +297,16 @@ void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool D
         case ecSize:
             return Order(A.Bytes, B.Bytes);
         case ecFrom:
-            return Order(FoldText(A.FirstItem), FoldText(B.FirstItem));
+            return Fold(1, Left).compare(Fold(1, Right));
         default:
             return 0;
         }
     };
-    std::vector<std::string> Names(Entries.size());
-    for (std::size_t Index = 0; Index < Entries.size(); ++Index)
-        Names[Index] = FoldText(Entries[Index].Name);
     std::stable_sort(Rows.begin(), Rows.end(), [&](std::uint32_t A, std::uint32_t B) {
         const int Order = Compare(A, B);
         if (Order != 0)
             return Descending ? Order > 0 : Order < 0;
-        const int ByName = Names[A].compare(Names[B]);
+        const int ByName = Fold(0, A).compare(Fold(0, B));
         return Column == 0 && Descending ? ByName > 0 : ByName < 0;
     });
 }
@@ -376,8 +390,8 @@ std::size_t TCatalog::AddEntry(const std::string& Name, const std::string& Path,
     return AddSummary(Entry);
 }
 
-std::size_t TCatalog::AddSummary(const TCatalogEntry& Entry) {
-    FEntries.push_back(Entry);
+std::size_t TCatalog::AddSummary(TCatalogEntry Entry) {
+    FEntries.push_back(std::move(Entry));
     FFirstNode.push_back(0);
     FNodeCount.push_back(0);
     FHasNodes.push_back(0);
@@ -410,6 +424,7 @@ void TCatalog::SetRecord(std::size_t Entry, const Engine_record::TRecord& Record
     if (!Record.Puts.empty())
         Info.Created = 0;
     for (const Engine_record::TPutSection& Put : Record.Puts) {
+        Info.Listing = Info.Listing || !Put.Listed;
         Info.Created = std::max(Info.Created, Put.Time);
         Engine_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);
         for (const std::string& Path : Engine_record::ItemPaths(Put.Tree))
@@ -688,6 +703,11 @@ bool HasUnfinishedPut(const Engine_record::TRecord& Record) {
     return std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::IsUnfinished);
 }
 
+bool IsListing(const Engine_record::TRecord& Record) {
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(),
+                       [](const Engine_record::TPutSection& Put) { return !Put.Listed; });
+}
+
 } // namespace
 
 bool IsCatalogFile(const std::string& Name) {
@@ -713,7 +733,10 @@ void WriteCatalogFile(const std::string& Path, const std::string& Text) {
 
 } // namespace
 
-bool ListCatalog(const std::string& Location, TListing& Listing, const std::atomic<bool>& Stop) {
+namespace {
+
+// Without Stop, a put still listing is left as it is.
+bool ReadBin(const std::string& Location, TListing& Listing, const std::atomic<bool>* Stop) {
     Listing = TListing();
     if (!Vek_file::IsDirectory(Location))
         return true;
@@ -732,13 +755,23 @@ bool ListCatalog(const std::string& Location, TListing& Listing, const std::atom
         Found.push_back(std::move(Entry));
     });
     for (const TCatalogEntry& Info : Found) {
-        if (Stop)
+        if (Stop && *Stop)
             return false;
         const std::size_t Entry = Listing.Catalog.AddSummary(Info);
         Engine_record::TRecord Record;
         if (!Engine_record::ReadRecord(Info.Path, Record)) {
             Listing.Unread.push_back(Entry);
             continue;
+        }
+        // A put that still lists its directories, whose lister is gone:
+        // listed here, and its record read again. One that cannot be
+        // completed now stays as it is, its size still being counted.
+        if (Stop && IsListing(Record)) {
+            try {
+                if (Engine_listing::CompleteListings(Info.Path, Stop))
+                    Engine_record::ReadRecord(Info.Path, Record);
+            } catch (const Base_system::Exception&) {
+            }
         }
         Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
     }
@@ -749,10 +782,15 @@ bool ListCatalog(const std::string& Location, TListing& Listing, const std::atom
     return true;
 }
 
+} // namespace
+
+bool ListCatalog(const std::string& Location, TListing& Listing, const std::atomic<bool>& Stop) {
+    return ReadBin(Location, Listing, &Stop);
+}
+
 TListing ListCatalog(const std::string& Location) {
-    const std::atomic<bool> Never{false};
     TListing Listing;
-    ListCatalog(Location, Listing, Never);
+    ReadBin(Location, Listing, nullptr);
     return Listing;
 }
 
@@ -802,15 +840,20 @@ TListing ListSummaries(const std::string& Location, const std::vector<std::strin
         const bool Now = std::find(ReadNow.begin(), ReadNow.end(), Entry.Path) != ReadNow.end();
         if (Now && !Vek_file::IsDirectory(Entry.Path))
             continue;
-        const std::size_t Added = Listing.Catalog.AddSummary(Entry);
+        const std::size_t Added = Listing.Catalog.AddSummary(std::move(Entry));
         Engine_record::TRecord Record;
-        if (Now && ReadEntry(Entry, Record))
+        if (Now && ReadEntry(Listing.Catalog.Entries()[Added], Record))
             Listing.Catalog.SetRecord(Added, Record, HasUnfinishedPut(Record));
     }
-    Listing.Complete = [Location, Summaries = std::move(Summaries)](
-                           const std::atomic<bool>& Stop,
-                           const std::function<void(TCatalog & Checked)>& Checked,
-                           TCatalog& Catalog) {
+    // The summaries are read again there: the window does not wait for a
+    // copy of them.
+    Listing.Complete = [Location, Folder](const std::atomic<bool>& Stop,
+                                          const std::function<void(TCatalog & Checked)>& Checked,
+                                          TCatalog& Catalog) {
+        std::vector<TCatalogEntry> Summaries;
+        ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries);
+        for (TCatalogEntry& Entry : Summaries)
+            Entry.Path = Folder + Entry.Name;
         TCatalog Quick = CheckSummaries(Location, Summaries, Stop);
         if (Stop)
             return false;

@@ -112,7 +112,7 @@ public:
     // Adds an entry whose figures are not known yet; its index.
     std::size_t AddEntry(const std::string& Name, const std::string& Path, std::uint64_t Created);
     // Adds an entry with the figures of its summary, its nodes not read yet.
-    std::size_t AddSummary(const TCatalogEntry& Entry);
+    std::size_t AddSummary(TCatalogEntry Entry);
     // The entry's figures and nodes from its record: the puts' trees merged
     // into one, names in order. Once per entry; the figures of a summary
     // give way to the record's.
@@ -211,11 +211,13 @@ struct TListing {
 extern const char CatalogFileName[];
 bool IsCatalogFile(const std::string& Name);
 
-// One listing of the bin's directory, and each entry's record read; an
-// entry whose put is still listing is completed first, when no put of it
-// runs any more. The catalogue file is written anew when a summary changed.
-// Entries without a record are left Unread. A bin that does not exist lists
-// nothing. False when Stop asked to end early: nothing was written then.
+// One listing of the bin's directory, and each entry's record read. The
+// catalogue file is written anew when a summary changed. Entries without a
+// record are left Unread. A bin that does not exist lists nothing. With
+// Stop, an entry whose put is still listing is completed first when no put
+// of it runs any more (an entry locked by another waits until Stop); false
+// when Stop asked to end early: nothing was written then. Without, such an
+// entry shows as still listing.
 bool ListCatalog(const std::string& Location, TListing& Listing, const std::atomic<bool>& Stop);
 TListing ListCatalog(const std::string& Location);
 

@@ -62,10 +62,10 @@ Engine_catalog::TListing Entries() {
                                                           true)})})})})),
         false);
     // A put whose folder is still being listed: its size is being counted.
-    TRecord Listing =
+    TRecord Counting =
         Put(Time(7, 17, 40), Node("D", {Node("Video", {Node("Holiday", {}, 0, true)})}));
-    Listing.Puts.back().Listed = false;
-    Add("Tovel #0006", Listing, false);
+    Counting.Puts.back().Listed = false;
+    Add("Tovel #0006", Counting, false);
     Add("Tovel #0005",
         Put(Time(7, 11, 5),
             Node("C",

@@ -9,6 +9,7 @@
 #include "vek/Vek_locale.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <exception>
@@ -27,8 +28,6 @@ namespace {
 // The background reader's note that rows are ready.
 const UINT WM_ENTRIES_FILLED = WM_APP + 1;
 const UINT_PTR KeySubclassId = 1;
-// The opened entry's tree: this many blanks per level.
-const int IndentBlanks = 4;
 
 // Column captions and design widths in dialog units.
 struct TColumn {
@@ -112,6 +111,12 @@ void TAppEntriesDialog::InitDialog() {
     const HWND List = EntriesList();
     SendMessageA(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP);
+    // The system's image list is the shell's: the list must never destroy it.
+    SetWindowLongPtrW(List, GWL_STYLE, GetWindowLongPtrW(List, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    SHFILEINFOW Info{};
+    FIcons = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"x", FILE_ATTRIBUTE_NORMAL, &Info, sizeof Info,
+                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
     for (HWND Child = GetWindow(Handle(), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT))
         SetWindowSubclass(Child, KeyProc, KeySubclassId, reinterpret_cast<DWORD_PTR>(this));
     PlaceFromSettings();
@@ -385,6 +390,7 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
     FView = View;
     if (NewColumns)
         CreateColumns();
+    ListView_SetImageList(EntriesList(), View == vwEntries ? nullptr : FIcons, LVSIL_SMALL);
     // The caption names the entry that is open.
     const std::string Caption =
         View == vwOpened ? FCatalog.Entries()[FOpenedEntry].Name + " - Entries" : "Entries";
@@ -457,12 +463,10 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     const TCatalogNode& Node = FCatalog.Nodes()[Index];
     const TCatalogEntry& Entry = FCatalog.Entries()[Node.Entry];
     switch (Column) {
-    case icName: {
-        const std::string Indent =
-            FView == vwOpened ? std::string(Node.Depth * IndentBlanks, ' ') : std::string();
-        return Indent + Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
+    // An opened entry's levels are indented by the list (LVIF_INDENT).
+    case icName:
+        return Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
                (Node.Parent == Engine_catalog::NoParent ? ":" : "");
-    }
     case icPlace:
         return Engine_record::FromRecordText(FCatalog.OriginalPlace(Index));
     case icEntry:
@@ -474,6 +478,30 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
                    ? std::string()
                    : Vek_string::SizeText(Node.Size, FNumberFormat);
     }
+}
+
+// The shell's icon for the kind of name, asked by the name alone, never of
+// the disk: one for directories and drives, one for each file extension.
+int TAppEntriesDialog::IconOf(std::uint32_t Node) const {
+    if (!FIcons)
+        return -1;
+    const bool Directory = FCatalog.Nodes()[Node].Kind != Engine_record::TRecordNode::nkFile;
+    const std::string_view Name = FCatalog.FoldedName(Node);
+    const std::size_t Dot = Name.rfind('.');
+    const std::string Kind = Directory                       ? std::string("\\")
+                             : Dot == std::string_view::npos ? std::string()
+                                                             : std::string(Name.substr(Dot));
+    const auto Known = FIconOfKind.find(Kind);
+    if (Known != FIconOfKind.end())
+        return Known->second;
+    SHFILEINFOW Info{};
+    const std::wstring Asked =
+        Directory ? std::wstring(L"folder")
+                  : L"file" + Vek_codepage::ToWide(Engine_record::FromRecordText(Kind));
+    SHGetFileInfoW(Asked.c_str(), Directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
+                   &Info, sizeof Info,
+                   SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+    return FIconOfKind[Kind] = Info.iIcon;
 }
 
 void TAppEntriesDialog::ShowSortMark() {
@@ -797,6 +825,15 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
             FCellBuffer = CellText(Item.iItem, Item.iSubItem);
             lstrcpynA(Item.pszText, FCellBuffer.c_str(), Item.cchTextMax);
         }
+        // The opened entry's tree: each level one icon's width further in.
+        if ((Item.mask & LVIF_INDENT) && Item.iSubItem == 0 && FView == vwOpened &&
+            Item.iItem >= 0 && Item.iItem < RowCount())
+            Item.iIndent = static_cast<int>(
+                FCatalog.Nodes()[FRows[static_cast<std::size_t>(Item.iItem)]].Depth);
+        if ((Item.mask & LVIF_IMAGE) && Item.iSubItem == 0)
+            Item.iImage = FView == vwEntries || Item.iItem < 0 || Item.iItem >= RowCount()
+                              ? -1
+                              : IconOf(FRows[static_cast<std::size_t>(Item.iItem)]);
         return true;
     }
     case LVN_COLUMNCLICK:

@@ -15,9 +15,11 @@
 #include "res/resource.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -145,6 +147,7 @@ private:
     void StartFiller(Engine_catalog::TListing& Listing);
     void ShowCatalog(Engine_catalog::TCatalog Catalog);
     void ReadNodes(std::size_t Entry);
+    int IconOf(std::uint32_t Node) const;
     void TakeFilled();
     void RunCommand(const std::function<void()>& Command);
 
@@ -156,6 +159,9 @@ private:
     // Entry indexes in the entries list, node indexes otherwise.
     std::vector<std::uint32_t> FRows;
     mutable std::string FCellBuffer;
+    // The shell's small icons, one index for each kind of name.
+    HIMAGELIST FIcons = nullptr;
+    mutable std::map<std::string, int> FIconOfKind;
     Vek_string::TNumberFormat FNumberFormat;
     SIZE FMinSize{};
     // The buttons of the bottom row in their order, each with its width.

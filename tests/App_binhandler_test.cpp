@@ -990,6 +990,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
 
     std::mutex Lock;
     std::vector<std::string> Opened, Found, Boxes, Filled;
+    int Indent = -1;
     HWND Entries = nullptr;
     TestSupport::TDialogWatcher Watcher([&](HWND Window) {
         std::lock_guard<std::mutex> Guard(Lock);
@@ -1014,6 +1015,11 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
         SelectRow(List, Row("Tovel #0000"));
         SendMessageA(Window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         Opened = ListColumn(List, 0);
+        LVITEMA Last{};
+        Last.mask = LVIF_INDENT;
+        Last.iItem = static_cast<int>(Opened.size()) - 1;
+        SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Last));
+        Indent = Last.iIndent;
         SendMessageA(List, WM_KEYDOWN, VK_BACK, 0);
         SetDlgItemTextA(Window, IDC_ENTRIES_SEARCH, "TODO");
         Found = ListColumn(List, 0);
@@ -1026,7 +1032,8 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     const std::string Drive = Source.substr(0, 1) + ":";
     ASSERT_GE(Opened.size(), 5u) << testing::PrintToString(Opened);
     EXPECT_EQ(Opened.front(), Drive);
-    EXPECT_EQ(Opened.back(), std::string(4 * (Opened.size() - 2), ' ') + "todo.txt");
+    EXPECT_EQ(Opened.back(), "todo.txt");
+    EXPECT_EQ(Indent, static_cast<int>(Opened.size()) - 2);
     EXPECT_EQ(Found, std::vector<std::string>{"todo.txt"});
     EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"todo.txt\" to where it "
                                               "came from?"});

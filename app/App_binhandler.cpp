@@ -275,6 +275,12 @@ void TBinHandler::LoadEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
         Settings.SortColumn = SortColumn;
     Settings.SortDescending =
         Ini.ReadBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+    const std::int32_t ItemSortColumn =
+        Ini.ReadInteger(EntriesDialogSection, "ItemSortColumn", Settings.ItemSortColumn);
+    if (ItemSortColumn >= -1 && ItemSortColumn < App_entriesdialog::icCount)
+        Settings.ItemSortColumn = ItemSortColumn;
+    Settings.ItemSortDescending =
+        Ini.ReadBool(EntriesDialogSection, "ItemSortDescending", Settings.ItemSortDescending);
 }
 
 void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
@@ -291,6 +297,8 @@ void TBinHandler::SaveEntriesDialogSettings(Gui_inifile::TCustomIniFile& Ini) {
                          Settings.ItemColumnWidths[Column]);
     Ini.WriteInteger(EntriesDialogSection, "SortColumn", Settings.SortColumn);
     Ini.WriteBool(EntriesDialogSection, "SortDescending", Settings.SortDescending);
+    Ini.WriteInteger(EntriesDialogSection, "ItemSortColumn", Settings.ItemSortColumn);
+    Ini.WriteBool(EntriesDialogSection, "ItemSortDescending", Settings.ItemSortDescending);
 }
 
 // A missing section leaves both rules off; a number out of range keeps the
@@ -456,20 +464,18 @@ void TBinHandler::NoticeUnfinishedPuts() {
                                                   MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
-// The dialog lists the bin from the records; an entry without one gets
-// one in the dialog's background reader.
+// The dialog shows the bin from the catalogue's summaries at once; its
+// background reader then reads every entry, and an opened entry is read
+// when it opens.
 void TBinHandler::ShowEntries() {
     const std::string Location = FBin->GetLocation();
     App_entriesdialog::TAppEntriesDialog Dialog;
     Dialog.Settings = FEntriesDialogSettings;
-    Dialog.OnList = [this, &Location] {
+    Dialog.OnList = [this, &Location, &Dialog] {
         FListed = Engine_record::CurrentTime();
-        return Engine_catalog::ListCatalog(Location);
+        return Engine_catalog::ListSummaries(Location, Dialog.ChangedEntries());
     };
-    Dialog.OnReadEntry = [](const Engine_catalog::TCatalogEntry& Entry,
-                            Engine_record::TRecord& Record) {
-        return Engine_catalog::ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
-    };
+    Dialog.OnReadEntry = Engine_catalog::ReadEntry;
     Dialog.OnTakeBack = [this](const std::vector<Engine_takeback::TTakeBackSelection>& Selections) {
         TakeBack(Selections);
     };

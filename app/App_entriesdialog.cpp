@@ -9,6 +9,7 @@
 #include "vek/Vek_locale.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <exception>
@@ -27,8 +28,6 @@ namespace {
 // The background reader's note that rows are ready.
 const UINT WM_ENTRIES_FILLED = WM_APP + 1;
 const UINT_PTR KeySubclassId = 1;
-// The opened entry's tree: this many blanks per level.
-const int IndentBlanks = 4;
 
 // Column captions and design widths in dialog units.
 struct TColumn {
@@ -112,6 +111,12 @@ void TAppEntriesDialog::InitDialog() {
     const HWND List = EntriesList();
     SendMessageA(List, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP | LVS_EX_LABELTIP);
+    // The system's image list is the shell's: the list must never destroy it.
+    SetWindowLongPtrW(List, GWL_STYLE, GetWindowLongPtrW(List, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    SHFILEINFOW Info{};
+    FIcons = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"x", FILE_ATTRIBUTE_NORMAL, &Info, sizeof Info,
+                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES));
     for (HWND Child = GetWindow(Handle(), GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT))
         SetWindowSubclass(Child, KeyProc, KeySubclassId, reinterpret_cast<DWORD_PTR>(this));
     PlaceFromSettings();
@@ -224,40 +229,79 @@ void TAppEntriesDialog::ArrangeControls() {
     InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-// The bin read again: the records at once, the rest in the background.
+// The bin read again: what the listing gives at once, the rest in the
+// background.
 void TAppEntriesDialog::Refresh() {
-    const std::vector<std::string> Selected = SelectedKeys();
     FFiller.reset();
     Engine_catalog::TListing Listing;
     if (OnList) {
         const Gui_application::THourglassCursor Hourglass;
         Listing = OnList();
     }
-    FCatalog = std::move(Listing.Catalog);
-    if (FView == vwOpened && FOpenedEntry >= FCatalog.Entries().size())
-        FView = vwEntries;
+    FChanged.clear();
+    ShowCatalog(std::move(Listing.Catalog));
+    StartFiller(Listing);
+}
+
+// The selection, and the opened entry, by their paths: a new catalogue may
+// hold the entries in another order.
+void TAppEntriesDialog::ShowCatalog(Engine_catalog::TCatalog Catalog) {
+    const std::vector<std::string> Selected = SelectedKeys();
+    const std::string Opened =
+        FView == vwOpened ? FCatalog.Entries()[FOpenedEntry].Path : std::string();
+    FCatalog = std::move(Catalog);
+    if (FView == vwOpened) {
+        FOpenedEntry = FCatalog.Find(Opened);
+        if (FOpenedEntry >= FCatalog.Entries().size()) {
+            FOpenedEntry = 0;
+            ShowView(WindowText(SearchEdit()).empty() ? vwEntries : vwSearch, {});
+            return;
+        }
+        ReadNodes(FOpenedEntry);
+    }
     FillRows();
     FillList(Selected);
-    StartFiller(Listing.Unread);
 }
 
-void TAppEntriesDialog::StartFiller(const std::vector<std::size_t>& Unread) {
-    if (Unread.empty() || !OnReadEntry)
+// An entry shown from its summary, opened: its record is read now.
+void TAppEntriesDialog::ReadNodes(std::size_t Entry) {
+    Engine_record::TRecord Record;
+    if (FCatalog.HasNodes(Entry) || !OnReadEntry)
+        return;
+    const Gui_application::THourglassCursor Hourglass;
+    if (OnReadEntry(FCatalog.Entries()[Entry], Record))
+        FCatalog.SetRecord(
+            Entry, Record,
+            std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::IsUnfinished));
+}
+
+void TAppEntriesDialog::StartFiller(Engine_catalog::TListing& Listing) {
+    const HWND Dialog = Handle();
+    const auto Ready = [Dialog] { PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0); };
+    if (Listing.Complete) {
+        FFiller =
+            std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Listing.Complete), Ready);
+        return;
+    }
+    if (Listing.Unread.empty() || !OnReadEntry)
         return;
     std::vector<std::pair<std::size_t, TCatalogEntry>> Entries;
-    for (std::size_t Entry : Unread)
+    for (std::size_t Entry : Listing.Unread)
         Entries.emplace_back(Entry, FCatalog.Entries()[Entry]);
-    const HWND Dialog = Handle();
     FFiller =
-        std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, [Dialog] {
-            PostMessageA(Dialog, WM_ENTRIES_FILLED, 0, 0);
-        });
+        std::make_unique<Engine_catalog::TCatalogFiller>(std::move(Entries), OnReadEntry, Ready);
 }
 
-// Rows whose figures arrived are drawn again; a search sees their items.
+// Rows whose figures arrived are drawn again; a search sees their items. A
+// whole catalogue takes the place of the one shown.
 void TAppEntriesDialog::TakeFilled() {
     if (!FFiller)
         return;
+    Engine_catalog::TCatalog Made;
+    if (FFiller->TakeCatalog(Made)) {
+        ShowCatalog(std::move(Made));
+        return;
+    }
     const std::vector<Engine_catalog::TCatalogFiller::TRead> Filled = FFiller->Take();
     if (Filled.empty())
         return;
@@ -291,6 +335,9 @@ void TAppEntriesDialog::FillRows() {
         FRows = FCatalog.EntryNodes(FOpenedEntry);
         break;
     }
+    if (FView != vwEntries && Settings.ItemSortColumn >= 0)
+        Engine_catalog::SortItemRows(FCatalog, Settings.ItemSortColumn, Settings.ItemSortDescending,
+                                     FView == vwOpened, FRows);
 }
 
 // A row's identity across a new listing: its entry's path, and the item's
@@ -343,6 +390,7 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
     FView = View;
     if (NewColumns)
         CreateColumns();
+    ListView_SetImageList(EntriesList(), View == vwEntries ? nullptr : FIcons, LVSIL_SMALL);
     // The caption names the entry that is open.
     const std::string Caption =
         View == vwOpened ? FCatalog.Entries()[FOpenedEntry].Name + " - Entries" : "Entries";
@@ -354,17 +402,21 @@ void TAppEntriesDialog::ShowView(TView View, const std::vector<std::string>& Sel
                               LVIS_FOCUSED | LVIS_SELECTED);
 }
 
+// Times and amounts start with the largest, texts from A.
 void TAppEntriesDialog::SortBy(int Column) {
-    if (FView != vwEntries || Column < 0 || Column >= Engine_catalog::ecCount)
+    const bool Entries = FView == vwEntries;
+    if (Column < 0 || Column >= ColumnCount())
         return;
-    if (Column == Settings.SortColumn) {
-        Settings.SortDescending = !Settings.SortDescending;
+    int& Sorted = Entries ? Settings.SortColumn : Settings.ItemSortColumn;
+    bool& Descending = Entries ? Settings.SortDescending : Settings.ItemSortDescending;
+    if (Column == Sorted) {
+        Descending = !Descending;
     } else {
-        Settings.SortColumn = Column;
-        // Times and amounts start with the largest, texts from A.
-        Settings.SortDescending = Column == Engine_catalog::ecPut ||
-                                  Column == Engine_catalog::ecItems ||
-                                  Column == Engine_catalog::ecSize;
+        Sorted = Column;
+        Descending = Entries
+                         ? Column == Engine_catalog::ecPut || Column == Engine_catalog::ecItems ||
+                               Column == Engine_catalog::ecSize
+                         : Column == icPut || Column == icSize;
     }
     const std::vector<std::string> Selected = SelectedKeys();
     FillRows();
@@ -390,6 +442,9 @@ std::string TAppEntriesDialog::EntryCellText(const TCatalogEntry& Entry, int Col
     case Engine_catalog::ecItems:
         return Vek_string::GroupDigits(Entry.Items, FNumberFormat);
     case Engine_catalog::ecSize:
+        // A put still listing what its directories hold.
+        if (Entry.Listing)
+            return "Counting" + Pending();
         return Vek_string::SizeText(Entry.Bytes, FNumberFormat);
     default: {
         std::string From = Engine_record::FromRecordText(Entry.FirstItem);
@@ -408,12 +463,10 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     const TCatalogNode& Node = FCatalog.Nodes()[Index];
     const TCatalogEntry& Entry = FCatalog.Entries()[Node.Entry];
     switch (Column) {
-    case icName: {
-        const std::string Indent =
-            FView == vwOpened ? std::string(Node.Depth * IndentBlanks, ' ') : std::string();
-        return Indent + Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
+    // An opened entry's levels are indented by the list (LVIF_INDENT).
+    case icName:
+        return Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
                (Node.Parent == Engine_catalog::NoParent ? ":" : "");
-    }
     case icPlace:
         return Engine_record::FromRecordText(FCatalog.OriginalPlace(Index));
     case icEntry:
@@ -427,9 +480,35 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     }
 }
 
+// The shell's icon for the kind of name, asked by the name alone, never of
+// the disk: one for directories and drives, one for each file extension.
+int TAppEntriesDialog::IconOf(std::uint32_t Node) const {
+    if (!FIcons)
+        return -1;
+    const bool Directory = FCatalog.Nodes()[Node].Kind != Engine_record::TRecordNode::nkFile;
+    const std::string_view Name = FCatalog.FoldedName(Node);
+    const std::size_t Dot = Name.rfind('.');
+    const std::string Kind = Directory                       ? std::string("\\")
+                             : Dot == std::string_view::npos ? std::string()
+                                                             : std::string(Name.substr(Dot));
+    const auto Known = FIconOfKind.find(Kind);
+    if (Known != FIconOfKind.end())
+        return Known->second;
+    SHFILEINFOW Info{};
+    const std::wstring Asked =
+        Directory ? std::wstring(L"folder")
+                  : L"file" + Vek_codepage::ToWide(Engine_record::FromRecordText(Kind));
+    SHGetFileInfoW(Asked.c_str(), Directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
+                   &Info, sizeof Info,
+                   SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+    return FIconOfKind[Kind] = Info.iIcon;
+}
+
 void TAppEntriesDialog::ShowSortMark() {
-    Gui_listview::ShowSortMark(EntriesList(), FView == vwEntries ? Settings.SortColumn : -1,
-                               Settings.SortDescending);
+    const bool Entries = FView == vwEntries;
+    Gui_listview::ShowSortMark(EntriesList(),
+                               Entries ? Settings.SortColumn : Settings.ItemSortColumn,
+                               Entries ? Settings.SortDescending : Settings.ItemSortDescending);
 }
 
 // The commands of the buttons, on the selected rows.
@@ -451,9 +530,10 @@ void TAppEntriesDialog::ShowStatus() {
         Text = "The bin is empty.";
     else
         Text = Engine_catalog::TotalsText(FCatalog.Totals(), FNumberFormat);
+    // A search before the background has read every entry finds less.
     if (FView == vwSearch)
         Text = Vek_string::GroupDigits(FRows.size(), FNumberFormat) +
-               (FRows.size() == 1 ? " found; " : " found; ") + Text;
+               (Complete() ? " found; " : " found so far; ") + Text;
     SetWindowTextA(Item(IDC_ENTRIES_STATUS), Text.c_str());
 }
 
@@ -500,6 +580,7 @@ void TAppEntriesDialog::OpenFocused() {
     if (FView != vwEntries || Focused < 0 || Focused >= RowCount())
         return;
     FOpenedEntry = FRows[static_cast<std::size_t>(Focused)];
+    ReadNodes(FOpenedEntry);
     ShowView(vwOpened, {});
 }
 
@@ -535,6 +616,9 @@ void TAppEntriesDialog::Search() {
 // nothing else writes a record while a command runs.
 void TAppEntriesDialog::RunCommand(const std::function<void()>& Command) {
     FFiller.reset();
+    FChanged.clear();
+    for (const Engine_takeback::TTakeBackSelection& Selection : SelectedItems())
+        FChanged.push_back(Selection.EntryPath);
     try {
         const Gui_application::THourglassCursor Hourglass;
         Command();
@@ -741,6 +825,15 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
             FCellBuffer = CellText(Item.iItem, Item.iSubItem);
             lstrcpynA(Item.pszText, FCellBuffer.c_str(), Item.cchTextMax);
         }
+        // The opened entry's tree: each level one icon's width further in.
+        if ((Item.mask & LVIF_INDENT) && Item.iSubItem == 0 && FView == vwOpened &&
+            Item.iItem >= 0 && Item.iItem < RowCount())
+            Item.iIndent = static_cast<int>(
+                FCatalog.Nodes()[FRows[static_cast<std::size_t>(Item.iItem)]].Depth);
+        if ((Item.mask & LVIF_IMAGE) && Item.iSubItem == 0)
+            Item.iImage = FView == vwEntries || Item.iItem < 0 || Item.iItem >= RowCount()
+                              ? -1
+                              : IconOf(FRows[static_cast<std::size_t>(Item.iItem)]);
         return true;
     }
     case LVN_COLUMNCLICK:

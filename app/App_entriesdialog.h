@@ -15,9 +15,11 @@
 #include "res/resource.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -25,13 +27,18 @@
 
 namespace App_entriesdialog {
 
-// The columns of a search's results and of an opened entry, in their order.
-enum TItemColumn { icName = 0, icPlace, icEntry, icPut, icSize, icCount };
+using Engine_catalog::icCount;
+using Engine_catalog::icEntry;
+using Engine_catalog::icName;
+using Engine_catalog::icPlace;
+using Engine_catalog::icPut;
+using Engine_catalog::icSize;
 
 // What the dialog keeps between uses: its place on the screen in pixels, its
 // size (a width of 0 means the template's size, centred) and the column
 // widths (0: the design width) of the entries and of the items in pixels at
-// 96 dpi, and the entries' order.
+// 96 dpi, the entries' order, and the items' (-1: the tree's, or the order
+// found).
 struct TEntriesDialogSettings {
     int Left = 0;
     int Top = 0;
@@ -41,6 +48,8 @@ struct TEntriesDialogSettings {
     int ItemColumnWidths[icCount] = {};
     int SortColumn = Engine_catalog::ecPut;
     bool SortDescending = true;
+    int ItemSortColumn = -1;
+    bool ItemSortDescending = false;
 };
 
 using TPathsEvent = std::function<void(const std::vector<std::string>& Paths)>;
@@ -56,9 +65,11 @@ public:
     ~TAppEntriesDialog() override;
 
     TEntriesDialogSettings Settings;
-    // The bin, listed on opening and again after every command.
+    // The bin, listed on opening and again after every command; a listing
+    // that has Complete is completed in the background and then shown anew.
     std::function<Engine_catalog::TListing()> OnList;
-    // Reads an entry that the listing left unread; runs in a thread of its own.
+    // Reads an entry that the listing left unread; runs in a thread of its
+    // own, or at once for an entry opened before its nodes were read.
     Engine_catalog::TCatalogFiller::TReader OnReadEntry;
     TSelectionsEvent OnTakeBack;
     TSelectionsEvent OnTakeBackTo;
@@ -79,12 +90,17 @@ public:
     // The text of a row's cell as the list shows it.
     std::string CellText(int Row, int Column) const;
     int RowCount() const { return static_cast<int>(FRows.size()); }
+    // Whether nothing is read in the background any more.
+    bool Complete() const { return !FFiller || FFiller->Done(); }
+    // The entries the last command acted on, by path: a listing after it
+    // reads them again at once.
+    const std::vector<std::string>& ChangedEntries() const { return FChanged; }
     // The selection as a take back takes it: whole entries, or the chosen
     // items of each entry.
     std::vector<Engine_takeback::TTakeBackSelection> SelectedItems() const;
     // The entries of the selected rows, each once.
     std::vector<std::string> SelectedPaths() const;
-    // A click on a column header of the entries: that column, or the other way round.
+    // A click on a column header: that column, or the other way round.
     void SortBy(int Column);
     void Refresh();
     // The items of the entry of the focused row, or a search's results
@@ -128,7 +144,10 @@ private:
     int FromDesignDpi(int Pixels) const;
     bool Notify(const NMHDR& Header);
     void Search();
-    void StartFiller(const std::vector<std::size_t>& Unread);
+    void StartFiller(Engine_catalog::TListing& Listing);
+    void ShowCatalog(Engine_catalog::TCatalog Catalog);
+    void ReadNodes(std::size_t Entry);
+    int IconOf(std::uint32_t Node) const;
     void TakeFilled();
     void RunCommand(const std::function<void()>& Command);
 
@@ -136,9 +155,13 @@ private:
     std::unique_ptr<Engine_catalog::TCatalogFiller> FFiller;
     TView FView = vwEntries;
     std::size_t FOpenedEntry = 0;
+    std::vector<std::string> FChanged;
     // Entry indexes in the entries list, node indexes otherwise.
     std::vector<std::uint32_t> FRows;
     mutable std::string FCellBuffer;
+    // The shell's small icons, one index for each kind of name.
+    HIMAGELIST FIcons = nullptr;
+    mutable std::map<std::string, int> FIconOfKind;
     Vek_string::TNumberFormat FNumberFormat;
     SIZE FMinSize{};
     // The buttons of the bottom row in their order, each with its width.

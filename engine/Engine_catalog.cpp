@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include "base/Base_file.h"
+#include "engine/Engine_listing.h"
 #include "vek/Vek_codepage.h"
 #include "vek/Vek_file.h"
 
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <unordered_map>
 #include <utility>
 
 namespace Engine_catalog {
@@ -265,9 +267,25 @@ bool TSearchPattern::Matches(std::string_view FoldedPath, std::string_view Folde
            (Fits(FoldedPath) && WildcardMatch(FFolded, FoldedPath));
 }
 
+// Texts are folded once each, and only when a comparison needs them: a
+// sort by time rarely compares names.
 void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool Descending,
                    std::vector<std::uint32_t>& Rows) {
-    const auto Compare = [&Entries, Column](std::uint32_t Left, std::uint32_t Right) {
+    std::vector<std::string> Folded[2];
+    std::vector<char> Known[2];
+    const auto Fold = [&](int Which, std::uint32_t Entry) -> const std::string& {
+        if (Folded[Which].empty()) {
+            Folded[Which].resize(Entries.size());
+            Known[Which].resize(Entries.size());
+        }
+        if (!Known[Which][Entry]) {
+            Folded[Which][Entry] =
+                FoldText(Which == 0 ? Entries[Entry].Name : Entries[Entry].FirstItem);
+            Known[Which][Entry] = 1;
+        }
+        return Folded[Which][Entry];
+    };
+    const auto Compare = [&](std::uint32_t Left, std::uint32_t Right) {
         const TCatalogEntry& A = Entries[Left];
         const TCatalogEntry& B = Entries[Right];
         const auto Order = [](auto X, auto Y) { return X < Y ? -1 : Y < X ? 1 : 0; };
@@ -279,21 +297,77 @@ void SortEntryRows(const std::vector<TCatalogEntry>& Entries, int Column, bool D
         case ecSize:
             return Order(A.Bytes, B.Bytes);
         case ecFrom:
-            return Order(FoldText(A.FirstItem), FoldText(B.FirstItem));
+            return Fold(1, Left).compare(Fold(1, Right));
         default:
             return 0;
         }
     };
-    std::vector<std::string> Names(Entries.size());
-    for (std::size_t Index = 0; Index < Entries.size(); ++Index)
-        Names[Index] = FoldText(Entries[Index].Name);
     std::stable_sort(Rows.begin(), Rows.end(), [&](std::uint32_t A, std::uint32_t B) {
         const int Order = Compare(A, B);
         if (Order != 0)
             return Descending ? Order > 0 : Order < 0;
-        const int ByName = Names[A].compare(Names[B]);
+        const int ByName = Fold(0, A).compare(Fold(0, B));
         return Column == 0 && Descending ? ByName > 0 : ByName < 0;
     });
+}
+
+void SortItemRows(const TCatalog& Catalog, int Column, bool Descending, bool Tree,
+                  std::vector<std::uint32_t>& Rows) {
+    const std::vector<TCatalogNode>& Nodes = Catalog.Nodes();
+    const auto Place = [&](std::uint32_t Node) {
+        const std::uint32_t Parent = Nodes[Node].Parent;
+        return Parent == NoParent ? std::string_view() : Catalog.FoldedPath(Parent);
+    };
+    const auto Compare = [&](std::uint32_t A, std::uint32_t B) {
+        const TCatalogEntry& OfA = Catalog.Entries()[Nodes[A].Entry];
+        const TCatalogEntry& OfB = Catalog.Entries()[Nodes[B].Entry];
+        switch (Column) {
+        case icName:
+            return Catalog.FoldedName(A).compare(Catalog.FoldedName(B));
+        case icPlace:
+            return Place(A).compare(Place(B));
+        case icEntry:
+            return FoldText(OfA.Name).compare(FoldText(OfB.Name));
+        case icPut:
+            return OfA.Created < OfB.Created ? -1 : OfA.Created > OfB.Created ? 1 : 0;
+        default:
+            return Nodes[A].Size < Nodes[B].Size ? -1 : Nodes[A].Size > Nodes[B].Size ? 1 : 0;
+        }
+    };
+    const auto Before = [&](std::uint32_t A, std::uint32_t B) {
+        const int Order = Compare(A, B);
+        return Descending ? Order > 0 : Order < 0;
+    };
+    if (!Tree) {
+        std::stable_sort(Rows.begin(), Rows.end(), Before);
+        return;
+    }
+    // Each node under its parent, when the parent is a row too.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> Children;
+    std::vector<char> IsRow(Nodes.size(), 0);
+    for (const std::uint32_t Row : Rows)
+        IsRow[Row] = 1;
+    std::vector<std::uint32_t> Tops;
+    for (const std::uint32_t Row : Rows) {
+        const std::uint32_t Parent = Nodes[Row].Parent;
+        if (Parent != NoParent && IsRow[Parent])
+            Children[Parent].push_back(Row);
+        else
+            Tops.push_back(Row);
+    }
+    std::stable_sort(Tops.begin(), Tops.end(), Before);
+    for (auto& Level : Children)
+        std::stable_sort(Level.second.begin(), Level.second.end(), Before);
+    Rows.clear();
+    std::vector<std::uint32_t> Pending(Tops.rbegin(), Tops.rend());
+    while (!Pending.empty()) {
+        const std::uint32_t Row = Pending.back();
+        Pending.pop_back();
+        Rows.push_back(Row);
+        const auto Below = Children.find(Row);
+        if (Below != Children.end())
+            Pending.insert(Pending.end(), Below->second.rbegin(), Below->second.rend());
+    }
 }
 
 TRecordNode MergeTrees(const std::vector<Engine_record::TPutSection>& Puts) {
@@ -313,24 +387,44 @@ std::size_t TCatalog::AddEntry(const std::string& Name, const std::string& Path,
     Entry.Name = Name;
     Entry.Path = Path;
     Entry.Created = Created;
+    return AddSummary(Entry);
+}
+
+std::size_t TCatalog::AddSummary(TCatalogEntry Entry) {
     FEntries.push_back(std::move(Entry));
     FFirstNode.push_back(0);
     FNodeCount.push_back(0);
+    FHasNodes.push_back(0);
     return FEntries.size() - 1;
 }
 
+std::size_t TCatalog::Find(const std::string& Path) const {
+    std::size_t Entry = 0;
+    while (Entry < FEntries.size() && FEntries[Entry].Path != Path)
+        ++Entry;
+    return Entry;
+}
+
 void TCatalog::SetRecord(std::size_t Entry, const Engine_record::TRecord& Record, bool Unfinished) {
-    TCatalogEntry& Info = FEntries[Entry];
-    if (Info.Known)
+    if (FHasNodes[Entry])
         return;
+    FHasNodes[Entry] = 1;
+    TCatalogEntry& Info = FEntries[Entry];
     Info.Known = true;
     Info.Unfinished = Unfinished;
+    Info.Listing = false;
+    Info.Items = 0;
+    Info.Files = 0;
+    Info.Bytes = 0;
+    Info.FirstItem.clear();
+    Info.MoreItems = 0;
     std::vector<std::string> Items;
     // The newest put's time, not the directory's: a take back of some items
     // changes the directory, and the entry still was put when it was.
     if (!Record.Puts.empty())
         Info.Created = 0;
     for (const Engine_record::TPutSection& Put : Record.Puts) {
+        Info.Listing = Info.Listing || !Put.Listed;
         Info.Created = std::max(Info.Created, Put.Time);
         Engine_record::CountFiles(Put.Tree, Info.Files, Info.Bytes);
         for (const std::string& Path : Engine_record::ItemPaths(Put.Tree))
@@ -423,6 +517,16 @@ std::string_view TCatalog::Name(std::uint32_t Node) const {
     return std::string_view(FNames.data() + FNodes[Node].NameStart);
 }
 
+std::string_view TCatalog::FoldedPath(std::uint32_t Node) const {
+    return std::string_view(FFolded).substr(FNodes[Node].PathStart, FNodes[Node].PathLength);
+}
+
+std::string_view TCatalog::FoldedName(std::uint32_t Node) const {
+    const std::string_view Path = FoldedPath(Node);
+    const std::size_t Drive = FNodes[Node].Parent == NoParent ? 1 : 0;
+    return Path.substr(Path.size() - Drive - FNodes[Node].NameLength, FNodes[Node].NameLength);
+}
+
 std::string TCatalog::OriginalPath(std::uint32_t Node) const {
     std::string Path = EntryRelativePath(Node);
     return Path.substr(0, 1) + ":" + Path.substr(1);
@@ -465,7 +569,8 @@ std::string TotalsText(const TTotals& Totals, const Vek_string::TNumberFormat& F
 
 namespace {
 
-const char CatalogHeader[] = "Tovel Bin catalog 1\r\n";
+const char CatalogHeader[] = "Tovel Bin catalog 2\r\n";
+const char Tab = '\t';
 
 // Decimal digits only, at least one, within 64 bits.
 bool ParseNumber(std::string_view Text, std::uint64_t& Value) {
@@ -483,42 +588,98 @@ bool ParseNumber(std::string_view Text, std::uint64_t& Value) {
     return true;
 }
 
+bool ParseCount(std::string_view Text, std::size_t& Value) {
+    std::uint64_t Number = 0;
+    if (!ParseNumber(Text, Number) || Number > SIZE_MAX)
+        return false;
+    Value = static_cast<std::size_t>(Number);
+    return true;
+}
+
+// A text that a line of fields can hold: no tab and no line end, which no
+// name of a file holds either.
+bool FitsField(const std::string& Text) {
+    return std::none_of(Text.begin(), Text.end(),
+                        [](char C) { return static_cast<unsigned char>(C) < 0x20; });
+}
+
+// "k" known, "u" unfinished, "l" still listing; "-" for none of them.
+std::string Flags(const TCatalogEntry& Entry) {
+    std::string Text = std::string(Entry.Known ? "k" : "") + (Entry.Unfinished ? "u" : "") +
+                       (Entry.Listing ? "l" : "");
+    return Text.empty() ? "-" : Text;
+}
+
+bool ParseFlags(std::string_view Text, TCatalogEntry& Entry) {
+    if (Text == "-")
+        return true;
+    for (char C : Text) {
+        bool& Flag = C == 'k' ? Entry.Known : C == 'u' ? Entry.Unfinished : Entry.Listing;
+        if ((C != 'k' && C != 'u' && C != 'l') || Flag)
+            return false;
+        Flag = true;
+    }
+    return !Text.empty();
+}
+
 } // namespace
 
-std::string FormatCatalogFile(const std::vector<std::pair<std::string, TCachedRecord>>& Records) {
+// Each entry as "<changed> <put> <flags> <items> <files> <bytes> <more>
+// <name> <first item>", tab between them, CR LF after them. An entry whose
+// name or first item no line can hold is left out: it is read again.
+std::string FormatCatalogFile(const std::vector<TCatalogEntry>& Entries) {
     std::string Text = CatalogHeader;
-    for (const auto& [Name, Record] : Records)
-        Text += std::to_string(Record.Changed) + " " + std::to_string(Record.Text.size()) + " " +
-                Name + "\r\n" + Record.Text;
+    Text.reserve(Entries.size() * 96);
+    for (const TCatalogEntry& Entry : Entries) {
+        if (Entry.Name.empty() || !FitsField(Entry.Name) || !FitsField(Entry.FirstItem))
+            continue;
+        for (const std::uint64_t Number : {Entry.Changed, Entry.Created})
+            (Text += std::to_string(Number)) += Tab;
+        (Text += Flags(Entry)) += Tab;
+        for (const std::uint64_t Number :
+             {static_cast<std::uint64_t>(Entry.Items), Entry.Files, Entry.Bytes,
+              static_cast<std::uint64_t>(Entry.MoreItems)})
+            (Text += std::to_string(Number)) += Tab;
+        (Text += Entry.Name) += Tab;
+        (Text += Entry.FirstItem) += "\r\n";
+    }
     return Text;
 }
 
-// Each record as "<changed> <bytes> <entry name>" CR LF and then its bytes.
-bool ParseCatalogFile(const std::string& Text,
-                      std::vector<std::pair<std::string, TCachedRecord>>& Records) {
-    Records.clear();
-    const std::string Header = CatalogHeader;
-    if (Text.compare(0, Header.size(), Header) != 0)
+bool ParseCatalogFile(const std::string& Text, std::vector<TCatalogEntry>& Entries) {
+    Entries.clear();
+    const std::string_view All(Text);
+    const std::string_view Header = CatalogHeader;
+    if (All.substr(0, Header.size()) != Header)
         return false;
-    for (std::size_t At = Header.size(); At < Text.size();) {
-        const std::size_t End = Text.find("\r\n", At);
-        if (End == std::string::npos)
+    const std::size_t FieldCount = 9;
+    std::string_view Fields[FieldCount];
+    for (std::size_t At = Header.size(); At < All.size();) {
+        const std::size_t End = All.find("\r\n", At);
+        if (End == std::string_view::npos)
             return false;
-        const std::string Line = Text.substr(At, End - At);
-        const std::size_t First = Line.find(' ');
-        const std::size_t Second = First == std::string::npos ? First : Line.find(' ', First + 1);
-        TCachedRecord Record;
-        std::uint64_t Bytes = 0;
-        if (Second == std::string::npos ||
-            !ParseNumber(std::string_view(Line).substr(0, First), Record.Changed) ||
-            !ParseNumber(std::string_view(Line).substr(First + 1, Second - First - 1), Bytes))
-            return false;
+        std::string_view Line = All.substr(At, End - At);
         At = End + 2;
-        if (Bytes > Text.size() - At)
+        for (std::size_t Field = 0; Field < FieldCount; ++Field) {
+            const std::size_t Stop =
+                Field + 1 < FieldCount ? Line.find(Tab) : std::string_view::npos;
+            if (Field + 1 < FieldCount && Stop == std::string_view::npos)
+                return false;
+            Fields[Field] = Line.substr(0, Stop);
+            Line = Stop == std::string_view::npos ? std::string_view() : Line.substr(Stop + 1);
+        }
+        TCatalogEntry Entry;
+        if (!ParseNumber(Fields[0], Entry.Changed) || !ParseNumber(Fields[1], Entry.Created) ||
+            !ParseFlags(Fields[2], Entry) || !ParseCount(Fields[3], Entry.Items) ||
+            !ParseNumber(Fields[4], Entry.Files) || !ParseNumber(Fields[5], Entry.Bytes) ||
+            !ParseCount(Fields[6], Entry.MoreItems) || Fields[7].empty() ||
+            Fields[8].find(Tab) != std::string_view::npos)
             return false;
-        Record.Text = Text.substr(At, static_cast<std::size_t>(Bytes));
-        At += Bytes;
-        Records.emplace_back(Line.substr(Second + 1), std::move(Record));
+        Entry.Name = std::string(Fields[7]);
+        Entry.FirstItem = std::string(Fields[8]);
+        if (!FitsField(Entry.Name) || !FitsField(Entry.FirstItem))
+            return false;
+        Entries.push_back(std::move(Entry));
     }
     return true;
 }
@@ -540,6 +701,11 @@ bool IsDriveLevel(const TRecordNode& Node) {
 
 bool HasUnfinishedPut(const Engine_record::TRecord& Record) {
     return std::any_of(Record.Puts.begin(), Record.Puts.end(), Engine_record::IsUnfinished);
+}
+
+bool IsListing(const Engine_record::TRecord& Record) {
+    return std::any_of(Record.Puts.begin(), Record.Puts.end(),
+                       [](const Engine_record::TPutSection& Put) { return !Put.Listed; });
 }
 
 } // namespace
@@ -567,44 +733,151 @@ void WriteCatalogFile(const std::string& Path, const std::string& Text) {
 
 } // namespace
 
-TListing ListCatalog(const std::string& Location) {
-    TListing Listing;
+namespace {
+
+// Without Stop, a put still listing is left as it is.
+bool ReadBin(const std::string& Location, TListing& Listing, const std::atomic<bool>* Stop) {
+    Listing = TListing();
     if (!Vek_file::IsDirectory(Location))
-        return Listing;
-    const std::string CatalogPath =
-        Vek_file::IncludeTrailingDelimiter(Location, '\\') + CatalogFileName;
-    std::vector<std::pair<std::string, TCachedRecord>> Cached;
-    ParseCatalogFile(ReadCatalogFile(CatalogPath), Cached);
-    std::map<std::string, const TCachedRecord*> ByName;
-    for (const auto& [Name, Record] : Cached)
-        ByName.emplace(Name, &Record);
-    std::vector<std::pair<std::string, TCachedRecord>> Kept;
-    bool Changed = false;
+        return true;
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    std::vector<TCatalogEntry> Found;
     Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
         if (!Data.IsDirectory() || Data.IsReparsePoint())
             return;
-        const std::string Path = Vek_file::IncludeTrailingDelimiter(Location, '\\') + Data.Name;
-        const std::size_t Entry = Listing.Catalog.AddEntry(Data.Name, Path, Data.Created);
-        const auto Found = ByName.find(Data.Name);
+        TCatalogEntry Entry;
+        Entry.Name = Data.Name;
+        Entry.Path = Folder + Data.Name;
+        Entry.Created = Data.Created;
+        // Taken before the record is read: a record written in between
+        // leaves a summary that is read again next time.
+        Entry.Changed = Data.LastWritten;
+        Found.push_back(std::move(Entry));
+    });
+    for (const TCatalogEntry& Info : Found) {
+        if (Stop && *Stop)
+            return false;
+        const std::size_t Entry = Listing.Catalog.AddSummary(Info);
         Engine_record::TRecord Record;
-        TCachedRecord Fresh;
-        if (Found != ByName.end() && Found->second->Changed == Data.LastWritten &&
-            Engine_record::ParseRecord(Found->second->Text, Record)) {
-            Fresh = *Found->second;
-        } else {
-            Changed = true;
-            if (!Engine_record::ReadRecord(Path, Record)) {
-                Listing.Unread.push_back(Entry);
-                return;
+        if (!Engine_record::ReadRecord(Info.Path, Record)) {
+            Listing.Unread.push_back(Entry);
+            continue;
+        }
+        // A put that still lists its directories, whose lister is gone:
+        // listed here, and its record read again. One that cannot be
+        // completed now stays as it is, its size still being counted.
+        if (Stop && IsListing(Record)) {
+            try {
+                if (Engine_listing::CompleteListings(Info.Path, Stop))
+                    Engine_record::ReadRecord(Info.Path, Record);
+            } catch (const Base_system::Exception&) {
             }
-            Fresh = TCachedRecord{Data.LastWritten, Engine_record::FormatRecord(Record)};
         }
         Listing.Catalog.SetRecord(Entry, Record, HasUnfinishedPut(Record));
-        Kept.emplace_back(Data.Name, std::move(Fresh));
-    });
-    if (Changed || Kept.size() != Cached.size())
-        WriteCatalogFile(CatalogPath, FormatCatalogFile(Kept));
+    }
+    const std::string CatalogPath = Folder + CatalogFileName;
+    const std::string Text = FormatCatalogFile(Listing.Catalog.Entries());
+    if (Text != ReadCatalogFile(CatalogPath))
+        WriteCatalogFile(CatalogPath, Text);
+    return true;
+}
+
+} // namespace
+
+bool ListCatalog(const std::string& Location, TListing& Listing, const std::atomic<bool>& Stop) {
+    return ReadBin(Location, Listing, &Stop);
+}
+
+TListing ListCatalog(const std::string& Location) {
+    TListing Listing;
+    ReadBin(Location, Listing, nullptr);
     return Listing;
+}
+
+namespace {
+
+// The entries of the bin's directory now: those whose directory did not
+// change since their summary from it, the others read.
+TCatalog CheckSummaries(const std::string& Location, const std::vector<TCatalogEntry>& Summaries,
+                        const std::atomic<bool>& Stop) {
+    std::unordered_map<std::string, const TCatalogEntry*> ByName;
+    for (const TCatalogEntry& Entry : Summaries)
+        ByName.emplace(Entry.Name, &Entry);
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    TCatalog Checked;
+    Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
+        if (!Data.IsDirectory() || Data.IsReparsePoint() || Stop)
+            return;
+        const auto Found = ByName.find(Data.Name);
+        if (Found != ByName.end() && Found->second->Changed == Data.LastWritten) {
+            Checked.AddSummary(*Found->second);
+            return;
+        }
+        TCatalogEntry Fresh;
+        Fresh.Name = Data.Name;
+        Fresh.Path = Folder + Data.Name;
+        Fresh.Created = Data.Created;
+        Fresh.Changed = Data.LastWritten;
+        const std::size_t Entry = Checked.AddSummary(Fresh);
+        Engine_record::TRecord Record;
+        if (ReadEntry(Fresh, Record))
+            Checked.SetRecord(Entry, Record, HasUnfinishedPut(Record));
+    });
+    return Checked;
+}
+
+} // namespace
+
+TListing ListSummaries(const std::string& Location, const std::vector<std::string>& ReadNow) {
+    const std::string Folder = Vek_file::IncludeTrailingDelimiter(Location, '\\');
+    std::vector<TCatalogEntry> Summaries;
+    if (!Vek_file::IsDirectory(Location) ||
+        !ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries))
+        return ListCatalog(Location);
+    TListing Listing;
+    for (TCatalogEntry& Entry : Summaries) {
+        Entry.Path = Folder + Entry.Name;
+        const bool Now = std::find(ReadNow.begin(), ReadNow.end(), Entry.Path) != ReadNow.end();
+        if (Now && !Vek_file::IsDirectory(Entry.Path))
+            continue;
+        const std::size_t Added = Listing.Catalog.AddSummary(std::move(Entry));
+        Engine_record::TRecord Record;
+        if (Now && ReadEntry(Listing.Catalog.Entries()[Added], Record))
+            Listing.Catalog.SetRecord(Added, Record, HasUnfinishedPut(Record));
+    }
+    // The summaries are read again there: the window does not wait for a
+    // copy of them.
+    Listing.Complete = [Location, Folder](const std::atomic<bool>& Stop,
+                                          const std::function<void(TCatalog & Checked)>& Checked,
+                                          TCatalog& Catalog) {
+        std::vector<TCatalogEntry> Summaries;
+        ParseCatalogFile(ReadCatalogFile(Folder + CatalogFileName), Summaries);
+        for (TCatalogEntry& Entry : Summaries)
+            Entry.Path = Folder + Entry.Name;
+        TCatalog Quick = CheckSummaries(Location, Summaries, Stop);
+        if (Stop)
+            return false;
+        Checked(Quick);
+        TListing Full;
+        if (!ListCatalog(Location, Full, Stop))
+            return false;
+        for (const std::size_t Entry : Full.Unread) {
+            if (Stop)
+                return false;
+            const TCatalogEntry& Info = Full.Catalog.Entries()[Entry];
+            Engine_record::TRecord Record;
+            if (ReadUnrecordedEntry(Info.Path, Info.Created, Record))
+                Full.Catalog.SetRecord(Entry, Record, false);
+        }
+        Catalog = std::move(Full.Catalog);
+        return true;
+    };
+    return Listing;
+}
+
+bool ReadEntry(const TCatalogEntry& Entry, Engine_record::TRecord& Record) {
+    return Engine_record::ReadRecord(Entry.Path, Record) ||
+           ReadUnrecordedEntry(Entry.Path, Entry.Created, Record);
 }
 
 bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
@@ -640,8 +913,15 @@ bool ReadUnrecordedEntry(const std::string& EntryPath, std::uint64_t Created,
 TCatalogFiller::TCatalogFiller(std::vector<std::pair<std::size_t, TCatalogEntry>> Entries,
                                TReader Reader, std::function<void()> Ready)
     : FEntries(std::move(Entries)), FReader(std::move(Reader)), FReady(std::move(Ready)) {
-    if (!FEntries.empty())
+    if (FEntries.empty())
+        FFinished = true;
+    else
         FThread = std::thread([this] { Run(); });
+}
+
+TCatalogFiller::TCatalogFiller(TMaker Maker, std::function<void()> Ready)
+    : FMaker(std::move(Maker)), FReady(std::move(Ready)) {
+    FThread = std::thread([this] { Run(); });
 }
 
 TCatalogFiller::~TCatalogFiller() {
@@ -655,8 +935,50 @@ std::vector<TCatalogFiller::TRead> TCatalogFiller::Take() {
     return std::move(FDone);
 }
 
-// Nothing may escape a thread: a failure leaves the entry without figures.
+bool TCatalogFiller::TakeCatalog(TCatalog& Catalog) {
+    const std::lock_guard<std::mutex> Guard(FLock);
+    if (!FMadeReady)
+        return false;
+    Catalog = std::move(FMade);
+    FMadeReady = false;
+    return true;
+}
+
+bool TCatalogFiller::Done() {
+    const std::lock_guard<std::mutex> Guard(FLock);
+    return FFinished && FDone.empty() && !FMadeReady;
+}
+
+// Nothing may escape a thread: a failure leaves the entry without figures,
+// or the catalogue as it was shown.
 void TCatalogFiller::Run() {
+    if (FMaker) {
+        TCatalog Made;
+        bool Ready = false;
+        const auto Checked = [this](TCatalog& Catalog) {
+            {
+                const std::lock_guard<std::mutex> Guard(FLock);
+                FMade = std::move(Catalog);
+                FMadeReady = true;
+            }
+            FReady();
+        };
+        try {
+            Ready = FMaker(FStop, Checked, Made);
+        } catch (...) {
+            Ready = false;
+        }
+        {
+            const std::lock_guard<std::mutex> Guard(FLock);
+            if (Ready) {
+                FMade = std::move(Made);
+                FMadeReady = true;
+            }
+            FFinished = true;
+        }
+        FReady();
+        return;
+    }
     for (const auto& [Entry, Info] : FEntries) {
         if (FStop)
             return;
@@ -673,6 +995,8 @@ void TCatalogFiller::Run() {
         }
         FReady();
     }
+    const std::lock_guard<std::mutex> Guard(FLock);
+    FFinished = true;
 }
 
 #endif

@@ -763,7 +763,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
                                  "EntryWidth=0\r\nPutWidth=0\r\nItemsWidth=0\r\nSizeWidth=0\r\n"
                                  "FromWidth=0\r\nItemNameWidth=0\r\nItemPlaceWidth=0\r\n"
                                  "ItemEntryWidth=0\r\nItemPutWidth=0\r\nItemSizeWidth=0\r\n"
-                                 "SortColumn=1\r\nSortDescending=1\r\n\r\n";
+                                 "SortColumn=1\r\nSortDescending=1\r\n"
+                                 "ItemSortColumn=-1\r\nItemSortDescending=0\r\n\r\n";
     {
         Gui_inifile::TMemIniFile Ini(FileName());
         Handler.SaveEntriesDialogSettings(Ini);
@@ -780,6 +781,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
     std::copy(std::begin(ItemWidths), std::end(ItemWidths), Settings.ItemColumnWidths);
     Settings.SortColumn = Engine_catalog::ecFrom;
     Settings.SortDescending = false;
+    Settings.ItemSortColumn = App_entriesdialog::icSize;
+    Settings.ItemSortDescending = true;
     // The bin's own sections do not change by a byte.
     EXPECT_EQ(SavedText(Handler), DefaultText);
 
@@ -804,6 +807,8 @@ TEST_F(App_binhandler_Settings, EntriesDialogSectionRoundTripsAndLeavesTheOthers
         std::vector<int>(std::begin(ItemWidths), std::end(ItemWidths)));
     EXPECT_EQ(Loaded.SortColumn, Engine_catalog::ecFrom);
     EXPECT_FALSE(Loaded.SortDescending);
+    EXPECT_EQ(Loaded.ItemSortColumn, App_entriesdialog::icSize);
+    EXPECT_TRUE(Loaded.ItemSortDescending);
 
     // A column the list does not have, and garbage, keep what is there.
     Ini.SetText("[MainForm.BinHandler.EntriesDialog]\r\nSortColumn=5\r\nWidth=wide\r\n");
@@ -990,6 +995,7 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
 
     std::mutex Lock;
     std::vector<std::string> Opened, Found, Boxes, Filled;
+    int Indent = -1;
     HWND Entries = nullptr;
     TestSupport::TDialogWatcher Watcher([&](HWND Window) {
         std::lock_guard<std::mutex> Guard(Lock);
@@ -1014,6 +1020,11 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
         SelectRow(List, Row("Tovel #0000"));
         SendMessageA(Window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         Opened = ListColumn(List, 0);
+        LVITEMA Last{};
+        Last.mask = LVIF_INDENT;
+        Last.iItem = static_cast<int>(Opened.size()) - 1;
+        SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Last));
+        Indent = Last.iIndent;
         SendMessageA(List, WM_KEYDOWN, VK_BACK, 0);
         SetDlgItemTextA(Window, IDC_ENTRIES_SEARCH, "TODO");
         Found = ListColumn(List, 0);
@@ -1026,7 +1037,8 @@ TEST_F(App_binhandler_Commands, EntriesDialogFindsAFileAndTakesBackJustThat) {
     const std::string Drive = Source.substr(0, 1) + ":";
     ASSERT_GE(Opened.size(), 5u) << testing::PrintToString(Opened);
     EXPECT_EQ(Opened.front(), Drive);
-    EXPECT_EQ(Opened.back(), std::string(4 * (Opened.size() - 2), ' ') + "todo.txt");
+    EXPECT_EQ(Opened.back(), "todo.txt");
+    EXPECT_EQ(Indent, static_cast<int>(Opened.size()) - 2);
     EXPECT_EQ(Found, std::vector<std::string>{"todo.txt"});
     EXPECT_EQ(Boxes, std::vector<std::string>{"Take back \"todo.txt\" to where it "
                                               "came from?"});

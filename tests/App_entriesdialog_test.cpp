@@ -148,13 +148,20 @@ HWND FocusOf(HWND Dialog) {
 }
 
 // The rows of a search or an opened entry: name, entry and size.
-std::vector<std::string> ItemsShown(HWND Dialog) {
+// An opened entry's rows lead with their level of indent.
+std::vector<std::string> ItemsShown(HWND Dialog, bool Indents = false) {
     const HWND List = GetDlgItem(Dialog, IDC_ENTRIES_LIST);
     std::vector<std::string> Lines;
     const int Count = static_cast<int>(SendMessageA(List, LVM_GETITEMCOUNT, 0, 0));
-    for (int Row = 0; Row < Count; ++Row)
-        Lines.push_back(ListViewCell(List, Row, 0) + "|" + ListViewCell(List, Row, 1) + "|" +
+    for (int Row = 0; Row < Count; ++Row) {
+        LVITEMA Item{};
+        Item.mask = LVIF_INDENT;
+        Item.iItem = Row;
+        SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Item));
+        Lines.push_back((Indents ? std::to_string(Item.iIndent) + " " : std::string()) +
+                        ListViewCell(List, Row, 0) + "|" + ListViewCell(List, Row, 1) + "|" +
                         ListViewCell(List, Row, 2) + "|" + ListViewCell(List, Row, 4));
+    }
     return Lines;
 }
 
@@ -394,8 +401,9 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
         const HWND Search = GetDlgItem(Window, IDC_ENTRIES_SEARCH);
         std::vector<HWND> Focus;
         const auto Look = [&] {
-            Seen.push_back(Dialog.View() == TAppEntriesDialog::vwEntries ? Shown(Window)
-                                                                         : ItemsShown(Window));
+            Seen.push_back(Dialog.View() == TAppEntriesDialog::vwEntries
+                               ? Shown(Window)
+                               : ItemsShown(Window, Dialog.View() == TAppEntriesDialog::vwOpened));
             Status.push_back(TestSupport::WindowText(GetDlgItem(Window, IDC_ENTRIES_STATUS)));
             Views.push_back(Dialog.View());
         };
@@ -428,13 +436,13 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
     EXPECT_EQ(Status[1], "2 found; 3 entries, 6 files, 6.1 KB");
     EXPECT_EQ(Seen[2], Seen[0]);
     EXPECT_EQ(Seen[3], (std::vector<std::string>{"main.cpp|E:\\Projects\\x|Other|100 bytes"}));
-    EXPECT_EQ(Seen[4], (std::vector<std::string>{
-                           "E:||Other|5.1 KB", "    Projects|E:|Other|5.1 KB",
-                           "        x|E:\\Projects|Other|5.1 KB",
-                           "            main.cpp|E:\\Projects\\x|Other|100 bytes",
-                           "            notes|E:\\Projects\\x|Other|5.0 KB",
-                           "                todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
-                           "                Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
+    EXPECT_EQ(Seen[4],
+              (std::vector<std::string>{"0 E:||Other|5.1 KB", "1 Projects|E:|Other|5.1 KB",
+                                        "2 x|E:\\Projects|Other|5.1 KB",
+                                        "3 main.cpp|E:\\Projects\\x|Other|100 bytes",
+                                        "3 notes|E:\\Projects\\x|Other|5.0 KB",
+                                        "4 todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
+                                        "4 Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
     EXPECT_EQ(Seen[5], Seen[0]);
     EXPECT_EQ(Views, (std::vector<int>{TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
                                        TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
@@ -572,7 +580,16 @@ std::string TakeMenu(HWND Dialog, bool ChooseFirst) {
 // opened entry and a search's results. Each key goes through the dialog's
 // own message loop, as a user's would, in a dialog of its own.
 TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
-    enum TAction { acSelectAll, acRefresh, acEnter, acEscape, acShiftF10, acMenuKey, acRightClick };
+    enum TAction {
+        acSelectAll,
+        acRefresh,
+        acEnter,
+        acEscape,
+        acShiftF10,
+        acMenuKey,
+        acRightClick,
+        acHeaderClick
+    };
     struct TCase {
         TAppEntriesDialog::TView View;
         TAction Action;
@@ -603,6 +620,11 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         {Found, acShiftF10, "1 1 1 " + ItemMenu + " up"},
         {Entries, acRightClick, "0 1 2 take back B\\Other " + EntryMenu + " up"},
         {Opened, acRightClick, "2 1 2 take back B\\Other " + ItemMenu + " up"},
+        // A header clicked: the entries by name, the items by size, the
+        // largest first; an opened entry keeps its tree.
+        {Entries, acHeaderClick, "0 1 1 Other..Tovel #0001 up up"},
+        {Opened, acHeaderClick, "2 1 1 E:..main.cpp down up"},
+        {Found, acHeaderClick, "1 1 1 todo.txt..Todo2.txt down up"},
     };
     for (std::size_t Index = 0; Index < Cases.size(); ++Index) {
         const TCase& Case = Cases[Index];
@@ -642,6 +664,11 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
             EXPECT_EQ(TestSupport::WindowText(Window),
                       Case.View == Opened ? "Other - Entries" : "Entries")
                 << Index;
+            // Items carry the shell's icon of their kind; entries none.
+            LVITEMA Icon{};
+            Icon.mask = LVIF_IMAGE;
+            SendMessageA(List, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&Icon));
+            EXPECT_EQ(Icon.iImage >= 0, Case.View != Entries) << Index;
             const int ListedBefore = Listed;
             switch (Case.Action) {
             case acSelectAll: {
@@ -684,6 +711,36 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
                 PostMessageA(List, WM_RBUTTONUP, 0, At);
                 Menu = TakeMenu(Window, true);
                 ProgramSupport::WaitFor([&] { return !Calls.empty(); });
+                break;
+            }
+            case acHeaderClick: {
+                const HWND Header = ListView_GetHeader(List);
+                const int Column = Case.View == Entries ? static_cast<int>(Engine_catalog::ecEntry)
+                                                        : static_cast<int>(Engine_catalog::icSize);
+                const auto Mark = [Header, Column] {
+                    HDITEMA Item{};
+                    Item.mask = HDI_FORMAT;
+                    Header_GetItem(Header, Column, &Item);
+                    return Item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+                };
+                // What the header tells the list of a click.
+                NMHEADERW Notice{};
+                Notice.hdr.hwndFrom = Header;
+                Notice.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(Header));
+                Notice.hdr.code = HDN_ITEMCLICKW;
+                Notice.iItem = Column;
+                Notice.iButton = 0;
+                SendMessageW(List, WM_NOTIFY, Notice.hdr.idFrom, reinterpret_cast<LPARAM>(&Notice));
+                ProgramSupport::WaitFor([&] { return Mark() != 0; });
+                const auto Trimmed = [List](int Row) {
+                    const std::string Text = ListViewCell(List, Row, 0);
+                    return Text.substr(std::min(Text.find_first_not_of(' '), Text.size()));
+                };
+                const int Kept = Case.View == Entries ? Dialog.Settings.SortColumn
+                                                      : Dialog.Settings.ItemSortColumn;
+                Calls = Trimmed(0) + ".." + Trimmed(Dialog.RowCount() - 1) +
+                        (Mark() == HDF_SORTUP ? " up" : " down") +
+                        (Kept == Column ? "" : " not kept");
                 break;
             }
             }

@@ -673,6 +673,8 @@ TEST_F(App_mainform, NoSettingsFileGivesDefaultsAndTheCloseWritesAllSections) {
                                            "ItemSizeWidth=0",
                                            "SortColumn=1",
                                            "SortDescending=1",
+                                           "ItemSortColumn=-1",
+                                           "ItemSortDescending=0",
                                            "",
                                            "[MainForm.BinHandler.CleanUp]",
                                            "ByAge=0",

@@ -7,7 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <set>
 #include <random>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -234,6 +239,27 @@ TEST(Engine_catalog, GeneratedTreesFindEveryMovedNodeByPiecesOfItsPath) {
         }
     }
     EXPECT_GT(Moved, 20u);
+    // Sorted as a tree, by size from the largest: every node comes after its
+    // parent, and before it only larger nodes of the same parent. Sorted flat
+    // by name, the names rise.
+    std::vector<std::uint32_t> Rows = Catalog.EntryNodes(7);
+    const std::size_t Count = Rows.size();
+    Engine_catalog::SortItemRows(Catalog, Engine_catalog::icSize, true, true, Rows);
+    ASSERT_EQ(Rows.size(), Count);
+    std::map<std::uint32_t, std::uint64_t> LastOfParent;
+    std::set<std::uint32_t> Seen;
+    for (const std::uint32_t Row : Rows) {
+        const Engine_catalog::TCatalogNode& Node = Catalog.Nodes()[Row];
+        EXPECT_TRUE(Node.Parent == Engine_catalog::NoParent || Seen.count(Node.Parent)) << Row;
+        const auto Last = LastOfParent.find(Node.Parent);
+        EXPECT_TRUE(Last == LastOfParent.end() || Last->second >= Node.Size) << Row;
+        LastOfParent[Node.Parent] = Node.Size;
+        Seen.insert(Row);
+    }
+    Rows = Catalog.Search(TSearchPattern("a"));
+    Engine_catalog::SortItemRows(Catalog, Engine_catalog::icName, false, false, Rows);
+    for (std::size_t Row = 1; Row < Rows.size(); ++Row)
+        EXPECT_LE(Catalog.FoldedName(Rows[Row - 1]), Catalog.FoldedName(Rows[Row]));
 }
 
 TEST(Engine_catalog, TotalsReadAsTheStatusLineShowsThem) {
@@ -252,70 +278,113 @@ TEST(Engine_catalog, TotalsReadAsTheStatusLineShowsThem) {
 }
 
 TEST(Engine_catalog, CatalogFileReadsBackAndRefusesWhatIsNoCatalog) {
-    const std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Records = {
-        {"Tovel #0000", {133000000000000000ull, Engine_record::FormatRecord(ProjectRecord())}},
-        {"\xE6\x97\xA5 x", {1, ""}},
-        {"Tovel #0002", {18446744073709551615ull, "a\r\nb"}}};
-    const std::string Text = Engine_catalog::FormatCatalogFile(Records);
-    std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Read;
+    TCatalog Catalog;
+    Catalog.SetRecord(Catalog.AddEntry("Tovel #0000", "B\\Tovel #0000", 0), ProjectRecord(), true);
+    Catalog.AddEntry("\xE6\x97\xA5 x", "B\\\xE6\x97\xA5 x", 7);
+    Engine_catalog::TCatalogEntry Odd;
+    Odd.Name = "Tovel #0002";
+    Odd.Changed = 18446744073709551615ull;
+    Odd.Known = Odd.Listing = true;
+    Catalog.AddSummary(Odd);
+    std::vector<Engine_catalog::TCatalogEntry> Entries = Catalog.Entries();
+    Entries[0].Changed = 133000000000000000ull;
+    const std::string Text = Engine_catalog::FormatCatalogFile(Entries);
+    std::vector<Engine_catalog::TCatalogEntry> Read;
     ASSERT_TRUE(Engine_catalog::ParseCatalogFile(Text, Read));
-    ASSERT_EQ(Read.size(), Records.size());
+    ASSERT_EQ(Read.size(), Entries.size());
     for (std::size_t Index = 0; Index < Read.size(); ++Index) {
-        EXPECT_EQ(Read[Index].first, Records[Index].first);
-        EXPECT_EQ(Read[Index].second.Changed, Records[Index].second.Changed);
-        EXPECT_EQ(Read[Index].second.Text, Records[Index].second.Text);
+        const Engine_catalog::TCatalogEntry& Was = Entries[Index];
+        const Engine_catalog::TCatalogEntry& Is = Read[Index];
+        EXPECT_EQ(std::tie(Is.Name, Is.Changed, Is.Created, Is.Known, Is.Items, Is.Files, Is.Bytes,
+                           Is.FirstItem, Is.MoreItems, Is.Unfinished, Is.Listing),
+                  std::tie(Was.Name, Was.Changed, Was.Created, Was.Known, Was.Items, Was.Files,
+                           Was.Bytes, Was.FirstItem, Was.MoreItems, Was.Unfinished, Was.Listing));
     }
-    // Every cut of the text short of an end of a record, and hostile lines.
-    const std::size_t Header = std::string("Tovel Bin catalog 1\r\n").size();
+    EXPECT_EQ(Read[0].FirstItem, "C:\\Projects\\x");
+    // Every cut of the text short of a line's end, and hostile lines; an
+    // earlier version's catalogue of whole records is none.
+    const std::size_t Header = std::string("Tovel Bin catalog 2\r\n").size();
     for (std::size_t Length = 0; Length < Text.size(); ++Length) {
-        const bool AtEnd = Length == Header || Length == Text.size();
-        const bool Parsed = Engine_catalog::ParseCatalogFile(Text.substr(0, Length), Read);
-        if (!AtEnd && Parsed) {
-            EXPECT_LT(Read.size(), Records.size()) << Length;
-        }
+        const bool AtEnd =
+            Length == Header || (Length > 2 && Text.compare(Length - 2, 2, "\r\n") == 0);
+        EXPECT_EQ(Engine_catalog::ParseCatalogFile(Text.substr(0, Length), Read), AtEnd) << Length;
     }
-    for (const char* Hostile :
-         {"Tovel Bin catalog 2\r\n", "Tovel Bin catalog 1\r\n1 9 a\r\nshort",
-          "Tovel Bin catalog 1\r\n18446744073709551616 0 a\r\n",
-          "Tovel Bin catalog 1\r\n-1 0 a\r\n", "Tovel Bin catalog 1\r\n1 0\r\n",
-          "Tovel Bin catalog 1\r\n 1 0 a\r\n"})
+    const std::string Good = "1\t2\tk\t3\t4\t5\t6\tname\tC:\\x\r\n";
+    const std::string Version = "Tovel Bin catalog 2\r\n";
+    EXPECT_TRUE(Engine_catalog::ParseCatalogFile(Version + Good, Read));
+    for (const std::string& Hostile :
+         {"Tovel Bin catalog 1\r\n" + Good, Version + "18446744073709551616" + Good.substr(1),
+          Version + "-" + Good, Version + "1\t2\tkk\t3\t4\t5\t6\tname\tC:\\x\r\n",
+          Version + "1\t2\tx\t3\t4\t5\t6\tname\tC:\\x\r\n",
+          Version + "1\t2\tk\t3\t4\t5\t6\t\tC:\\x\r\n", Version + "1\t2\tk\t3\t4\t5\t6\tname\r\n",
+          Version + "1\t2\tk\t3\t4\t5\t6\tname\tC:\\x\ty\r\n", Version + Good.substr(0, 20)})
         EXPECT_FALSE(Engine_catalog::ParseCatalogFile(Hostile, Read)) << Hostile;
 }
 
 #ifdef _WIN32
 
-// The catalogue file stands for an entry's record only while the entry's
-// directory has not changed since; a new record is read from the entry.
-TEST(Engine_catalog, ListingTakesRecordsFromTheCatalogFileUntilTheEntryChanges) {
+// The first showing takes the catalogue file's summaries as they are; its
+// completion checks them against the disk first (a changed record, a gone
+// entry and a new one read, the others kept), then reads every record and
+// writes the file anew. Without a catalogue file every record is read.
+TEST(Engine_catalog, SummariesShowFirstAndTheCompletionChecksThemAgainstTheDisk) {
     PortableSupport::TTempDir Bin;
-    const std::string Entry = Bin.Path() + "\\Tovel #0000";
-    CreateDirectoryA(Entry.c_str(), nullptr);
-    Engine_record::WriteRecord(Entry, ProjectRecord());
-    Engine_catalog::TListing First = Engine_catalog::ListCatalog(Bin.Path());
-    ASSERT_EQ(First.Catalog.Entries().size(), 1u);
-    EXPECT_EQ(First.Catalog.Entries()[0].Files, 4u);
+    const auto MakeEntry = [&Bin](const std::string& Name, const TRecord& Record) {
+        CreateDirectoryA((Bin.Path() + "\\" + Name).c_str(), nullptr);
+        Engine_record::WriteRecord(Bin.Path() + "\\" + Name, Record);
+    };
+    for (const char* Name : {"Tovel #0000", "Tovel #0001", "Tovel #0003"})
+        MakeEntry(Name, ProjectRecord());
+    // Each entry as "name files", by name, and whether its nodes are read.
+    const auto Figures = [](const TCatalog& Catalog) {
+        std::vector<std::string> Lines;
+        for (std::size_t Entry = 0; Entry < Catalog.Entries().size(); ++Entry)
+            Lines.push_back(Catalog.Entries()[Entry].Name + " " +
+                            std::to_string(Catalog.Entries()[Entry].Files) +
+                            (Catalog.HasNodes(Entry) ? " read" : ""));
+        std::sort(Lines.begin(), Lines.end());
+        return Lines;
+    };
+    Engine_catalog::TListing First = Engine_catalog::ListSummaries(Bin.Path());
+    EXPECT_FALSE(First.Complete);
+    EXPECT_EQ(Figures(First.Catalog),
+              (std::vector<std::string>{"Tovel #0000 4 read", "Tovel #0001 4 read",
+                                        "Tovel #0003 4 read"}));
+
     const std::string CatalogPath = Bin.Path() + "\\" + Engine_catalog::CatalogFileName;
-    std::vector<std::pair<std::string, Engine_catalog::TCachedRecord>> Cached;
+    std::vector<Engine_catalog::TCatalogEntry> Cached;
     ASSERT_TRUE(Engine_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
-    ASSERT_EQ(Cached.size(), 1u);
-
-    // A record in the catalogue file that the entry does not hold is what
-    // the listing shows: it read no record of the entry's own.
-    TRecord Other;
-    Other.Puts.push_back(Put(300, {Node("D", {Node("only.txt", {}, true, 7)})}));
-    Cached[0].second.Text = Engine_record::FormatRecord(Other);
+    ASSERT_EQ(Cached.size(), 3u);
+    // What the file says is what shows first, without a record read.
+    for (Engine_catalog::TCatalogEntry& Entry : Cached)
+        Entry.Files = 99;
     TestSupport::WriteFile(CatalogPath, Engine_catalog::FormatCatalogFile(Cached));
-    EXPECT_EQ(Engine_catalog::ListCatalog(Bin.Path()).Catalog.Entries()[0].Files, 1u);
-
-    // The entry's record written anew: its directory changed.
     TRecord Newer = ProjectRecord();
     Newer.Puts.pop_back();
-    Engine_record::WriteRecord(Entry, Newer);
-    const Engine_catalog::TListing After = Engine_catalog::ListCatalog(Bin.Path());
-    EXPECT_EQ(After.Catalog.Entries()[0].Files, 3u);
-    EXPECT_EQ(After.Catalog.Entries()[0].Items, 1u);
-    // A bin's catalogue file is no entry.
-    EXPECT_EQ(After.Catalog.Entries().size(), 1u);
+    Engine_record::WriteRecord(Bin.Path() + "\\Tovel #0000", Newer);
+    TestSupport::RemoveTree(Bin.Path() + "\\Tovel #0001");
+    MakeEntry("Tovel #0002", Newer);
+    Engine_catalog::TListing Second = Engine_catalog::ListSummaries(Bin.Path());
+    EXPECT_EQ(Figures(Second.Catalog),
+              (std::vector<std::string>{"Tovel #0000 99", "Tovel #0001 99", "Tovel #0003 99"}));
+    const std::atomic<bool> Never{false};
+    TCatalog Checked;
+    TCatalog Full;
+    ASSERT_TRUE(Second.Complete(
+        Never, [&Checked](TCatalog& Made) { Checked = std::move(Made); }, Full));
+    EXPECT_EQ(Figures(Checked), (std::vector<std::string>{"Tovel #0000 3 read",
+                                                          "Tovel #0002 3 read", "Tovel #0003 99"}));
+    EXPECT_EQ(Figures(Full), (std::vector<std::string>{"Tovel #0000 3 read", "Tovel #0002 3 read",
+                                                       "Tovel #0003 4 read"}));
+    ASSERT_TRUE(Engine_catalog::ParseCatalogFile(TestSupport::ReadFile(CatalogPath), Cached));
+    EXPECT_EQ(Cached.size(), 3u);
+    // An entry a command changed is read at once, and a gone one left out.
+    Engine_record::WriteRecord(Bin.Path() + "\\Tovel #0000", ProjectRecord());
+    TestSupport::RemoveTree(Bin.Path() + "\\Tovel #0002");
+    const Engine_catalog::TListing Third = Engine_catalog::ListSummaries(
+        Bin.Path(), {Bin.Path() + "\\Tovel #0000", Bin.Path() + "\\Tovel #0002"});
+    EXPECT_EQ(Figures(Third.Catalog),
+              (std::vector<std::string>{"Tovel #0000 4 read", "Tovel #0003 4"}));
     EXPECT_TRUE(Engine_catalog::IsCatalogFile("tovelbin.CATALOG"));
 }
 

@@ -61,10 +61,11 @@ Engine_catalog::TListing Entries() {
                                                      Node("Notes", {Node("todo.txt", {}, 107)}, 0,
                                                           true)})})})})),
         false);
-    Add("Tovel #0006",
-        Put(Time(7, 17, 40),
-            Node("D", {Node("Video", {Node("Holiday.mp4", {}, 734003200, true)})})),
-        false);
+    // A put whose folder is still being listed: its size is being counted.
+    TRecord Counting =
+        Put(Time(7, 17, 40), Node("D", {Node("Video", {Node("Holiday", {}, 0, true)})}));
+    Counting.Puts.back().Listed = false;
+    Add("Tovel #0006", Counting, false);
     Add("Tovel #0005",
         Put(Time(7, 11, 5),
             Node("C",

@@ -50,6 +50,7 @@ public:
             Section.Time = std::uniform_int_distribution<std::uint64_t>(0, 2650467743999999999ull)(
                 FRandom); // to the end of 9999
             Section.State = static_cast<TPutState>(Pick(0, 2));
+            Section.Listed = Pick(0, 3) != 0;
             for (int Drive = Pick(0, 2); Drive > 0; --Drive)
                 Section.Tree.Children.push_back(Directory(
                     std::string(1, static_cast<char>('A' + Pick(0, 25))), Children(1, false)));
@@ -121,6 +122,7 @@ TEST(Engine_record_Text, GeneratedRecordsReadBackAsWritten) {
         for (std::size_t Each = 0; Each < Made.Puts.size(); ++Each) {
             EXPECT_EQ(Read.Puts[Each].Time, Made.Puts[Each].Time);
             EXPECT_EQ(Read.Puts[Each].State, Made.Puts[Each].State);
+            EXPECT_EQ(Read.Puts[Each].Listed, Made.Puts[Each].Listed);
             EXPECT_EQ(Engine_record::ItemPaths(Read.Puts[Each].Tree),
                       Engine_record::ItemPaths(Made.Puts[Each].Tree));
         }
@@ -147,6 +149,8 @@ TEST(Engine_record_Text, AnyBrokenRuleRefusesTheWholeRecord) {
     };
     const std::vector<TChange> Changes{
         {"Tovel Bin put record 1", "Tovel Bin put record 2"},
+        {"bytes 1234", "bytes 1234 listed"},
+        {"bytes 1234", "bytes 1234 listing x"},
         {"report.txt\t", "..\t"},
         {"report.txt\t", ".\t"},
         {"report.txt\t", "report.\t"},

@@ -507,75 +507,6 @@ TEST(App_entriesdialog, EntriesWithoutARecordAreReadAfterTheListShows) {
     EXPECT_TRUE(Before.empty());
 }
 
-namespace {
-
-// Holds a key (Ctrl, Shift) for the dialog's thread while it lives: with
-// the two threads' input attached, they share one keyboard state.
-class THeldKey {
-public:
-    THeldKey(HWND Dialog, int Key) : FThread(GetWindowThreadProcessId(Dialog, nullptr)), FKey(Key) {
-        if (FKey == 0)
-            return;
-        AttachThreadInput(GetCurrentThreadId(), FThread, TRUE);
-        Set(0x80);
-    }
-    ~THeldKey() {
-        if (FKey == 0)
-            return;
-        Set(0);
-        AttachThreadInput(GetCurrentThreadId(), FThread, FALSE);
-    }
-    THeldKey(const THeldKey&) = delete;
-    THeldKey& operator=(const THeldKey&) = delete;
-
-private:
-    void Set(BYTE State) {
-        BYTE Keys[256] = {};
-        GetKeyboardState(Keys);
-        Keys[FKey] = State;
-        SetKeyboardState(Keys);
-    }
-    DWORD FThread;
-    int FKey;
-};
-
-BOOL CALLBACK FindMenu(HWND Window, LPARAM Param) {
-    if (!IsWindowVisible(Window) || TestSupport::ClassName(Window) != "#32768")
-        return TRUE;
-    *reinterpret_cast<HWND*>(Param) = Window;
-    return FALSE;
-}
-
-// The context menu on the dialog's thread once it shows, as its items
-// ("-" before a grey one), and then left with Escape or the first item
-// chosen.
-std::string TakeMenu(HWND Dialog, bool ChooseFirst) {
-    HWND Menu = nullptr;
-    if (!ProgramSupport::WaitFor([&] {
-            EnumThreadWindows(GetWindowThreadProcessId(Dialog, nullptr), FindMenu,
-                              reinterpret_cast<LPARAM>(&Menu));
-            return Menu != nullptr;
-        }))
-        return "no menu";
-    const auto Items = reinterpret_cast<HMENU>(SendMessageA(Menu, MN_GETHMENU, 0, 0));
-    std::string Texts;
-    for (int Index = 0; Index < GetMenuItemCount(Items); ++Index) {
-        char Text[64] = "";
-        GetMenuStringA(Items, static_cast<UINT>(Index), Text, sizeof Text, MF_BYPOSITION);
-        Texts += std::string(Texts.empty() ? "" : "|") +
-                 ((GetMenuState(Items, static_cast<UINT>(Index), MF_BYPOSITION) & MF_GRAYED) ? "-"
-                                                                                             : "") +
-                 Text;
-    }
-    if (ChooseFirst)
-        PostMessageA(Menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(Menu, WM_KEYDOWN, ChooseFirst ? VK_RETURN : VK_ESCAPE, 0);
-    ProgramSupport::WaitFor([&] { return !IsWindowVisible(Menu); });
-    return Texts;
-}
-
-} // namespace
-
 // The conventions of a list, in each of the dialog's lists: the entries, an
 // opened entry and a search's results. Each key goes through the dialog's
 // own message loop, as a user's would, in a dialog of its own.
@@ -672,7 +603,7 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
             const int ListedBefore = Listed;
             switch (Case.Action) {
             case acSelectAll: {
-                const THeldKey Holding(Window, VK_CONTROL);
+                const TestSupport::THeldKey Holding(Window, VK_CONTROL);
                 PostMessageA(List, WM_KEYDOWN, 'A', 1);
                 ProgramSupport::WaitFor([&] {
                     return ListView_GetSelectedCount(List) == static_cast<UINT>(Dialog.RowCount());
@@ -694,14 +625,14 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
                     [&] { return !IsWindow(Window) || Dialog.View() != Case.View; });
                 break;
             case acShiftF10: {
-                const THeldKey Holding(Window, VK_SHIFT);
+                const TestSupport::THeldKey Holding(Window, VK_SHIFT);
                 PostMessageA(List, WM_SYSKEYDOWN, VK_F10, 1);
-                Menu = TakeMenu(Window, false);
+                Menu = TestSupport::TakeContextMenu(Window, -1);
                 break;
             }
             case acMenuKey:
                 PostMessageA(List, WM_KEYDOWN, VK_APPS, 1);
-                Menu = TakeMenu(Window, false);
+                Menu = TestSupport::TakeContextMenu(Window, -1);
                 break;
             case acRightClick: {
                 RECT Row{};
@@ -709,8 +640,9 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
                 const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
                 PostMessageA(List, WM_RBUTTONDOWN, MK_RBUTTON, At);
                 PostMessageA(List, WM_RBUTTONUP, 0, At);
-                Menu = TakeMenu(Window, true);
-                ProgramSupport::WaitFor([&] { return !Calls.empty(); });
+                Menu = TestSupport::TakeContextMenu(Window, 0);
+                // The command, then the list read again.
+                ProgramSupport::WaitFor([&] { return !Calls.empty() && Listed > ListedBefore; });
                 break;
             }
             case acHeaderClick: {

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace App_entriesdialog {
 
@@ -333,11 +334,116 @@ void TAppEntriesDialog::FillRows() {
         break;
     case vwOpened:
         FRows = FCatalog.EntryNodes(FOpenedEntry);
+        FoldCommonLevels();
         break;
     }
     if (FView != vwEntries && Settings.ItemSortColumn >= 0)
         Engine_catalog::SortItemRows(FCatalog, Settings.ItemSortColumn, Settings.ItemSortDescending,
                                      FView == vwOpened, FRows);
+    if (FView == vwOpened)
+        HideCollapsed();
+}
+
+// From the drive down, each level that holds nothing but the next level
+// on the way to the items is left out; the last of them stands for all,
+// named by its whole path.
+void TAppEntriesDialog::FoldCommonLevels() {
+    FHasChildren.clear();
+    std::unordered_map<std::uint32_t, std::size_t> Children;
+    std::vector<std::uint32_t> Roots;
+    for (const std::uint32_t Node : FRows) {
+        const std::uint32_t Parent = FCatalog.Nodes()[Node].Parent;
+        if (Parent == Engine_catalog::NoParent)
+            Roots.push_back(Node);
+        else if (++Children[Parent] == 1)
+            FHasChildren.insert(Parent);
+    }
+    FFolded = Engine_catalog::NoParent;
+    FFoldDepth = 0;
+    if (Roots.size() != 1)
+        return;
+    FFolded = Roots.front();
+    for (bool Deeper = true; Deeper;) {
+        Deeper = false;
+        if (FCatalog.Nodes()[FFolded].Item || Children[FFolded] != 1)
+            break;
+        for (const std::uint32_t Node : FRows)
+            if (FCatalog.Nodes()[Node].Parent == FFolded && !FCatalog.Nodes()[Node].Item &&
+                FCatalog.Nodes()[Node].Kind == Engine_record::TRecordNode::nkDirectory) {
+                FFolded = Node;
+                Deeper = true;
+                break;
+            }
+    }
+    FFoldDepth = FCatalog.Nodes()[FFolded].Depth;
+    FRows.erase(std::remove_if(FRows.begin(), FRows.end(),
+                               [this](std::uint32_t Node) {
+                                   return FCatalog.Nodes()[Node].Depth < FFoldDepth;
+                               }),
+                FRows.end());
+}
+
+// What lies in a collapsed folder has no row.
+void TAppEntriesDialog::HideCollapsed() {
+    if (FCollapsed.empty())
+        return;
+    std::unordered_set<std::uint32_t> Hidden;
+    std::vector<std::uint32_t> Shown;
+    for (const std::uint32_t Node : FRows) {
+        const std::uint32_t Parent = FCatalog.Nodes()[Node].Parent;
+        if (Parent != Engine_catalog::NoParent && Hidden.count(Parent)) {
+            Hidden.insert(Node);
+            continue;
+        }
+        Shown.push_back(Node);
+        if (IsCollapsed(Node))
+            Hidden.insert(Node);
+    }
+    FRows = std::move(Shown);
+}
+
+bool TAppEntriesDialog::IsFolder(std::uint32_t Node) const {
+    return FHasChildren.count(Node) > 0;
+}
+
+bool TAppEntriesDialog::IsCollapsed(std::uint32_t Node) const {
+    return !FCollapsed.empty() && IsFolder(Node) &&
+           FCollapsed.count(FCatalog.EntryRelativePath(Node)) > 0;
+}
+
+// Expands or collapses the folder of Row, which stays selected.
+void TAppEntriesDialog::Toggle(int Row, bool Expand) {
+    const std::uint32_t Node = FRows[static_cast<std::size_t>(Row)];
+    if (!IsFolder(Node) || IsCollapsed(Node) != Expand)
+        return;
+    const std::string Path = FCatalog.EntryRelativePath(Node);
+    if (Expand)
+        FCollapsed.erase(Path);
+    else
+        FCollapsed.insert(Path);
+    const std::string Key = RowKey(Row);
+    FillRows();
+    FillList({Key});
+}
+
+// Right opens a folder, Left closes it, or else goes up to the folder
+// that holds the row, as in a tree.
+bool TAppEntriesDialog::TreeKey(WORD Key) {
+    const int Row = ListView_GetNextItem(EntriesList(), -1, LVNI_FOCUSED);
+    if (FView != vwOpened || Row < 0 || Row >= RowCount() || (Key != VK_RIGHT && Key != VK_LEFT))
+        return false;
+    const std::uint32_t Node = FRows[static_cast<std::size_t>(Row)];
+    if (Key == VK_RIGHT || (IsFolder(Node) && !IsCollapsed(Node))) {
+        Toggle(Row, Key == VK_RIGHT);
+        return true;
+    }
+    const std::uint32_t Parent = FCatalog.Nodes()[Node].Parent;
+    for (int Above = Row - 1; Above >= 0; --Above)
+        if (FRows[static_cast<std::size_t>(Above)] == Parent) {
+            FillList({RowKey(Above)});
+            break;
+        }
+    return true;
 }
 
 // A row's identity across a new listing: its entry's path, and the item's
@@ -465,6 +571,8 @@ std::string TAppEntriesDialog::ItemCellText(std::uint32_t Index, int Column) con
     switch (Column) {
     // An opened entry's levels are indented by the list (LVIF_INDENT).
     case icName:
+        if (FView == vwOpened && Index == FFolded && Node.Parent != Engine_catalog::NoParent)
+            return Engine_record::FromRecordText(FCatalog.OriginalPath(Index));
         return Engine_record::FromRecordText(std::string(FCatalog.Name(Index))) +
                (Node.Parent == Engine_catalog::NoParent ? ":" : "");
     case icPlace:
@@ -486,9 +594,11 @@ int TAppEntriesDialog::IconOf(std::uint32_t Node) const {
     if (!FIcons)
         return -1;
     const bool Directory = FCatalog.Nodes()[Node].Kind != Engine_record::TRecordNode::nkFile;
+    // An opened folder of the tree shows the open folder.
+    const bool Open = FView == vwOpened && IsFolder(Node) && !IsCollapsed(Node);
     const std::string_view Name = FCatalog.FoldedName(Node);
     const std::size_t Dot = Name.rfind('.');
-    const std::string Kind = Directory                       ? std::string("\\")
+    const std::string Kind = Directory                       ? std::string(Open ? "\\+" : "\\")
                              : Dot == std::string_view::npos ? std::string()
                                                              : std::string(Name.substr(Dot));
     const auto Known = FIconOfKind.find(Kind);
@@ -500,7 +610,8 @@ int TAppEntriesDialog::IconOf(std::uint32_t Node) const {
                   : L"file" + Vek_codepage::ToWide(Engine_record::FromRecordText(Kind));
     SHGetFileInfoW(Asked.c_str(), Directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL,
                    &Info, sizeof Info,
-                   SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+                   SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES |
+                       (Open ? SHGFI_OPENICON : 0));
     return FIconOfKind[Kind] = Info.iIcon;
 }
 
@@ -580,6 +691,7 @@ void TAppEntriesDialog::OpenFocused() {
     if (FView != vwEntries || Focused < 0 || Focused >= RowCount())
         return;
     FOpenedEntry = FRows[static_cast<std::size_t>(Focused)];
+    FCollapsed.clear();
     ReadNodes(FOpenedEntry);
     ShowView(vwOpened, {});
 }
@@ -829,7 +941,7 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
         if ((Item.mask & LVIF_INDENT) && Item.iSubItem == 0 && FView == vwOpened &&
             Item.iItem >= 0 && Item.iItem < RowCount())
             Item.iIndent = static_cast<int>(
-                FCatalog.Nodes()[FRows[static_cast<std::size_t>(Item.iItem)]].Depth);
+                FCatalog.Nodes()[FRows[static_cast<std::size_t>(Item.iItem)]].Depth - FFoldDepth);
         if ((Item.mask & LVIF_IMAGE) && Item.iSubItem == 0)
             Item.iImage = FView == vwEntries || Item.iItem < 0 || Item.iItem >= RowCount()
                               ? -1
@@ -843,20 +955,36 @@ bool TAppEntriesDialog::Notify(const NMHDR& Header) {
     case LVN_ODSTATECHANGED:
         UpdateButtons();
         return true;
-    case NM_DBLCLK:
-        if (reinterpret_cast<const NMITEMACTIVATE&>(Header).iItem >= 0) {
-            if (FView == vwEntries)
-                OpenFocused();
-            else
-                ExploreClick();
-        }
+    case NM_CLICK: {
+        // A click on a folder's icon opens or closes it.
+        const NMITEMACTIVATE& Click = reinterpret_cast<const NMITEMACTIVATE&>(Header);
+        LVHITTESTINFO Hit{};
+        Hit.pt = Click.ptAction;
+        if (FView == vwOpened && ListView_SubItemHitTest(EntriesList(), &Hit) >= 0 &&
+            Hit.iSubItem == 0 && (Hit.flags & LVHT_ONITEMICON) && Hit.iItem < RowCount())
+            Toggle(Hit.iItem, IsCollapsed(FRows[static_cast<std::size_t>(Hit.iItem)]));
         return true;
-    case LVN_KEYDOWN:
-        if (reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey == VK_DELETE) {
+    }
+    case NM_DBLCLK: {
+        const int Row = reinterpret_cast<const NMITEMACTIVATE&>(Header).iItem;
+        if (Row < 0 || Row >= RowCount())
+            return true;
+        if (FView == vwEntries)
+            OpenFocused();
+        else if (FView == vwOpened && IsFolder(FRows[static_cast<std::size_t>(Row)]))
+            Toggle(Row, IsCollapsed(FRows[static_cast<std::size_t>(Row)]));
+        else
+            ExploreClick();
+        return true;
+    }
+    case LVN_KEYDOWN: {
+        const WORD Key = reinterpret_cast<const NMLVKEYDOWN&>(Header).wVKey;
+        if (Key == VK_DELETE) {
             DiscardClick();
             return true;
         }
-        return false;
+        return TreeKey(Key);
+    }
     default:
         return false;
     }

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <unordered_set>
 #include <vector>
 
 namespace App_entriesdialog {
@@ -148,6 +149,12 @@ private:
     void ShowCatalog(Engine_catalog::TCatalog Catalog);
     void ReadNodes(std::size_t Entry);
     int IconOf(std::uint32_t Node) const;
+    void FoldCommonLevels();
+    void HideCollapsed();
+    bool IsFolder(std::uint32_t Node) const;
+    bool IsCollapsed(std::uint32_t Node) const;
+    void Toggle(int Row, bool Expand);
+    bool TreeKey(WORD Key);
     void TakeFilled();
     void RunCommand(const std::function<void()>& Command);
 
@@ -158,6 +165,14 @@ private:
     std::vector<std::string> FChanged;
     // Entry indexes in the entries list, node indexes otherwise.
     std::vector<std::uint32_t> FRows;
+    // The opened entry's tree: the levels every item lies below, folded into
+    // one path line (NoParent when the items lie on several drives), its
+    // depth, the nodes with children, and the folders collapsed, by their
+    // paths below the entry, so that a new listing keeps them.
+    std::uint32_t FFolded = Engine_catalog::NoParent;
+    std::uint32_t FFoldDepth = 0;
+    std::unordered_set<std::uint32_t> FHasChildren;
+    std::unordered_set<std::string> FCollapsed;
     mutable std::string FCellBuffer;
     // The shell's small icons, one index for each kind of name.
     HIMAGELIST FIcons = nullptr;

@@ -436,13 +436,13 @@ TEST(App_entriesdialog, SearchFindsItemsAndAnEntryOpensAsATree) {
     EXPECT_EQ(Status[1], "2 found; 3 entries, 6 files, 6.1 KB");
     EXPECT_EQ(Seen[2], Seen[0]);
     EXPECT_EQ(Seen[3], (std::vector<std::string>{"main.cpp|E:\\Projects\\x|Other|100 bytes"}));
-    EXPECT_EQ(Seen[4],
-              (std::vector<std::string>{"0 E:||Other|5.1 KB", "1 Projects|E:|Other|5.1 KB",
-                                        "2 x|E:\\Projects|Other|5.1 KB",
-                                        "3 main.cpp|E:\\Projects\\x|Other|100 bytes",
-                                        "3 notes|E:\\Projects\\x|Other|5.0 KB",
-                                        "4 todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
-                                        "4 Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
+    // The levels above the items folded into one path line.
+    EXPECT_EQ(Seen[4], (std::vector<std::string>{
+                           "0 E:\\Projects|E:|Other|5.1 KB", "1 x|E:\\Projects|Other|5.1 KB",
+                           "2 main.cpp|E:\\Projects\\x|Other|100 bytes",
+                           "2 notes|E:\\Projects\\x|Other|5.0 KB",
+                           "3 todo.txt|E:\\Projects\\x\\notes|Other|4.0 KB",
+                           "3 Todo2.txt|E:\\Projects\\x\\notes|Other|1.0 KB"}));
     EXPECT_EQ(Seen[5], Seen[0]);
     EXPECT_EQ(Views, (std::vector<int>{TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
                                        TAppEntriesDialog::vwEntries, TAppEntriesDialog::vwSearch,
@@ -519,7 +519,8 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         acShiftF10,
         acMenuKey,
         acRightClick,
-        acHeaderClick
+        acHeaderClick,
+        acFolderKeys
     };
     struct TCase {
         TAppEntriesDialog::TView View;
@@ -535,13 +536,13 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
     const std::string ItemMenu = EntryMenu;
     const std::vector<TCase> Cases{
         {Entries, acSelectAll, "0 3 1 up"},
-        {Opened, acSelectAll, "2 7 1 up"},
+        {Opened, acSelectAll, "2 6 1 up"},
         {Found, acSelectAll, "1 2 1 up"},
         {Entries, acRefresh, "0 1 2 up"},
         {Opened, acRefresh, "2 1 2 up"},
         {Found, acRefresh, "1 1 2 up"},
         {Entries, acEnter, "2 1 1 up"},
-        {Opened, acEnter, "2 1 1 locate B\\Other\\E up"},
+        {Opened, acEnter, "2 1 1 locate B\\Other\\E\\Projects up"},
         {Found, acEnter, "1 1 1 locate B\\Other\\E\\Projects\\x\\notes\\todo.txt up"},
         {Entries, acEscape, "0 - 1 closed"},
         {Opened, acEscape, "0 1 1 up"},
@@ -554,7 +555,10 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
         // A header clicked: the entries by name, the items by size, the
         // largest first; an opened entry keeps its tree.
         {Entries, acHeaderClick, "0 1 1 Other..Tovel #0001 up up"},
-        {Opened, acHeaderClick, "2 1 1 E:..main.cpp down up"},
+        {Opened, acHeaderClick, "2 1 1 E:\\Projects..main.cpp down up"},
+        // Left closes the folded line's folder, Right opens it again, and a
+        // double click closes the folder below it: the rows that are left.
+        {Opened, acFolderKeys, "2 1 1 rows 1 6 2 up"},
         {Found, acHeaderClick, "1 1 1 todo.txt..Todo2.txt down up"},
     };
     for (std::size_t Index = 0; Index < Cases.size(); ++Index) {
@@ -673,6 +677,19 @@ TEST(App_entriesdialog, EveryListKeepsTheListConventions) {
                 Calls = Trimmed(0) + ".." + Trimmed(Dialog.RowCount() - 1) +
                         (Mark() == HDF_SORTUP ? " up" : " down") +
                         (Kept == Column ? "" : " not kept");
+                break;
+            }
+            case acFolderKeys: {
+                const auto Rows = [&] { return " " + std::to_string(Dialog.RowCount()); };
+                SendMessageA(List, WM_KEYDOWN, VK_LEFT, 1);
+                Calls = "rows" + Rows();
+                SendMessageA(List, WM_KEYDOWN, VK_RIGHT, 1);
+                Calls += Rows();
+                RECT Row{};
+                ListView_GetItemRect(List, 1, &Row, LVIR_LABEL);
+                const LPARAM At = MAKELPARAM(Row.left + 4, (Row.top + Row.bottom) / 2);
+                SendMessageA(List, WM_LBUTTONDBLCLK, MK_LBUTTON, At);
+                Calls += Rows();
                 break;
             }
             }

@@ -97,7 +97,7 @@ protected:
                                   LVIS_FOCUSED | LVIS_SELECTED);
             OpenFocused();
             ListView_SetItemState(EntriesList(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
-            ListView_SetItemState(EntriesList(), 5, LVIS_FOCUSED | LVIS_SELECTED,
+            ListView_SetItemState(EntriesList(), 2, LVIS_FOCUSED | LVIS_SELECTED,
                                   LVIS_FOCUSED | LVIS_SELECTED);
         }
     }

@@ -735,6 +735,18 @@ void WriteCatalogFile(const std::string& Path, const std::string& Text) {
 
 namespace {
 
+// An entry directory of the bin as its listing gives it, not read yet. Its
+// write time is taken before the record is read: a record written in
+// between leaves a summary that is read again next time.
+TCatalogEntry EntryOf(const std::string& Folder, const Vek_file::TFindData& Data) {
+    TCatalogEntry Entry;
+    Entry.Name = Data.Name;
+    Entry.Path = Folder + Data.Name;
+    Entry.Created = Data.Created;
+    Entry.Changed = Data.LastWritten;
+    return Entry;
+}
+
 // Without Stop, a put still listing is left as it is.
 bool ReadBin(const std::string& Location, TListing& Listing, const std::atomic<bool>* Stop) {
     Listing = TListing();
@@ -745,14 +757,7 @@ bool ReadBin(const std::string& Location, TListing& Listing, const std::atomic<b
     Vek_file::ListDirectory(Location, [&](const Vek_file::TFindData& Data) {
         if (!Data.IsDirectory() || Data.IsReparsePoint())
             return;
-        TCatalogEntry Entry;
-        Entry.Name = Data.Name;
-        Entry.Path = Folder + Data.Name;
-        Entry.Created = Data.Created;
-        // Taken before the record is read: a record written in between
-        // leaves a summary that is read again next time.
-        Entry.Changed = Data.LastWritten;
-        Found.push_back(std::move(Entry));
+        Found.push_back(EntryOf(Folder, Data));
     });
     for (const TCatalogEntry& Info : Found) {
         if (Stop && *Stop)
@@ -813,11 +818,7 @@ TCatalog CheckSummaries(const std::string& Location, const std::vector<TCatalogE
             Checked.AddSummary(*Found->second);
             return;
         }
-        TCatalogEntry Fresh;
-        Fresh.Name = Data.Name;
-        Fresh.Path = Folder + Data.Name;
-        Fresh.Created = Data.Created;
-        Fresh.Changed = Data.LastWritten;
+        const TCatalogEntry Fresh = EntryOf(Folder, Data);
         const std::size_t Entry = Checked.AddSummary(Fresh);
         Engine_record::TRecord Record;
         if (ReadEntry(Fresh, Record))

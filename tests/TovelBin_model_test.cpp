@@ -194,6 +194,7 @@ private:
     void Write() { WriteAt(Names[Pick(std::size(Names))]); }
     bool WriteAt(const std::string& Name, bool Large = false);
     void Put();
+    std::string PickItemToPut();
     void PutAndKill();
     void PutKilledBeforeItsListing();
     void TakeBackLastPut();
@@ -399,13 +400,23 @@ void TModel::Put() {
         Hung("the put did not end");
 }
 
-void TModel::PutAndKill() {
+// One of the items that exist, the running program closed first; empty,
+// and said, when there is none.
+std::string TModel::PickItemToPut() {
     const std::vector<std::string> Found = Existing();
-    if (Found.empty())
-        return Say(" nothing to put");
+    if (Found.empty()) {
+        Say(" nothing to put");
+        return std::string();
+    }
     if (FProgram && FProgram->Running())
         Close();
-    const std::string Item = Found[Pick(Found.size())];
+    return Found[Pick(Found.size())];
+}
+
+void TModel::PutAndKill() {
+    const std::string Item = PickItemToPut();
+    if (Item.empty())
+        return;
     const std::string Entry = NextEntry();
     Say(" " + Item + " into " + Entry);
     FProgram = std::make_unique<TProgram>(Quoted(FInstalled.Exe()) + " " + Quoted(Path(Item)));
@@ -421,12 +432,9 @@ void TModel::PutAndKill() {
 // listing of what arrived; then the take back of that put. Which side of
 // the listing the kill fell on is told.
 void TModel::PutKilledBeforeItsListing() {
-    const std::vector<std::string> Found = Existing();
-    if (Found.empty())
-        return Say(" nothing to put");
-    if (FProgram && FProgram->Running())
-        Close();
-    const std::string Item = Found[Pick(Found.size())];
+    const std::string Item = PickItemToPut();
+    if (Item.empty())
+        return;
     const std::string Record = FInstalled.Bin() + "\\" + NextEntry() + "\\TovelBin.record";
     Say(" " + Item);
     FProgram = std::make_unique<TProgram>(Quoted(FInstalled.Exe()) + " " + Quoted(Path(Item)));

@@ -40,8 +40,13 @@ bool CompleteListings(const std::string& EntryPath, const std::atomic<bool>* Sto
     return true;
 }
 
+// The stop is set under the lock: a thread between its look at the queue
+// and its wait would otherwise miss the wake-up and never end.
 TListingQueue::~TListingQueue() {
-    FStop = true;
+    {
+        const std::lock_guard<std::mutex> Guard(FLock);
+        FStop = true;
+    }
     FChanged.notify_all();
     if (FThread.joinable())
         FThread.join();
